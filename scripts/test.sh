@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what Wavelot needs, then builds and runs every test twice: a plain build, then a
+# build with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+jobs=$(nproc)
+for kind in plain sanitize; do
+  dir=build; [ "$kind" = sanitize ] && dir=build-asan
+  echo "== $kind build =="
+  scripts/build.sh "$kind"
+  echo "== $kind tests =="
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+done
