@@ -1,0 +1,269 @@
+#pragma once
+// The audio library the program calls: internet streams, their tags, volume, the equalizer
+// effect, spectrum data and the encoder feed. One real back end sits behind it (libcurl
+// transport, FFmpeg decoding, libpulse or silent output); its parts live in the other files
+// of this folder and are never included by the program.
+//
+// Threads. Every call is meant to be made from the main thread, the one that called Init; the
+// calls are nonetheless safe from any thread (the handle tables are guarded by one mutex).
+// Each stream runs three threads of its own: the network reader, the decoder and the sound
+// output. Nothing of the program ever runs on those threads: sync callbacks are queued to the
+// thread that called Init and run from its event loop.
+//
+// Handles. Streams, syncs, effects and encoders get 32-bit handles that are never reused in a
+// run, so a stale handle (one already freed) can never reach a newer object. Every call on a
+// handle of 0 or a freed handle fails harmlessly (false, 0, empty, or -1 where noted).
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace wavelot {
+
+namespace audio {
+
+using Handle = quint32;
+using StreamHandle = Handle;
+using SyncHandle = Handle;
+using FxHandle = Handle;
+using EncoderHandle = Handle;
+using PluginHandle = Handle;
+
+// Flags of PluginLoad and StreamCreateURL (accepted and ignored: all text is UTF-8 here).
+inline constexpr quint32 UNICODE = 0x80000000u;
+
+// Config options (SetConfig, SetConfigPtr, GetConfig).
+inline constexpr quint32 CONFIG_NET_TIMEOUT = 11;   // ms; connect and stall limit (default 10000)
+inline constexpr quint32 CONFIG_NET_BUFFER = 12;    // ms of audio the network buffer holds (15000)
+inline constexpr quint32 CONFIG_NET_PREBUF = 15;    // % of the buffer filled before sound starts (0)
+inline constexpr quint32 CONFIG_NET_AGENT = 16;     // pointer: User-Agent text, null = built-in
+inline constexpr quint32 CONFIG_NET_PROXY = 17;     // pointer: see SetConfigPtr
+inline constexpr quint32 CONFIG_NET_PLAYLIST = 21;  // 0 never follow playlists, 1 or 2 follow them
+
+// Attributes.
+inline constexpr quint32 ATTRIB_FREQ = 1;  // the stream's own sample rate (read only)
+inline constexpr quint32 ATTRIB_VOL = 2;   // 0.0 to 1.0
+
+// Tag kinds of ChannelGetTags.
+inline constexpr quint32 TAG_OGG = 2;
+inline constexpr quint32 TAG_HTTP = 3;
+inline constexpr quint32 TAG_ICY = 4;
+inline constexpr quint32 TAG_META = 5;
+inline constexpr quint32 TAG_WMA = 8;
+
+// Sync kinds of ChannelSetSync. MIXTIME is not offered: every sync is queued to the main thread.
+inline constexpr quint32 SYNC_END = 2;         // the stream has played to its end (drop or close)
+inline constexpr quint32 SYNC_META = 4;        // new ICY metadata, or new Ogg comments / WMA tags
+inline constexpr quint32 SYNC_STALL = 6;       // data = 0 stalled, 1 resumed
+inline constexpr quint32 SYNC_OGG_CHANGE = 12; // a new Ogg chain link began
+inline constexpr quint32 SYNC_ONETIME = 0x80000000u; // or-ed to the kind: remove after one call
+
+// Channel states (ChannelIsActive, EncodeIsActive).
+inline constexpr quint32 ACTIVE_STOPPED = 0;
+inline constexpr quint32 ACTIVE_PLAYING = 1;
+inline constexpr quint32 ACTIVE_STALLED = 2;
+inline constexpr quint32 ACTIVE_PAUSED = 3;
+
+// Position modes.
+inline constexpr quint32 POS_BYTE = 0;
+
+// Effect types.
+inline constexpr quint32 FX_DX8_PARAMEQ = 7;
+
+// ChannelGetData requests. FFTn: n/2 magnitudes of the last n samples played (mono mix, Hann
+// window); bin k is k * rate / n Hz; a full-scale sine on a bin centre reads about 1.0.
+inline constexpr quint32 DATA_AVAILABLE = 0;
+inline constexpr quint32 DATA_FFT256 = 0x80000000u;
+inline constexpr quint32 DATA_FFT512 = 0x80000001u;
+inline constexpr quint32 DATA_FFT1024 = 0x80000002u;
+inline constexpr quint32 DATA_FFT2048 = 0x80000003u;
+inline constexpr quint32 DATA_FFT4096 = 0x80000004u;
+inline constexpr quint32 DATA_FFT8192 = 0x80000005u;
+
+// Channel types (ChannelInfo::ctype).
+inline constexpr quint32 CTYPE_STREAM = 0x10000;
+inline constexpr quint32 CTYPE_STREAM_OGG = 0x10002;
+inline constexpr quint32 CTYPE_STREAM_MP1 = 0x10003;
+inline constexpr quint32 CTYPE_STREAM_MP2 = 0x10004;
+inline constexpr quint32 CTYPE_STREAM_MP3 = 0x10005;
+inline constexpr quint32 CTYPE_STREAM_WMA = 0x10300;
+inline constexpr quint32 CTYPE_STREAM_WMA_MP3 = 0x10301;
+inline constexpr quint32 CTYPE_STREAM_AAC = 0x10B00;  // ADTS / raw AAC and HE-AAC
+inline constexpr quint32 CTYPE_STREAM_MP4 = 0x10B01;  // AAC inside MP4
+inline constexpr quint32 CTYPE_STREAM_OPUS = 0x11200;
+
+// ChannelInfo::flags.
+inline constexpr quint32 SAMPLE_FLOAT = 256;
+
+// EncodeStart flags.
+inline constexpr quint32 ENCODE_NOHEAD = 1;  // send raw PCM without the WAV header
+
+// 0xFFFFFFFF: the error result of the calls that return a count.
+inline constexpr quint32 ERROR_RESULT = 0xFFFFFFFFu;
+
+struct ChannelInfo {
+    quint32 freq = 0;     // the stream's own sample rate (before resampling to the output rate)
+    quint32 chans = 0;    // the stream's own channel count
+    quint32 flags = 0;    // SAMPLE_FLOAT: positions count 32-bit float samples
+    quint32 ctype = 0;    // CTYPE_STREAM_*; CTYPE_STREAM when the codec has no type of its own
+    quint32 origres = 0;  // bits per sample of the source when it has one, else 0
+};
+
+// The parametric-equalizer band of FX_DX8_PARAMEQ, three floats in this order.
+struct DX8ParamEq {
+    float fCenter = 8000.0f;    // Hz; limited to 80 .. a third of the output rate
+    float fBandwidth = 12.0f;   // semitones, 1 to 36
+    float fGain = 0.0f;         // dB, -15 to +15
+};
+
+// Timings of one stream, for measurements (steady clock, nanoseconds since the epoch of
+// std::chrono::steady_clock; 0 = not yet).
+struct StreamTimings {
+    qint64 created = 0;      // StreamCreateURL entered
+    qint64 connected = 0;    // the answer's header block was complete
+    qint64 firstSample = 0;  // the first decoded sample was handed to the sound output
+};
+
+// A sync callback: the sync's handle, the stream it was set on, and a value of the kind
+// (SYNC_STALL: 0 stalled / 1 resumed; otherwise 0).
+using SyncProc = std::function<void(SyncHandle sync, StreamHandle stream, quint32 data)>;
+
+}  // namespace audio
+
+namespace audio {
+class Backend;  // the back end (backend.h), private to this folder
+}
+
+class AudioLibrary {
+public:
+    AudioLibrary();
+    ~AudioLibrary();  // calls Free()
+    AudioLibrary(const AudioLibrary&) = delete;
+    AudioLibrary& operator=(const AudioLibrary&) = delete;
+
+    // device -1 or 1: the default sound server (PulseAudio, or PipeWire through its Pulse
+    // interface) when one answers, else the silent output; 0: always the silent output, which
+    // consumes sound at real time so titles, positions and recording behave as with sound.
+    // freq is the output rate every stream is resampled to (stereo, float). The calling thread
+    // becomes the main thread (it must run a Qt event loop for syncs to arrive). False only
+    // when already initialised or the arguments are invalid: no sound server is not a failure.
+    bool Init(int device = -1, quint32 freq = 44100, quint32 flags = 0);
+    // Frees every stream and encoder. Returns within about a second whatever the streams do.
+    bool Free();
+    bool IsInitialised() const;
+    // True when streams are played through a sound server, false when they go to the silent
+    // output (decided at Init; a stream whose server goes away later falls back by itself).
+    bool UsingSoundServer() const;
+
+    // Every codec is built in: these only hand out a handle and succeed.
+    audio::PluginHandle PluginLoad(const QString& file, quint32 flags);
+    bool PluginFree(audio::PluginHandle handle);  // 0 = all
+
+    // The options hold for connects made after the call.
+    bool SetConfig(quint32 option, quint32 value);
+    quint32 GetConfig(quint32 option) const;  // ERROR_RESULT for an unknown option
+    // CONFIG_NET_PROXY: null = no proxy at all (not even the environment's); "" = the system's
+    // choice, that is libcurl's proxy environment variables; otherwise "[user:pass@]host:port"
+    // or any proxy address libcurl accepts. CONFIG_NET_AGENT: the User-Agent. The text is copied.
+    bool SetConfigPtr(quint32 option, const char* value);
+
+    // Opens an internet stream: http://, https:// (libcurl, with ICY answers and metadata) or
+    // mms://, mmsh://, mmst:// (libavformat). Returns 0 on failure. Blocks its caller until the
+    // answer is in and the first audio is decoded (so freq, channel count and type are known),
+    // or until it failed (time-out CONFIG_NET_TIMEOUT); the work runs on the stream's own
+    // threads while the calling thread spins a local QEventLoop, so timers fire and windows
+    // repaint meanwhile (and may call this library re-entrantly). With CONFIG_NET_PLAYLIST set,
+    // a .pls or .m3u answer (by content type or by content) is followed to the first entry
+    // that opens. The stream does not sound before ChannelPlay.
+    audio::StreamHandle StreamCreateURL(const QString& url, quint32 offset = 0, quint32 flags = 0);
+    // Never blocks for long: the stream's threads are told to stop and are joined elsewhere;
+    // its handle, syncs, effects and encoders are gone when this returns.
+    bool StreamFree(audio::StreamHandle handle);
+
+    // The tags as received, copied.
+    // TAG_HTTP / TAG_ICY: the answer's header block as a series of NUL-terminated strings ended
+    // by an empty one ("ICY 200 OK\0icy-name:X\0...\0\0"), status line first, line ends
+    // removed, bytes untouched; ICY when the status line begins with "ICY", else HTTP (only
+    // one of the two is ever present; after redirects, the last answer's block).
+    // TAG_META: the last ICY metadata string (e.g. "StreamTitle='x';"), its padding NULs
+    // dropped (the returned size excludes them; data() is NUL-terminated all the same).
+    // TAG_OGG: the current Ogg comments as "key=value" strings in the same series format
+    // (keys as the demuxer gives them, lower case), updated at each chain link.
+    // TAG_WMA: the ASF header's attributes as "key=value" strings, plus "Bitrate=<bit/s>".
+    // A null QByteArray when the stream has no tags of the kind.
+    QByteArray ChannelGetTags(audio::StreamHandle handle, quint32 tags) const;
+
+    // The callback is queued to the main thread, stamped with the stream handle, and dropped
+    // when the stream (or the sync) was freed before it ran: it never runs on a back-end thread.
+    // type: SYNC_META, SYNC_END, SYNC_STALL or SYNC_OGG_CHANGE, optionally | SYNC_ONETIME.
+    audio::SyncHandle ChannelSetSync(audio::StreamHandle handle, quint32 type, quint64 param,
+                                     audio::SyncProc proc);
+    bool ChannelRemoveSync(audio::StreamHandle handle, audio::SyncHandle sync);
+
+    // Starts the sound (restart is accepted and ignored: a live stream cannot rewind).
+    bool ChannelPlay(audio::StreamHandle handle, bool restart = false);
+    bool ChannelPause(audio::StreamHandle handle);
+    bool ChannelStop(audio::StreamHandle handle);
+    // ACTIVE_PLAYING from ChannelPlay until the stream ends; ACTIVE_STALLED while the output has
+    // been starved for over a second but the connection is still open; ACTIVE_STOPPED before
+    // ChannelPlay, after ChannelStop, after the end (server closed, network broken and the
+    // buffered sound played out), and for a handle that is not a stream.
+    quint32 ChannelIsActive(audio::StreamHandle handle) const;
+
+    // ATTRIB_VOL only (ATTRIB_FREQ is read only). Values are clamped to 0..1; setting stops a
+    // slide in progress.
+    bool ChannelSetAttribute(audio::StreamHandle handle, quint32 attrib, float value);
+    // Glides from the present value to value over time ms, sample-accurately in the output.
+    bool ChannelSlideAttribute(audio::StreamHandle handle, quint32 attrib, float value, quint32 time);
+    // ATTRIB_VOL: the present value (mid-slide too); ATTRIB_FREQ: the stream's own rate.
+    bool ChannelGetAttribute(audio::StreamHandle handle, quint32 attrib, float* value) const;
+    bool ChannelIsSliding(audio::StreamHandle handle, quint32 attrib) const;
+
+    bool ChannelGetInfo(audio::StreamHandle handle, audio::ChannelInfo* info) const;
+
+    // POS_BYTE: bytes of the stream's own format (freq x chans x 32-bit float) played so far;
+    // ERROR_RESULT (as quint64 -1) on failure.
+    quint64 ChannelGetPosition(audio::StreamHandle handle, quint32 mode = audio::POS_BYTE) const;
+    // Seconds for a byte count of that stream; negative on failure.
+    double ChannelBytes2Seconds(audio::StreamHandle handle, quint64 pos) const;
+
+    // DATA_FFTn: writes n/2 floats to buffer and returns n/2 * 4 (bytes). DATA_AVAILABLE:
+    // returns the bytes of decoded sound waiting for the output. ERROR_RESULT otherwise. The
+    // magnitudes come from a snapshot of what the output last played (before the volume), so
+    // the call never waits for the audio threads.
+    quint32 ChannelGetData(audio::StreamHandle handle, float* buffer, quint32 length) const;
+
+    // FX_DX8_PARAMEQ only: one libavfilter equalizer band, inserted in the stream's sound before
+    // the encoder feed and the output, starting at the default DX8ParamEq. Parameter changes
+    // apply live without a break; adding or removing a band rebuilds the filter chain.
+    audio::FxHandle ChannelSetFX(audio::StreamHandle handle, quint32 type, int priority);
+    bool ChannelRemoveFX(audio::StreamHandle handle, audio::FxHandle fx);
+    bool FXSetParameters(audio::FxHandle fx, const audio::DX8ParamEq& params);
+    bool FXGetParameters(audio::FxHandle fx, audio::DX8ParamEq* params) const;
+
+    // Starts argv[0] (a path, or a name looked up in PATH) with argv[1..] as its arguments,
+    // never through a shell, and feeds it the stream's sound after its effects and before the
+    // volume: a WAV header (16-bit PCM at the output rate, stereo, both sizes 0xFFFFFFFF as for
+    // an open-ended stream; left out with ENCODE_NOHEAD) and then the sound, on its standard
+    // input. Its standard output and error go to /dev/null. Returns 0 when the program cannot be
+    // started. An encoder that dies or falls more than a few seconds behind is dropped; it never
+    // holds up playback.
+    audio::EncoderHandle EncodeStart(audio::StreamHandle handle, const QStringList& argv,
+                                     quint32 flags = 0);
+    // handle: an encoder, or a stream (all its encoders). Closes the program's input and waits
+    // (at most about 3 s) for it to finish writing, so the file is complete on return.
+    bool EncodeStop(audio::Handle handle);
+    // ACTIVE_PLAYING while the program runs and takes the sound, else ACTIVE_STOPPED.
+    quint32 EncodeIsActive(audio::Handle handle) const;
+
+    audio::StreamTimings ChannelGetTimings(audio::StreamHandle handle) const;
+
+private:
+    std::unique_ptr<audio::Backend> backend_;
+};
+
+}  // namespace wavelot
