@@ -1,0 +1,112 @@
+#include "core/app_folders.h"
+
+#include "core/path_utils.h"
+#include "core/song_array.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include <memory>
+
+namespace wavelot {
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+struct Folders {
+  QString program;
+  QString setting;
+  QString record;
+};
+
+Folders& State() {
+  static Folders folders;
+  return folders;
+}
+
+// Members are constructed in declaration order, which is the order the lists come into being.
+struct StationLists {
+  clsSongArray jobList;
+  clsSongArray favoriteList;
+  clsSongArray searchList;
+  clsSongArray playLogList;
+  clsSongArray rankingScratchList;
+};
+
+std::unique_ptr<StationLists>& ListsHolder() {
+  static std::unique_ptr<StationLists> lists;
+  return lists;
+}
+
+StationLists& Lists() {
+  if (!ListsHolder()) CreateStationLists();
+  return *ListsHolder();
+}
+
+// Permission bits are not enough (root passes them all, read-only mounts do not show in them):
+// try to create a file.
+bool CanWriteIn(const QString& folder) {
+  if (!QFileInfo(folder).isDir()) return false;
+  QTemporaryFile probe(folder + u".wavelot-probe-XXXXXX"_s);
+  return probe.open();
+}
+
+}  // namespace
+
+QString ProgramTitle() { return u"Wavelot"_s; }
+
+bool InitAppFolders(const QString& programFolder) {
+  QString program = programFolder;
+  if (program.isEmpty() && QCoreApplication::instance())
+    program = QCoreApplication::applicationDirPath();
+  if (program.isEmpty()) program = QDir::currentPath();
+  program = WithBackslash(QDir::cleanPath(QDir(program).absolutePath()));
+
+  Folders& f = State();
+  f.program = program;
+
+  // Beside the program when its settings folder (or, before the first run, the program
+  // folder itself) is writable; otherwise in the per-user data folder.
+  const QString besideSetting = program + u"Setting/"_s;
+  const bool beside = QFileInfo(besideSetting).isDir() ? CanWriteIn(besideSetting) : CanWriteIn(program);
+  QString base = program;
+  if (!beside) {
+    QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (data.isEmpty()) data = QDir::homePath() + u"/.local/share"_s;
+    base = WithBackslash(data) + ProgramTitle() + u'/';
+  }
+  f.setting = base + u"Setting/"_s;
+  f.record = base + u"Recode/"_s;
+  return CreateFolder(f.setting);
+}
+
+QString ProgramFolder() { return State().program; }
+QString SettingFolder() { return State().setting; }
+QString RecordFolder() { return State().record; }
+QString SettingFile() { return State().setting + QString::fromUtf16(kSettingFileName); }
+
+void CreateStationLists() {
+  if (!ListsHolder()) ListsHolder() = std::make_unique<StationLists>();
+}
+
+void ReleaseStationLists() {
+  if (!ListsHolder()) return;
+  StationLists& l = *ListsHolder();
+  l.jobList.Clear();
+  l.favoriteList.Clear();
+  l.searchList.Clear();
+  l.playLogList.Clear();
+  l.rankingScratchList.Clear();
+}
+
+clsSongArray& JobList() { return Lists().jobList; }
+clsSongArray& FavoriteList() { return Lists().favoriteList; }
+clsSongArray& SearchList() { return Lists().searchList; }
+clsSongArray& PlayLogList() { return Lists().playLogList; }
+clsSongArray& RankingScratchList() { return Lists().rankingScratchList; }
+
+}  // namespace wavelot

@@ -1,0 +1,45 @@
+#pragma once
+// What exists for the whole run: the program title, the two application folders, the settings
+// file path and the five station lists.
+//
+// Folders: Setting/ and Recode/ beside the executable when that folder is writable, otherwise
+// under $XDG_DATA_HOME/Wavelot/ (QStandardPaths). Every folder path ends with "/".
+
+#include <QString>
+
+namespace wavelot {
+
+class clsSongArray;
+
+// Main window caption, caption of every message box, first line of the tray tip.
+QString ProgramTitle();
+
+// Fixes ProgramFolder, SettingFolder, RecordFolder and SettingFile, and creates the settings
+// folder (so the first write of a setting can create its file). programFolder defaults to the
+// executable's folder; tests pass a temporary folder. Returns false only when no settings
+// folder could be created anywhere; the paths are set in any case.
+bool InitAppFolders(const QString& programFolder = QString());
+
+QString ProgramFolder();  // the executable's folder (or the one given), ending with "/"
+QString SettingFolder();  // ".../Setting/"
+QString RecordFolder();   // ".../Recode/", the default recording folder
+QString SettingFile();    // SettingFolder() + "Setting.ini"
+
+inline constexpr char16_t kSettingFileName[] = u"Setting.ini";
+inline constexpr char16_t kFavoritesFileName[] = u"Favorites.ini";
+inline constexpr char16_t kRunJobFileName[] = u"RunJob.ini";
+inline constexpr char16_t kUaoFileName[] = u"Uao.txt";
+inline constexpr char16_t kRadioFileName[] = u"Radio.txt";
+
+// The five lists, created empty in the order JobList, FavoriteList, SearchList, PlayLogList,
+// RankingScratchList by CreateStationLists (also on first use of any of them) and kept until
+// ReleaseStationLists at shutdown, which empties them.
+void CreateStationLists();
+void ReleaseStationLists();
+clsSongArray& JobList();
+clsSongArray& FavoriteList();
+clsSongArray& SearchList();
+clsSongArray& PlayLogList();
+clsSongArray& RankingScratchList();
+
+}  // namespace wavelot

@@ -1,0 +1,75 @@
+#include "core/pump_wait.h"
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace wavelot {
+
+namespace {
+
+constexpr qint64 kTickMask = (qint64(1) << 30) - 1;
+constexpr int kStepMs = 100;
+
+qint64 MonotonicMs() {
+  static QElapsedTimer clock = [] {
+    QElapsedTimer t;
+    t.start();
+    return t;
+  }();
+  return clock.elapsed();
+}
+
+// One step: dispatch events until a one-shot timer of ms fires, then once more.
+void WaitStep(int ms) {
+  ms = std::max(ms, 0);
+  if (!QCoreApplication::instance()) {
+    QThread::msleep(static_cast<unsigned long>(ms));
+    return;
+  }
+  QEventLoop loop;
+  QTimer timer;
+  timer.setSingleShot(true);
+  timer.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+  timer.start(ms);
+  loop.exec(QEventLoop::AllEvents);
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+}  // namespace
+
+qint64 TickCount30() { return MonotonicMs() & kTickMask; }
+
+void PumpWait(int ms, qint64 startTick) {
+  if (ms <= kStepMs && startTick != -1) {
+    WaitStep(ms);
+    return;
+  }
+  const qint64 start = startTick == -1 ? TickCount30() : (startTick & kTickMask);
+  WaitStep(kStepMs);
+  for (;;) {
+    const qint64 now = TickCount30();
+    qint64 elapsed = now - start;
+    if (now < start) elapsed += kTickMask + 1;
+    const qint64 remaining = ms - elapsed;
+    if (remaining <= 0) return;
+    WaitStep(static_cast<int>(std::min<qint64>(remaining, kStepMs)));
+  }
+}
+
+void SetClipboardText(const QString& text) {
+  if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return;
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  if (!clipboard) return;
+  clipboard->clear();
+  clipboard->setText(text);
+}
+
+}  // namespace wavelot

@@ -1,0 +1,65 @@
+#pragma once
+// Section and key names of Setting.ini and what a missing key means. Every reader and writer
+// of a setting names its key through these constants.
+//
+// Numbers marked lenient are read with ReadIniInt, strict ones with ReadIniIntStrict; both
+// give 0 for a missing or non-numeric value, which keeps each strict key's meaning sound:
+// IndexEQ 0 = no preset applied, SetRecode 0 = first-run question pending, SongCode 0 = UTF-8,
+// EnabledProxy 0 = no proxy.
+
+#include <QString>
+
+namespace wavelot::settings {
+
+using namespace Qt::Literals::StringLiterals;
+
+inline const QString kSectionSetting = u"Setting"_s;
+inline const QString kSectionProxy = u"Proxy"_s;
+
+// Section "Setting".
+inline const QString kSearchType = u"SearchType"_s;    // "0" genre box, "1" keyword box; lenient
+inline const QString kSearchGenre = u"SearchGenre"_s;  // genre index; lenient
+inline const QString kSearchName = u"SearchName"_s;    // last keyword text
+inline const QString kIndexEQ = u"IndexEQ"_s;          // 1 off, 2..12 presets; strict
+inline const QString kSavedVolume = u"SavedVolume"_s;  // 0..100; lenient
+inline const QString kSetRecode = u"SetRecode"_s;      // 0 until the first-run question; strict
+inline const QString kFilePath = u"FilePath"_s;        // recording folder
+inline const QString kQuality = u"Quality"_s;          // 0..6, index into kQualityTexts; lenient
+inline const QString kLoopRec = u"LoopRec"_s;          // 1 = record again after a reconnect; lenient
+inline const QString kSongUrl = u"SongUrl"_s;          // address of the station started last
+inline const QString kSongName = u"SongName"_s;        // name of the station started last
+inline const QString kSongCode = u"SongCode"_s;        // its text-encoding code; strict
+
+// Section "Proxy".
+inline const QString kEnabledProxy = u"EnabledProxy"_s;  // "1" = use UserProxy; strict at play
+inline const QString kUserProxy = u"UserProxy"_s;        // host:port
+inline const QString kProxyCount = u"ProxyCount"_s;      // number of numbered entries; lenient
+inline const QString kProxyEntryPrefix = u"Proxy"_s;     // "Proxy1", "Proxy2", ...
+
+inline QString ProxyEntryKey(int n) { return kProxyEntryPrefix + QString::number(n); }
+
+// What a missing key reads as.
+inline constexpr int kDefaultSearchType = 0;
+inline constexpr int kDefaultSearchGenre = 0;
+inline constexpr int kDefaultIndexEQ = 0;
+inline constexpr int kDefaultSavedVolume = 0;
+inline constexpr int kDefaultSetRecode = 0;
+inline constexpr int kDefaultQuality = 0;
+inline constexpr int kDefaultLoopRec = 0;
+inline constexpr int kDefaultSongCode = 0;
+inline constexpr int kDefaultEnabledProxy = 0;
+inline constexpr int kDefaultProxyCount = 0;
+// Text keys (SearchName, FilePath, SongUrl, SongName, UserProxy, ProxyN) read as empty text.
+
+// Valid ranges of the numeric keys, for callers that clamp before writing.
+inline constexpr int kVolumeMin = 0;
+inline constexpr int kVolumeMax = 100;
+inline constexpr int kIndexEQOff = 1;
+inline constexpr int kIndexEQMax = 12;
+inline constexpr int kQualityMax = 6;
+
+// Recording bit rates offered by the options dialog, indexed by Quality.
+inline const QString kQualityTexts[] = {u"32 Kbps"_s,  u"64 Kbps"_s,  u"96 Kbps"_s, u"128 Kbps"_s,
+                                        u"192 Kbps"_s, u"256 Kbps"_s, u"320 Kbps"_s};
+
+}  // namespace wavelot::settings
