@@ -1,0 +1,22 @@
+#pragma once
+// What the engine tells about a stream, as the texts the program shows.
+
+#include <QString>
+
+#include "engine/audio/audio_library.h"
+
+namespace wavelot {
+
+// Seconds played so far; negative when the engine cannot tell (FormatSeconds shows 00:00:00).
+double ChannelSeconds(const AudioLibrary& audio, audio::StreamHandle h);
+// The stream's own sample rate rounded to Hz; 0 when the call fails.
+int ChannelFreq(const AudioLibrary& audio, audio::StreamHandle h);
+// "單聲道", "立體聲" or "n 聲道".
+QString ChannelsText(const AudioLibrary& audio, audio::StreamHandle h);
+QString StreamTypeText(const AudioLibrary& audio, audio::StreamHandle h);
+
+// The texts behind the two above, by channel count and channel type.
+QString ChannelCountText(quint32 channels);
+QString StreamTypeName(quint32 ctype);
+
+}  // namespace wavelot

@@ -1,0 +1,228 @@
+#include "engine/player.h"
+
+#include <QtMath>
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/app_folders.h"
+#include "core/ini_file.h"
+#include "core/path_utils.h"
+#include "core/pump_wait.h"
+#include "core/settings_keys.h"
+#include "core/song_array.h"
+#include "engine/channel_info.h"
+#include "engine/song_title.h"
+#include "engine/stream_details.h"
+#include "engine/tag_text.h"
+#include "engine/time_text.h"
+
+using namespace Qt::StringLiterals;
+
+namespace wavelot {
+
+namespace s = settings;
+
+Player::Player(QString settingFile, AudioLibrary& audio, clsSongArray& playLog, QObject* parent)
+    : QObject(parent), settingFile_(std::move(settingFile)), audio_(audio), playLog_(playLog) {}
+
+Player::~Player() {
+  // Syncs die with their streams, so nothing queued can reach this object afterwards.
+  audio_.StreamFree(previous_);
+  audio_.StreamFree(current_);
+}
+
+void Player::SetRecordStarter(std::function<void()> startRecord) {
+  startRecord_ = std::move(startRecord);
+}
+
+Player::State Player::PlaybackState() const {
+  if (connecting_ > 0) return State::Connecting;
+  const bool playing = audio_.ChannelIsActive(current_) == audio::ACTIVE_PLAYING;
+  if (playing) return State::Playing;
+  return isConnected_ ? State::Dropped : State::Idle;
+}
+
+void Player::PlayRadio(const QString& url, const QString& name, int code) {
+  ++generation_;
+  isConnected_ = false;
+  audio_.EncodeStop(current_);
+  isRecording_ = false;
+  ApplyProxySetting();
+  OpenStream(url, code, name);
+  WriteIni(s::kSectionSetting, s::kSongUrl, url, settingFile_);
+  WriteIni(s::kSectionSetting, s::kSongName, name, settingFile_);
+  WriteIni(s::kSectionSetting, s::kSongCode, code, settingFile_);
+}
+
+void Player::ApplyProxySetting() {
+  if (ReadIniIntStrict(s::kSectionProxy, s::kEnabledProxy, settingFile_) == 1) {
+    proxyText_ = ReadIni(s::kSectionProxy, s::kUserProxy, settingFile_).toUtf8();
+    audio_.SetConfigPtr(audio::CONFIG_NET_PROXY, proxyText_.constData());
+  } else {
+    proxyText_.clear();
+    audio_.SetConfigPtr(audio::CONFIG_NET_PROXY, nullptr);
+  }
+}
+
+void Player::OpenStream(const QString& url, int code, const QString& name) {
+  AddLog(QString(), false);
+  stationName_ = name;
+  AddLog(LogTimePrefix() + u"連線至 "_s + name, false);
+
+  ++connecting_;
+  const audio::StreamHandle mine = audio_.StreamCreateURL(url, 0, 0);
+  --connecting_;
+  pending_ = mine;
+  if (mine == 0) {
+    AddLog(LogTimePrefix() + u"錯誤！無法連線至 "_s + stationName_, false);
+    return;
+  }
+  const quint64 generation = generation_;
+
+  // A connect nested inside this one's wait may have changed the station meanwhile; the
+  // stream that finishes its connect last becomes the current one.
+  const audio::StreamHandle previous = current_;
+  previous_ = previous;
+  stationName_ = name;
+  stationCode_ = code;
+  current_ = mine;
+
+  SetEqPreset(ReadIniIntStrict(s::kSectionSetting, s::kIndexEQ, settingFile_));
+  if (songTitle_.isEmpty()) songTitle_ = stationName_;
+
+  const ChannelFacts facts{ChannelFreq(audio_, mine), ChannelsText(audio_, mine),
+                           StreamTypeText(audio_, mine)};
+  QByteArray header = audio_.ChannelGetTags(mine, audio::TAG_ICY);
+  if (header.isNull()) header = audio_.ChannelGetTags(mine, audio::TAG_HTTP);
+  if (!header.isNull()) {
+    LogDetails(HeaderDetails(TagSeriesText(header, code), stationName_, facts, LogTimePrefix()));
+  } else if (const QByteArray wma = audio_.ChannelGetTags(mine, audio::TAG_WMA); !wma.isNull()) {
+    LogDetails(WmaDetails(TagSeriesText(wma, code), stationName_, facts, LogTimePrefix()));
+  } else {
+    // No header tags at all (a plain file server, some mms:// hosts): the stream still plays.
+    LogDetails(BareDetails(stationName_, facts, LogTimePrefix()));
+  }
+
+  UpdateSongTitle(code);
+
+  QPointer<Player> self(this);
+  audio_.ChannelSetSync(mine, audio::SYNC_META, 0,
+                        [self](audio::SyncHandle, audio::StreamHandle stream, quint32) {
+                          if (self) self->OnMetaSync(stream);
+                        });
+  audio_.ChannelSetSync(mine, audio::SYNC_END, 0,
+                        [self](audio::SyncHandle, audio::StreamHandle stream, quint32) {
+                          if (self) self->OnEndSync(stream);
+                        });
+
+  audio_.ChannelSetAttribute(mine, audio::ATTRIB_VOL, 0.0f);
+  audio_.ChannelPlay(mine, false);
+  if (!isMuted_) {
+    const int v = std::clamp(ReadIniInt(s::kSectionSetting, s::kSavedVolume, settingFile_),
+                             s::kVolumeMin, s::kVolumeMax);
+    audio_.ChannelSlideAttribute(mine, audio::ATTRIB_VOL, static_cast<float>(v) / 100.0f,
+                                 kCrossFadeMs);
+  }
+  audio_.ChannelSlideAttribute(previous, audio::ATTRIB_VOL, 0.0f, kCrossFadeMs);
+  PumpWait(kCrossFadeMs);
+  audio_.StreamFree(previous);
+
+  if (generation == generation_ && current_ == mine) isConnected_ = true;
+}
+
+void Player::LogDetails(const ConnectDetails& details) {
+  displayName_ = details.displayName;
+  for (const LogLine& line : details.lines) AddLog(line.text, line.scroll);
+}
+
+void Player::StopRadio() {
+  if (audio_.ChannelIsActive(current_) != audio::ACTIVE_PLAYING) return;
+  ++generation_;
+  isConnected_ = false;
+  const audio::StreamHandle stopping = current_;
+  audio_.EncodeStop(stopping);
+  isRecording_ = false;
+  audio_.ChannelSlideAttribute(stopping, audio::ATTRIB_VOL, 0.0f, kStopFadeMs);
+  PumpWait(kStopFadeMs);
+  audio_.StreamFree(stopping);
+  AddLog(LogTimePrefix() + u"停止播放"_s, false);
+  Q_EMIT iconTipChanged(ProgramTitle());
+}
+
+void Player::SetVolume(int value) {
+  value = std::clamp(value, s::kVolumeMin, s::kVolumeMax);
+  volumeLevel_ = value == 0 ? 1 : 1 + (value + 9) / 10;
+  const float target = isMuted_ ? 0.0f : static_cast<float>(value) / 100.0f;
+  audio_.ChannelSlideAttribute(current_, audio::ATTRIB_VOL, target, kVolumeGlideMs);
+  WriteIni(s::kSectionSetting, s::kSavedVolume, value, settingFile_);
+}
+
+void Player::UpdateSongTitle(int code) {
+  const QByteArray ogg = audio_.ChannelGetTags(current_, audio::TAG_OGG);
+  if (!ogg.isNull()) {
+    // Vorbis comments are UTF-8 by definition, whatever the station's code.
+    songTitle_ = CleanFileName(ComposeOggTitle(TagSeriesText(ogg, 0)));
+  } else {
+    const QByteArray meta = audio_.ChannelGetTags(current_, audio::TAG_META);
+    if (meta.isNull()) {
+      songTitle_ = stationName_;
+      return;
+    }
+    songTitle_ = IcyStreamTitle(TagStringText(meta, code), stationName_, songTitle_);
+  }
+
+  if (songTitle_ == lastTitle_) return;
+  lastTitle_ = songTitle_;
+  AddLog(LogTimePrefix() + songTitle_, true);
+  Q_EMIT titleChanged(songTitle_);
+  Q_EMIT iconTipChanged(ProgramTitle() + u"\r\n"_s + songTitle_);
+  if (!isRecording_) {
+    audio_.EncodeStop(current_);
+  } else if (startRecord_) {
+    startRecord_();
+  }
+}
+
+void Player::AddLog(const QString& text, bool scroll) {
+  playLog_.AddItem(text, QString(), 0, QString(), 0, 0, QString(), QString(), 0, 0);
+  Q_EMIT logLineAdded(text, scroll);
+}
+
+void Player::ClearPlayLog() {
+  playLog_.Clear();
+  Q_EMIT playLogCleared();
+}
+
+void Player::SetEqPreset(int index) {
+  if (index == kEqOff) {
+    for (audio::FxHandle& fx : eqFx_) audio_.ChannelRemoveFX(current_, fx);
+  } else if (const auto preset = FindEqPreset(index)) {
+    ApplyEq(QString::fromUtf8(preset->gains));
+  }
+  indexEQ_ = index;
+  WriteIni(s::kSectionSetting, s::kIndexEQ, index, settingFile_);
+}
+
+void Player::ApplyEq(const QString& gains) {
+  for (audio::FxHandle& fx : eqFx_) audio_.ChannelRemoveFX(current_, fx);
+  const auto values = ParseEqGains(gains);
+  for (size_t i = 0; i < eqFx_.size(); ++i) {
+    eqFx_[i] = audio_.ChannelSetFX(current_, audio::FX_DX8_PARAMEQ, 0);
+    audio::DX8ParamEq band;
+    band.fCenter = kEqBandCentres[i];
+    band.fBandwidth = kEqBandwidth;
+    band.fGain = values[i];
+    audio_.FXSetParameters(eqFx_[i], band);
+  }
+}
+
+void Player::OnMetaSync(audio::StreamHandle stream) {
+  if (stream == current_) UpdateSongTitle(stationCode_);
+}
+
+void Player::OnEndSync(audio::StreamHandle stream) {
+  if (stream == current_ && isConnected_) Q_EMIT currentStreamEnded();
+}
+
+}  // namespace wavelot

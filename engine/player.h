@@ -1,0 +1,140 @@
+#pragma once
+// The program's one playback of an internet stream: connect, cross-fade, stop, volume, the
+// current song title, the play log and the equalizer preset on the current stream.
+//
+// Everything here runs on the main thread. Several operations wait while dispatching events
+// (the connect itself, the one-second cross-fade, the half-second fade at a stop), so timers
+// and user commands may run in the middle of them, including another PlayRadio or a
+// StopRadio. The operations therefore keep the handles they work on in locals, and a connect
+// that was overtaken while it faded does not claim the connection for its stream.
+//
+// Settings are never cached: each value is read from the settings file when it is used and
+// written the moment it changes.
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <array>
+#include <functional>
+
+#include "engine/audio/audio_library.h"
+#include "engine/eq_presets.h"
+
+namespace wavelot {
+
+class clsSongArray;
+struct ConnectDetails;
+
+class Player : public QObject {
+  Q_OBJECT
+
+ public:
+  enum class State {
+    Idle,        // no stream plays
+    Connecting,  // inside a connect; the previous stream, if any, keeps playing
+    Playing,     // connected and the current stream plays
+    Dropped,     // connected, but the current stream stopped by itself: due for a reconnect
+  };
+
+  // Fade and wait times in milliseconds.
+  static constexpr int kCrossFadeMs = 1000;
+  static constexpr int kStopFadeMs = 500;
+  static constexpr int kVolumeGlideMs = 800;
+
+  // settingFile: the Setting.ini to read and write. audio must be initialised by the caller
+  // (InitAudioEngine) and outlive the player. playLog receives one record per log line.
+  Player(QString settingFile, AudioLibrary& audio, clsSongArray& playLog, QObject* parent = nullptr);
+  ~Player() override;  // frees the streams it still holds
+
+  // Opens and plays a station: ends a recording, applies the proxy setting, connects (the call
+  // returns when the connect has finished and the cross-fade is over) and stores the station
+  // as the last one started, also when the connect failed.
+  void PlayRadio(const QString& url, const QString& name, int code);
+  // Fades the current stream out and frees it; does nothing unless it is playing.
+  void StopRadio();
+  // Clamps to 0..100, glides the current stream there (to silence while muted) and stores it.
+  void SetVolume(int value);
+
+  // Re-reads the current stream's title; logs, notifies and restarts the recording file when it
+  // changed. code is the text-encoding code to decode ICY metadata with.
+  void UpdateSongTitle(int code);
+  void AddLog(const QString& text, bool scroll);
+  void ClearPlayLog();
+
+  // Equalizer on the current stream. 1 removes the bands, 2..12 set a preset, anything else
+  // applies nothing; the index is stored in every case.
+  void SetEqPreset(int index);
+  void ApplyEq(const QString& gains);
+
+  // The recorder's hook: called on a title change while IsRecording is set, to close the
+  // running file and begin one for the new title. Without one, a title change only logs.
+  void SetRecordStarter(std::function<void()> startRecord);
+
+  State PlaybackState() const;
+  audio::StreamHandle Current() const { return current_; }
+  audio::StreamHandle Previous() const { return previous_; }
+  audio::StreamHandle Pending() const { return pending_; }
+  bool IsConnected() const { return isConnected_; }
+  bool IsRecording() const { return isRecording_; }
+  void SetRecording(bool on) { isRecording_ = on; }
+  bool IsMuted() const { return isMuted_; }
+  // Takes effect at the next SetVolume or connect; callers pass the slider value afterwards.
+  void SetMuted(bool muted) { isMuted_ = muted; }
+  int VolumeLevel() const { return volumeLevel_; }
+  QString StationName() const { return stationName_; }
+  QString DisplayName() const { return displayName_; }
+  int StationCode() const { return stationCode_; }
+  QString SongTitle() const { return songTitle_; }
+  QString LastTitle() const { return lastTitle_; }
+  int IndexEQ() const { return indexEQ_; }
+  const QString& SettingFile() const { return settingFile_; }
+  AudioLibrary& Audio() { return audio_; }
+  clsSongArray& PlayLog() { return playLog_; }
+
+ Q_SIGNALS:
+  // A line was appended to the play log (it is the log's last record now).
+  void logLineAdded(const QString& text, bool scroll);
+  void playLogCleared();
+  // A new song title was logged.
+  void titleChanged(const QString& title);
+  // The text the tray icon's tip should show now.
+  void iconTipChanged(const QString& tip);
+  // The current stream played to its end by itself (server gone, source stopped) while it was
+  // the connected one; the reconnect logic may act at once instead of waiting for a poll.
+  void currentStreamEnded();
+
+ private:
+  void OpenStream(const QString& url, int code, const QString& name);
+  void LogDetails(const ConnectDetails& details);
+  void ApplyProxySetting();
+  void OnMetaSync(audio::StreamHandle stream);
+  void OnEndSync(audio::StreamHandle stream);
+
+  const QString settingFile_;
+  AudioLibrary& audio_;
+  clsSongArray& playLog_;
+  std::function<void()> startRecord_;
+
+  audio::StreamHandle previous_ = 0;
+  audio::StreamHandle current_ = 0;
+  audio::StreamHandle pending_ = 0;
+  bool isConnected_ = false;
+  bool isRecording_ = false;
+  bool isMuted_ = false;
+  int volumeLevel_ = 1;
+  QString stationName_;
+  QString displayName_;
+  int stationCode_ = 0;
+  QString songTitle_;
+  QString lastTitle_;
+  int indexEQ_ = 0;
+  std::array<audio::FxHandle, kEqBandCount> eqFx_{};
+  QByteArray proxyText_;  // the engine copies it; kept as the proxy in force
+  int connecting_ = 0;    // connects in progress (nested ones count too)
+  // Bumped by every PlayRadio and by every StopRadio that acted: a connect whose fade was
+  // overtaken by either leaves IsConnected to the later operation.
+  quint64 generation_ = 0;
+};
+
+}  // namespace wavelot
