@@ -1,0 +1,40 @@
+#pragma once
+// Blocking HTTP GET for the directory clients.
+//
+// The caller gets its answer only when the transfer is over, as if the call blocked; but the
+// transfer runs on a worker thread while the calling thread waits in a message-dispatching wait,
+// so timers fire and windows repaint meanwhile. Event handlers may therefore run inside a fetch:
+// state read before it may have changed after it.
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+
+namespace wavelot {
+
+struct HttpLimits {
+  // The whole transfer, connect and redirects included.
+  std::chrono::milliseconds timeLimit{30000};
+  // Body bytes after any content decoding; a larger answer is a failure, not a cut-off text.
+  qint64 maxBodyBytes = 16 * 1024 * 1024;
+};
+
+struct HttpResult {
+  bool transferOk = false;  // the transfer completed within the limits
+  long status = 0;          // of the last response, after redirects; 0 when none arrived
+  QByteArray body;          // raw bytes, before any character decoding
+
+  bool Ok() const { return transferOk && status == 200; }
+};
+
+// GET with the request header "CONTENT-TYPE: application/x-www-form-urlencoded". Redirects are
+// followed (up to 10, http and https only); only http and https URLs are fetched. The URL is
+// used exactly as given. Proxy settings of the environment apply except for loopback.
+HttpResult HttpGet(const QString& url, const HttpLimits& limits = {});
+
+// The body of a 200 answer decoded with DecodeBytes and the code page; the empty text on any
+// failure (no answer, another status, past a limit, a body that decodes to nothing).
+QString HttpGetText(const QString& url, int codePage, const HttpLimits& limits = {});
+
+}  // namespace wavelot
