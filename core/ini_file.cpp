@@ -1,7 +1,8 @@
 #include "core/ini_file.h"
 
+#include "core/atomic_file.h"
+
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -229,14 +230,7 @@ QByteArray IniDocument::Serialize() const {
 }
 
 bool IniDocument::Save(const QString& file) const {
-  QSaveFile f(file);
-  if (!f.open(QIODevice::WriteOnly)) return false;
-  const QByteArray bytes = Serialize();
-  if (f.write(bytes) != bytes.size()) {
-    f.cancelWriting();
-    return false;
-  }
-  return f.commit();
+  return WriteFileAtomically(file, Serialize());
 }
 
 QString ReadIni(const QString& section, const QString& key, const QString& file) {

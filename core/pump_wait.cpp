@@ -17,13 +17,11 @@ namespace {
 constexpr qint64 kTickMask = (qint64(1) << 30) - 1;
 constexpr int kStepMs = 100;
 
+// Milliseconds on the monotonic clock, like the system tick count.
 qint64 MonotonicMs() {
-  static QElapsedTimer clock = [] {
-    QElapsedTimer t;
-    t.start();
-    return t;
-  }();
-  return clock.elapsed();
+  QElapsedTimer t;
+  t.start();
+  return t.msecsSinceReference();
 }
 
 // One step: dispatch events until a one-shot timer of ms fires, then once more.
@@ -47,6 +45,12 @@ void WaitStep(int ms) {
 
 qint64 TickCount30() { return MonotonicMs() & kTickMask; }
 
+qint64 ElapsedTicks30(qint64 start, qint64 now) {
+  start &= kTickMask;
+  now &= kTickMask;
+  return now < start ? now - start + kTickMask + 1 : now - start;
+}
+
 void PumpWait(int ms, qint64 startTick) {
   if (ms <= kStepMs && startTick != -1) {
     WaitStep(ms);
@@ -55,10 +59,7 @@ void PumpWait(int ms, qint64 startTick) {
   const qint64 start = startTick == -1 ? TickCount30() : (startTick & kTickMask);
   WaitStep(kStepMs);
   for (;;) {
-    const qint64 now = TickCount30();
-    qint64 elapsed = now - start;
-    if (now < start) elapsed += kTickMask + 1;
-    const qint64 remaining = ms - elapsed;
+    const qint64 remaining = ms - ElapsedTicks30(start, TickCount30());
     if (remaining <= 0) return;
     WaitStep(static_cast<int>(std::min<qint64>(remaining, kStepMs)));
   }

@@ -8,6 +8,9 @@ namespace wavelot {
 
 // Monotonic milliseconds masked to 30 bits: the tick count PumpWait's start tick refers to.
 qint64 TickCount30();
+// Milliseconds from start to now, both TickCount30 values; a now below start means the count
+// wrapped in between.
+qint64 ElapsedTicks30(qint64 start, qint64 now);
 
 // Returns after ms milliseconds, dispatching the application's events and timers while it
 // waits, in steps of at most 100 ms. With startTick -1 the time counts from the call and the

@@ -1,7 +1,6 @@
 #include "core/text_file.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -56,38 +55,31 @@ bool ReadTextLines(const QString& path, QStringList& lines) {
 }
 
 TextFileWriter::TextFileWriter() = default;
-TextFileWriter::~TextFileWriter() {
-  if (file_) file_->cancelWriting();
-}
+TextFileWriter::~TextFileWriter() = default;
 
 bool TextFileWriter::CreateTextFile(const QString& path) {
-  if (file_) file_->cancelWriting();
-  file_ = std::make_unique<QSaveFile>(path);
-  if (!file_->open(QIODevice::WriteOnly) || file_->write("\xFF\xFE", 2) != 2) {
-    file_->cancelWriting();
-    file_.reset();
-    return false;
-  }
-  return true;
+  pending_.clear();
+  return file_.Open(path) && file_.Write(QByteArray("\xFF\xFE", 2));
 }
 
-void TextFileWriter::WriteTextLine(const QString& text) {
-  if (!file_) return;
-  QStringEncoder e(QStringEncoder::Utf16LE, QStringEncoder::Flag::Stateless);
-  const QByteArray bytes = e(text + u"\r\n"_s);
-  if (file_->write(bytes) != bytes.size()) {
-    file_->cancelWriting();
-    file_.reset();
-  }
-}
-
-bool TextFileWriter::CloseTextFile() {
-  if (!file_) return false;
-  const bool ok = file_->commit();
-  file_.reset();
+bool TextFileWriter::Flush() {
+  const bool ok = file_.Write(pending_);
+  pending_.clear();
   return ok;
 }
 
-bool TextFileWriter::IsOpen() const { return file_ != nullptr; }
+void TextFileWriter::WriteTextLine(const QString& text) {
+  if (!file_.IsOpen()) return;
+  QStringEncoder e(QStringEncoder::Utf16LE, QStringEncoder::Flag::Stateless);
+  pending_ += e(text + u"\r\n"_s);
+  if (pending_.size() >= 64 * 1024) Flush();
+}
+
+bool TextFileWriter::CloseTextFile() {
+  if (!file_.IsOpen()) return false;
+  return Flush() && file_.Commit();
+}
+
+bool TextFileWriter::IsOpen() const { return file_.IsOpen(); }
 
 }  // namespace wavelot

@@ -12,13 +12,11 @@
 // file in the target's place. A failed write, or a writer destroyed without CloseTextFile,
 // leaves whatever file was there before untouched.
 
+#include "core/atomic_file.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-
-#include <memory>
-
-class QSaveFile;
 
 namespace wavelot {
 
@@ -60,7 +58,10 @@ class TextFileWriter {
   bool IsOpen() const;
 
  private:
-  std::unique_ptr<QSaveFile> file_;
+  bool Flush();
+
+  AtomicFile file_;
+  QByteArray pending_;  // lines not yet handed to the file, to keep system calls few
 };
 
 }  // namespace wavelot
