@@ -1,7 +1,7 @@
 #include "core/song_array.h"
 
 #include <algorithm>
-#include <cmath>
+#include <memory>
 #include <utility>
 
 namespace wavelot {
@@ -22,23 +22,29 @@ struct clsSongArray::Record {
 };
 
 clsSongArray::clsSongArray() { Clear(); }
-clsSongArray::~clsSongArray() = default;
+clsSongArray::~clsSongArray() {
+  for (Record* r : slots_) delete r;
+}
 
 clsSongArray::Record* clsSongArray::Slot(int nIndex) {
   if (nIndex < 0 || static_cast<size_t>(nIndex) >= slots_.size()) return nullptr;
-  return slots_[static_cast<size_t>(nIndex)].get();
+  return slots_[static_cast<size_t>(nIndex)];
 }
 
 const clsSongArray::Record* clsSongArray::Slot(int nIndex) const {
   if (nIndex < 0 || static_cast<size_t>(nIndex) >= slots_.size()) return nullptr;
-  return slots_[static_cast<size_t>(nIndex)].get();
+  return slots_[static_cast<size_t>(nIndex)];
 }
 
 void clsSongArray::AddItem(const QString& sFile, const QString& sTitle, int sCode,
                            const QString& sComment, int sJobMode, int sJobType,
                            const QString& sJobStart, const QString& sJobStop, int sRunJob,
                            int sWeekMark, int nIndex) {
-  if (!empty_) slots_.push_back(std::make_unique<Record>());
+  if (!empty_) {
+    auto fresh = std::make_unique<Record>();
+    slots_.push_back(fresh.get());
+    fresh.release();
+  }
   empty_ = false;
   Record& r = *slots_.back();
   r.file = sFile;
@@ -56,13 +62,18 @@ void clsSongArray::AddItem(const QString& sFile, const QString& sTitle, int sCod
   if (nIndex != -1 && nIndex < u) {
     // Same result as bubbling the new record down by exchanges, in one move.
     const int target = std::max(nIndex, 0);
-    std::rotate(slots_.begin() + target, slots_.end() - 1, slots_.end());
+    Record* moved = slots_.back();
+    std::move_backward(slots_.begin() + target, slots_.end() - 1, slots_.end());
+    slots_[static_cast<size_t>(target)] = moved;
   }
 }
 
 void clsSongArray::Remove(int index) {
   if (slots_.size() > 1) {
-    if (index >= 0 && index < ListCount()) slots_.erase(slots_.begin() + index);
+    if (index >= 0 && index < ListCount()) {
+      delete slots_[static_cast<size_t>(index)];
+      slots_.erase(slots_.begin() + index);
+    }
     return;
   }
   empty_ = true;
@@ -70,9 +81,12 @@ void clsSongArray::Remove(int index) {
 }
 
 void clsSongArray::Clear() {
+  for (Record* r : slots_) delete r;
   slots_.clear();
   slots_.shrink_to_fit();
-  slots_.push_back(std::make_unique<Record>());
+  auto fresh = std::make_unique<Record>();
+  slots_.push_back(fresh.get());
+  fresh.release();
   empty_ = true;
 }
 

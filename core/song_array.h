@@ -12,7 +12,6 @@
 
 #include <QString>
 
-#include <memory>
 #include <vector>
 
 namespace wavelot {
@@ -80,9 +79,10 @@ class clsSongArray {
   Record* Slot(int nIndex);
   const Record* Slot(int nIndex) const;
 
-  // Slots 0..u; never empty. Records live behind pointers so inserting, removing and
-  // swapping move one pointer per record instead of ten fields.
-  std::vector<std::unique_ptr<Record>> slots_;
+  // Slots 0..u; never empty. Records live behind plain owning pointers so inserting,
+  // removing and swapping move one trivially copyable pointer per record (a memmove) instead
+  // of ten fields. Only this class creates and deletes them.
+  std::vector<Record*> slots_;
   bool empty_ = true;
 };
 
