@@ -1,47 +1,452 @@
 #include "engine/audio/audio_library.h"
 
+#include "engine/audio/backend.h"
+#include "engine/audio/encoder_feed.h"
+#include "engine/audio/sound_output.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
+
+#include <chrono>
+
 namespace wavelot {
-namespace audio {
-class Backend {};
-}  // namespace audio
 
 using namespace audio;
 
-AudioLibrary::AudioLibrary() = default;
+namespace {
+
+bool IsDirectScheme(const QByteArray& url) {
+    const QByteArray l = url.left(8).toLower();
+    return l.startsWith("mms://") || l.startsWith("mmsh://") || l.startsWith("mmst://");
+}
+
+// libavformat knows mmsh and mmst, not the plain mms scheme: HTTP first, as players do.
+QByteArray DirectUrl(const QByteArray& url) {
+    if (url.left(6).toLower() == "mms://")
+        return "mmsh://" + url.mid(6);
+    return url;
+}
+
+}  // namespace
+
+AudioLibrary::AudioLibrary() : backend_(std::make_unique<Backend>()) {}
+
 AudioLibrary::~AudioLibrary() { Free(); }
-bool AudioLibrary::Init(int, quint32, quint32) { return false; }
-bool AudioLibrary::Free() { return true; }
-bool AudioLibrary::IsInitialised() const { return false; }
-bool AudioLibrary::UsingSoundServer() const { return false; }
-PluginHandle AudioLibrary::PluginLoad(const QString&, quint32) { return 1; }
+
+bool AudioLibrary::Init(int device, quint32 freq, quint32) {
+    if (backend_->initialised || freq < 8000 || freq > 192000 || device < -1)
+        return false;
+    backend_->outRate = int(freq);
+    backend_->soundServer = device != 0 && SoundServerAnswers();
+    if (!backend_->dispatcher)
+        backend_->dispatcher = new QObject;
+    if (backend_->dispatcher->thread() != QThread::currentThread())
+        backend_->dispatcher->moveToThread(QThread::currentThread());
+    backend_->initialised = true;
+    return true;
+}
+
+bool AudioLibrary::Free() {
+    if (!backend_->initialised)
+        return false;
+    backend_->Shutdown();
+    backend_->initialised = false;
+    return true;
+}
+
+bool AudioLibrary::IsInitialised() const { return backend_->initialised; }
+
+bool AudioLibrary::UsingSoundServer() const { return backend_->soundServer; }
+
+PluginHandle AudioLibrary::PluginLoad(const QString&, quint32) {
+    std::lock_guard lock(backend_->mu);
+    return backend_->NewHandle();
+}
+
 bool AudioLibrary::PluginFree(PluginHandle) { return true; }
-bool AudioLibrary::SetConfig(quint32, quint32) { return false; }
-quint32 AudioLibrary::GetConfig(quint32) const { return ERROR_RESULT; }
-bool AudioLibrary::SetConfigPtr(quint32, const char*) { return false; }
-StreamHandle AudioLibrary::StreamCreateURL(const QString&, quint32, quint32) { return 0; }
-bool AudioLibrary::StreamFree(StreamHandle) { return false; }
-QByteArray AudioLibrary::ChannelGetTags(StreamHandle, quint32) const { return {}; }
-SyncHandle AudioLibrary::ChannelSetSync(StreamHandle, quint32, quint64, SyncProc) { return 0; }
-bool AudioLibrary::ChannelRemoveSync(StreamHandle, SyncHandle) { return false; }
-bool AudioLibrary::ChannelPlay(StreamHandle, bool) { return false; }
-bool AudioLibrary::ChannelPause(StreamHandle) { return false; }
-bool AudioLibrary::ChannelStop(StreamHandle) { return false; }
-quint32 AudioLibrary::ChannelIsActive(StreamHandle) const { return ACTIVE_STOPPED; }
-bool AudioLibrary::ChannelSetAttribute(StreamHandle, quint32, float) { return false; }
-bool AudioLibrary::ChannelSlideAttribute(StreamHandle, quint32, float, quint32) { return false; }
-bool AudioLibrary::ChannelGetAttribute(StreamHandle, quint32, float*) const { return false; }
-bool AudioLibrary::ChannelIsSliding(StreamHandle, quint32) const { return false; }
-bool AudioLibrary::ChannelGetInfo(StreamHandle, ChannelInfo*) const { return false; }
-quint64 AudioLibrary::ChannelGetPosition(StreamHandle, quint32) const { return quint64(-1); }
-double AudioLibrary::ChannelBytes2Seconds(StreamHandle, quint64) const { return -1; }
-quint32 AudioLibrary::ChannelGetData(StreamHandle, float*, quint32) const { return ERROR_RESULT; }
-FxHandle AudioLibrary::ChannelSetFX(StreamHandle, quint32, int) { return 0; }
-bool AudioLibrary::ChannelRemoveFX(StreamHandle, FxHandle) { return false; }
-bool AudioLibrary::FXSetParameters(FxHandle, const DX8ParamEq&) { return false; }
-bool AudioLibrary::FXGetParameters(FxHandle, DX8ParamEq*) const { return false; }
-EncoderHandle AudioLibrary::EncodeStart(StreamHandle, const QStringList&, quint32) { return 0; }
-bool AudioLibrary::EncodeStop(Handle) { return false; }
-quint32 AudioLibrary::EncodeIsActive(Handle) const { return ACTIVE_STOPPED; }
-StreamTimings AudioLibrary::ChannelGetTimings(StreamHandle) const { return {}; }
+
+bool AudioLibrary::SetConfig(quint32 option, quint32 value) {
+    std::lock_guard lock(backend_->mu);
+    Config& c = backend_->config;
+    switch (option) {
+    case CONFIG_NET_TIMEOUT:
+        c.timeoutMs = std::max<quint32>(value, 100);
+        return true;
+    case CONFIG_NET_BUFFER:
+        c.bufferMs = std::clamp<quint32>(value, 1000, 120000);
+        return true;
+    case CONFIG_NET_PREBUF:
+        c.prebufPercent = std::min<quint32>(value, 100);
+        return true;
+    case CONFIG_NET_PLAYLIST:
+        c.playlist = value;
+        return true;
+    default:
+        return false;
+    }
+}
+
+quint32 AudioLibrary::GetConfig(quint32 option) const {
+    std::lock_guard lock(backend_->mu);
+    const Config& c = backend_->config;
+    switch (option) {
+    case CONFIG_NET_TIMEOUT:
+        return c.timeoutMs;
+    case CONFIG_NET_BUFFER:
+        return c.bufferMs;
+    case CONFIG_NET_PREBUF:
+        return c.prebufPercent;
+    case CONFIG_NET_PLAYLIST:
+        return c.playlist;
+    default:
+        return ERROR_RESULT;
+    }
+}
+
+bool AudioLibrary::SetConfigPtr(quint32 option, const char* value) {
+    std::lock_guard lock(backend_->mu);
+    Config& c = backend_->config;
+    switch (option) {
+    case CONFIG_NET_PROXY:
+        if (value)
+            c.proxy = QByteArray(value);
+        else
+            c.proxy.reset();
+        return true;
+    case CONFIG_NET_AGENT:
+        c.agent = value ? QByteArray(value) : QByteArray();
+        return true;
+    default:
+        return false;
+    }
+}
+
+StreamHandle AudioLibrary::StreamCreateURL(const QString& url, quint32, quint32) {
+    Backend& b = *backend_;
+    if (!b.initialised || url.isEmpty())
+        return 0;
+    StreamConfig cfg;
+    const QByteArray u = url.toUtf8();
+    int timeoutMs = 10000;
+    {
+        std::lock_guard lock(b.mu);
+        const Config& c = b.config;
+        timeoutMs = int(c.timeoutMs);
+        cfg.transport.timeoutMs = timeoutMs;
+        cfg.transport.followPlaylists = c.playlist != 0;
+        cfg.transport.noProxy = !c.proxy.has_value();
+        cfg.transport.proxy = c.proxy.value_or(QByteArray());
+        cfg.transport.agent = c.agent;
+        // The buffer holds bufferMs of the fastest common stream (320 kbit/s).
+        cfg.ringBytes = size_t(c.bufferMs) * 40;
+        cfg.prebufPercent = int(c.prebufPercent);
+    }
+    if (IsDirectScheme(u))
+        cfg.directUrl = DirectUrl(u);
+    else if (u.left(7).toLower() == "http://" || u.left(8).toLower() == "https://")
+        cfg.transport.url = u;
+    else
+        return 0;
+    cfg.outRate = b.outRate;
+    cfg.soundServer = b.soundServer;
+
+    // The handle is reserved now so that syncs posted before the caller gets it are stamped right.
+    StreamHandle handle = 0;
+    {
+        std::lock_guard lock(b.mu);
+        handle = b.NewHandle();
+    }
+    auto stream = std::make_shared<Stream>(
+        std::move(cfg), [&b, handle](quint32 kind, quint32 data) { b.Post(handle, kind, data); });
+    {
+        std::lock_guard lock(b.mu);
+        b.connecting.insert(stream);
+    }
+
+    // The answer can take up to the time-out to come, and the first audio a little longer.
+    const int limitMs = timeoutMs + 5000;
+    if (QCoreApplication::instance()) {
+        QEventLoop loop;
+        stream->SetStateWaker([&loop] { QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection); });
+        stream->Start();
+        QTimer limit;
+        limit.setSingleShot(true);
+        QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+        limit.start(limitMs);
+        while (stream->State() == Stream::ConnectState::Connecting && limit.isActive())
+            loop.exec();
+        stream->SetStateWaker({});
+    } else {
+        stream->Start();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+        while (stream->State() == Stream::ConnectState::Connecting && std::chrono::steady_clock::now() < deadline)
+            QThread::msleep(2);
+    }
+
+    bool ok = stream->State() == Stream::ConnectState::Ready;
+    {
+        std::lock_guard lock(b.mu);
+        b.connecting.erase(stream);
+        ok = ok && b.initialised;
+        if (ok)
+            b.streams[handle] = stream;
+    }
+    if (!ok) {
+        b.Reap(std::move(stream));
+        return 0;
+    }
+    return handle;
+}
+
+bool AudioLibrary::StreamFree(StreamHandle handle) { return backend_->Release(handle); }
+
+QByteArray AudioLibrary::ChannelGetTags(StreamHandle handle, quint32 tags) const {
+    auto s = backend_->Find(handle);
+    return s ? s->Tags(tags) : QByteArray();
+}
+
+SyncHandle AudioLibrary::ChannelSetSync(StreamHandle handle, quint32 type, quint64, SyncProc proc) {
+    const quint32 kind = type & 0x00FFFFFFu;
+    if (kind != SYNC_META && kind != SYNC_END && kind != SYNC_STALL && kind != SYNC_OGG_CHANGE)
+        return 0;
+    std::lock_guard lock(backend_->mu);
+    if (!backend_->streams.count(handle))
+        return 0;
+    SyncHandle h = backend_->NewHandle();
+    backend_->syncs[h] = SyncEntry{handle, kind, (type & SYNC_ONETIME) != 0, std::move(proc)};
+    return h;
+}
+
+bool AudioLibrary::ChannelRemoveSync(StreamHandle handle, SyncHandle sync) {
+    std::lock_guard lock(backend_->mu);
+    auto it = backend_->syncs.find(sync);
+    if (it == backend_->syncs.end() || it->second.stream != handle)
+        return false;
+    backend_->syncs.erase(it);
+    return true;
+}
+
+bool AudioLibrary::ChannelPlay(StreamHandle handle, bool) {
+    auto s = backend_->Find(handle);
+    return s && s->Play();
+}
+
+bool AudioLibrary::ChannelPause(StreamHandle handle) {
+    auto s = backend_->Find(handle);
+    return s && s->Pause();
+}
+
+bool AudioLibrary::ChannelStop(StreamHandle handle) {
+    auto s = backend_->Find(handle);
+    return s && s->StopPlaying();
+}
+
+quint32 AudioLibrary::ChannelIsActive(StreamHandle handle) const {
+    auto s = backend_->Find(handle);
+    return s ? s->Active() : ACTIVE_STOPPED;
+}
+
+bool AudioLibrary::ChannelSetAttribute(StreamHandle handle, quint32 attrib, float value) {
+    auto s = backend_->Find(handle);
+    if (!s || attrib != ATTRIB_VOL)
+        return false;
+    s->SetVolume(value);
+    return true;
+}
+
+bool AudioLibrary::ChannelSlideAttribute(StreamHandle handle, quint32 attrib, float value, quint32 time) {
+    auto s = backend_->Find(handle);
+    if (!s || attrib != ATTRIB_VOL)
+        return false;
+    s->SlideVolume(value, time);
+    return true;
+}
+
+bool AudioLibrary::ChannelGetAttribute(StreamHandle handle, quint32 attrib, float* value) const {
+    auto s = backend_->Find(handle);
+    if (!s || !value)
+        return false;
+    if (attrib == ATTRIB_VOL) {
+        *value = s->Volume();
+        return true;
+    }
+    if (attrib == ATTRIB_FREQ) {
+        *value = float(s->Format().freq);
+        return true;
+    }
+    return false;
+}
+
+bool AudioLibrary::ChannelIsSliding(StreamHandle handle, quint32 attrib) const {
+    auto s = backend_->Find(handle);
+    return s && attrib == ATTRIB_VOL && s->Sliding();
+}
+
+bool AudioLibrary::ChannelGetInfo(StreamHandle handle, ChannelInfo* info) const {
+    auto s = backend_->Find(handle);
+    if (!s || !info)
+        return false;
+    const SourceFormat f = s->Format();
+    info->freq = quint32(f.freq);
+    info->chans = quint32(f.chans);
+    info->flags = SAMPLE_FLOAT;
+    info->ctype = f.ctype;
+    info->origres = quint32(std::max(f.origres, 0));
+    return true;
+}
+
+quint64 AudioLibrary::ChannelGetPosition(StreamHandle handle, quint32 mode) const {
+    auto s = backend_->Find(handle);
+    if (!s || mode != POS_BYTE)
+        return quint64(-1);
+    return s->PositionBytes();
+}
+
+double AudioLibrary::ChannelBytes2Seconds(StreamHandle handle, quint64 pos) const {
+    auto s = backend_->Find(handle);
+    if (!s || pos == quint64(-1))
+        return -1;
+    return s->BytesToSeconds(pos);
+}
+
+quint32 AudioLibrary::ChannelGetData(StreamHandle handle, float* buffer, quint32 length) const {
+    auto s = backend_->Find(handle);
+    if (!s)
+        return ERROR_RESULT;
+    if (length == DATA_AVAILABLE)
+        return quint32(s->BufferedBytes());
+    if (length >= DATA_FFT256 && length <= DATA_FFT8192 && buffer) {
+        const size_t n = size_t(256) << (length - DATA_FFT256);
+        return s->Spectrum(n, buffer) ? quint32(n / 2 * sizeof(float)) : ERROR_RESULT;
+    }
+    return ERROR_RESULT;
+}
+
+FxHandle AudioLibrary::ChannelSetFX(StreamHandle handle, quint32 type, int priority) {
+    if (type != FX_DX8_PARAMEQ)
+        return 0;
+    auto s = backend_->Find(handle);
+    if (!s)
+        return 0;
+    FxHandle h = 0;
+    {
+        std::lock_guard lock(backend_->mu);
+        h = backend_->NewHandle();
+        backend_->fx[h] = handle;
+    }
+    s->AddBand(h, priority);
+    return h;
+}
+
+bool AudioLibrary::ChannelRemoveFX(StreamHandle handle, FxHandle fx) {
+    std::shared_ptr<Stream> s;
+    {
+        std::lock_guard lock(backend_->mu);
+        auto it = backend_->fx.find(fx);
+        if (it == backend_->fx.end() || it->second != handle)
+            return false;
+        backend_->fx.erase(it);
+        auto st = backend_->streams.find(handle);
+        if (st != backend_->streams.end())
+            s = st->second;
+    }
+    return s && s->RemoveBand(fx);
+}
+
+bool AudioLibrary::FXSetParameters(FxHandle fx, const DX8ParamEq& params) {
+    std::shared_ptr<Stream> s;
+    {
+        std::lock_guard lock(backend_->mu);
+        auto it = backend_->fx.find(fx);
+        if (it == backend_->fx.end())
+            return false;
+        auto st = backend_->streams.find(it->second);
+        if (st != backend_->streams.end())
+            s = st->second;
+    }
+    return s && s->SetBand(fx, params);
+}
+
+bool AudioLibrary::FXGetParameters(FxHandle fx, DX8ParamEq* params) const {
+    std::shared_ptr<Stream> s;
+    {
+        std::lock_guard lock(backend_->mu);
+        auto it = backend_->fx.find(fx);
+        if (it == backend_->fx.end())
+            return false;
+        auto st = backend_->streams.find(it->second);
+        if (st != backend_->streams.end())
+            s = st->second;
+    }
+    return s && params && s->GetBand(fx, params);
+}
+
+EncoderHandle AudioLibrary::EncodeStart(StreamHandle handle, const QStringList& argv, quint32 flags) {
+    auto s = backend_->Find(handle);
+    if (!s)
+        return 0;
+    auto feed = EncoderFeed::Start(argv, s->OutRate(), (flags & ENCODE_NOHEAD) == 0);
+    if (!feed)
+        return 0;
+    EncoderHandle h = 0;
+    {
+        std::lock_guard lock(backend_->mu);
+        if (!backend_->streams.count(handle))
+            return 0;  // freed meanwhile; the feed stops as it goes out of scope
+        h = backend_->NewHandle();
+        backend_->encoders[h] = handle;
+    }
+    s->AddEncoder(h, std::move(feed));
+    return h;
+}
+
+bool AudioLibrary::EncodeStop(Handle handle) {
+    std::shared_ptr<Stream> s;
+    EncoderHandle which = 0;
+    {
+        std::lock_guard lock(backend_->mu);
+        auto enc = backend_->encoders.find(handle);
+        if (enc != backend_->encoders.end()) {
+            which = handle;
+            auto st = backend_->streams.find(enc->second);
+            if (st != backend_->streams.end())
+                s = st->second;
+            backend_->encoders.erase(enc);
+        } else {
+            auto st = backend_->streams.find(handle);
+            if (st == backend_->streams.end())
+                return false;
+            s = st->second;
+            std::erase_if(backend_->encoders, [handle](const auto& kv) { return kv.second == handle; });
+        }
+    }
+    if (!s)
+        return false;
+    auto feeds = s->TakeEncoders(which);
+    for (auto& feed : feeds)
+        feed->Stop();
+    return which == 0 || !feeds.empty();
+}
+
+quint32 AudioLibrary::EncodeIsActive(Handle handle) const {
+    std::shared_ptr<Stream> s;
+    {
+        std::lock_guard lock(backend_->mu);
+        auto enc = backend_->encoders.find(handle);
+        if (enc == backend_->encoders.end())
+            return ACTIVE_STOPPED;
+        auto st = backend_->streams.find(enc->second);
+        if (st != backend_->streams.end())
+            s = st->second;
+    }
+    return s && s->EncoderAlive(handle) ? ACTIVE_PLAYING : ACTIVE_STOPPED;
+}
+
+StreamTimings AudioLibrary::ChannelGetTimings(StreamHandle handle) const {
+    auto s = backend_->Find(handle);
+    return s ? s->Timings() : StreamTimings{};
+}
 
 }  // namespace wavelot

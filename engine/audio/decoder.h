@@ -1,0 +1,47 @@
+#pragma once
+// FFmpeg demuxing and decoding of one stream on the decoder thread, resampled to interleaved
+// stereo float at the output rate. Reads through a custom I/O context from the network ring,
+// or, for mms addresses, lets libavformat open the address itself.
+
+#include <QByteArray>
+
+#include <cstddef>
+
+namespace wavelot::audio {
+
+struct SourceFormat {
+    int freq = 0;
+    int chans = 0;
+    quint32 ctype = 0;
+    int origres = 0;
+};
+
+class DecoderHost {
+public:
+    virtual ~DecoderHost() = default;
+    // Network bytes for the custom I/O; 0 at the end of the stream.
+    virtual size_t ReadInput(char* out, size_t max) = 0;
+    virtual bool Aborted() const = 0;
+    virtual void OnFormat(const SourceFormat& format) = 0;
+    // kind TAG_OGG or TAG_WMA; chainLink: a new Ogg chain link brought the tags.
+    virtual void OnTags(quint32 kind, const QByteArray& tags, bool chainLink) = 0;
+    // false: stop decoding.
+    virtual bool OnPcm(float* frames, size_t count) = 0;
+};
+
+// The demuxer libavformat should use for an answer's content type; null to probe.
+const char* DemuxerForContentType(const QByteArray& contentType);
+
+class Decoder {
+public:
+    Decoder(DecoderHost& host, int outRate) : host_(host), outRate_(outRate) {}
+    // Runs until the input ends, fails or is aborted. directUrl non-empty: open that address
+    // with libavformat (timeoutMs bounds the open). Returns whether any sound was decoded.
+    bool Run(const QByteArray& contentType, const QByteArray& directUrl, int timeoutMs);
+
+private:
+    DecoderHost& host_;
+    int outRate_;
+};
+
+}  // namespace wavelot::audio

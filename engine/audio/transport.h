@@ -1,0 +1,61 @@
+#pragma once
+// The network reader: one libcurl transfer at a time on a thread of its own, ICY answers
+// accepted, metadata cut out at icy-metaint, playlists followed. Audio bytes go to the ring;
+// everything else is reported to the sink, from the reader thread.
+
+#include "engine/audio/byte_ring.h"
+#include "engine/audio/icy_stream.h"
+
+#include <QByteArray>
+
+#include <atomic>
+#include <thread>
+
+namespace wavelot::audio {
+
+struct TransportOptions {
+    QByteArray url;
+    bool noProxy = true;      // true: no proxy at all, not even the environment's
+    QByteArray proxy;         // when !noProxy: the address, or empty for libcurl's environment
+    QByteArray agent;
+    int timeoutMs = 10000;    // connect limit, and the longest silence of a live transfer
+    bool followPlaylists = true;
+};
+
+class TransportSink {
+public:
+    virtual ~TransportSink() = default;
+    // The answer is accepted as audio; its body follows in the ring.
+    virtual void OnConnected(const HeaderBlock& headers) = 0;
+    virtual void OnMeta(const QByteArray& meta) = 0;
+    // The ring got its end mark. failed: it ended by an error (or never connected).
+    virtual void OnTransportEnd(bool failed) = 0;
+};
+
+class HttpTransport {
+public:
+    HttpTransport(TransportOptions options, ByteRing& ring, TransportSink& sink);
+    ~HttpTransport();  // stops and joins
+    void Start();
+    void Stop();  // returns at once; the thread leaves within one poll round
+    void Join();
+
+private:
+    enum class Outcome { Ended, Failed, Playlist, Aborted };
+    struct Fetch;
+    void Run();
+    // Returns true when audio was delivered (the stream is committed to this address).
+    bool Open(const QByteArray& url, int depth, bool* failed);
+    Outcome Transfer(const QByteArray& url, bool allowPlaylist, QByteArray* playlist, bool* delivered);
+    static size_t OnHeader(char* data, size_t size, size_t n, void* user);
+    static size_t OnWrite(char* data, size_t size, size_t n, void* user);
+
+    TransportOptions opt_;
+    ByteRing& ring_;
+    TransportSink& sink_;
+    std::thread thread_;
+    void* multi_ = nullptr;         // CURLM*, reader thread only (wakeup is thread-safe)
+    std::atomic<bool> stop_{false};
+};
+
+}  // namespace wavelot::audio
