@@ -1,0 +1,65 @@
+#pragma once
+// The search command without its window: the window hands over what its inputs hold, shows
+// `rawText` in its raw-text box and the rows of the search list in its result view.
+//
+// The parsers read the answer as the raw-text box holds it, so the steps that the box applies
+// are part of the search: the box keeps text up to its first NUL; for LiveDoor every LF
+// becomes CR LF; for SHOUTcast every `id"` becomes CR LF + "id" and every `":` becomes ":".
+// `parse` of wavelot-cli runs the same steps on a saved answer.
+
+#include <QString>
+#include <QStringList>
+
+#include "core/song_array.h"
+#include "directories/directory_config.h"
+#include "directories/directory_tables.h"
+#include "directories/directory_types.h"
+
+namespace wavelot {
+
+struct SearchRequest {
+  int directory = static_cast<int>(Directory::Shoutcast);  // index in the directory table
+  int searchKind = kSearchByGenre;  // kSearchByName uses `text`; any other value the genre
+  int genreIndex = 0;               // outside the genre table: empty query key
+  QString text;                     // typed name, sent exactly as typed (not trimmed or encoded)
+};
+
+struct SearchOutcome {
+  QString rawText;       // the raw-text box's text after the steps above
+  QStringList urls;      // every address fetched, as sent, in order (empty for the local list)
+  QString developerKey;  // SHOUTcast: the key whose answer was parsed
+};
+
+// Address of one request: SHOUTcast with `developerKey`, the other directories ignore it.
+// Empty for the local list and for an index outside the table.
+QString SearchUrl(const SearchRequest& request, const DirectoryConfig& config,
+                  const QString& developerKey = QString());
+
+// The request as it goes on the wire. The typed text and the genre keys are put into the
+// address unencoded, but an HTTP request line cannot carry a blank, a control character or a
+// non-ASCII letter: those (and the characters a URL never allows, including "#", which would
+// cut the query off as a fragment) are sent as UTF-8 percent escapes. Everything else, "%"
+// and "&" among them, stays as it stands, so "R%26B" still arrives as "R%26B".
+QString SendableUrl(const QString& url);
+
+// True for the status codes with which SHOUTcast rejects a developer key ("450", "441").
+bool IsRejectedKeyStatus(const QString& status);
+
+// What the raw-text box holds after the fetched text `answer` went in (steps above).
+QString RawBoxText(int directory, const QString& answer);
+
+// Runs the directory's parser over box text, appending to `searchList` (and, for InLive,
+// `scratchList`). Does nothing for the local list and unknown indexes.
+void ParseRawBoxText(int directory, const QString& rawText, const QString& developerKey,
+                     const DirectoryConfig& config, clsSongArray& searchList,
+                     clsSongArray& scratchList, const RowAdded& onRow = {});
+
+// The whole command: empties both lists, fetches (SHOUTcast keys in order while the answer
+// rejects the key; the last answer counts whatever its status), and parses, or for the local
+// list reads `radioListPath`. A failed fetch or unreadable file leaves the lists empty.
+// Blocks until done, processing window events while the fetch runs.
+SearchOutcome RunDirectorySearch(const SearchRequest& request, const DirectoryConfig& config,
+                                 const QString& radioListPath, clsSongArray& searchList,
+                                 clsSongArray& scratchList, const RowAdded& onRow = {});
+
+}  // namespace wavelot
