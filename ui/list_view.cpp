@@ -1,0 +1,453 @@
+#include "ui/list_view.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QUrl>
+#include <algorithm>
+
+#include "ui/key_codes.h"
+#include "ui/mod_theme.h"
+
+namespace wavelot {
+
+namespace detail {
+
+ListTable::ListTable(clsListView* owner, QWidget* parent) : QTableView(parent), owner_(owner) {}
+
+void ListTable::keyPressEvent(QKeyEvent* e)
+{
+    if (owner_->blockKey_) {
+        e->accept();
+        return;
+    }
+    const int vk = VirtualKey(e->key());
+    Q_EMIT owner_->KeyDown(vk, ShiftState(e->modifiers()));
+    const int count = owner_->ListCount();
+    const int focused = owner_->FocusedItem();
+    if (count > 0 && vk == VK_UP && focused == 0) {
+        owner_->SelectOnly(count - 1);
+        e->accept();
+        return;
+    }
+    if (count > 0 && vk == VK_DOWN && focused == count - 1) {
+        owner_->SelectOnly(0);
+        e->accept();
+        return;
+    }
+    QTableView::keyPressEvent(e);
+}
+
+void ListTable::keyReleaseEvent(QKeyEvent* e)
+{
+    if (!e->isAutoRepeat())
+        Q_EMIT owner_->KeyUp(VirtualKey(e->key()), ShiftState(e->modifiers()));
+    QTableView::keyReleaseEvent(e);
+}
+
+void ListTable::mousePressEvent(QMouseEvent* e)
+{
+    const int button = ButtonCode(e->button());
+    const QPoint p = e->position().toPoint();
+    if (e->button() == Qt::LeftButton)
+        setFocus(Qt::MouseFocusReason);
+    Q_EMIT owner_->MouseDown(button, p.x(), p.y(), ShiftState(e->modifiers()));
+    const QModelIndex idx = indexAt(p);
+    pressPos_ = p;
+    pressRow_ = idx.isValid() ? idx.row() : -1;
+    pressColumn_ = idx.isValid() ? idx.column() : 0;
+    pressButton_ = e->button();
+    dragStarted_ = false;
+    QTableView::mousePressEvent(e);
+}
+
+void ListTable::mouseMoveEvent(QMouseEvent* e)
+{
+    const QPoint p = e->position().toPoint();
+    Q_EMIT owner_->MouseMove(p.x(), p.y(), ShiftState(e->modifiers()));
+    if (e->buttons() & (Qt::LeftButton | Qt::RightButton)) {
+        // No rubber-band or drag selection: a held button drags rows (the owner decides).
+        if (!dragStarted_ && pressRow_ >= 0 && (p - pressPos_).manhattanLength() >= QApplication::startDragDistance()) {
+            dragStarted_ = true;
+            if (pressButton_ == Qt::LeftButton)
+                viewport()->grabMouse();
+            Q_EMIT owner_->DragBegin(pressRow_, pressColumn_, ButtonCode(pressButton_));
+        }
+        return;
+    }
+    QTableView::mouseMoveEvent(e);
+}
+
+void ListTable::mouseReleaseEvent(QMouseEvent* e)
+{
+    const QPoint p = e->position().toPoint();
+    if (e->button() == Qt::LeftButton && QWidget::mouseGrabber() == viewport())
+        viewport()->releaseMouse();
+    QTableView::mouseReleaseEvent(e);
+    const int button = ButtonCode(e->button());
+    Q_EMIT owner_->MouseUp(button, p.x(), p.y(), ShiftState(e->modifiers()));
+    if (!dragStarted_ && (button == 1 || button == 2)) {
+        const QModelIndex idx = indexAt(p);
+        Q_EMIT owner_->Click(idx.isValid() ? idx.row() : -1, button);
+    }
+    dragStarted_ = false;
+    pressRow_ = -1;
+}
+
+void ListTable::mouseDoubleClickEvent(QMouseEvent* e)
+{
+    QTableView::mouseDoubleClickEvent(e);
+    const int button = ButtonCode(e->button());
+    if (button == 1 || button == 2) {
+        const QModelIndex idx = indexAt(e->position().toPoint());
+        Q_EMIT owner_->DblClick(idx.isValid() ? idx.row() : -1, button);
+    }
+}
+
+void ListTable::focusOutEvent(QFocusEvent* e)
+{
+    QTableView::focusOutEvent(e);
+    Q_EMIT owner_->LostFocus();
+}
+
+void ListTable::dragEnterEvent(QDragEnterEvent* e)
+{
+    if (e->mimeData()->hasUrls())
+        e->acceptProposedAction();
+    else
+        e->ignore();
+}
+
+void ListTable::dragMoveEvent(QDragMoveEvent* e)
+{
+    if (e->mimeData()->hasUrls())
+        e->acceptProposedAction();
+    else
+        e->ignore();
+}
+
+void ListTable::dropEvent(QDropEvent* e)
+{
+    QStringList files;
+    for (const QUrl& u : e->mimeData()->urls())
+        if (u.isLocalFile())
+            files << u.toLocalFile();
+    if (files.isEmpty()) {
+        e->ignore();
+        return;
+    }
+    e->acceptProposedAction();
+    const QPoint p = e->position().toPoint();
+    Q_EMIT owner_->FilesDropped(files, p.x(), p.y());
+}
+
+void ListTable::paintEvent(QPaintEvent* e)
+{
+    NMLVCustomDraw rec;
+    rec.dwDrawStage = CDDS_PREPAINT;
+    int result = CDRF_DODEFAULT;
+    Q_EMIT owner_->CustomDraw(rec, result);
+    owner_->delegate_->SetItemNotify(result & CDRF_NOTIFYITEMDRAW);
+    QTableView::paintEvent(e);
+}
+
+}  // namespace detail
+
+clsListView::clsListView(QObject* parent) : QObject(parent) {}
+
+clsListView::~clsListView() { delete container_.data(); }
+
+bool clsListView::Create(QWidget* hParent, int dwStyle, int nLeft, int nTop, int nWidth, int nHeight, int ImgX,
+                         int ImgY, int Border)
+{
+    if (hParent == nullptr || !container_.isNull())
+        return false;
+    Q_UNUSED(ImgX);
+    container_ = new QFrame(hParent);
+    container_->setGeometry(nLeft, nTop, nWidth, nHeight);
+    if (Border & WS_EX_STATICEDGE)
+        container_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+
+    table_ = new detail::ListTable(this, container_);
+    table_->setFrameStyle(QFrame::NoFrame);
+    model_ = new ListViewModel(this);
+    model_->SetTextSource([this](int item, int sub) {
+        QString text;
+        Q_EMIT OnData(item, sub, text);
+        return text;
+    });
+    delegate_ = new ListViewDelegate(this);
+    delegate_->SetDrawHandler([this](NMLVCustomDraw& rec) {
+        int result = CDRF_DODEFAULT;
+        Q_EMIT CustomDraw(rec, result);
+        return result;
+    });
+    table_->setModel(model_);
+    table_->setItemDelegate(delegate_);
+    multiSelect_ = !(dwStyle & LVS_SINGLESEL);
+    table_->setSelectionMode(multiSelect_ ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setShowGrid(false);
+    table_->setWordWrap(false);
+    table_->setTabKeyNavigation(false);
+    table_->setCornerButtonEnabled(false);
+    table_->setSortingEnabled(false);
+    table_->setAcceptDrops(true);
+    table_->viewport()->setAcceptDrops(true);
+    table_->setDragDropMode(QAbstractItemView::DropOnly);
+    table_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    table_->verticalHeader()->hide();
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setMinimumSectionSize(1);
+    table_->verticalHeader()->setDefaultSectionSize(std::max(1, ImgY));
+    QHeaderView* header = table_->horizontalHeader();
+    header->setStretchLastSection(false);
+    header->setSectionsClickable(true);
+    header->setHighlightSections(false);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setMinimumSectionSize(0);
+    header->setVisible(!(dwStyle & LVS_NOCOLUMNHEADER));
+    connect(header, &QHeaderView::sectionClicked, this, &clsListView::ColumnClick);
+    table_->setFont(UiFont(14));
+    table_->setGeometry(0, 0, container_->contentsRect().width(), container_->contentsRect().height());
+    table_->move(container_->contentsRect().topLeft());
+    container_->show();
+    table_->show();
+    return true;
+}
+
+int clsListView::Add(const QString&, int)
+{
+    if (model_ == nullptr)
+        return -1;
+    model_->Append(1);
+    return model_->Count() - 1;
+}
+
+void clsListView::AddRows(int n)
+{
+    if (model_ != nullptr)
+        model_->Append(n);
+}
+
+bool clsListView::ColumnAdd(int Index, int lWidth, const QString& sText, int TextAlign)
+{
+    if (model_ == nullptr || !model_->InsertColumn(Index, sText, TextAlign))
+        return false;
+    table_->setColumnWidth(std::min(Index, model_->columnCount() - 1), lWidth);
+    return true;
+}
+
+int clsListView::ColumnWidth(int iColumn) const
+{
+    if (table_.isNull() || iColumn < 0 || iColumn >= model_->columnCount())
+        return 0;
+    return table_->isColumnHidden(iColumn) ? 0 : table_->columnWidth(iColumn);
+}
+
+void clsListView::SetColumnWidth(int iColumn, int lValue)
+{
+    if (table_.isNull() || iColumn < 0 || iColumn >= model_->columnCount())
+        return;
+    // QHeaderView keeps a 0-wide section clickable; hide it as the classic list does.
+    table_->setColumnHidden(iColumn, lValue <= 0);
+    if (lValue > 0)
+        table_->setColumnWidth(iColumn, lValue);
+}
+
+bool clsListView::Selected(int lItem) const
+{
+    if (table_.isNull() || lItem < 0 || lItem >= ListCount())
+        return false;
+    return table_->selectionModel()->isRowSelected(lItem, {});
+}
+
+void clsListView::SetSelected(int lItem, bool bState)
+{
+    if (table_.isNull())
+        return;
+    QItemSelectionModel* sm = table_->selectionModel();
+    if (lItem == -1) {
+        SetSelectList(bState);
+        return;
+    }
+    if (lItem < 0 || lItem >= ListCount())
+        return;
+    const QModelIndex idx = model_->index(lItem, 0);
+    if (bState) {
+        if (!multiSelect_)
+            sm->clearSelection();
+        sm->select(idx, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        sm->setCurrentIndex(idx, QItemSelectionModel::NoUpdate);
+    } else {
+        sm->select(idx, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    }
+}
+
+void clsListView::SetSelectList(bool bState)
+{
+    if (table_.isNull())
+        return;
+    if (!bState) {
+        table_->selectionModel()->clearSelection();
+        return;
+    }
+    if (ListCount() == 0 || model_->columnCount() == 0)
+        return;
+    if (!multiSelect_) {
+        SetSelected(FocusedItem() >= 0 ? FocusedItem() : 0, true);
+        return;
+    }
+    const QItemSelection all(model_->index(0, 0), model_->index(ListCount() - 1, model_->columnCount() - 1));
+    table_->selectionModel()->select(all, QItemSelectionModel::Select);
+}
+
+void clsListView::EnsureVisible(int lIndex)
+{
+    if (!table_.isNull() && lIndex >= 0 && lIndex < ListCount())
+        table_->scrollTo(model_->index(lIndex, 0), QAbstractItemView::EnsureVisible);
+}
+
+int clsListView::SelCount() const
+{
+    return table_.isNull() ? 0 : static_cast<int>(table_->selectionModel()->selectedRows().size());
+}
+
+int clsListView::ListCount() const { return model_ == nullptr ? 0 : model_->Count(); }
+
+void clsListView::Clear()
+{
+    if (model_ != nullptr)
+        model_->ClearRows();
+}
+
+void clsListView::Remove(int iIndex)
+{
+    if (model_ != nullptr)
+        model_->RemoveRow(iIndex);
+}
+
+bool clsListView::ItemVisible(int iIndex) const
+{
+    if (table_.isNull() || iIndex < 0 || iIndex >= ListCount())
+        return false;
+    const int top = table_->rowViewportPosition(iIndex);
+    const int bottom = top + table_->rowHeight(iIndex);
+    return bottom > 0 && top < table_->viewport()->height();
+}
+
+int clsListView::HitTest(int x, int y) const
+{
+    if (table_.isNull())
+        return -1;
+    const int row = table_->rowAt(y);
+    if (row < 0 || x < 0 || x >= table_->viewport()->width())
+        return -1;
+    return row;
+}
+
+int clsListView::Bottom() const { return table_.isNull() ? 0 : table_->viewport()->height(); }
+
+void clsListView::Block(bool bState)
+{
+    blocked_ = bState;
+    if (!table_.isNull())
+        table_->setUpdatesEnabled(!bState);
+}
+
+void clsListView::RedrawItem(int iIndex)
+{
+    if (model_ != nullptr)
+        model_->TouchRows(iIndex, iIndex);
+}
+
+void clsListView::Refresh()
+{
+    if (table_.isNull())
+        return;
+    model_->TouchRows(0, ListCount() - 1);
+    table_->viewport()->update();
+}
+
+void clsListView::BackColor(const QColor& oColor)
+{
+    if (table_.isNull())
+        return;
+    QPalette p = table_->palette();
+    p.setColor(QPalette::Base, oColor);
+    p.setColor(QPalette::Window, oColor);
+    table_->setPalette(p);
+    delegate_->SetColors(p.color(QPalette::Text), oColor);
+}
+
+void clsListView::SetFocus()
+{
+    if (!table_.isNull())
+        table_->setFocus(Qt::OtherFocusReason);
+}
+
+QTableView* clsListView::hWnd() const { return table_.data(); }
+
+void clsListView::Move(int nLeft, int nTop, int nWidth, int nHeight)
+{
+    if (container_.isNull())
+        return;
+    const int w = nWidth > 0 ? nWidth : container_->width();
+    const int h = nHeight > 0 ? nHeight : container_->height();
+    container_->setGeometry(nLeft, nTop, w, h);
+    table_->setGeometry(container_->contentsRect());
+}
+
+void clsListView::SetLVStyle(int lAddStyle)
+{
+    exStyle_ |= lAddStyle;
+    if (!table_.isNull())
+        table_->setShowGrid(exStyle_ & LVS_EX_GRIDLINES);
+}
+
+std::vector<int> clsListView::GetSelectedItems() const
+{
+    std::vector<int> rows;
+    if (table_.isNull())
+        return rows;
+    for (const QModelIndex& i : table_->selectionModel()->selectedRows())
+        rows.push_back(i.row());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+int clsListView::FocusedItem() const
+{
+    if (table_.isNull())
+        return -1;
+    const QModelIndex cur = table_->selectionModel()->currentIndex();
+    return cur.isValid() ? cur.row() : -1;
+}
+
+int clsListView::NextSelected(int after) const
+{
+    const int n = ListCount();
+    for (int i = std::max(after + 1, 0); i < n; ++i)
+        if (Selected(i))
+            return i;
+    return -1;
+}
+
+void clsListView::SelectOnly(int index)
+{
+    if (table_.isNull())
+        return;
+    table_->selectionModel()->clearSelection();
+    if (index == -1 || index >= ListCount())
+        return;
+    SetSelected(index, true);
+    EnsureVisible(index);
+    Q_EMIT Click(index, 1);
+}
+
+}  // namespace wavelot

@@ -1,0 +1,139 @@
+#pragma once
+// clsListView: the report-style list all four station lists of the main window are shown in.
+// It keeps only a row count; every cell's text is asked from the owner (OnData), the owner may
+// colour or draw each row (CustomDraw), and clicks, keys, drags and dropped files come back as
+// events with the classic argument conventions (buttons 1/2/4, Shift 1 / Ctrl 2 / Alt 4).
+
+#include <QColor>
+#include <QFrame>
+#include <QPointer>
+#include <QStringList>
+#include <QTableView>
+#include <vector>
+
+#include "ui/list_view_model.h"
+
+namespace wavelot {
+
+// Styles (classic list-view numbers, so the creating code reads as it always has).
+inline constexpr int LVS_REPORT = 0x1;
+inline constexpr int LVS_SINGLESEL = 0x4;
+inline constexpr int LVS_OWNERDATA = 0x1000;
+inline constexpr int LVS_NOCOLUMNHEADER = 0x4000;
+inline constexpr int LVS_EX_GRIDLINES = 0x1;
+inline constexpr int LVS_EX_FULLROWSELECT = 0x20;
+inline constexpr int LVS_EX_DOUBLEBUFFER = 0x10000;
+inline constexpr int WS_EX_STATICEDGE = 0x20000;
+
+class clsListView;
+
+namespace detail {
+// The table itself; forwards its input events to the owning clsListView.
+class ListTable : public QTableView {
+    Q_OBJECT
+public:
+    explicit ListTable(clsListView* owner, QWidget* parent);
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    clsListView* owner_;
+    QPoint pressPos_;
+    int pressRow_ = -1;
+    int pressColumn_ = 0;
+    Qt::MouseButton pressButton_ = Qt::NoButton;
+    bool dragStarted_ = false;
+};
+}  // namespace detail
+
+class clsListView : public QObject {
+    Q_OBJECT
+public:
+    explicit clsListView(QObject* parent = nullptr);
+    ~clsListView() override;
+
+    bool Create(QWidget* hParent, int dwStyle, int nLeft, int nTop, int nWidth, int nHeight, int ImgX, int ImgY,
+                int Border);
+    int Add(const QString& text = {}, int SmallIcon = 0);
+    // Appends n rows at once (a bulk fill asks the model once instead of n times).
+    void AddRows(int n);
+    bool ColumnAdd(int Index, int lWidth, const QString& sText, int TextAlign);
+    int ColumnWidth(int iColumn) const;
+    void SetColumnWidth(int iColumn, int lValue);
+    bool Selected(int lItem) const;
+    void SetSelected(int lItem, bool bState);
+    void SetSelectList(bool bState);
+    void EnsureVisible(int lIndex);
+    int SelCount() const;
+    int ListCount() const;
+    void Clear();
+    void Remove(int iIndex);
+    bool ItemVisible(int iIndex) const;
+    int HitTest(int x, int y) const;
+    int Bottom() const;
+    void Block(bool bState);
+    bool Blocked() const { return blocked_; }
+    void RedrawItem(int iIndex);
+    // Repaints every row (after a sort or a bulk change).
+    void Refresh();
+    void BackColor(const QColor& oColor);
+    void BlockKey(bool bState) { blockKey_ = bState; }
+    bool KeyBlocked() const { return blockKey_; }
+    void SetFocus();
+    QTableView* hWnd() const;
+    QFrame* Container() const { return container_.data(); }
+    void Move(int nLeft, int nTop, int nWidth, int nHeight);
+    void SetLVStyle(int lAddStyle);
+    int LVStyle() const { return exStyle_; }
+    int SortOrder() const { return sortOrder_; }
+    void SetSortOrder(int v) { sortOrder_ = v; }
+    std::vector<int> GetSelectedItems() const;
+    ListViewModel* Model() const { return model_; }
+
+    // Internal helpers the handlers use too.
+    int FocusedItem() const;
+    int NextSelected(int after) const;
+    void SelectOnly(int index);
+
+Q_SIGNALS:
+    void Click(int iItem, int Button);
+    void DblClick(int iItem, int Button);
+    void ColumnClick(int iIndex);
+    void DragBegin(int iItem, int iSubItem, int Button);
+    void MouseDown(int Button, int x, int y, int Shift);
+    void MouseMove(int x, int y, int Shift);
+    void MouseUp(int Button, int x, int y, int Shift);
+    void KeyDown(int KeyCode, int Shift);
+    void KeyUp(int KeyCode, int Shift);
+    // The handler fills text; an untouched text shows an empty cell.
+    void OnData(int item, int SubItem, QString& text);
+    // The handler may change rec and sets result (0 = default drawing).
+    void CustomDraw(NMLVCustomDraw& rec, int& result);
+    void FilesDropped(const QStringList& files, int x, int y);
+    void LostFocus();
+
+private:
+    friend class detail::ListTable;
+    QPointer<QFrame> container_;
+    QPointer<detail::ListTable> table_;
+    ListViewModel* model_ = nullptr;
+    ListViewDelegate* delegate_ = nullptr;
+    int exStyle_ = 0;
+    int sortOrder_ = 0;
+    bool blockKey_ = false;
+    bool blocked_ = false;
+    bool multiSelect_ = false;
+};
+
+}  // namespace wavelot

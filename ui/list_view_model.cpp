@@ -1,0 +1,149 @@
+#include "ui/list_view_model.h"
+
+#include <QAbstractItemView>
+#include <QPainter>
+
+#include "ui/mod_theme.h"
+
+namespace wavelot {
+
+ListViewModel::ListViewModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+bool ListViewModel::InsertColumn(int index, const QString& caption, int alignment)
+{
+    if (index < 0)
+        return false;
+    index = std::min<int>(index, static_cast<int>(columns_.size()));
+    beginInsertColumns({}, index, index);
+    columns_.insert(columns_.begin() + index, Column{caption, alignment});
+    endInsertColumns();
+    return true;
+}
+
+int ListViewModel::ColumnAlignment(int column) const
+{
+    return column >= 0 && column < static_cast<int>(columns_.size()) ? columns_[column].alignment : 0;
+}
+
+void ListViewModel::Append(int n)
+{
+    if (n <= 0)
+        return;
+    beginInsertRows({}, rows_, rows_ + n - 1);
+    rows_ += n;
+    endInsertRows();
+}
+
+void ListViewModel::RemoveRow(int row)
+{
+    if (row < 0 || row >= rows_)
+        return;
+    beginRemoveRows({}, row, row);
+    --rows_;
+    endRemoveRows();
+}
+
+void ListViewModel::ClearRows()
+{
+    beginResetModel();
+    rows_ = 0;
+    endResetModel();
+}
+
+void ListViewModel::TouchRows(int first, int last)
+{
+    first = std::max(first, 0);
+    last = std::min(last, rows_ - 1);
+    if (first > last || columns_.empty())
+        return;
+    Q_EMIT dataChanged(index(first, 0), index(last, static_cast<int>(columns_.size()) - 1));
+}
+
+int ListViewModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+
+int ListViewModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(columns_.size());
+}
+
+QVariant ListViewModel::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    if (role == Qt::DisplayRole) {
+        if (!source_)
+            return QString();
+        return source_(index.row(), index.column());
+    }
+    if (role == Qt::TextAlignmentRole) {
+        const int a = ColumnAlignment(index.column());
+        const Qt::Alignment h = a == 1 ? Qt::AlignRight : a == 2 ? Qt::AlignHCenter : Qt::AlignLeft;
+        return QVariant::fromValue(static_cast<int>(h | Qt::AlignVCenter));
+    }
+    return {};
+}
+
+QVariant ListViewModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= static_cast<int>(columns_.size()))
+        return {};
+    if (role == Qt::DisplayRole)
+        return columns_[section].caption;
+    if (role == Qt::TextAlignmentRole) {
+        const int a = columns_[section].alignment;
+        const Qt::Alignment h = a == 1 ? Qt::AlignRight : a == 2 ? Qt::AlignHCenter : Qt::AlignLeft;
+        return QVariant::fromValue(static_cast<int>(h | Qt::AlignVCenter));
+    }
+    return {};
+}
+
+ListViewDelegate::ListViewDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
+
+void ListViewDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    NMLVCustomDraw rec;
+    rec.dwItemSpec = index.row();
+    rec.iSubItem = index.column();
+    rec.uItemState = ((option.state & QStyle::State_Selected) ? CDIS_SELECTED : 0) |
+                     ((option.state & QStyle::State_HasFocus) ? CDIS_FOCUS : 0);
+    rec.clrText = text_;
+    rec.clrTextBk = back_;
+    rec.painter = painter;
+    rec.rcSubItem = option.rect;
+    rec.rcItem = option.rect;
+    if (const auto* view = qobject_cast<const QAbstractItemView*>(option.widget))
+        rec.rcItem = QRect(0, option.rect.top(), view->viewport()->width(), option.rect.height());
+
+    int result = CDRF_DODEFAULT;
+    if (itemNotify_ && handler_) {
+        rec.dwDrawStage = CDDS_ITEMPREPAINT;
+        painter->save();
+        result = handler_(rec);
+        painter->restore();
+        if (result & CDRF_NOTIFYSUBITEMDRAW) {
+            rec.dwDrawStage = CDDS_ITEMPREPAINT | CDDS_SUBITEM;
+            painter->save();
+            result = handler_(rec);
+            painter->restore();
+        }
+    }
+    if (result & CDRF_SKIPDEFAULT)
+        return;
+
+    painter->save();
+    const bool highlight = rec.uItemState & CDIS_SELECTED;
+    painter->fillRect(option.rect, highlight ? option.palette.color(QPalette::Highlight) : rec.clrTextBk);
+    painter->setPen(highlight ? option.palette.color(QPalette::HighlightedText) : rec.clrText);
+    painter->setFont(option.font);
+    const int align = index.data(Qt::TextAlignmentRole).toInt();
+    const int flags = (align & Qt::AlignRight) ? DT_RIGHT : (align & Qt::AlignHCenter) ? DT_CENTER : DT_LEFT;
+    DrawTextBand(*painter, index.data(Qt::DisplayRole).toString(), option.rect.left() + 6, option.rect.top(),
+                 option.rect.width() - 12, option.rect.height(), flags);
+    if (rec.uItemState & CDIS_FOCUS) {
+        painter->setPen(QPen(rec.clrText, 1, Qt::DotLine));
+        painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+    }
+    painter->restore();
+}
+
+}  // namespace wavelot

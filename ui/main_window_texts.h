@@ -1,0 +1,42 @@
+#pragma once
+// The main window's own texts: tab captions, command captions, menu entries and messages.
+
+#include <QString>
+
+namespace wavelot::ui_text {
+
+using namespace Qt::Literals::StringLiterals;
+
+inline const QString kTabs[4] = {u"電台搜尋"_s, u"我的最愛"_s, u"排程工作"_s, u"播放日誌"_s};
+
+// Captions by command index; 3 and 7 change with the recording and mute state.
+inline const QString kCaptions[15] = {u"搜  尋"_s, u"播放電台"_s, u"停止播放"_s, u"開始錄音"_s, u"等化器"_s,
+                                      u"選 項"_s,  u"離 開"_s,   u"靜 音"_s,   u"新 增"_s,   u"編 輯"_s,
+                                      u"刪 除"_s,  u"匯 出"_s,   u"匯 入"_s,   u"A > Z"_s,  u"Z > A"_s};
+inline const QString kStopRecording = u"停止錄音"_s;
+inline const QString kUnmute = u"解除靜音"_s;
+
+inline const QString kSearchColumns[4] = {u"電台名稱"_s, u"類型"_s, u"頻率"_s, u"聽眾"_s};
+inline const QString kStationColumn = u"電台名稱"_s;
+
+inline const QString kAddToFavorites = u"加入我的最愛"_s;
+inline const QString kAddToJobs = u"加入排程工作"_s;
+inline const QString kExportLog = u"輸出播放日誌"_s;
+inline const QString kClearLog = u"清除播放日誌"_s;
+inline const QString kGoogle = u"Google 網頁"_s;
+inline const QString kYouTube = u"YouTube 影音"_s;
+inline const QString kCopySong = u"複製歌曲至剪貼簿"_s;
+
+inline const QString kTrayVolume = u"設定音量"_s;
+inline const QString kTrayShow = u"顯示主視窗"_s;
+inline const QString kTrayExit = u"結 束"_s;
+
+inline const QString kFirstRunHello = u"您好："_s;
+inline const QString kFirstRunQuestion = u"這是您第一次使用 Wavelot，您是否要先指定錄音檔儲存資料夾？"_s;
+inline const QString kChooseFolder = u"請選擇資料夾："_s;
+inline const QString kFolderChosen = u"錄音檔儲存資料夾已經指定為 "_s;
+inline const QString kFolderCancelled = u"錄音檔儲存資料夾尚未指定或指定錯誤，程式已經將資料夾預先指定為"_s;
+inline const QString kFolderDeclined = u"錄音檔儲存資料夾尚未指定，程式已經將資料夾預先指定為"_s;
+inline const QString kThanks = u" 謝謝您的使用。"_s;
+
+}  // namespace wavelot::ui_text

@@ -1,0 +1,110 @@
+#include "ui/spectrum_bars.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "ui/mod_theme.h"
+
+namespace wavelot {
+
+namespace {
+const QColor kGreen(0, 204, 0);
+const QColor kOrange(225, 168, 34);
+const QColor kRed(188, 34, 1);
+constexpr int kNormaliseBins = 251;  // bins 0..250
+constexpr float kClip = 0.2f;
+}  // namespace
+
+SpectrumBars::SpectrumBars(int highestBar) { SetHighestBar(highestBar); }
+
+void SpectrumBars::SetHighestBar(int n) { highestBar_ = std::clamp(n, 0, kMaxBars - 1); }
+
+QColor SpectrumBars::GradientColour(double range, double position)
+{
+    const double half = range / 2.0;
+    auto lerp = [](const QColor& a, const QColor& b, double t) {
+        t = std::clamp(t, 0.0, 1.0);
+        return QColor(RoundHalfEven(a.red() + (b.red() - a.red()) * t),
+                      RoundHalfEven(a.green() + (b.green() - a.green()) * t),
+                      RoundHalfEven(a.blue() + (b.blue() - a.blue()) * t));
+    };
+    if (half <= 0)
+        return kGreen;
+    if (position < half)
+        return lerp(kGreen, kOrange, position / half);
+    return lerp(kOrange, kRed, (position - half) / half);
+}
+
+void SpectrumBars::Tick(const float* fft, int binCount, int height)
+{
+    const int n = highestBar_;
+    const double H = height;
+    if (first_) {
+        for (int i = 0; i <= n; ++i)
+            peak_[i] = H;
+        first_ = false;
+    }
+    for (int i = 0; i <= n; ++i)
+        level_[i] = std::max(0.0, level_[i] - kDecay);
+
+    if (fft != nullptr && binCount >= kNormaliseBins) {
+        std::array<double, kNormaliseBins> bins{};
+        for (int b = 0; b < kNormaliseBins; ++b) {
+            const float v = std::isfinite(fft[b]) ? std::clamp(fft[b], 0.0f, kClip) : 0.0f;
+            bins[b] = v / kClip;
+        }
+        // The running value carries from bar to bar on purpose: it smooths neighbouring bars.
+        double v = 0;
+        int b = 1;
+        for (int i = 0; i <= n; ++i) {
+            const int width = i < n * 3 / 5 ? 4 : 2;
+            for (int k = 0; k <= width && b + k < kNormaliseBins; ++k)
+                v += bins[b + k];
+            b += width + 1;
+            v = v * (1 + (1 - std::cos(2 * M_PI * (i + 3) / 28)) / 2) / width;
+            if (level_[i] < v)
+                level_[i] = v;
+            if (level_[i] > 1)
+                level_[i] = 1;
+        }
+    }
+
+    for (int i = 0; i <= n; ++i) {
+        const int top = std::min(RoundHalfEven(H), RoundHalfEven(H - H * level_[i]));
+        const int barTop = std::max(1, top - 1);
+        barTop_[i] = barTop;
+        if (barTop <= peak_[i]) {
+            peak_[i] = barTop;
+            hold_[i] = kPeakHold;
+        }
+        if (peak_[i] < 0)
+            peak_[i] = 0;
+        markY_[i] = peak_[i] - 1;
+        if (--hold_[i] <= 0) {
+            hold_[i] = 1;
+            peak_[i] += 1;  // the mark sinks one pixel per tick once its hold is over
+        }
+    }
+}
+
+void SpectrumBars::Paint(QPainter& p, int height) const
+{
+    if (height <= 0)
+        return;
+    const double H = height;
+    for (int i = 0; i <= highestBar_; ++i) {
+        const int left = 16 * i + 2;
+        const int right = 16 * i + 17;
+        const int last = RoundHalfEven(H - barTop_[i] - 1);
+        for (int j = 1; j <= last; j += 2) {
+            p.setPen(GradientColour(1, j / H));
+            p.drawLine(left, height - j, right, height - j);
+        }
+        const double mark = markY_[i];
+        p.setPen(GradientColour(1, 1 - (mark + 1) / H));
+        p.drawLine(left, RoundHalfEven(mark), right, RoundHalfEven(mark));
+    }
+}
+
+}  // namespace wavelot
