@@ -88,6 +88,8 @@ class Player : public QObject {
   QString SongTitle() const { return songTitle_; }
   QString LastTitle() const { return lastTitle_; }
   int IndexEQ() const { return indexEQ_; }
+  // The ten band effects last set; they belong to the stream that was current then.
+  const std::array<audio::FxHandle, kEqBandCount>& EqFx() const { return eqFx_; }
   const QString& SettingFile() const { return settingFile_; }
   AudioLibrary& Audio() { return audio_; }
   clsSongArray& PlayLog() { return playLog_; }
