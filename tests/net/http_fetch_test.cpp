@@ -136,6 +136,10 @@ TEST_F(HttpGetTextTest, AnEndlessBodyHitsTheSizeLimit) {
   HttpLimits limits;
   limits.maxBodyBytes = 1 << 20;
   EXPECT_TRUE(HttpGetText(server_.UrlText("/stream"), 65001, limits).isEmpty());
+  const HttpResult r = HttpGet(server_.UrlText("/stream"), limits);
+  EXPECT_EQ(r.status, 200);  // the answer came; its size made it a failure
+  EXPECT_FALSE(r.transferOk);
+  EXPECT_TRUE(r.body.isEmpty());
   // The default limit (16 MiB) applies too; loopback delivers that within moments.
   QElapsedTimer clock;
   clock.start();
