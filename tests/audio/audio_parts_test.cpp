@@ -1,0 +1,198 @@
+// The pure parts of the back end, table-driven where the input is text.
+
+#include "engine/audio/encoder_feed.h"
+#include "engine/audio/equalizer.h"
+#include "engine/audio/icy_stream.h"
+#include "engine/audio/playlist.h"
+#include "engine/audio/spectrum.h"
+#include "engine/audio/volume_ramp.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace wavelot::audio {
+namespace {
+
+HeaderBlock Block(std::initializer_list<const char*> lines) {
+    HeaderBlock b;
+    for (const char* l : lines)
+        b.AddLine(l, std::strlen(l));
+    return b;
+}
+
+TEST(HeaderBlockTest, KeepsBytesDropsLineEndsAndKeepsOnlyTheLastAnswer) {
+    HeaderBlock b = Block({"HTTP/1.1 302 Found\r\n", "Location: /x\r\n", "\r\n", "ICY 200 OK\r\n",
+                           "icy-name:\xA4\xA4\r\n", "icy-metaint: 16000\r\n"});
+    EXPECT_TRUE(b.IsIcy());
+    EXPECT_EQ(b.Status(), 200);
+    EXPECT_EQ(b.Tags(), QByteArray("ICY 200 OK\0icy-name:\xA4\xA4\0icy-metaint: 16000\0\0", 43));
+    EXPECT_EQ(b.Value("ICY-METAINT"), "16000");
+    EXPECT_TRUE(b.Value("icy-genre").isNull());
+    EXPECT_TRUE(HeaderBlock().Tags().isNull());
+    // The blank line is reported as the end of a block.
+    HeaderBlock c;
+    EXPECT_FALSE(c.AddLine("HTTP/1.0 200 OK\r\n", 17));
+    EXPECT_TRUE(c.AddLine("\r\n", 2));
+    EXPECT_FALSE(c.IsIcy());
+}
+
+struct CutCase {
+    const char* name;
+    int metaint;
+    std::string body;
+    size_t chunk;
+    std::string audio;
+    std::vector<std::string> metas;
+};
+
+TEST(MetaintCutterTest, SplitsAudioAndMetadataWhateverTheChunking) {
+    const std::string meta1 = std::string("StreamTitle='A';") ;  // exactly 16 bytes
+    std::string padded2 = "StreamTitle='Long one';";
+    padded2.resize(32, '\0');
+    const std::vector<CutCase> cases = {
+        {"no metaint", 0, "abcdef", 2, "abcdef", {}},
+        {"empty blocks", 4, std::string("abcd\0efgh\0ij", 12), 3, "abcdefghij", {}},
+        {"one block", 4, "abcd\x01" + meta1 + "efgh", 1, "abcdefgh", {meta1}},
+        {"padded block", 3, "abc\x02" + padded2 + "def" + std::string(1, '\0'), 7, "abcdef", {"StreamTitle='Long one';"}},
+        {"all at once", 2, "ab\x01" + meta1 + "cd\x01" + meta1, 1000, "abcd", {meta1, meta1}},
+    };
+    for (const CutCase& c : cases) {
+        MetaintCutter cut(c.metaint);
+        std::string audio;
+        std::vector<std::string> metas;
+        for (size_t i = 0; i < c.body.size(); i += c.chunk) {
+            const size_t n = std::min(c.chunk, c.body.size() - i);
+            cut.Feed(c.body.data() + i, n, [&](const char* p, size_t m) { audio.append(p, m); },
+                     [&](const QByteArray& m) { metas.push_back(m.toStdString()); });
+        }
+        EXPECT_EQ(audio, c.audio) << c.name;
+        EXPECT_EQ(metas, c.metas) << c.name;
+    }
+}
+
+TEST(PlaylistTest, RecognisesPlaylistsByTypeOrContent) {
+    struct Case {
+        const char* type;
+        const char* body;
+        bool playlist;
+    };
+    const Case cases[] = {
+        {"audio/x-scpls", "anything", true},
+        {"audio/x-mpegurl; charset=utf-8", "", true},
+        {"application/vnd.apple.mpegurl", "", true},
+        {"audio/mpeg", "[playlist]", false},
+        {"text/plain", "[Playlist]\nFile1=http://a/", true},
+        {"", "#EXTM3U\n", true},
+        {"text/html", "http://host:8000/stream\n", true},
+        {"text/html", "<html>", false},
+        {"application/octet-stream", "\xFF\xFB\x90\x00", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(LooksLikePlaylist(c.type, c.body), c.playlist) << c.type << " / " << c.body;
+}
+
+TEST(PlaylistTest, ReadsEntriesInOrder) {
+    EXPECT_EQ(ParsePlaylist("[playlist]\r\nFile2=http://b/\r\nTitle1=x\r\nFile1=http://a/\r\nNumberOfEntries=2\r\n"),
+              (QList<QByteArray>{"http://a/", "http://b/"}));
+    EXPECT_EQ(ParsePlaylist("\xEF\xBB\xBF#EXTM3U\n#EXTINF:-1,Radio\nhttp://a:8000/s\n\nrelative.mp3\nmms://c/d\n"),
+              (QList<QByteArray>{"http://a:8000/s", "mms://c/d"}));
+    EXPECT_TRUE(ParsePlaylist("[playlist]\nFile1=\nNumberOfEntries=1\n").isEmpty());
+    EXPECT_TRUE(ParsePlaylist("<html>not a list</html>").isEmpty());
+}
+
+TEST(WavHeaderTest, OpenEndedSizes) {
+    const std::string h = OpenEndedWavHeader(44100, 2);
+    ASSERT_EQ(h.size(), 44u);
+    EXPECT_EQ(h.substr(0, 4), "RIFF");
+    EXPECT_EQ(h.substr(4, 4), std::string(4, '\xFF'));
+    EXPECT_EQ(h.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(h.substr(36, 4), "data");
+    EXPECT_EQ(h.substr(40, 4), std::string(4, '\xFF'));
+    // 44100 Hz, 176400 bytes per second, 4-byte frames, 16 bits.
+    EXPECT_EQ(h.substr(24, 4), std::string("\x44\xAC\x00\x00", 4));
+    EXPECT_EQ(h.substr(28, 4), std::string("\x10\xB1\x02\x00", 4));
+    EXPECT_EQ(h.substr(32, 4), std::string("\x04\x00\x10\x00", 4));
+}
+
+TEST(VolumeRampTest, GlidesLinearlyAndLandsOnTheTarget) {
+    VolumeRamp r;
+    r.Set(0.0f);
+    r.Slide(1.0f, 100);
+    std::vector<float> frames(2 * 50, 1.0f);
+    r.Apply(frames.data(), 50);
+    EXPECT_NEAR(r.Value(), 0.5f, 0.02f);
+    EXPECT_TRUE(r.Sliding());
+    // Sample by sample: no step bigger than one increment.
+    for (size_t i = 1; i < 50; ++i)
+        EXPECT_NEAR(frames[2 * i] - frames[2 * i - 2], 0.01f, 0.001f);
+    std::vector<float> more(2 * 80, 1.0f);
+    r.Apply(more.data(), 80);
+    EXPECT_EQ(r.Value(), 1.0f);
+    EXPECT_FALSE(r.Sliding());
+    EXPECT_EQ(more.back(), 1.0f);
+    r.Slide(-3.0f, 0);
+    EXPECT_EQ(r.Value(), 0.0f);
+}
+
+TEST(SpectrumTest, FullScaleSineOnABinCentreReadsOne) {
+    const size_t n = 4096;
+    std::vector<float> s(n);
+    for (size_t i = 0; i < n; ++i)
+        s[i] = float(std::sin(2 * M_PI * 93.0 * double(i) / double(n)));
+    std::vector<float> bins(n / 2);
+    ASSERT_TRUE(MagnitudeSpectrum(s, bins.data()));
+    EXPECT_NEAR(bins[93], 1.0f, 0.01f);
+    EXPECT_NEAR(bins[92], 0.5f, 0.01f);  // the Hann window's neighbours
+    EXPECT_LT(bins[200], 1e-4f);
+    EXPECT_FALSE(MagnitudeSpectrum(std::vector<float>(1000), bins.data()));
+
+    SpectrumSnapshot snap;
+    std::vector<float> stereo = {1, 0, 0.5f, 0.5f};
+    snap.Append(stereo.data(), 2);
+    EXPECT_EQ(snap.Last(3), (std::vector<float>{0.0f, 0.5f, 0.5f}));
+}
+
+double ToneLevel(EqualizerChain& eq, double hz, int rate = 44100) {
+    std::vector<float> frames(2 * 8192);
+    double sum = 0;
+    size_t counted = 0;
+    for (int block = 0; block < 4; ++block) {
+        for (size_t i = 0; i < 8192; ++i) {
+            const float v = float(0.25 * std::sin(2 * M_PI * hz * double(block * 8192 + i) / rate));
+            frames[2 * i] = frames[2 * i + 1] = v;
+        }
+        eq.Process(frames.data(), 8192);
+        if (block >= 2) {  // after the filters settled
+            for (size_t i = 0; i < 8192; ++i, ++counted)
+                sum += double(frames[2 * i]) * frames[2 * i];
+        }
+    }
+    return std::sqrt(sum / double(counted));
+}
+
+TEST(EqualizerChainTest, BandsCutAndBoostAtTheirCentreAndChangeLive) {
+    EqualizerChain eq(44100);
+    const double flat = ToneLevel(eq, 1000);
+    EXPECT_NEAR(flat, 0.25 / std::sqrt(2.0), 0.002);
+    eq.Configure({EqBand{1, 0, DX8ParamEq{1000, 12, -12}}, EqBand{2, 0, DX8ParamEq{8000, 12, 0}}});
+    EXPECT_NEAR(20 * std::log10(ToneLevel(eq, 1000) / flat), -12.0, 0.5);
+    EXPECT_NEAR(20 * std::log10(ToneLevel(eq, 100) / flat), 0.0, 1.0);
+    eq.Configure({EqBand{1, 0, DX8ParamEq{1000, 12, 9}}, EqBand{2, 0, DX8ParamEq{8000, 12, 0}}});
+    EXPECT_NEAR(20 * std::log10(ToneLevel(eq, 1000) / flat), 9.0, 0.5);
+    eq.Configure({});
+    EXPECT_NEAR(ToneLevel(eq, 1000), flat, 0.002);
+}
+
+TEST(EqualizerChainTest, ParametersAreClampedToUsableRanges) {
+    const DX8ParamEq p = ClampParamEq(DX8ParamEq{30000, 0.1f, 99}, 44100);
+    EXPECT_LT(p.fCenter, 22050.0f);
+    EXPECT_EQ(p.fBandwidth, 1.0f);
+    EXPECT_EQ(p.fGain, 15.0f);
+    EXPECT_EQ(ClampParamEq(DX8ParamEq{31, 12, -3}, 44100).fCenter, 31.0f);
+}
+
+}  // namespace
+}  // namespace wavelot::audio
