@@ -151,6 +151,8 @@ void frmMain::LayoutTabArea()
         p->setGeometry(0, panelTop, w, panelHeight);
     logView_.Move(0, panelTop, w, panelHeight);
 
+    if (picRadioType_ == nullptr)
+        return;  // the controls inside the tabs come with Form_Load
     // Search row: directory, genre option and box, name option and box, search button.
     const int ch = controlHeight_;
     picRadioType_->setGeometry(0, 3, 118, ch);

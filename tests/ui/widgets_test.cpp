@@ -1,0 +1,475 @@
+// The widget layer on its own: hooks, control wrapper, pop-up menus, drawing helpers, the list
+// view and its model, the command buttons, the volume slider arithmetic and the spectrum.
+#include <QAbstractItemModelTester>
+#include <QComboBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPainter>
+#include <QTableView>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "tests/ui/ui_test_util.h"
+#include "ui/cls_control.h"
+#include "ui/cls_sub.h"
+#include "ui/command_button.h"
+#include "ui/key_codes.h"
+#include "ui/list_view.h"
+#include "ui/mod_theme.h"
+#include "ui/popup_menu.h"
+#include "ui/spectrum_bars.h"
+#include "ui/tray_icon.h"
+#include "ui/volume_slider.h"
+
+using namespace wavelot;
+using namespace wavelot::test;
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+class Recorder : public SubOwner {
+public:
+    void WindowProc(bool& handled, QObject*, QEvent* e, quintptr ref) override
+    {
+        types.push_back(e->type());
+        refs.push_back(ref);
+        handled = swallow.contains(e->type());
+    }
+    std::vector<QEvent::Type> types;
+    std::vector<quintptr> refs;
+    QSet<QEvent::Type> swallow;
+};
+
+TEST(SubclassHook, SeesEventsConsumesWhenHandledAndGoesAwayWithTheWindow)
+{
+    UiApp();
+    auto* w = new QLineEdit;
+    Recorder r;
+    r.swallow.insert(QEvent::KeyPress);
+    ASSERT_TRUE(clsSub::Instance().HookSet(&r, w, 7));
+    EXPECT_FALSE(clsSub::Instance().HookSet(&r, nullptr, 0)) << "no window of its own to hook";
+    w->show();
+    QTest::keyClick(w, Qt::Key_A);
+    EXPECT_EQ(w->text(), QString()) << "a handled key must not reach the control";
+    ASSERT_FALSE(r.refs.empty());
+    EXPECT_EQ(r.refs.back(), 7u);
+    EXPECT_TRUE(clsSub::Instance().HookClear(&r, w));
+    EXPECT_FALSE(clsSub::Instance().HookClear(&r, w)) << "second clear finds nothing";
+    QTest::keyClick(w, Qt::Key_B);
+    EXPECT_EQ(w->text(), u"b"_s);
+
+    const int before = clsSub::Instance().HookCount();
+    ASSERT_TRUE(clsSub::Instance().HookSet(&r, w));
+    delete w;
+    EXPECT_EQ(clsSub::Instance().HookCount(), before) << "destroying the window removes its hook";
+}
+
+TEST(Control, ListMembersBeforeCreateAndAddItemPositions)
+{
+    UiApp();
+    QWidget host;
+    host.resize(200, 22);
+    clsControl c;
+    EXPECT_EQ(c.AddItem(u"x"_s), 0);
+    EXPECT_EQ(c.ListCount(), 0);
+    EXPECT_EQ(c.ListIndex(), 0);
+    c.SetTargetPictureBox(&host);
+    ASSERT_TRUE(c.Create(CtrlStyle::DropDownList));
+    EXPECT_FALSE(c.Enabled()) << "Enabled reads the last value set, false before any";
+    EXPECT_TRUE(c.hWnd()->isEnabled());
+    EXPECT_EQ(c.AddItem(u"b"_s), 0);
+    EXPECT_EQ(c.AddItem(u"c"_s), 1);
+    EXPECT_EQ(c.AddItem(u"a"_s, 0, 42), 0);
+    EXPECT_EQ(c.NewIndex(), 0);
+    EXPECT_EQ(c.AddItem(u"z"_s, -2), -1);
+    EXPECT_EQ(c.ListCount(), 3);
+    EXPECT_EQ(c.List(0), u"a"_s);
+    EXPECT_EQ(c.ItemData(0), 42);
+    c.SetListIndex(2);
+    EXPECT_EQ(c.ListIndex(), 2);
+    EXPECT_EQ(c.text(), QString()) << "a drop-down list has no text of its own";
+    EXPECT_EQ(c.List(9), QString());
+    c.RemoveItem(0);
+    EXPECT_EQ(c.List(0), u"b"_s);
+    host.show();
+    host.resize(300, 30);
+    EXPECT_EQ(c.hWnd()->size(), QSize(300, 30)) << "the control follows its host's size";
+}
+
+TEST(Control, TabStripTimePickerAndTextBoxKeys)
+{
+    UiApp();
+    QWidget host;
+    host.resize(300, 24);
+    clsControl tabs;
+    tabs.SetTargetPictureBox(&host);
+    EXPECT_EQ(tabs.TabItem(), 0);
+    ASSERT_TRUE(tabs.Create(CtrlStyle::TabStrip));
+    tabs.TabsAdd(0, u"one"_s);
+    tabs.TabsAdd(1, u"two"_s);
+    EXPECT_EQ(tabs.TabItem(), 1);
+    int clicks = 0;
+    QObject::connect(&tabs, &clsControl::Click, [&] { ++clicks; });
+    tabs.SetTabItem(2);
+    EXPECT_EQ(tabs.TabItem(), 2);
+    EXPECT_EQ(clicks, 1);
+
+    QWidget host2;
+    clsControl time;
+    time.SetTargetPictureBox(&host2);
+    ASSERT_TRUE(time.Create(CtrlStyle::TimePicker));
+    time.SetTime(QDateTime(QDate(2026, 12, 7), QTime(19, 5, 9)));
+    EXPECT_EQ(time.Time().time(), QTime(19, 5, 9));
+
+    QWidget host3;
+    host3.resize(100, 22);
+    clsControl text;
+    text.SetTargetPictureBox(&host3);
+    ASSERT_TRUE(text.Create(CtrlStyle::TextBox));
+    host3.show();
+    std::vector<int> keys;
+    QObject::connect(&text, &clsControl::KeyDown, [&](int& key, int) {
+        keys.push_back(key);
+        if (key == VK_RETURN)
+            key = 0;
+    });
+    QTest::keyClicks(text.hWnd(), u"ab"_s);
+    QTest::keyClick(text.hWnd(), Qt::Key_Return);
+    EXPECT_EQ(keys, (std::vector<int>{'A', 'B', VK_RETURN}));
+    EXPECT_EQ(text.text(), u"ab"_s);
+}
+
+TEST(PopupMenu, ReturnsTheChosenIdOrZeroAndOnlyOneMenuExists)
+{
+    UiApp();
+    MenuEnd();  // no menu: nothing happens
+    EXPECT_EQ(MenuShow(nullptr), 0);
+    MenuBegin();
+    QMenu* first = CurrentMenu();
+    MenuBegin();
+    EXPECT_EQ(CurrentMenu(), first) << "a second MenuBegin keeps the open menu";
+    MenuAddItem(u"One"_s, MF_STRING, 11);
+    MenuAddItem(QString(), MF_SEPARATOR, 0);
+    MenuAddSubmenu(u"Sub"_s);
+    for (int i = 0; i < 3; ++i)
+        MenuAddSubItem(QStringLiteral("s%1").arg(i), MF_STRING, 20 + i);
+    MenuCheckRadio(0, 2, 1);
+    MenuSetDefault(11, false);
+    QStringList seen;
+    OnNextMenu(u"Sub/s2"_s, &seen);
+    EXPECT_EQ(MenuShow(nullptr), 22);
+    EXPECT_EQ(seen, (QStringList{u"One"_s, u"-"_s, u"Sub"_s, u"Sub/s0"_s, u"Sub/s1 [x]"_s, u"Sub/s2"_s}));
+    EXPECT_TRUE(CurrentMenu()->defaultAction() != nullptr);
+    OnNextMenu(QString());
+    EXPECT_EQ(MenuShow(nullptr), 0) << "dismissed";
+    OnNextMenu(u"One"_s);
+    EXPECT_EQ(MenuShow(nullptr), 11);
+    MenuEnd();
+    EXPECT_EQ(CurrentMenu(), nullptr);
+}
+
+TEST(Theme, BlendRoundsHalfToEvenAndFramedRectsAreFramed)
+{
+    EXPECT_EQ(BlendColor(QColor(255, 0, 100), QColor(0, 255, 100), 255), QColor(255, 0, 100));
+    EXPECT_EQ(BlendColor(QColor(255, 0, 100), QColor(0, 255, 100), 0), QColor(0, 255, 100));
+    // 128 * 1 / 255 ... (128*255 + 127*0)/255 = 128; (51*3 + 204*0)/255 = 0.6 -> 1
+    EXPECT_EQ(BlendColor(QColor(3, 3, 3), QColor(0, 0, 0), 51), QColor(1, 1, 1));
+    // 2.5 goes to 2: alpha 85 of 7.5 -> (85*7.5)/255 can't be; use 5 and 0 at alpha 127.5: use exact halves
+    EXPECT_EQ(RoundHalfEven(2.5), 2);
+    EXPECT_EQ(RoundHalfEven(3.5), 4);
+    auto img = CreateMemoryDC(10, 6);
+    ASSERT_TRUE(img.has_value());
+    EXPECT_FALSE(CreateMemoryDC(0, 5).has_value());
+    {
+        QPainter p(&*img);
+        FillFramedRect(p, 0, 0, 10, 6, QColor(100, 0, 0), 0);
+    }
+    EXPECT_EQ(img->pixelColor(0, 0), QColor(100, 0, 0));
+    EXPECT_EQ(img->pixelColor(9, 5), QColor(100, 0, 0));
+    EXPECT_EQ(img->pixelColor(4, 3), QColor(255, 255, 255)) << "alpha 0 fills with white";
+}
+
+TEST(Theme, FallsBackToAnInstalledFaceWithTraditionalChinese)
+{
+    UiApp();
+    const QString family = UiFontFamily();
+    EXPECT_FALSE(family.isEmpty());
+    QFontMetrics fm(UiFont(14));
+    EXPECT_TRUE(fm.inFont(QChar(0x96FB))) << "電 must have a glyph in " << family.toStdString();
+}
+
+// A list view filled with n rows whose texts come from a counter, recording the events.
+struct ListFixture {
+    QWidget panel;
+    clsListView view;
+    int dataCalls = 0;
+    QStringList rows;  // what the owner keeps; the view only has the count
+    std::vector<std::pair<int, int>> clicks;
+    std::vector<int> keyDowns;
+
+    explicit ListFixture(int style = LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL)
+    {
+        UiApp();
+        panel.resize(400, 300);
+        view.Create(&panel, style, 0, 0, 400, 300, 1, 20, WS_EX_STATICEDGE);
+        view.ColumnAdd(0, 200, u"Name"_s, 0);
+        view.ColumnAdd(1, 80, u"Rate"_s, 1);
+        QObject::connect(&view, &clsListView::OnData, [this](int item, int sub, QString& text) {
+            ++dataCalls;
+            text = rows.value(item) + QStringLiteral("c%1").arg(sub);
+        });
+        QObject::connect(&view, &clsListView::Click, [this](int item, int button) { clicks.push_back({item, button}); });
+        QObject::connect(&view, &clsListView::KeyDown, [this](int key, int) { keyDowns.push_back(key); });
+        panel.show();
+    }
+    void Fill(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            rows << QStringLiteral("r%1").arg(rows.size());
+        view.AddRows(n);
+    }
+};
+
+TEST(ListView, ModelPassesTheItemModelTesterAndAsksOnlyForShownCells)
+{
+    ListFixture f;
+    {
+        QAbstractItemModelTester tester(f.view.Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+        f.Fill(5000);
+        f.rows << u"last"_s;
+        f.view.Add();
+        EXPECT_EQ(f.view.ListCount(), 5001);
+        f.dataCalls = 0;
+        f.view.hWnd()->viewport()->grab();
+        EXPECT_GT(f.dataCalls, 0);
+        EXPECT_LT(f.dataCalls, 200) << "only the visible rows' cells are asked for";
+        EXPECT_EQ(f.view.Model()->index(3, 1).data().toString(), u"r3c1"_s);
+        f.view.RedrawItem(2);
+        f.view.Refresh();
+        f.rows.clear();
+        f.view.Clear();
+        EXPECT_EQ(f.view.ListCount(), 0);
+        EXPECT_EQ(f.view.HitTest(5, 5), -1);
+    }
+    // The owner removes the record first and then the row (the station lists work that way).
+    f.Fill(3);
+    f.rows.removeFirst();
+    f.view.Remove(0);
+    EXPECT_EQ(f.view.ListCount(), 2);
+    EXPECT_EQ(f.view.Model()->index(0, 0).data().toString(), u"r1c0"_s);
+    f.view.Remove(7);
+    EXPECT_EQ(f.view.ListCount(), 2) << "an index outside the rows removes nothing";
+}
+
+TEST(ListView, UpAndDownWrapAroundAndBlockKeySwallowsKeys)
+{
+    ListFixture f;
+    f.Fill(4);
+    f.view.SetSelected(0, true);
+    f.view.SetFocus();
+    QTest::keyClick(f.view.hWnd(), Qt::Key_Up);
+    EXPECT_TRUE(f.view.Selected(3));
+    EXPECT_EQ(f.view.SelCount(), 1);
+    ASSERT_FALSE(f.clicks.empty());
+    EXPECT_EQ(f.clicks.back(), std::make_pair(3, 1));
+    QTest::keyClick(f.view.hWnd(), Qt::Key_Down);
+    EXPECT_TRUE(f.view.Selected(0));
+    EXPECT_EQ(f.clicks.back(), std::make_pair(0, 1));
+    QTest::keyClick(f.view.hWnd(), Qt::Key_Down);
+    EXPECT_TRUE(f.view.Selected(1)) << "in the middle the list moves as usual";
+    EXPECT_EQ(f.keyDowns, (std::vector<int>{VK_UP, VK_DOWN, VK_DOWN}));
+
+    f.view.BlockKey(true);
+    QTest::keyClick(f.view.hWnd(), Qt::Key_Down);
+    EXPECT_TRUE(f.view.Selected(1)) << "blocked keys do not move the selection";
+    EXPECT_EQ(f.keyDowns.size(), 3u) << "and raise no KeyDown";
+}
+
+TEST(ListView, SelectionQueriesMoveAndExtendedStyles)
+{
+    ListFixture f(LVS_REPORT | LVS_OWNERDATA);
+    f.Fill(10);
+    f.view.SetSelected(2, true);
+    f.view.SetSelected(7, true);
+    EXPECT_EQ(f.view.GetSelectedItems(), (std::vector<int>{2, 7}));
+    EXPECT_EQ(f.view.NextSelected(-1), 2);
+    EXPECT_EQ(f.view.NextSelected(2), 7);
+    EXPECT_EQ(f.view.NextSelected(7), -1);
+    f.view.SetSelected(-1, true);
+    EXPECT_EQ(f.view.SelCount(), 10);
+    f.view.SetSelectList(false);
+    EXPECT_TRUE(f.view.GetSelectedItems().empty());
+    EXPECT_EQ(f.view.HitTest(10, 45), 2);
+    EXPECT_TRUE(f.view.ItemVisible(0));
+    EXPECT_FALSE(f.view.ItemVisible(99));
+
+    f.view.Move(10, 20, 0, 0);
+    EXPECT_EQ(f.view.Container()->geometry(), QRect(10, 20, 400, 300)) << "0 keeps width and height";
+    f.view.SetLVStyle(LVS_EX_FULLROWSELECT);
+    f.view.SetLVStyle(LVS_EX_GRIDLINES);
+    EXPECT_EQ(f.view.LVStyle(), LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+    f.view.SetColumnWidth(1, 0);
+    EXPECT_EQ(f.view.ColumnWidth(1), 0);
+    f.view.SetColumnWidth(1, 66);
+    EXPECT_EQ(f.view.ColumnWidth(1), 66);
+}
+
+TEST(ListView, MouseClicksDragsAndDroppedFiles)
+{
+    ListFixture f(LVS_REPORT | LVS_OWNERDATA);
+    f.Fill(10);
+    QWidget* vp = f.view.hWnd()->viewport();
+    std::vector<std::pair<int, int>> dbl, drags;
+    QStringList dropped;
+    QObject::connect(&f.view, &clsListView::DblClick, [&](int i, int b) { dbl.push_back({i, b}); });
+    QObject::connect(&f.view, &clsListView::DragBegin, [&](int i, int, int b) { drags.push_back({i, b}); });
+    QObject::connect(&f.view, &clsListView::FilesDropped, [&](const QStringList& files, int, int) { dropped = files; });
+
+    QTest::mouseClick(vp, Qt::RightButton, {}, QPoint(20, 50));
+    EXPECT_EQ(f.clicks.back(), std::make_pair(2, 2));
+    QTest::mouseClick(vp, Qt::LeftButton, {}, QPoint(20, 290));
+    EXPECT_EQ(f.clicks.back(), std::make_pair(-1, 1)) << "outside any row";
+    QTest::mouseDClick(vp, Qt::LeftButton, {}, QPoint(20, 10));
+    ASSERT_EQ(dbl.size(), 1u);
+    EXPECT_EQ(dbl[0], std::make_pair(0, 1));
+
+    QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(20, 30));
+    QMouseEvent move(QEvent::MouseMove, QPointF(20, 90), vp->mapToGlobal(QPointF(20, 90)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(vp, &move);
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(20, 90));
+    ASSERT_EQ(drags.size(), 1u);
+    EXPECT_EQ(drags[0], std::make_pair(1, 1));
+
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(u"/tmp/a.m3u"_s), QUrl::fromLocalFile(u"/tmp/b.pls"_s),
+                  QUrl::fromLocalFile(u"/tmp/c.ini"_s)});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(vp, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(vp, &drop);
+    EXPECT_EQ(dropped, (QStringList{u"/tmp/a.m3u"_s, u"/tmp/b.pls"_s, u"/tmp/c.ini"_s}));
+}
+
+TEST(ListView, CustomDrawColoursRowsAndCanSkipDefaultDrawing)
+{
+    ListFixture f;
+    f.Fill(3);
+    QObject::connect(&f.view, &clsListView::CustomDraw, [](NMLVCustomDraw& rec, int& result) {
+        if (rec.dwDrawStage == CDDS_PREPAINT) {
+            result = CDRF_NOTIFYITEMDRAW;
+        } else if (rec.dwDrawStage == CDDS_ITEMPREPAINT) {
+            rec.clrTextBk = rec.dwItemSpec == 1 ? QColor(0, 0, 255) : QColor(0, 255, 0);
+            if (rec.dwItemSpec == 2) {
+                rec.painter->fillRect(rec.rcSubItem, QColor(255, 0, 0));
+                result = CDRF_SKIPDEFAULT;
+            }
+        }
+    });
+    const QImage shot = f.view.hWnd()->viewport()->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(150, 10), QColor(0, 255, 0));
+    EXPECT_EQ(shot.pixelColor(150, 30), QColor(0, 0, 255));
+    EXPECT_EQ(shot.pixelColor(150, 50), QColor(255, 0, 0));
+}
+
+TEST(CommandButton, ThreeLooksAndAClickOnlyOnReleaseOverIt)
+{
+    UiApp();
+    QString caption = u"靜 音"_s;
+    CommandButton b(7, [&] { return caption; });
+    b.resize(60, 22);
+    b.show();
+    int clicked = -1;
+    QObject::connect(&b, &CommandButton::Clicked, [&](int i) { clicked = i; });
+    auto fillOf = [&] { return b.grab().toImage().pixelColor(30, 3); };
+    EXPECT_EQ(fillOf(), LookFor(ButtonState::Normal).fill);
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(&b, &enter);
+    EXPECT_EQ(fillOf(), LookFor(ButtonState::Hover).fill);
+    QTest::mousePress(&b, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(fillOf(), LookFor(ButtonState::Pressed).fill);
+    QTest::mouseRelease(&b, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(clicked, 7);
+    EXPECT_EQ(b.State(), ButtonState::Normal);
+    clicked = -1;
+    QTest::mousePress(&b, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseRelease(&b, Qt::LeftButton, {}, QPoint(200, 10));
+    EXPECT_EQ(clicked, -1) << "released elsewhere: no command";
+    caption = u"解除靜音"_s;
+    EXPECT_EQ(b.Caption(), u"解除靜音"_s) << "captions are read when drawn";
+}
+
+TEST(VolumeSlider, KnobAndVolumeArithmetic)
+{
+    using namespace volume_slider;
+    const int w = 86 * kUnitsPerPixel;  // 1290 units
+    EXPECT_DOUBLE_EQ(KnobLeft(w, 0), 0);
+    EXPECT_DOUBLE_EQ(KnobLeft(w, 100), w - 230);
+    EXPECT_EQ(VolumeAt(-500, w), 0) << "far left";
+    // Far right: (w - 230) * 100 / (w - 225) = 106000 / 1065 = 99.53 -> 100
+    EXPECT_EQ(VolumeAt(99999, w), RoundHalfEven((w - 230) * 100.0 / (w - 225)));
+    EXPECT_EQ(VolumeAt(70 + (w - 225) / 2, w), 50);
+    // A half goes to the even number: width 425 -> step 200 units; x = 70 + 5 gives 2.5 -> 2.
+    EXPECT_EQ(VolumeAt(75, 425), 2);
+    EXPECT_EQ(VolumeAt(71 + 2, 425 + 0), 2);
+}
+
+TEST(Spectrum, SilenceSinksBarsWithinFifteenTicksAndPeaksOnePixelPerTick)
+{
+    SpectrumBars bars(40);
+    std::vector<float> loud(4097, 1.0f);
+    std::vector<float> silent(4097, 0.0f);
+    const int H = 40;
+    bars.Tick(loud.data(), 2048, H);
+    EXPECT_DOUBLE_EQ(bars.Level(0), 1.0);
+    EXPECT_EQ(bars.BarTop(0), 1);
+    EXPECT_EQ(bars.Peak(0), 1);
+    for (int t = 0; t < 15; ++t)
+        bars.Tick(silent.data(), 2048, H);
+    for (int i = 0; i <= 40; ++i)
+        EXPECT_DOUBLE_EQ(bars.Level(i), 0.0) << "bar " << i;
+    // Pushed up at tick 1 (hold 10, counted down from that tick on): it stays through tick 9
+    // and sinks one pixel on each of ticks 10 to 16.
+    EXPECT_EQ(bars.Peak(0), 1 + 7);
+    bars.Tick(nullptr, 0, H);
+    EXPECT_EQ(bars.Peak(0), 1 + 8) << "unreadable data still lets the marks sink";
+}
+
+TEST(Spectrum, RunningValueCarriesAndGradientStops)
+{
+    SpectrumBars bars(40);
+    std::vector<float> fft(4097, 0.0f);
+    for (int b = 1; b <= 5; ++b)
+        fft[b] = 0.1f;  // bar 0 only: 5 bins of 0.5 after normalising
+    bars.Tick(fft.data(), 2048, 50);
+    // v = 2.5 * (1 + (1 - cos(2*pi*3/28)) / 2) / 4
+    const double expected0 = 2.5 * (1 + (1 - std::cos(2 * M_PI * 3 / 28)) / 2) / 4;
+    EXPECT_NEAR(bars.Level(0), std::min(1.0, expected0), 1e-9);
+    const double expected1 = expected0 * (1 + (1 - std::cos(2 * M_PI * 4 / 28)) / 2) / 4;
+    EXPECT_NEAR(bars.Level(1), expected1, 1e-9) << "the value is carried to the next bar";
+    EXPECT_EQ(SpectrumBars::GradientColour(1, 0), QColor(0, 204, 0));
+    EXPECT_EQ(SpectrumBars::GradientColour(1, 0.5), QColor(225, 168, 34));
+    EXPECT_EQ(SpectrumBars::GradientColour(1, 1), QColor(188, 34, 1));
+}
+
+TEST(Tray, TipIsCutTo127Units)
+{
+    const QString tip = u"Wavelot\r\n"_s + QString(200, u'x');
+    EXPECT_EQ(TrayTipText(tip).size(), 127);
+    EXPECT_TRUE(TrayTipText(tip).startsWith(u"Wavelot\r\nxxx"_s));
+    EXPECT_EQ(TrayTipText(u"short"_s), u"short"_s);
+}
+
+TEST(Keys, VirtualKeyNumbers)
+{
+    EXPECT_EQ(VirtualKey(Qt::Key_Return), 13);
+    EXPECT_EQ(VirtualKey(Qt::Key_Enter), 13);
+    EXPECT_EQ(VirtualKey(Qt::Key_Delete), 46);
+    EXPECT_EQ(VirtualKey(Qt::Key_A), 65);
+    EXPECT_EQ(QtKeyFromVirtual(40), int(Qt::Key_Down));
+    EXPECT_EQ(ShiftState(Qt::ShiftModifier | Qt::AltModifier), 5);
+}
+
+}  // namespace

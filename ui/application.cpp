@@ -1,0 +1,50 @@
+#include "ui/application.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QSessionManager>
+
+#include "core/app_folders.h"
+#include "engine/engine_setup.h"
+#include "text/station_text.h"
+#include "ui/exit_signals.h"
+#include "ui/frm_main.h"
+
+namespace wavelot {
+
+int RunApplication(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    // Hiding to the tray is not an exit: only the exit command ends the event loop.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName(ProgramTitle());
+    QApplication::setDesktopFileName(QStringLiteral("wavelot"));
+
+    InitAppFolders();
+    CreateStationLists();
+    LoadBig5ExtTable(SettingFolder() + QString::fromUtf16(kUaoFileName));
+
+    frmMain window;
+    QObject::connect(&window, &frmMain::ShutdownDone, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    window.show();
+    if (!window.Form_Load()) {
+        QMessageBox::critical(nullptr, ProgramTitle(), EngineSetupFailedMessage());
+        return 1;
+    }
+
+    // The end of the desktop session and termination signals save what the exit command saves.
+    ExitSignals signals;
+    QObject::connect(&signals, &ExitSignals::ExitRequested, &window, [&window](int) {
+        window.RunCommand(frmMain::kCmdExit);
+    });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window](QSessionManager&) {
+        window.RunCommand(frmMain::kCmdExit);
+    });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] {
+        if (!window.ShutDown())
+            window.RunCommand(frmMain::kCmdExit);
+    });
+    return QApplication::exec();
+}
+
+}  // namespace wavelot
