@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "core/ini_file.h"
+#include "core/pump_wait.h"
 #include "core/settings_keys.h"
 #include "core/song_array.h"
 #include "engine/audio/audio_library.h"
