@@ -1,18 +1,16 @@
 #include "text/html_entities.h"
 
+#include <QSet>
+
+#include <algorithm>
 #include <array>
 #include <string_view>
 
 namespace wavelot {
 namespace {
 
-struct NamedSequence {
-  std::u16string_view sequence;
-  char16_t replacement;  // 0: removed
-};
-
 // The order is behaviour: each entry works on what the earlier ones left.
-constexpr std::array<NamedSequence, 165> kNamedSequences{{
+constexpr std::array<HtmlNamedSequence, 165> kNamedSequences{{
     {u"<b>", 0}, {u"</b>", 0},
     {u"&sp;", 0x20}, {u"&excl;", 0x21}, {u"&quot;", 0x22}, {u"&num;", 0x23},
     {u"&dollar;", 0x24}, {u"&percent;", 0x25}, {u"&amp;", 0x26}, {u"&apos;", 0x27},
@@ -72,16 +70,20 @@ constexpr std::array<char16_t, 32> kWindows1252High{
 
 bool IsDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
-// Pass 1, written with 0-based indexes: a reference starts at i and needs at least the four
-// characters i..i+3. The bound is the length before the pass, as replacements only shrink s.
-void DecodeNumericReferences(QString& s) {
-  const qsizetype bound = s.size();
-  for (qsizetype i = 0; i < bound; ++i) {
-    if (s.size() - i < 4) continue;
+// Pass 1. Replacing in place and going on with the next position is the same as copying the
+// text once, left to right, with each reference written as its character and the scan resumed
+// right after the reference; the test "fewer than four characters left" reads the same either
+// way. Copying keeps a page full of references linear.
+QString DecodeNumericReferences(const QString& s) {
+  QString out;
+  out.reserve(s.size());
+  const qsizetype size = s.size();
+  qsizetype copied = 0;  // s[copied, i) still has to go to out
+  for (qsizetype i = 0; i + 4 <= size; ++i) {
     if (s.at(i) != u'&' || s.at(i + 1) != u'#') continue;
     qsizetype end = i + 2;  // one past the last digit
-    while (end < s.size() && IsDigit(s.at(end))) ++end;
-    if (end == i + 2 || end >= s.size() || s.at(end) != u';') continue;
+    while (end < size && IsDigit(s.at(end))) ++end;
+    if (end == i + 2 || end >= size || s.at(end) != u';') continue;
     // Leading zeros are allowed; any value above 255 is refused, however long the run.
     int value = 0;
     bool tooLarge = false;
@@ -90,22 +92,73 @@ void DecodeNumericReferences(QString& s) {
       tooLarge = value > 255;
     }
     if (tooLarge) continue;
-    s.replace(i, end + 1 - i, QChar(Windows1252Char(value)));
+    out.append(QStringView(s).mid(copied, i - copied));
+    out.append(QChar(Windows1252Char(value)));
+    copied = end + 1;
+    i = end;  // the loop's ++i resumes right after the ';'
   }
+  if (copied == 0) return s;
+  out.append(QStringView(s).mid(copied));
+  return out;
+}
+
+constexpr qsizetype kLongestSequence = [] {
+  size_t longest = 0;
+  for (const HtmlNamedSequence& e : kNamedSequences) longest = std::max(longest, e.sequence.size());
+  return static_cast<qsizetype>(longest);
+}();
+
+// The "&...;" runs of s that could be one of the sequences. Replacing a sequence can only
+// create a new occurrence of a later one through the character it leaves behind, or through
+// the text it joins when it removes; of the replacements, only '#', '&' and ';' occur in later
+// sequences, and the removals are the bold tags and the curly double quotes. So the set is
+// recomputed after those entries changed s, and between them it is a superset of what can
+// match, which lets a page skip the scans for the many sequences it does not hold.
+QSet<QString> CandidateSequences(const QString& s) {
+  QSet<QString> found;
+  for (qsizetype i = s.indexOf(u'&'); i >= 0; i = s.indexOf(u'&', i + 1)) {
+    const qsizetype end = std::min(s.size(), i + kLongestSequence);
+    for (qsizetype j = i + 1; j < end; ++j) {
+      if (s.at(j) == u';') {
+        found.insert(s.mid(i, j - i + 1));
+        break;
+      }
+      if (s.at(j) == u'&') break;
+    }
+  }
+  return found;
+}
+
+bool MayCreateLaterSequences(const HtmlNamedSequence& entry) {
+  return entry.replacement == 0 || entry.replacement == u'#' || entry.replacement == u'&' ||
+         entry.replacement == u';';
 }
 
 void ReplaceNamedSequences(QString& s) {
-  for (const NamedSequence& entry : kNamedSequences) {
+  QSet<QString> candidates;
+  bool stale = true;
+  for (const HtmlNamedSequence& entry : kNamedSequences) {
     const auto* sequence = reinterpret_cast<const QChar*>(entry.sequence.data());
     const auto length = static_cast<qsizetype>(entry.sequence.size());
-    // Most texts hold few references: a failed search is cheaper than a replace.
-    if (!s.contains(QStringView(sequence, length))) continue;
+    const QStringView view(sequence, length);
+    if (entry.sequence.front() == u'&') {
+      if (stale) {
+        candidates = CandidateSequences(s);
+        stale = false;
+      }
+      if (!candidates.contains(view.toString())) continue;
+    } else if (!s.contains(view)) {
+      continue;
+    }
     const QChar replacement(entry.replacement);
     s.replace(sequence, length, &replacement, entry.replacement == 0 ? 0 : 1);
+    if (MayCreateLaterSequences(entry)) stale = true;
   }
 }
 
 }  // namespace
+
+std::span<const HtmlNamedSequence> HtmlNamedSequences() { return kNamedSequences; }
 
 char16_t Windows1252Char(int byte) {
   if (byte >= 0x80 && byte <= 0x9F) return kWindows1252High[static_cast<size_t>(byte - 0x80)];
@@ -113,8 +166,7 @@ char16_t Windows1252Char(int byte) {
 }
 
 QString DecodeHtmlEntities(const QString& text) {
-  QString s = text;
-  DecodeNumericReferences(s);
+  QString s = DecodeNumericReferences(text);
   ReplaceNamedSequences(s);
   return s;
 }

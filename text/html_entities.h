@@ -3,6 +3,9 @@
 
 #include <QString>
 
+#include <span>
+#include <string_view>
+
 namespace wavelot {
 
 // Two passes over the text. First, decimal references "&#N;" with N at most 255 become the
@@ -13,6 +16,14 @@ namespace wavelot {
 // result of the ones before: "&amp;" comes early, so "&amp;lt;" gives "<". Matching is exact
 // and case-sensitive. Hexadecimal references are not known; anything not understood stays.
 QString DecodeHtmlEntities(const QString& text);
+
+struct HtmlNamedSequence {
+  std::u16string_view sequence;
+  char16_t replacement;  // 0: the sequence is removed
+};
+
+// The 165 named sequences in the order they are applied.
+std::span<const HtmlNamedSequence> HtmlNamedSequences();
 
 // Byte b (0 to 255) read as Windows-1252; the five bytes that code page leaves undefined give
 // the control character of the same value.

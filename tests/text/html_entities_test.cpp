@@ -2,7 +2,12 @@
 // of named sequences, whose order produces double decoding.
 #include <gtest/gtest.h>
 
+#include <QRandomGenerator>
+#include <QRegularExpression>
+
 #include "text/html_entities.h"
+
+using namespace Qt::StringLiterals;
 
 namespace wavelot {
 namespace {
@@ -42,6 +47,43 @@ INSTANTIATE_TEST_SUITE_P(
         Case{u"&#38;#65;", u"&#65;"}, Case{u"&#38;&#65;", u"&A"},
         // A refused reference does not stop the ones after it.
         Case{u"&#300;&#65;", u"&#300;A"}, Case{u"a&#65;b&#66;c", u"aAbBc"}));
+
+// Pass 1 as literally described: replace in place, positions bounded by the original length.
+QString NumericInPlace(QString s) {
+  const qsizetype n = s.size();
+  for (qsizetype i = 1; i <= n; ++i) {
+    if (s.size() - i < 3) continue;
+    if (s.mid(i - 1, 2) != u"&#"_s) continue;
+    qsizetype j = i + 2;
+    while (j <= s.size() && s.at(j - 1).isDigit() && s.at(j - 1).unicode() < 128) ++j;
+    if (j == i + 2) continue;
+    --j;
+    if (j + 1 > s.size() || s.at(j) != u';') continue;
+    bool ok = false;
+    const qlonglong v = s.mid(i + 1, j - i - 1).toLongLong(&ok);
+    if (!ok || v > 255) continue;
+    s.replace(i - 1, j + 2 - i, QChar(Windows1252Char(static_cast<int>(v))));
+  }
+  return s;
+}
+
+TEST(NumericReferencePass, EqualsReplacingInPlace) {
+  const QString pieces[] = {u"&#"_s, u"&"_s, u"#"_s, u"6"_s, u"0"_s, u"5"_s, u";"_s, u"x"_s,
+                            u"25"_s, u"999"_s, u"&#38;"_s};
+  QRandomGenerator rng(777);
+  for (int round = 0; round < 5000; ++round) {
+    QString in;
+    const int n = static_cast<int>(rng.bounded(1, 16));
+    for (int k = 0; k < n; ++k) in += pieces[rng.bounded(static_cast<int>(std::size(pieces)))];
+    // No named sequence but "&#039;" can form from these pieces, and pass 1 takes that one.
+    ASSERT_EQ(DecodeHtmlEntities(in), NumericInPlace(in)) << in.toStdString();
+  }
+}
+
+TEST(NumericReferencePass, ManyReferencesStayLinear) {
+  const QString page = u"&#65;x"_s.repeated(200000);
+  EXPECT_EQ(DecodeHtmlEntities(page), u"Ax"_s.repeated(200000));
+}
 
 class NamedSequences : public testing::TestWithParam<Case> {};
 TEST_P(NamedSequences, Decode) {
@@ -85,6 +127,73 @@ TEST(DecodeHtmlEntities, LeavesPlainTextAndEmptyTextAlone) {
   EXPECT_EQ(Decode(u""), QString());
   const QString plain = QStringLiteral("正體中文 Radio & more; #1");
   EXPECT_EQ(DecodeHtmlEntities(plain), plain);
+}
+
+TEST(HtmlNamedSequences, HoldsTheListInItsOrder) {
+  const auto list = HtmlNamedSequences();
+  ASSERT_EQ(list.size(), 165u);
+  auto position = [&](std::u16string_view seq) {
+    for (size_t i = 0; i < list.size(); ++i)
+      if (list[i].sequence == seq) return static_cast<int>(i + 1);
+    return 0;
+  };
+  EXPECT_EQ(position(u"<b>"), 1);
+  EXPECT_EQ(position(u"&amp;"), 9);
+  EXPECT_EQ(position(u"&semi;"), 22);
+  EXPECT_EQ(position(u"&lsquor;"), 39);
+  EXPECT_EQ(position(u"&nbsp;"), 66);
+  EXPECT_EQ(position(u"&iexcl;"), 67);
+  EXPECT_EQ(position(u"&yuml;"), 165);
+  EXPECT_EQ(position(u"&brkbar;"), position(u"&brvbar;") + 1);
+  EXPECT_EQ(position(u"&die;"), position(u"&uml;") + 1);
+  EXPECT_EQ(position(u"&hibar;"), position(u"&macr;") + 1);
+  EXPECT_EQ(position(u"&half;"), position(u"&frac12;") + 1);
+  // The Latin-1 block runs in code-point order from U+00A1 to U+00FF without a gap.
+  char16_t expected = 0xA1;
+  for (size_t i = 66; i < list.size(); ++i) {
+    if (list[i].replacement == expected - 1) continue;  // an alias repeats its twin
+    EXPECT_EQ(list[i].replacement, expected) << i + 1;
+    ++expected;
+  }
+  EXPECT_EQ(expected, 0x100);
+}
+
+// Pass 2 skips sequences that cannot occur; it must give exactly what replacing every entry in
+// turn gives, also where a replacement or a removal forms a new sequence.
+QString ReplaceEveryEntry(QString s) {
+  for (const HtmlNamedSequence& e : HtmlNamedSequences()) {
+    const QString seq = QString::fromUtf16(e.sequence.data(), static_cast<qsizetype>(e.sequence.size()));
+    s.replace(seq, e.replacement ? QString(QChar(e.replacement)) : QString());
+  }
+  return s;
+}
+
+TEST(DecodeHtmlEntities, EqualsApplyingEveryEntryInTurn) {
+  const char16_t* crafted[] = {
+      u"&am<b>p;lt;", u"&eac&ldquo;ute;", u"&&num;039;", u"&eacute&semi;&amp;amp;",
+      u"&am</b>p;&amp;semi;", u"&&amp;amp;;", u"&l&rdquo;t;&g&ldquo;t;",
+      u"&num;039;&&num;039;", u"&amp;num;039;", u"&Yum&ldquo;l;&yuml&semi;"};
+  for (const char16_t* text : crafted) {
+    const QString in = QString::fromUtf16(text);
+    EXPECT_EQ(DecodeHtmlEntities(in), ReplaceEveryEntry(in)) << in.toStdString();
+  }
+  // Random texts from pieces of references, without numeric references (pass 1 then leaves
+  // them as they are).
+  const QString pieces[] = {u"&"_s, u";"_s, u"#"_s, u"amp"_s, u"lt"_s, u"semi"_s, u"num"_s,
+                            u"039"_s, u"<b>"_s, u"</b>"_s, u"&ldquo;"_s, u"eacute"_s, u"x"_s,
+                            u"frac12"_s, u"nbsp"_s, u"<"_s, u"b>"_s, u"&rdquo;"_s};
+  const QRegularExpression numeric(u"&#[0-9]+;"_s);
+  QRandomGenerator rng(12345);
+  int compared = 0;
+  for (int round = 0; round < 5000; ++round) {
+    QString in;
+    const int n = static_cast<int>(rng.bounded(1, 14));
+    for (int k = 0; k < n; ++k) in += pieces[rng.bounded(static_cast<int>(std::size(pieces)))];
+    if (in.contains(numeric)) continue;
+    ASSERT_EQ(DecodeHtmlEntities(in), ReplaceEveryEntry(in)) << in.toStdString();
+    ++compared;
+  }
+  EXPECT_GT(compared, 3000);
 }
 
 TEST(Windows1252Char, MatchesTheCodePage) {
