@@ -78,7 +78,7 @@ bool PulseRig::StartRecording() {
         samples_.clear();
     }
     if (!parec_.Start({"parec", "-s", Server(), "-d", "wavelot_null.monitor", "--format=float32le",
-                       "--rate=44100", "--channels=2", "--latency-msec=20"},
+                       "--rate=44100", "--channels=2"},
                       true))
         return false;
     reader_ = std::thread([this] {
