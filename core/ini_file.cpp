@@ -78,6 +78,7 @@ bool IniDocument::Load(const QString& file) {
 
 void IniDocument::Parse(const QByteArray& bytes) {
   lines_.clear();
+  index_.reset();
   QByteArray body = bytes;
   if (bytes.startsWith("\xFF\xFE")) {
     encoding_ = Encoding::Utf16Le;
@@ -94,14 +95,10 @@ void IniDocument::Parse(const QByteArray& bytes) {
     return static_cast<char16_t>(static_cast<unsigned char>(bytes[p]) |
                                  (static_cast<unsigned char>(bytes[p + 1]) << 8));
   };
+  QStringDecoder decoder(unit == 2 ? QStringDecoder::Utf16LE : QStringDecoder::Utf8,
+                         QStringDecoder::Flag::Stateless);
   auto decode = [&](qsizetype from, qsizetype len) {
-    const QByteArray chunk = bytes.mid(from, len);
-    if (unit == 2) {
-      QStringDecoder d(QStringDecoder::Utf16LE, QStringDecoder::Flag::Stateless);
-      return QString(d(chunk));
-    }
-    QStringDecoder d(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    return QString(d(chunk));
+    return QString(decoder(QByteArrayView(bytes).sliced(from, len)));
   };
 
   // An odd trailing byte of a UTF-16 file is kept as raw bytes of the last line.
@@ -149,24 +146,38 @@ int IniDocument::SectionEnd(int headerLine) const {
   return i;
 }
 
-std::optional<QString> IniDocument::Value(const QString& section, const QString& key) const {
-  QString k, v;
-  for (int h = FindSection(section, 0); h >= 0; h = FindSection(section, h + 1)) {
-    const int end = SectionEnd(h);
-    for (int i = h + 1; i < end; ++i)
-      if (ParseKey(lines_[static_cast<size_t>(i)].text, &k, &v) && SameName(k, key)) return v;
+const IniDocument::KeyIndex& IniDocument::Index() const {
+  if (index_) return *index_;
+  KeyIndex idx;
+  QHash<QString, QString>* current = nullptr;
+  int* currentCount = nullptr;
+  QString name, k, v;
+  for (const Line& line : lines_) {
+    if (ParseHeader(line.text, &name)) {
+      const QString folded = name.toCaseFolded();
+      current = &idx.values[folded];
+      currentCount = &idx.keyCounts[folded];
+    } else if (current && ParseKey(line.text, &k, &v)) {
+      ++*currentCount;
+      const QString folded = k.toCaseFolded();
+      if (!current->contains(folded)) current->insert(folded, v);
+    }
   }
-  return std::nullopt;
+  index_ = std::move(idx);
+  return *index_;
+}
+
+std::optional<QString> IniDocument::Value(const QString& section, const QString& key) const {
+  const KeyIndex& idx = Index();
+  const auto sec = idx.values.constFind(TrimBlanks(section).toCaseFolded());
+  if (sec == idx.values.cend()) return std::nullopt;
+  const auto it = sec->constFind(TrimBlanks(key).toCaseFolded());
+  if (it == sec->cend()) return std::nullopt;
+  return *it;
 }
 
 int IniDocument::KeyCount(const QString& section) const {
-  int n = 0;
-  for (int h = FindSection(section, 0); h >= 0; h = FindSection(section, h + 1)) {
-    const int end = SectionEnd(h);
-    for (int i = h + 1; i < end; ++i)
-      if (ParseKey(lines_[static_cast<size_t>(i)].text, nullptr, nullptr)) ++n;
-  }
-  return n;
+  return Index().keyCounts.value(TrimBlanks(section).toCaseFolded(), 0);
 }
 
 QString IniDocument::DefaultEol() const {
@@ -176,6 +187,7 @@ QString IniDocument::DefaultEol() const {
 }
 
 bool IniDocument::SetValue(const QString& section, const QString& key, const QString& value) {
+  index_.reset();
   const QString sec = TrimBlanks(section);
   const QString k = TrimBlanks(key);
   if (sec.isEmpty() || k.isEmpty() || sec.contains(u']') || k.contains(u'=') ||

@@ -16,6 +16,7 @@
 // written value are turned into blanks: a value can never add lines or sections of its own.
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -62,8 +63,17 @@ class IniDocument {
   int SectionEnd(int headerLine) const;
   QString DefaultEol() const;
 
+  // Case-folded section -> case-folded key -> (value, line), first occurrence only; built on
+  // the first lookup so a reader asking for thousands of keys does not rescan the file each time.
+  struct KeyIndex {
+    QHash<QString, QHash<QString, QString>> values;
+    QHash<QString, int> keyCounts;
+  };
+  const KeyIndex& Index() const;
+
   std::vector<Line> lines_;
   Encoding encoding_ = Encoding::Utf8;
+  mutable std::optional<KeyIndex> index_;
 };
 
 // Value of the key, at most 127 characters; empty when the file, section or key is missing.
