@@ -7,6 +7,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/dict.h>
+#include <libavutil/log.h>
 #include <libavutil/mem.h>
 #include <libswresample/swresample.h>
 }
@@ -82,6 +83,13 @@ quint32 ChannelType(AVCodecID id, const char* formatName) {
     }
 }
 
+// Bad frames at a join and odd stream headers are normal for radio: they must not flood the
+// terminal the program was started from.
+void QuietLogsOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_level(AV_LOG_FATAL); });
+}
+
 void NetworkInitOnce() {
     static std::once_flag once;
     std::call_once(once, [] { avformat_network_init(); });
@@ -109,6 +117,7 @@ const char* DemuxerForContentType(const QByteArray& contentType) {
 }
 
 bool Decoder::Run(const QByteArray& contentType, const QByteArray& directUrl, int timeoutMs) {
+    QuietLogsOnce();
     IoState io{&host_, Clock::now() + std::chrono::milliseconds(timeoutMs), true};
     AVFormatContext* fmt = avformat_alloc_context();
     if (!fmt)

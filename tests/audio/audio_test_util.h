@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QList>
+#include <QTimer>
 
 #include <functional>
 #include <string>
@@ -32,8 +33,10 @@ inline bool WaitFor(const std::function<bool()>& pred, int ms) {
     while (!pred()) {
         if (t.elapsed() > ms)
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QCoreApplication::sendPostedEvents();
+        // Sleeps in the event loop rather than spinning: the machine is shared.
+        QEventLoop loop;
+        QTimer::singleShot(5, &loop, &QEventLoop::quit);
+        loop.exec();
     }
     return true;
 }
