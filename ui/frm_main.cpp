@@ -60,6 +60,9 @@ void frmMain::BuildControls()
     picFavorites_ = new QWidget(picTab_);
     picRunJobs_ = new QWidget(picTab_);
     picJobToolbar_ = new QWidget(picTab_);
+    // The panels are opaque: the play-log list lies under them and must not show through.
+    for (QWidget* panel : {picListView_, picFavorites_, picRunJobs_, picJobToolbar_})
+        panel->setAutoFillBackground(true);
     statusBar_ = new StatusDisplay(this);
     statusBar_->setObjectName(QStringLiteral("picStatusBar"));
     trackBar_ = new VolumeSlider(this);
@@ -129,8 +132,11 @@ void frmMain::Form_Resize()
     const int tabHeight = ch - kStatusBarHeight - 33;
     picTab_->setGeometry(5, 5, cw - 10, tabHeight);
     const int rowTop = tabHeight + 8;
+    // Play and stop are never shown together (the display timer swaps them), so they share
+    // the first place of the row instead of leaving a hole where the hidden one stands.
+    buttons_[kCmdPlay]->setGeometry(5, rowTop, kBottomButtonWidth, 22);
     int x = 5;
-    for (int i = kCmdPlay; i <= kCmdExit; ++i) {
+    for (int i = kCmdStop; i <= kCmdExit; ++i) {
         buttons_[static_cast<size_t>(i)]->setGeometry(x, rowTop, kBottomButtonWidth, 22);
         x += kBottomButtonWidth + 1;
     }

@@ -29,6 +29,7 @@ void MakeHost(QWidget*& host, QWidget* parent, const char* name)
 {
     host = new QWidget(parent);
     host->setObjectName(QString::fromLatin1(name));
+    host->show();  // made after the window was shown, so it must be shown itself
 }
 }  // namespace
 
@@ -212,6 +213,7 @@ bool frmMain::Form_Load()
     }
     player_->SetVolume(volume_);
 
+    tmrVis_Timer();  // play or stop button at once, not 30 ms later
     tmrVis_.start();
     if (jobTick_)
         tmrJob_.start();

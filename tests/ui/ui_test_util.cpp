@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QTest>
+#include <memory>
 
 namespace wavelot::test {
 
@@ -49,18 +50,27 @@ namespace {
 void Poll(std::function<bool()> step, int timeoutMs)
 {
     auto* timer = new QTimer(qApp);
-    auto* clock = new QElapsedTimer;
+    timer->setObjectName(QStringLiteral("ui_test_watcher"));
+    auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     QObject::connect(timer, &QTimer::timeout, timer, [timer, clock, step, timeoutMs] {
         if (step() || clock->elapsed() > timeoutMs) {
             timer->stop();
             timer->deleteLater();
-            delete clock;
         }
     });
     timer->start(15);
 }
 }  // namespace
+
+void CancelWatchers()
+{
+    for (QTimer* t : qApp->findChildren<QTimer*>(QStringLiteral("ui_test_watcher"), Qt::FindDirectChildrenOnly)) {
+        t->stop();
+        t->deleteLater();
+    }
+    QCoreApplication::processEvents();
+}
 
 void OnNextModal(std::function<void(QWidget*)> act, int timeoutMs)
 {

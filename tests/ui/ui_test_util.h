@@ -35,6 +35,9 @@ void ClickBoxButton(QWidget* modal, int standardButton);
 // entry as "parent/child"), or dismisses the menu when choice is empty.
 void OnNextMenu(const QString& choice, QStringList* seen = nullptr, int timeoutMs = 5000);
 
+// Stops every watcher still waiting (a test that expected no dialog or menu leaves them armed).
+void CancelWatchers();
+
 // Saves widget->grab() as <build dir>/screenshots/<name>.png and returns the path.
 QString SaveShot(QWidget* widget, const QString& name);
 

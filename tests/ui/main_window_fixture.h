@@ -1,0 +1,86 @@
+#pragma once
+// A main window in a program folder of its own (a temporary folder with Setting/ beside it),
+// its directory hosts pointed at a local HTTP server, started with Form_Load.
+
+#include <QComboBox>
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+#include "core/app_folders.h"
+#include "core/ini_file.h"
+#include "core/settings_keys.h"
+#include "core/song_array.h"
+#include "directories/directory_config.h"
+#include "tests/support/http_server.h"
+#include "tests/ui/ui_test_util.h"
+#include "ui/frm_main.h"
+
+namespace wavelot::test {
+
+using namespace Qt::Literals::StringLiterals;
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        UiApp();
+        ASSERT_TRUE(dir_.isValid());
+        ASSERT_TRUE(server_.Ok());
+        InitAppFolders(dir_.path());
+        CreateStationLists();
+        Write(settings::kSetRecode, u"1"_s);
+        Write(settings::kSavedVolume, u"80"_s);
+        const QString local = server_.UrlText("");
+        for (const QString& key : {directory_keys::kShoutcastHost, directory_keys::kIcecastHost,
+                                   directory_keys::kIcecastBase, directory_keys::kLiveDoorHost,
+                                   directory_keys::kInLiveHost})
+            WriteIni(directory_keys::kSection, key, local, SettingFile());
+        WriteIni(directory_keys::kSection, directory_keys::kShoutcastTuneInHost, u"http://tunein.test"_s,
+                 SettingFile());
+        WriteIni(directory_keys::kSection, directory_keys::kShoutcastKeys[0], u"KEY1KEY1KEY1KEY1"_s, SettingFile());
+    }
+
+    void TearDown() override
+    {
+        CancelWatchers();
+        window_.reset();
+        ReleaseStationLists();
+    }
+
+    void Write(const QString& key, const QString& value)
+    {
+        WriteIni(settings::kSectionSetting, key, value, SettingFile());
+    }
+    QString Read(const QString& key) { return ReadIni(settings::kSectionSetting, key, SettingFile()); }
+
+    frmMain& Open()
+    {
+        window_ = std::make_unique<frmMain>();
+        window_->show();
+        EXPECT_TRUE(window_->Form_Load());
+        return *window_;
+    }
+
+    // As a user picks a directory: the box's selection, then its click.
+    static void ChooseDirectory(frmMain& w, int index)
+    {
+        auto* box = qobject_cast<QComboBox*>(w.cmbRadioType().hWnd());
+        box->setCurrentIndex(index);
+        Q_EMIT box->activated(index);
+    }
+
+    static std::string DataBytes(const QString& name)
+    {
+        QFile f(QString::fromLocal8Bit(qgetenv("WAVELOT_TEST_DATA")) + u"/ui/"_s + name);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll().toStdString();
+    }
+
+    QTemporaryDir dir_;
+    HttpServer server_;
+    std::unique_ptr<frmMain> window_;
+};
+
+}  // namespace wavelot::test

@@ -1,0 +1,362 @@
+// The main window offscreen: start-up and the first-run question, the search on every
+// directory against a local server, the tabs, the lists' menus and sorting, the close request
+// and the exit command's saving.
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTableView>
+#include <QTest>
+
+#include "core/list_files.h"
+#include "core/text_file.h"
+#include "engine/player.h"
+#include "tests/ui/main_window_fixture.h"
+#include "ui/popup_menu.h"
+
+namespace wavelot::test {
+namespace {
+
+QString ReadUtf16File(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray b = f.readAll();
+    if (!b.startsWith("\xFF\xFE"))
+        return QString::fromUtf8(b);
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(b.constData() + 2), (b.size() - 2) / 2);
+}
+
+TEST_F(MainWindowTest, FirstRunAsksOnceThenNeverAgain)
+{
+    Write(settings::kSetRecode, u"0"_s);
+    QString question, info;
+    OnNextModal([&](QWidget* m) {
+        question = qobject_cast<QMessageBox*>(m)->text();
+        OnNextModal([&](QWidget* m2) {
+            info = qobject_cast<QMessageBox*>(m2)->text();
+            ClickBoxButton(m2, QMessageBox::Ok);
+        });
+        ClickBoxButton(m, QMessageBox::No);
+    });
+    frmMain& w = Open();
+    EXPECT_TRUE(question.startsWith(u"您好："_s));
+    EXPECT_TRUE(question.endsWith(u"\r\n這是您第一次使用 Wavelot，您是否要先指定錄音檔儲存資料夾？"_s));
+    EXPECT_EQ(info, u"錄音檔儲存資料夾尚未指定，程式已經將資料夾預先指定為"_s + RecordFolder() + u" 謝謝您的使用。"_s);
+    EXPECT_EQ(Read(settings::kSetRecode), u"1"_s);
+    EXPECT_EQ(Read(settings::kFilePath), RecordFolder());
+    EXPECT_TRUE(QDir(RecordFolder()).exists()) << "the recording folder is created at start";
+    EXPECT_EQ(w.windowTitle(), u"Wavelot"_s);
+    window_.reset();
+    ReleaseStationLists();
+
+    bool asked = false;
+    OnNextModal([&](QWidget* m) {
+        asked = true;
+        m->close();
+    }, 1500);
+    Open();
+    Pump(1600);
+    EXPECT_FALSE(asked) << "SetRecode 1: no question";
+}
+
+TEST_F(MainWindowTest, FirstRunFolderChosenInTheBrowser)
+{
+    Write(settings::kSetRecode, u"0"_s);
+    QTemporaryDir chosen;
+    QString info;
+    OnNextModal([&](QWidget* m) {
+        OnNextModal([&](QWidget* browser) {
+            auto* dialog = qobject_cast<QFileDialog*>(browser);
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->windowTitle(), u"請選擇資料夾："_s);
+            OnNextModal([&](QWidget* m3) {
+                info = qobject_cast<QMessageBox*>(m3)->text();
+                ClickBoxButton(m3, QMessageBox::Ok);
+            });
+            const QFileInfo target(chosen.path());
+            dialog->setDirectory(target.absolutePath());
+            dialog->selectFile(target.fileName());
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        ClickBoxButton(m, QMessageBox::Yes);
+    });
+    Open();
+    const QString folder = chosen.path() + u"/"_s;
+    EXPECT_EQ(info, u"錄音檔儲存資料夾已經指定為 "_s + folder + u" 謝謝您的使用。"_s);
+    EXPECT_EQ(Read(settings::kFilePath), folder);
+    EXPECT_EQ(Read(settings::kSetRecode), u"1"_s);
+}
+
+TEST_F(MainWindowTest, StartUpRestoresTheSearchSettingsAndTheLists)
+{
+    Write(settings::kSearchType, u"1"_s);
+    Write(settings::kSearchGenre, u"13"_s);
+    Write(settings::kSearchName, u"jazz fm"_s);
+    clsSongArray favorites;
+    favorites.AddItem(u"http://a.test/1"_s, u"Alpha"_s, 1, u"c"_s, 0, 0, {}, {}, 0, 0);
+    favorites.AddItem(u"http://a.test/2"_s, u"Beta"_s, 0, {}, 0, 0, {}, {}, 0, 0);
+    ASSERT_TRUE(WriteListIni(SettingFolder() + u"Favorites.ini"_s, favorites, false));
+    frmMain& w = Open();
+    EXPECT_EQ(w.cmbGenre().ListIndex(), 13);
+    EXPECT_EQ(w.txtSearch().text(), u"jazz fm"_s);
+    EXPECT_TRUE(w.SearchType(1).Checked());
+    EXPECT_TRUE(w.txtSearch().hWnd()->isEnabled());
+    EXPECT_FALSE(w.cmbGenre().hWnd()->isEnabled());
+    EXPECT_EQ(w.cmbRadioType().ListIndex(), 0);
+    EXPECT_EQ(w.cmbRadioType().List(4), u"韓國 - InLive "_s);
+    EXPECT_EQ(w.clsFavorites().ListCount(), 2);
+    EXPECT_EQ(w.Volume(), 80);
+    EXPECT_EQ(w.size(), QSize(650, 554)) << "fixed size at 96 dpi";
+    w.resize(900, 700);
+    EXPECT_EQ(w.size(), QSize(650, 554)) << "a resize is undone";
+    EXPECT_EQ(w.cmdPlay(3)->Caption(), u"開始錄音"_s);
+    EXPECT_EQ(w.cmdPlay(0)->height(), 22);
+}
+
+TEST_F(MainWindowTest, TabsShowTheirPanelsAndTheToolbar)
+{
+    frmMain& w = Open();
+    const QString names[4] = {u"tab1_search"_s, u"tab2_favorites"_s, u"tab3_jobs"_s, u"tab4_playlog"_s};
+    w.player()->AddLog(u"12:00:00: Artist - Song"_s, true);
+    for (int tab = 1; tab <= 4; ++tab) {
+        w.TabStrip().SetTabItem(tab);
+        EXPECT_EQ(w.picListView()->isVisible(), tab == 1);
+        EXPECT_EQ(w.picFavorites()->isVisible(), tab == 2);
+        EXPECT_EQ(w.picRunJobs()->isVisible(), tab == 3);
+        EXPECT_EQ(w.picJobToolbar()->isVisible(), tab == 2 || tab == 3);
+        EXPECT_EQ(w.clsStart().Container()->isVisible(), true);
+        SaveShot(&w, names[tab - 1]);
+    }
+}
+
+TEST_F(MainWindowTest, SearchInputsFollowTheDirectoryAndTheOption)
+{
+    frmMain& w = Open();
+    ChooseDirectory(w, 2);
+    EXPECT_FALSE(w.SearchType(0).hWnd()->isEnabled());
+    EXPECT_FALSE(w.SearchType(1).hWnd()->isEnabled());
+    EXPECT_FALSE(w.cmbGenre().hWnd()->isEnabled());
+    EXPECT_FALSE(w.txtSearch().hWnd()->isEnabled());
+    EXPECT_TRUE(w.cmdPlay(0)->isEnabled());
+    ChooseDirectory(w, 0);
+    EXPECT_TRUE(w.cmbGenre().hWnd()->isEnabled()) << "the saved option 0 selects the genre box";
+    EXPECT_FALSE(w.txtSearch().hWnd()->isEnabled());
+
+    server_.Handle("/legacy/genresearch", [](const HttpRequest&) {
+        return HttpResponse::Ok(DataBytes(u"shoutcast_answer.xml"_s), "text/xml");
+    });
+    // Enter with the genre option does nothing.
+    QTest::keyClick(w.txtSearch().hWnd(), Qt::Key_Return);
+    Pump(50);
+    EXPECT_EQ(server_.RequestCount(), 0u);
+    QWidget* opt = w.SearchType(1).hWnd();
+    QTest::mouseClick(opt, Qt::LeftButton);
+    EXPECT_EQ(Read(settings::kSearchType), u"1"_s) << "the option is saved at once";
+    ASSERT_TRUE(w.txtSearch().hWnd()->isEnabled());
+    w.txtSearch().setText(u"smooth jazz"_s);
+    QTest::keyClick(w.txtSearch().hWnd(), Qt::Key_Return);
+    ASSERT_TRUE(WaitUntil([&] { return w.clsSearch().ListCount() == 3; }, 10000));
+    ASSERT_EQ(server_.RequestCount(), 1u);
+    EXPECT_EQ(server_.Requests()[0].target, "/legacy/genresearch?k=KEY1KEY1KEY1KEY1&search=smooth%20jazz")
+        << "the text goes out as typed; the HTTP client escapes the blank";
+    EXPECT_EQ(w.txtSearch().text(), u"smooth jazz"_s) << "Enter is swallowed, the text stays";
+}
+
+struct DirectoryCase {
+    int index;
+    std::string path;
+    QString file;
+    int rows;
+    QString firstTitle;
+};
+
+TEST_F(MainWindowTest, ASearchOnEveryDirectoryFillsTheResultList)
+{
+    frmMain& w = Open();
+    server_.Handle("/legacy/genresearch", [](const HttpRequest&) {
+        return HttpResponse::Ok(DataBytes(u"shoutcast_answer.xml"_s), "text/xml");
+    });
+    server_.Handle("/search", [](const HttpRequest&) {
+        return HttpResponse::Ok(DataBytes(u"icecast_search.html"_s));
+    });
+    server_.Handle("/stats/list.v2.zdat", [](const HttpRequest&) {
+        return HttpResponse::Ok(DataBytes(u"livedoor_list.zdat"_s), "text/plain");
+    });
+    server_.Handle("/rank/rank_bc2.htm", [](const HttpRequest&) {
+        return HttpResponse::Ok(DataBytes(u"inlive_rank.htm"_s));
+    });
+    QFile::copy(QString::fromLocal8Bit(qgetenv("WAVELOT_TEST_DATA")) + u"/ui/Radio.txt"_s,
+                SettingFolder() + u"Radio.txt"_s);
+
+    const char* shots[5] = {"search_shoutcast", "search_icecast", "search_livedoor", "search_local", "search_inlive"};
+    for (int dir = 0; dir < 5; ++dir) {
+        ChooseDirectory(w, dir);
+        w.RunCommand(frmMain::kCmdSearch);
+        EXPECT_GT(w.clsSearch().ListCount(), 0) << "directory " << dir;
+        EXPECT_EQ(w.clsSearch().ListCount(), SearchList().ListCount()) << "directory " << dir;
+        EXPECT_EQ(w.clsSearch().Model()->index(0, 0).data().toString(), SearchList().Title(0));
+        if (dir != 3) {
+            EXPECT_FALSE(w.txtRichEdit()->toPlainText().isEmpty()) << "raw answer shown for " << dir;
+        }
+        EXPECT_TRUE(w.cmbRadioType().hWnd()->isEnabled());
+        EXPECT_TRUE(w.clsSearch().Container()->isEnabled());
+        EXPECT_FALSE(w.clsSearch().Blocked());
+        SaveShot(&w, QString::fromLatin1(shots[dir]));
+    }
+    // InLive hides the rate column (width 0) and shows the genre wide.
+    EXPECT_EQ(w.clsSearch().ColumnWidth(2), 0);
+    EXPECT_EQ(w.clsSearch().ColumnWidth(1), 165);
+}
+
+TEST_F(MainWindowTest, ColumnClicksAlternateTheOrderAndTheRightClickCopiesToTheLists)
+{
+    frmMain& w = Open();
+    server_.Handle("/legacy/genresearch", [](const HttpRequest&) {
+        return HttpResponse::Ok(DataBytes(u"shoutcast_answer.xml"_s), "text/xml");
+    });
+    w.RunCommand(frmMain::kCmdSearch);
+    ASSERT_EQ(w.clsSearch().ListCount(), 3);
+    QHeaderView* header = w.clsSearch().hWnd()->horizontalHeader();
+    const int x2 = header->sectionViewportPosition(2) + 5;
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x2, 5));
+    QStringList rates;
+    for (int i = 0; i < 3; ++i)
+        rates << SearchList().JobStart(i);
+    EXPECT_EQ(rates, (QStringList{u"192 kbps"_s, u"128 kbps"_s, u"64 kbps"_s})) << "first click: descending, by number";
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x2, 5));
+    EXPECT_EQ(SearchList().JobStart(0), u"64 kbps"_s) << "second click: ascending";
+    EXPECT_EQ(w.clsSearch().Model()->index(0, 2).data().toString(), u"64 kbps"_s);
+
+    QWidget* vp = w.clsSearch().hWnd()->viewport();
+    QStringList seen;
+    OnNextMenu(u"加入我的最愛"_s, &seen);
+    QTest::mouseClick(vp, Qt::RightButton, {}, QPoint(30, 35));  // row 1
+    EXPECT_EQ(seen, (QStringList{u"加入我的最愛"_s, u"加入排程工作"_s}));
+    ASSERT_EQ(FavoriteList().ListCount(), 1);
+    EXPECT_EQ(FavoriteList().Title(0), SearchList().Title(1));
+    EXPECT_EQ(w.clsFavorites().ListCount(), 1);
+
+    OnNextMenu(u"加入排程工作"_s);
+    const QString before = QTime::currentTime().toString(u"HH:mm:ss"_s);
+    QTest::mouseClick(vp, Qt::RightButton, {}, QPoint(30, 10));  // row 0
+    const QString after = QTime::currentTime().toString(u"HH:mm:ss"_s);
+    ASSERT_EQ(JobList().ListCount(), 1);
+    EXPECT_EQ(JobList().Title(0), SearchList().Title(0));
+    EXPECT_TRUE(JobList().JobStart(0) == before || JobList().JobStart(0) == after);
+    EXPECT_EQ(JobList().JobStart(0), JobList().JobStop(0));
+    EXPECT_EQ(JobList().RunJob(0), 0);
+
+    OnNextMenu(QString());
+    QTest::mouseClick(vp, Qt::RightButton, {}, QPoint(30, 10));
+    EXPECT_EQ(FavoriteList().ListCount(), 1) << "dismissed: nothing added";
+    EXPECT_EQ(JobList().ListCount(), 1);
+}
+
+TEST_F(MainWindowTest, ARightClickOnAnEmptyListShowsNoMenu)
+{
+    frmMain& w = Open();
+    bool menu = false;
+    OnNextModal([&](QWidget*) { menu = true; }, 500);
+    OnNextMenu(QString(), nullptr, 500);
+    QTest::mouseClick(w.clsSearch().hWnd()->viewport(), Qt::RightButton, {}, QPoint(30, 10));
+    QTest::mouseClick(w.clsStart().hWnd()->viewport(), Qt::RightButton, {}, QPoint(30, 10));
+    EXPECT_EQ(CurrentMenu(), nullptr);
+    EXPECT_FALSE(menu);
+}
+
+TEST_F(MainWindowTest, PlayLogMenuClearsTheLog)
+{
+    frmMain& w = Open();
+    w.TabStrip().SetTabItem(4);
+    w.player()->AddLog(u"10:00:00: One"_s, true);
+    w.player()->AddLog(u"10:00:01: Two"_s, true);
+    ASSERT_EQ(w.clsStart().ListCount(), 2);
+    EXPECT_EQ(w.clsStart().Model()->index(1, 0).data().toString(), u"10:00:01: Two"_s);
+    QStringList seen;
+    OnNextMenu(u"清除播放日誌"_s, &seen);
+    QTest::mouseClick(w.clsStart().hWnd()->viewport(), Qt::RightButton, {}, QPoint(30, 5));
+    EXPECT_EQ(seen, (QStringList{u"輸出播放日誌"_s, u"清除播放日誌"_s}));
+    EXPECT_EQ(w.clsStart().ListCount(), 0);
+    EXPECT_EQ(PlayLogList().ListCount(), 0);
+    w.player()->AddLog(u"10:00:02: Three"_s, true);
+    EXPECT_EQ(w.clsStart().ListCount(), 1);
+}
+
+TEST_F(MainWindowTest, RecordMuteAndSortCommands)
+{
+    frmMain& w = Open();
+    w.RunCommand(frmMain::kCmdRecord);
+    EXPECT_TRUE(w.player()->IsRecording());
+    EXPECT_EQ(w.cmdPlay(3)->Caption(), u"停止錄音"_s);
+    w.RunCommand(frmMain::kCmdRecord);
+    EXPECT_FALSE(w.player()->IsRecording());
+    EXPECT_EQ(w.cmdPlay(3)->Caption(), u"開始錄音"_s);
+
+    QTest::mouseClick(w.cmdPlay(7), Qt::LeftButton);
+    EXPECT_TRUE(w.player()->IsMuted());
+    EXPECT_EQ(w.cmdPlay(7)->Caption(), u"解除靜音"_s);
+    QTest::mouseClick(w.cmdPlay(7), Qt::LeftButton);
+    EXPECT_FALSE(w.player()->IsMuted());
+
+    for (const QString& t : {u"beta"_s, u"Alpha"_s, u"gamma"_s}) {
+        FavoriteList().AddItem(u"http://x.test/"_s + t, t, 0, {}, 0, 0, {}, {}, 0, 0);
+        w.clsFavorites().Add();
+    }
+    w.RunCommand(frmMain::kCmdSortAscending);
+    EXPECT_EQ(FavoriteList().Title(0), u"beta"_s) << "on tab 1 the sort commands do nothing";
+    w.TabStrip().SetTabItem(2);
+    QTest::mouseClick(w.cmdPlay(13), Qt::LeftButton);
+    EXPECT_EQ(FavoriteList().Title(0), u"Alpha"_s);
+    EXPECT_EQ(FavoriteList().Title(2), u"gamma"_s);
+    w.RunCommand(frmMain::kCmdSortDescending);
+    EXPECT_EQ(FavoriteList().Title(0), u"gamma"_s);
+    EXPECT_EQ(w.clsFavorites().Model()->index(0, 0).data().toString(), u"gamma"_s);
+}
+
+TEST_F(MainWindowTest, WithoutATrayClosingMinimisesAndOnlyExitSavesTheLists)
+{
+    frmMain& w = Open();
+    ASSERT_FALSE(TrayIcon::Available()) << "offscreen has no tray";
+    w.close();
+    Pump(50);
+    EXPECT_FALSE(w.ShutDown());
+    EXPECT_TRUE(w.isMinimized() || w.windowState().testFlag(Qt::WindowMinimized))
+        << "with no tray to hide in, the window is minimised, never lost";
+    w.showNormal();
+
+    FavoriteList().AddItem(u"http://fav.test/1"_s, u"我的電台"_s, 1, {}, 0, 0, {}, {}, 0, 0);
+    w.clsFavorites().Add();
+    JobList().AddItem(u"http://job.test/1"_s, u"Job One"_s, 0, {}, 1, 0, u"07:00:00"_s, u"08:00:00"_s, 1, 0);
+    w.clsRunJobs().Add();
+    w.cmbGenre().SetListIndex(5);
+    w.txtSearch().setText(u"深夜"_s);
+    bool done = false;
+    QObject::connect(&w, &frmMain::ShutdownDone, [&] { done = true; });
+    QTest::mouseClick(w.cmdPlay(6), Qt::LeftButton);
+    EXPECT_TRUE(done);
+    EXPECT_TRUE(w.ShutDown());
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(Read(settings::kSearchGenre), u"5"_s);
+    EXPECT_EQ(Read(settings::kSearchName), u"深夜"_s);
+    const QString fav = ReadUtf16File(SettingFolder() + u"Favorites.ini"_s);
+    const QString job = ReadUtf16File(SettingFolder() + u"RunJob.ini"_s);
+    EXPECT_TRUE(fav.contains(u"我的電台"_s)) << fav.toStdString();
+    EXPECT_TRUE(fav.contains(u"http://fav.test/1"_s));
+    EXPECT_TRUE(job.contains(u"Job One"_s));
+    EXPECT_TRUE(job.contains(u"07:00:00"_s));
+    window_.reset();
+
+    // And they are back at the next start.
+    CreateStationLists();
+    frmMain& again = Open();
+    EXPECT_EQ(again.clsFavorites().ListCount(), 1);
+    EXPECT_EQ(FavoriteList().Title(0), u"我的電台"_s);
+    EXPECT_EQ(JobList().JobStart(0), u"07:00:00"_s);
+}
+
+}  // namespace
+}  // namespace wavelot::test
