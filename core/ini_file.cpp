@@ -245,12 +245,16 @@ bool IniDocument::Save(const QString& file) const {
   return WriteFileAtomically(file, Serialize());
 }
 
-QString ReadIni(const QString& section, const QString& key, const QString& file) {
+QString ReadIniWhole(const QString& section, const QString& key, const QString& file) {
   IniDocument doc;
   if (!doc.Load(file)) return QString();
   QString v = doc.Value(section, key).value_or(QString());
   v.remove(QChar(0));
-  return v.left(kIniReadLimit);
+  return v;
+}
+
+QString ReadIni(const QString& section, const QString& key, const QString& file) {
+  return ReadIniWhole(section, key, file).left(kIniReadLimit);
 }
 
 int LenientInt(const QString& text) {

@@ -79,6 +79,10 @@ class IniDocument {
 // Value of the key, at most 127 characters; empty when the file, section or key is missing.
 QString ReadIni(const QString& section, const QString& key, const QString& file);
 
+// The whole value, without the 127-character cut: for values that must survive intact (a
+// stream address of a station started last is often longer than 127 characters).
+QString ReadIniWhole(const QString& section, const QString& key, const QString& file);
+
 // Lenient number: leading blanks skipped, an optional sign and the digits that follow; reading
 // stops at the first other character; no number (or a missing key) gives 0.
 int ReadIniInt(const QString& section, const QString& key, const QString& file);

@@ -46,6 +46,7 @@ TEST_F(IniFileTest, ReadsWindowsFileWithItsRules) {
   const QString url = ReadIni(s::kSectionSetting, s::kSongUrl, f);
   EXPECT_EQ(url.size(), kIniReadLimit);
   EXPECT_TRUE(url.startsWith(u"http://stream.example.test/xxx"_s));
+  EXPECT_EQ(ReadIniWhole(s::kSectionSetting, s::kSongUrl, f).size(), 200);
   // Missing key, section or file.
   EXPECT_EQ(ReadIni(s::kSectionSetting, u"Nothing"_s, f), QString());
   EXPECT_EQ(ReadIni(u"Nowhere"_s, s::kSearchType, f), QString());
