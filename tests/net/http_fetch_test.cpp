@@ -28,6 +28,8 @@ class HttpGetTextTest : public testing::Test {
       app_ = std::make_unique<QCoreApplication>(argc, argv);
     }
   }
+  // Before the exit handlers: Qt's own globals are gone by then.
+  static void TearDownTestSuite() { app_.reset(); }
   void SetUp() override { ASSERT_TRUE(server_.Ok()); }
 
   static std::unique_ptr<QCoreApplication> app_;
