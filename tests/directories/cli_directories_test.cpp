@@ -9,6 +9,7 @@
 
 #include "core/ini_file.h"
 #include "directories/directory_config.h"
+#include "tests/directories/row_matchers.h"
 #include "tests/support/http_server.h"
 
 using namespace Qt::StringLiterals;
@@ -58,7 +59,7 @@ TEST_F(CliTest, ParsePrintsTenEscapedFieldsPerRecord) {
   list.write("SRV=h\nNAM=a\tb\\c\rd\nBIT=1\n");
   list.close();
   ASSERT_EQ(Cli({u"parse"_s, u"livedoor"_s, list.fileName()}, &out), 0);
-  EXPECT_EQ(out, u"http://h\ta\\tb\\\\c\\rd\t3\tMP3\t0\t0\t1 kbps\t\t0\t0\n"_s);
+  EXPECT_EQ(out, u"http://h\ta\\tb\\\\c\\rd\t3\t\t0\t0\t1 kbps\t\t0\t0\n"_s);
 }
 
 TEST_F(CliTest, ParseUsesTheConfiguredAddresses) {
@@ -107,7 +108,7 @@ TEST_F(CliTest, SearchReadsTheSettingsBesideTheProgram) {
   ASSERT_EQ(Cli({u"search"_s, u"icecast"_s, u"--name"_s, u"late night"_s}, &out), 0);
   EXPECT_EQ(out.count(u'\n'), 3);
 
-  server.HandleAll([](const HttpRequest&) { return HttpResponse::Status(500); });
+  server.Handle("/search", [](const HttpRequest&) { return HttpResponse::Status(500); });
   ASSERT_EQ(Cli({u"search"_s, u"icecast"_s, u"--name"_s, u"x"_s}, &out), 0);
   EXPECT_TRUE(out.isEmpty());
 }

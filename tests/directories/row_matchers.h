@@ -8,6 +8,9 @@
 
 #include "core/song_array.h"
 
+// Failure messages show texts, not code units.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
 namespace wavelot::test {
 
 struct Row {
