@@ -451,5 +451,33 @@ TEST_F(IcyStreamTest, EqualizerBandChangesTheToneLevelByItsGain) {
     EXPECT_EQ(lib_.ChannelSetFX(h, 3, 0), 0u);
 }
 
+TEST_F(IcyStreamTest, WmaInAsfOverHttpDecodesWithItsTags) {
+    // No WMA station program is at hand: ffmpeg makes the ASF file and this server sends it.
+    const std::string wma = Tone(1000, "wmav2", "asf", "wma");
+    ASSERT_FALSE(wma.empty());
+    IcyServer::Stream s;
+    s.head = "HTTP/1.0 200 OK\r\nContent-Type: video/x-ms-asf\r\n";
+    s.audioFile = wma;
+    icy_.SetStream("/wma", s);
+    StreamHandle h = Open(icy_.Url("/wma"));
+    ASSERT_NE(h, 0u);
+    ChannelInfo info;
+    ASSERT_TRUE(lib_.ChannelGetInfo(h, &info));
+    EXPECT_EQ(info.ctype, CTYPE_STREAM_WMA);
+    const QList<QByteArray> tags = TagStrings(lib_.ChannelGetTags(h, TAG_WMA));
+    EXPECT_TRUE(tags.contains("Bitrate=128000")) << lib_.ChannelGetTags(h, TAG_WMA).toStdString();
+    lib_.ChannelPlay(h);
+    Pump(600);
+    EXPECT_EQ(PeakBin(Spectrum(h)), 93);
+}
+
+TEST_F(IcyStreamTest, MmsAddressToADeadHostFailsWithinTheTimeOut) {
+    lib_.SetConfig(CONFIG_NET_TIMEOUT, 1500);
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(Open("mms://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/station"), 0u);
+    EXPECT_LT(t.elapsed(), 3000);
+}
+
 }  // namespace
 }  // namespace wavelot::test

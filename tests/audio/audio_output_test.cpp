@@ -170,6 +170,13 @@ TEST_F(OutputTest, PulseAudioNullSinkGetsTheToneThatWasSent) {
     ASSERT_TRUE(pulse.StartRecording());
     Pump(800);
     EXPECT_LT(Rms(pulse.StopRecording()), 0.005);
+
+    // The server goes away mid-stream: the stream carries on through the silent output.
+    pulse.Stop();
+    const double before = lib.ChannelBytes2Seconds(h, lib.ChannelGetPosition(h));
+    Pump(1500);
+    EXPECT_EQ(lib.ChannelIsActive(h), ACTIVE_PLAYING);
+    EXPECT_GT(lib.ChannelBytes2Seconds(h, lib.ChannelGetPosition(h)) - before, 1.0);
     lib.StreamFree(h);
 }
 

@@ -13,14 +13,19 @@
 
 namespace wavelot::test {
 
-PulseRig::~PulseRig() {
+void PulseRig::Stop() {
     StopRecording();
     if (daemonPid_ > 0) {
         kill(daemonPid_, SIGTERM);
         for (int i = 0; i < 100 && kill(daemonPid_, 0) == 0; ++i)
             usleep(20000);
         kill(daemonPid_, SIGKILL);
+        daemonPid_ = -1;
     }
+}
+
+PulseRig::~PulseRig() {
+    Stop();
     if (hadServer_)
         setenv("PULSE_SERVER", oldServer_.c_str(), 1);
     else

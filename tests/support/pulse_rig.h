@@ -26,6 +26,8 @@ public:
     PulseRig& operator=(const PulseRig&) = delete;
 
     bool Start();
+    // Ends the server (clients see their connection break); PULSE_SERVER keeps pointing at it.
+    void Stop();
     const std::string& Error() const { return error_; }
     std::string Server() const { return "unix:" + dir_ + "/pulse/native"; }
 
