@@ -1,0 +1,199 @@
+// How long the main thread goes without dispatching events while the window searches a
+// directory and connects to a stream (the work runs off the main thread; target under 50 ms),
+// and the CPU the program uses while a stream plays with the window shown and hidden in the
+// tray (targets 5 % and 2 % of one core).
+//
+// Run by hand: build-*/bench/ui/ui_responsiveness_bench (offscreen; starts its own Icecast,
+// PulseAudio and HTTP servers on loopback).
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include "core/app_folders.h"
+#include "core/ini_file.h"
+#include "core/settings_keys.h"
+#include "core/song_array.h"
+#include "directories/directory_config.h"
+#include "engine/audio/audio_library.h"
+#include "engine/player.h"
+#include "tests/support/http_server.h"
+#include "tests/support/icecast_rig.h"
+#include "tests/support/pulse_rig.h"
+#include "tests/ui/ui_test_util.h"
+#include "ui/frm_main.h"
+
+using namespace wavelot;
+using namespace wavelot::test;
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// Records the longest interval between two ticks of a 1 ms timer while it runs.
+class GapProbe {
+public:
+    GapProbe()
+    {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(1);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.nsecsElapsed();
+            longest_ = std::max(longest_, now - last_);
+            last_ = now;
+        });
+    }
+    void Start()
+    {
+        longest_ = 0;
+        clock_.start();
+        last_ = 0;
+        timer_.start();
+    }
+    double StopMs()
+    {
+        timer_.stop();
+        longest_ = std::max(longest_, clock_.nsecsElapsed() - last_);
+        return longest_ / 1e6;
+    }
+
+private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 last_ = 0;
+    qint64 longest_ = 0;
+};
+
+double CpuSeconds()
+{
+    rusage ru {};
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+std::string ShoutcastAnswer(int stations)
+{
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<stationlist>\n"
+                      "<tunein base=\"/sbin/tunein-station.pls\"/>\n";
+    for (int i = 0; i < stations; ++i)
+        xml += "<station name=\"Station " + std::to_string(i) + " 電台\" mt=\"audio/mpeg\" id=\"" +
+               std::to_string(1000 + i) + "\" br=\"128\" genre=\"Jazz\" ct=\"Song\" lc=\"" + std::to_string(i) +
+               "\"/>\n";
+    return xml + "</stationlist>\n";
+}
+
+// One window for the whole run, with its servers.
+struct Rig {
+    QTemporaryDir dir;
+    PulseRig pulse;
+    IcecastRig ice;
+    HttpServer http;
+    std::unique_ptr<frmMain> window;
+    bool ok = false;
+
+    Rig()
+    {
+        UiApp();
+        if (!pulse.Start() || !ice.Start() || !ice.StartSource({.mount = "/test.mp3"}))
+            return;
+        InitAppFolders(dir.path());
+        CreateStationLists();
+        WriteIni(settings::kSectionSetting, settings::kSetRecode, 1, SettingFile());
+        WriteIni(settings::kSectionSetting, settings::kSavedVolume, 50, SettingFile());
+        WriteIni(directory_keys::kSection, directory_keys::kShoutcastHost, http.UrlText(""), SettingFile());
+        WriteIni(directory_keys::kSection, directory_keys::kShoutcastKeys[0], u"KEY1KEY1KEY1KEY1"_s, SettingFile());
+        const std::string answer = ShoutcastAnswer(200);
+        http.Handle("/legacy/genresearch", [answer](const HttpRequest&) {
+            HttpResponse r = HttpResponse::Ok(answer, "text/xml");
+            r.delayMs = 300;  // a directory on the other side of the world
+            return r;
+        });
+        ice.SetTitle("/test.mp3", "Bench - Tone");
+        window = std::make_unique<frmMain>();
+        window->show();
+        ok = window->Form_Load();
+    }
+    QString StreamUrl() const { return QString::fromStdString(ice.Url("/test.mp3")); }
+};
+
+Rig& TheRig()
+{
+    static Rig* rig = new Rig;
+    return *rig;
+}
+
+void BM_SearchDispatchGap(benchmark::State& state)
+{
+    Rig& rig = TheRig();
+    if (!rig.ok) {
+        state.SkipWithError("rigs did not start");
+        return;
+    }
+    GapProbe probe;
+    double worst = 0;
+    for (auto _ : state) {
+        probe.Start();
+        rig.window->RunCommand(frmMain::kCmdSearch);
+        worst = std::max(worst, probe.StopMs());
+        if (rig.window->clsSearch().ListCount() != 200)
+            state.SkipWithError("search did not fill 200 rows");
+    }
+    state.counters["max_gap_ms"] = worst;
+}
+BENCHMARK(BM_SearchDispatchGap)->Iterations(5)->Unit(benchmark::kMillisecond);
+
+void BM_ConnectDispatchGap(benchmark::State& state)
+{
+    Rig& rig = TheRig();
+    if (!rig.ok) {
+        state.SkipWithError("rigs did not start");
+        return;
+    }
+    GapProbe probe;
+    double worst = 0;
+    for (auto _ : state) {
+        probe.Start();
+        rig.window->PlayRadio(rig.StreamUrl(), u"Bench FM"_s, 0);
+        worst = std::max(worst, probe.StopMs());
+        if (!rig.window->player()->IsConnected())
+            state.SkipWithError("no connection");
+        state.PauseTiming();
+        rig.window->RunCommand(frmMain::kCmdStop);
+        state.ResumeTiming();
+    }
+    state.counters["max_gap_ms"] = worst;
+}
+BENCHMARK(BM_ConnectDispatchGap)->Iterations(5)->Unit(benchmark::kMillisecond);
+
+// CPU while playing for 10 s; range(0) 1 = window shown, 0 = hidden in the tray.
+void BM_CpuWhilePlaying(benchmark::State& state)
+{
+    Rig& rig = TheRig();
+    if (!rig.ok) {
+        state.SkipWithError("rigs did not start");
+        return;
+    }
+    frmMain& w = *rig.window;
+    w.PlayRadio(rig.StreamUrl(), u"Bench FM"_s, 0);
+    if (state.range(0) == 1)
+        w.show();
+    else
+        w.hide();
+    Pump(1500);
+    double percent = 0;
+    for (auto _ : state) {
+        const double cpu0 = CpuSeconds();
+        QElapsedTimer t;
+        t.start();
+        // A plain event loop, as the program's own: the test helpers' polling would add its own CPU.
+        QEventLoop loop;
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        loop.exec();
+        percent = 100.0 * (CpuSeconds() - cpu0) / (t.nsecsElapsed() / 1e9);
+    }
+    state.counters["cpu_percent_of_one_core"] = percent;
+    w.RunCommand(frmMain::kCmdStop);
+    w.show();
+}
+BENCHMARK(BM_CpuWhilePlaying)->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace
