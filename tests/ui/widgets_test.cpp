@@ -173,9 +173,10 @@ TEST(Theme, BlendRoundsHalfToEvenAndFramedRectsAreFramed)
 {
     EXPECT_EQ(BlendColor(QColor(255, 0, 100), QColor(0, 255, 100), 255), QColor(255, 0, 100));
     EXPECT_EQ(BlendColor(QColor(255, 0, 100), QColor(0, 255, 100), 0), QColor(0, 255, 100));
-    // 128 * 1 / 255 ... (128*255 + 127*0)/255 = 128; (51*3 + 204*0)/255 = 0.6 -> 1
+    // (51 * 3 + 204 * 0) / 255 = 0.6 rounds to 1.
     EXPECT_EQ(BlendColor(QColor(3, 3, 3), QColor(0, 0, 0), 51), QColor(1, 1, 1));
-    // 2.5 goes to 2: alpha 85 of 7.5 -> (85*7.5)/255 can't be; use 5 and 0 at alpha 127.5: use exact halves
+    // (51 * 5 + 204 * 0) / 255 = 1.0; (85 * 3 + 170 * 0) / 255 = 1.0; halves go to the even one.
+    EXPECT_EQ(BlendColor(QColor(5, 3, 0), QColor(0, 0, 0), 51), QColor(1, 1, 0));
     EXPECT_EQ(RoundHalfEven(2.5), 2);
     EXPECT_EQ(RoundHalfEven(3.5), 4);
     auto img = CreateMemoryDC(10, 6);
@@ -411,9 +412,9 @@ TEST(VolumeSlider, KnobAndVolumeArithmetic)
     // Far right: (w - 230) * 100 / (w - 225) = 106000 / 1065 = 99.53 -> 100
     EXPECT_EQ(VolumeAt(99999, w), RoundHalfEven((w - 230) * 100.0 / (w - 225)));
     EXPECT_EQ(VolumeAt(70 + (w - 225) / 2, w), 50);
-    // A half goes to the even number: width 425 -> step 200 units; x = 70 + 5 gives 2.5 -> 2.
+    // Width 425: volume = (x - 70) * 100 / 200, so x = 75 gives 2.5, which goes to 2.
     EXPECT_EQ(VolumeAt(75, 425), 2);
-    EXPECT_EQ(VolumeAt(71 + 2, 425 + 0), 2);
+    EXPECT_EQ(VolumeAt(77, 425), 4) << "3.5 goes to 4";
 }
 
 TEST(Spectrum, SilenceSinksBarsWithinFifteenTicksAndPeaksOnePixelPerTick)
