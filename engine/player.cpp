@@ -50,9 +50,14 @@ void Player::PlayRadio(const QString& url, const QString& name, int code) {
   isRecording_ = false;
   ApplyProxySetting();
   OpenStream(url, code, name);
-  WriteIni(s::kSectionSetting, s::kSongUrl, url, settingFile_);
-  WriteIni(s::kSectionSetting, s::kSongName, name, settingFile_);
-  WriteIni(s::kSectionSetting, s::kSongCode, code, settingFile_);
+  // The three keys go to disk in one atomic replace: each replace syncs the file, which costs
+  // the main thread tens of milliseconds on a busy disk, and a half-written station is useless.
+  IniDocument doc;
+  doc.Load(settingFile_);
+  doc.SetValue(s::kSectionSetting, s::kSongUrl, url);
+  doc.SetValue(s::kSectionSetting, s::kSongName, name);
+  doc.SetValue(s::kSectionSetting, s::kSongCode, QString::number(code));
+  doc.Save(settingFile_);
 }
 
 void Player::ApplyProxySetting() {
@@ -201,7 +206,14 @@ void Player::SetEqPreset(int index) {
     ApplyEq(QString::fromUtf8(preset->gains));
   }
   indexEQ_ = index;
-  WriteIni(s::kSectionSetting, s::kIndexEQ, index, settingFile_);
+  // Every connect stores the preset again; when the file already holds it, rewriting the same
+  // text would only cost a synced file replace on the main thread.
+  IniDocument doc;
+  doc.Load(settingFile_);
+  if (doc.Value(s::kSectionSetting, s::kIndexEQ) != QString::number(index)) {
+    doc.SetValue(s::kSectionSetting, s::kIndexEQ, QString::number(index));
+    doc.Save(settingFile_);
+  }
 }
 
 void Player::ApplyEq(const QString& gains) {
