@@ -18,9 +18,9 @@ namespace wavelot {
 //   format" title="     value to the next quote (window 20)     -> JobStart
 //   streams">           value to the next "<" (window 20)       -> Comment, closes a station
 //
-// The page is a browser layout, not a format: a station block that lacks a marker takes the
-// value from the block before it, because the fields live for the whole page. That is how
-// the directory's pages have always been read, so it is kept. Every found streams marker
+// The fields live for the whole page, not per station: a station block that lacks a marker
+// (or whose terminator lies outside the window) shows the value of the block before it, and
+// a marker inside a value already taken is read too. Every found streams marker
 // appends one row; Code is 0, JobStart "0 kbps" or empty reads "未知", Comment is "OGG" for
 // "ogg vorbis", "AAC+" for "aac+" (any case) and "MP3" otherwise.
 void ParseIcecastPage(const QString& page, const QString& siteBase, clsSongArray& searchList,
