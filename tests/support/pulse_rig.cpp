@@ -47,7 +47,7 @@ bool PulseRig::Start() {
     const std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + dir_, "HOME=" + dir_, "PULSE_SERVER=",
                                           "XDG_CONFIG_HOME=" + dir_ + "/config"};
     ChildProcess daemon;
-    if (!daemon.Start({"pulseaudio", "-D", "--exit-idle-time=-1", "-n", "--daemonize=yes", "--use-pid-file=yes",
+    if (!daemon.Start({"pulseaudio", "-D", "--exit-idle-time=20", "-n", "--daemonize=yes", "--use-pid-file=yes",
                        "--load=module-null-sink sink_name=wavelot_null rate=44100 channels=2",
                        "--load=module-native-protocol-unix auth-anonymous=1"},
                       false, env, dir_ + "/pulse.log")) {

@@ -1,7 +1,8 @@
 #pragma once
 // A private PulseAudio server for tests: started headless in a temporary XDG_RUNTIME_DIR with
 // one null sink ("wavelot_null", 44100 Hz stereo), made the server of this process (PULSE_SERVER)
-// while the rig lives, and read back through the sink's monitor with parec.
+// while the rig lives, and read back through the sink's monitor with parec. The server also ends
+// by itself 20 s after its last client left, so a test program that dies leaves nothing behind.
 //
 //   wavelot::test::PulseRig pulse;
 //   ASSERT_TRUE(pulse.Start()) << pulse.Error();   // before AudioLibrary::Init
