@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "text/code_page.h"
 #include "text/html_entities.h"
@@ -18,6 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QString decoded = wavelot::DecodeHtmlEntities(text);
   // Every reference and tag is replaced by at most one character: the text never grows.
   if (decoded.size() > text.size()) std::abort();
+  // The same bytes as raw UTF-16 code units, so lone surrogates and NULs are among the inputs.
+  QString units;
+  units.resize(static_cast<qsizetype>(size / 2));
+  std::memcpy(units.data(), data, (size / 2) * 2);
+  if (wavelot::DecodeHtmlEntities(units).size() > units.size()) std::abort();
 
   for (int code = 0; code < wavelot::kStationCodeCount; ++code) {
     const QString s = wavelot::DecodeStationText(bytes, code);

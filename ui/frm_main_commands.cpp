@@ -28,8 +28,8 @@ void frmMain::RunCommand(int index)
     switch (index) {
     case kCmdSearch: RunSearch(); break;
     case kCmdPlay:
-        PlayRadio(ReadIni(s::kSectionSetting, s::kSongUrl, SettingFile()),
-                  ReadIni(s::kSectionSetting, s::kSongName, SettingFile()),
+        PlayRadio(ReadIniWhole(s::kSectionSetting, s::kSongUrl, SettingFile()),
+                  ReadIniWhole(s::kSectionSetting, s::kSongName, SettingFile()),
                   ReadIniIntStrict(s::kSectionSetting, s::kSongCode, SettingFile()));
         break;
     case kCmdStop: player_->StopRadio(); break;

@@ -356,30 +356,12 @@ bool AudioLibrary::ChannelRemoveFX(StreamHandle handle, FxHandle fx) {
 }
 
 bool AudioLibrary::FXSetParameters(FxHandle fx, const DX8ParamEq& params) {
-    std::shared_ptr<Stream> s;
-    {
-        std::lock_guard lock(backend_->mu);
-        auto it = backend_->fx.find(fx);
-        if (it == backend_->fx.end())
-            return false;
-        auto st = backend_->streams.find(it->second);
-        if (st != backend_->streams.end())
-            s = st->second;
-    }
+    auto s = backend_->FindFxOwner(fx);
     return s && s->SetBand(fx, params);
 }
 
 bool AudioLibrary::FXGetParameters(FxHandle fx, DX8ParamEq* params) const {
-    std::shared_ptr<Stream> s;
-    {
-        std::lock_guard lock(backend_->mu);
-        auto it = backend_->fx.find(fx);
-        if (it == backend_->fx.end())
-            return false;
-        auto st = backend_->streams.find(it->second);
-        if (st != backend_->streams.end())
-            s = st->second;
-    }
+    auto s = backend_->FindFxOwner(fx);
     return s && params && s->GetBand(fx, params);
 }
 

@@ -26,6 +26,15 @@ std::shared_ptr<Stream> Backend::Find(StreamHandle h) const {
     return it == streams.end() ? nullptr : it->second;
 }
 
+std::shared_ptr<Stream> Backend::FindFxOwner(FxHandle effect) const {
+    std::lock_guard lock(mu);
+    auto it = fx.find(effect);
+    if (it == fx.end())
+        return nullptr;
+    auto st = streams.find(it->second);
+    return st == streams.end() ? nullptr : st->second;
+}
+
 bool Backend::Release(StreamHandle h) {
     std::shared_ptr<Stream> s;
     {

@@ -60,6 +60,7 @@ public:
 
     Handle NewHandle();  // caller holds mu
     std::shared_ptr<Stream> Find(StreamHandle h) const;  // takes mu
+    std::shared_ptr<Stream> FindFxOwner(FxHandle effect) const;  // takes mu; the stream an effect is on
     // Removes the stream and everything set on it from the tables and hands it to the reaper.
     bool Release(StreamHandle h);
     void Reap(std::shared_ptr<Stream> s);

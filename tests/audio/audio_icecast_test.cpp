@@ -109,7 +109,8 @@ TEST_F(IcecastTest, ChainedOggGivesCommentsAtEachLinkAndRaisesTheSync) {
                         15000))
         << lib_.ChannelGetTags(h, TAG_OGG).toStdString();
     EXPECT_TRUE(WaitFor([&] { return metaSyncs >= 1 && linkSyncs >= 1; }, 1000));
-    EXPECT_EQ(Peak(h), 41);  // 440 Hz
+    // 440 Hz falls at bin 40.9, so leakage around a chain link may put the peak on bin 40.
+    EXPECT_NEAR(Peak(h), 41, 1);
     EXPECT_EQ(lib_.ChannelIsActive(h), ACTIVE_PLAYING);
     ice_->StopSource(src.mount);
 }

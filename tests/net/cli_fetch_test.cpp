@@ -1,8 +1,7 @@
 // wavelot-cli fetch against a server on 127.0.0.1.
 #include <gtest/gtest.h>
 
-#include <QProcess>
-
+#include "tests/support/cli_runner.h"
 #include "tests/support/http_server.h"
 
 using namespace Qt::StringLiterals;
@@ -10,22 +9,7 @@ using namespace Qt::StringLiterals;
 namespace wavelot::test {
 namespace {
 
-struct CliResult {
-  int status = -1;
-  QByteArray out;
-  QByteArray err;
-};
-
-CliResult Cli(const QStringList& args) {
-  QProcess p;
-  p.start(QString::fromLocal8Bit(qgetenv("WAVELOT_BUILD_DIR")) + u"/app/wavelot-cli"_s, args);
-  CliResult r;
-  if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit) return r;
-  r.status = p.exitCode();
-  r.out = p.readAllStandardOutput();
-  r.err = p.readAllStandardError();
-  return r;
-}
+CliResult Cli(const QStringList& args) { return RunCli(args, 60000); }
 
 TEST(CliFetch, PrintsTheDecodedBody) {
   HttpServer server;

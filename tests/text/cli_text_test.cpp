@@ -1,28 +1,16 @@
 // wavelot-cli decode, entities and urlencode: exact output, exit status and usage errors.
 #include <gtest/gtest.h>
 
-#include <QProcess>
+#include "tests/support/cli_runner.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-struct CliResult {
-  int status = -1;
-  QByteArray out;
-  QByteArray err;
-};
+using wavelot::test::CliResult;
+using wavelot::test::RunCli;
 
-CliResult Cli(const QStringList& args) {
-  QProcess p;
-  p.start(QString::fromLocal8Bit(qgetenv("WAVELOT_BUILD_DIR")) + u"/app/wavelot-cli"_s, args);
-  CliResult r;
-  if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit) return r;
-  r.status = p.exitCode();
-  r.out = p.readAllStandardOutput();
-  r.err = p.readAllStandardError();
-  return r;
-}
+CliResult Cli(const QStringList& args) { return RunCli(args, 30000); }
 
 QString Uao() {
   return QString::fromLocal8Bit(qgetenv("WAVELOT_TEST_DATA")) + u"/text/Uao.txt"_s;

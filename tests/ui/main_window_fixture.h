@@ -73,7 +73,7 @@ protected:
 
     static std::string DataBytes(const QString& name)
     {
-        QFile f(QString::fromLocal8Bit(qgetenv("WAVELOT_TEST_DATA")) + u"/ui/"_s + name);
+        QFile f(QString::fromLocal8Bit(qgetenv("WAVELOT_TEST_DATA")) + u"/directories/"_s + name);
         f.open(QIODevice::ReadOnly);
         return f.readAll().toStdString();
     }

@@ -189,7 +189,7 @@ TEST_F(MainWindowTest, ASearchOnEveryDirectoryFillsTheResultList)
     server_.Handle("/rank/rank_bc2.htm", [](const HttpRequest&) {
         return HttpResponse::Ok(DataBytes(u"inlive_rank.htm"_s));
     });
-    QFile::copy(QString::fromLocal8Bit(qgetenv("WAVELOT_TEST_DATA")) + u"/ui/Radio.txt"_s,
+    QFile::copy(QString::fromLocal8Bit(qgetenv("WAVELOT_TEST_DATA")) + u"/directories/Radio.txt"_s,
                 SettingFolder() + u"Radio.txt"_s);
 
     const char* shots[5] = {"search_shoutcast", "search_icecast", "search_livedoor", "search_local", "search_inlive"};
