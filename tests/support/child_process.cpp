@@ -3,12 +3,14 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -188,6 +190,23 @@ void RemoveTree(const std::string& dir) {
     std::error_code ec;
     if (!dir.empty())
         std::filesystem::remove_all(dir, ec);
+}
+
+bool SendAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        pollfd p{fd, POLLOUT, 0};
+        const int ready = poll(&p, 1, 200);
+        if (ready < 0 && errno != EINTR)
+            return false;
+        if (ready <= 0)
+            continue;
+        ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
 }
 
 }  // namespace wavelot::test

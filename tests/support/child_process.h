@@ -2,6 +2,7 @@
 // A program started by a test with an argument vector (no shell), optionally with its standard
 // output read through a pipe. The destructor kills what is still running and reaps it.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,9 @@ bool ProgramAvailable(const std::string& name);
 int FreeLoopbackPort();
 // Waits until something accepts connections on 127.0.0.1:port.
 bool WaitForPort(int port, int timeoutMs);
+// Writes every byte to a socket, waiting while its buffer is full; false once the peer is gone
+// (never raises SIGPIPE).
+bool SendAll(int fd, const char* data, size_t size);
 // A fresh directory under the system's temporary folder, removed by RemoveTree.
 std::string MakeTempDir(const std::string& prefix);
 void RemoveTree(const std::string& dir);

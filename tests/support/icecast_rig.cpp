@@ -31,17 +31,6 @@ int ConnectLoopback(int port) {
     return fd;
 }
 
-bool SendAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
 // Percent-encodes bytes as they are (titles in other code pages must reach Icecast unchanged).
 std::string PercentEncode(const std::string& bytes) {
     static const char hex[] = "0123456789ABCDEF";

@@ -18,23 +18,6 @@ namespace wavelot::test {
 
 namespace {
 
-bool SendAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        pollfd p{fd, POLLOUT, 0};
-        if (poll(&p, 1, 200) <= 0) {
-            if (p.revents & (POLLERR | POLLHUP))
-                return false;
-            continue;
-        }
-        ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
