@@ -11,6 +11,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace wavelot::test {
@@ -42,6 +43,15 @@ protected:
         s.audioFile = tone;
         s.metaint = metaint;
         return s;
+    }
+
+    // A plain HTTP answer carrying a file as it is (the codecs no station program here sends).
+    StreamHandle OpenFile(const std::string& mount, const std::string& file, const std::string& contentType) {
+        IcyServer::Stream s;
+        s.head = "HTTP/1.0 200 OK\r\nContent-Type: " + contentType + "\r\n";
+        s.audioFile = file;
+        icy_.SetStream(mount, s);
+        return Open(icy_.Url(mount));
     }
 
     std::vector<float> Spectrum(StreamHandle h) {
@@ -455,11 +465,7 @@ TEST_F(IcyStreamTest, WmaInAsfOverHttpDecodesWithItsTags) {
     // No WMA station program is at hand: ffmpeg makes the ASF file and this server sends it.
     const std::string wma = Tone(1000, "wmav2", "asf", "wma");
     ASSERT_FALSE(wma.empty());
-    IcyServer::Stream s;
-    s.head = "HTTP/1.0 200 OK\r\nContent-Type: video/x-ms-asf\r\n";
-    s.audioFile = wma;
-    icy_.SetStream("/wma", s);
-    StreamHandle h = Open(icy_.Url("/wma"));
+    StreamHandle h = OpenFile("/wma", wma, "video/x-ms-asf");
     ASSERT_NE(h, 0u);
     ChannelInfo info;
     ASSERT_TRUE(lib_.ChannelGetInfo(h, &info));
@@ -469,6 +475,26 @@ TEST_F(IcyStreamTest, WmaInAsfOverHttpDecodesWithItsTags) {
     lib_.ChannelPlay(h);
     Pump(600);
     EXPECT_EQ(PeakBin(Spectrum(h)), 93);
+}
+
+TEST_F(IcyStreamTest, OggOpusIsResampledFromItsOwnRateWithItsComments) {
+    // Opus always decodes at 48 kHz: the tone must still land on its bin at the 44.1 kHz output.
+    const std::string opus = Tone(1000, "libopus", "ogg", "opus", 96);
+    ASSERT_FALSE(opus.empty());
+    StreamHandle h = OpenFile("/opus", opus, "audio/ogg");
+    ASSERT_NE(h, 0u);
+    ChannelInfo info;
+    ASSERT_TRUE(lib_.ChannelGetInfo(h, &info));
+    EXPECT_EQ(info.ctype, CTYPE_STREAM_OPUS);
+    EXPECT_EQ(info.chans, 2u);
+    const QList<QByteArray> comments = TagStrings(lib_.ChannelGetTags(h, TAG_OGG));
+    EXPECT_TRUE(std::any_of(comments.begin(), comments.end(),
+                            [](const QByteArray& c) { return c.startsWith("encoder="); }))
+        << lib_.ChannelGetTags(h, TAG_OGG).toStdString();
+    lib_.ChannelPlay(h);
+    Pump(600);
+    EXPECT_EQ(PeakBin(Spectrum(h)), 93);
+    EXPECT_EQ(lib_.ChannelIsActive(h), ACTIVE_PLAYING);
 }
 
 TEST_F(IcyStreamTest, MmsAddressToADeadHostFailsWithinTheTimeOut) {
