@@ -164,17 +164,24 @@ void Player::SetVolume(int value) {
 }
 
 void Player::UpdateSongTitle(int code) {
-  const QByteArray ogg = audio_.ChannelGetTags(current_, audio::TAG_OGG);
-  if (!ogg.isNull()) {
-    // Vorbis comments are UTF-8 by definition, whatever the station's code.
-    songTitle_ = CleanFileName(ComposeOggTitle(TagSeriesText(ogg, 0)));
-  } else {
-    const QByteArray meta = audio_.ChannelGetTags(current_, audio::TAG_META);
-    if (meta.isNull()) {
+  TitleSource source{current_, true, audio_.ChannelGetTags(current_, audio::TAG_OGG), code, stationName_};
+  if (source.tags.isNull()) {
+    source.ogg = false;
+    source.tags = audio_.ChannelGetTags(current_, audio::TAG_META);
+    if (source.tags.isNull()) {
       songTitle_ = stationName_;
+      titleSource_ = {};
       return;
     }
-    songTitle_ = IcyStreamTitle(TagStringText(meta, code), stationName_, songTitle_);
+  }
+  if (source != titleSource_) {
+    if (source.ogg) {
+      // Vorbis comments are UTF-8 by definition, whatever the station's code.
+      songTitle_ = CleanFileName(ComposeOggTitle(TagSeriesText(source.tags, 0)));
+    } else {
+      songTitle_ = IcyStreamTitle(TagStringText(source.tags, code), stationName_, songTitle_);
+    }
+    titleSource_ = std::move(source);
   }
 
   if (songTitle_ == lastTitle_) return;

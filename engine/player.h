@@ -130,6 +130,18 @@ class Player : public QObject {
   int stationCode_ = 0;
   QString songTitle_;
   QString lastTitle_;
+  // What songTitle_ was last worked out from. The song timer asks every 10 ms while the tags
+  // rarely change, so the decode runs again only when the stream, its tag bytes, the station or
+  // its code differ (the result depends on nothing else).
+  struct TitleSource {
+    audio::StreamHandle stream = 0;
+    bool ogg = false;
+    QByteArray tags;
+    int code = 0;
+    QString station;
+    bool operator==(const TitleSource&) const = default;
+  };
+  TitleSource titleSource_;
   int indexEQ_ = 0;
   std::array<audio::FxHandle, kEqBandCount> eqFx_{};
   QByteArray proxyText_;  // the engine copies it; kept as the proxy in force

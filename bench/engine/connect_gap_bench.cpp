@@ -135,10 +135,11 @@ void BM_ConnectSlowAnswer(benchmark::State& state) {
 BENCHMARK(BM_ConnectSlowAnswer)->Iterations(4)->Unit(benchmark::kMillisecond);
 
 void BM_ConnectIcecast(benchmark::State& state) {
+  // Stopped with the program, so no icecast2 outlives the benchmark.
+  static test::IcecastRig rig;
   static test::IcecastRig* ice = [] {
-    auto* r = new test::IcecastRig;
-    if (r->Start()) r->StartSource({.mount = "/bench.mp3"});
-    return r;
+    if (rig.Start()) rig.StartSource({.mount = "/bench.mp3"});
+    return &rig;
   }();
   if (ice->Port() == 0) {
     state.SkipWithError("icecast could not be started");

@@ -10,6 +10,8 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include <cstdlib>
+
 #include "core/app_folders.h"
 #include "core/ini_file.h"
 #include "core/settings_keys.h"
@@ -117,7 +119,14 @@ struct Rig {
 
 Rig& TheRig()
 {
+    // The window is left to the end of the process; the servers are stopped at exit so that
+    // no icecast2 outlives the benchmark.
     static Rig* rig = new Rig;
+    static const int stopAtExit = std::atexit([] {
+        rig->ice.StopServer();
+        rig->pulse.Stop();
+    });
+    (void)stopAtExit;
     return *rig;
 }
 

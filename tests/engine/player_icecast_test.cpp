@@ -15,29 +15,31 @@ using namespace Qt::StringLiterals;
 namespace wavelot::test {
 namespace {
 
+// One server for the program, stopped with it (a leaked rig would leave icecast2 running).
 IcecastRig& Ice() {
-  static IcecastRig* rig = [] {
-    auto* r = new IcecastRig;
-    if (!r->Start()) return r;
+  static IcecastRig rig;
+  static const bool started = [] {
+    if (!rig.Start()) return false;
     IcecastRig::Source a;
     a.mount = "/a.mp3";
-    r->StartSource(a);
+    rig.StartSource(a);
     IcecastRig::Source b;
     b.mount = "/b.mp3";
     b.frequency = 1000;
     b.name = "Second FM";
     b.genre = "";
     b.description = "Talk radio";
-    r->StartSource(b);
+    rig.StartSource(b);
     IcecastRig::Source v;
     v.mount = "/v.ogg";
     v.codec = IcecastRig::Codec::Vorbis;
     v.name = "Vorbis FM";
     v.channels = 1;
-    r->StartSource(v);
-    return r;
+    rig.StartSource(v);
+    return true;
   }();
-  return *rig;
+  (void)started;
+  return rig;
 }
 
 QString Url(const std::string& mount) { return QString::fromStdString(Ice().Url(mount)); }

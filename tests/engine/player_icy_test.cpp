@@ -19,12 +19,10 @@ namespace {
 
 // The sound server has to be up before the first AudioLibrary::Init of this process.
 PulseRig& Pulse() {
-  static PulseRig* rig = [] {
-    auto* r = new PulseRig;
-    r->Start();
-    return r;
-  }();
-  return *rig;
+  static PulseRig rig;
+  static const bool started = rig.Start();
+  (void)started;
+  return rig;
 }
 
 const std::string& ToneDir() {
@@ -109,6 +107,11 @@ TEST_F(IcyPlayerTest, Big5HeadersAndTitleUnderCode1) {
   EXPECT_TRUE(LogLines(log_).contains(u"電台名稱: 中文台"_s));
   ASSERT_TRUE(WaitTitle(u"中文"_s)) << player_->SongTitle().toStdString();
   EXPECT_EQ(CountLinesEndingWith(u": 中文"_s), 1);
+  // The same tag bytes under another code are decoded again, not taken from the last reading.
+  player_->UpdateSongTitle(0);
+  EXPECT_NE(player_->SongTitle(), u"中文"_s);
+  player_->UpdateSongTitle(1);
+  EXPECT_EQ(player_->SongTitle(), u"中文"_s);
 }
 
 TEST_F(IcyPlayerTest, ShiftJisTitleUnderCode3) {
