@@ -8,8 +8,6 @@
 
 namespace wavelot {
 
-int RoundHalfEven(double v) { return static_cast<int>(std::nearbyint(v)); }
-
 QString UiFontFamily()
 {
     static const QString family = [] {

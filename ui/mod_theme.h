@@ -8,6 +8,8 @@
 #include <QString>
 #include <optional>
 
+#include "core/rounding.h"
+
 class QPainter;
 class QWidget;
 
@@ -38,8 +40,5 @@ QColor BlendColor(const QColor& a, const QColor& b, int alpha);
 // One-pixel frame in color, filled with BlendColor(color, white, alpha).
 void FillFramedRect(QPainter& dc, int left, int top, int width, int height, const QColor& color, int alpha);
 void DrawDottedLine(QPainter& dc, int x1, int y1, int x2, int y2, const QColor& color, int width);
-
-// Banker's rounding, as the program's integer conversions do everywhere.
-int RoundHalfEven(double v);
 
 }  // namespace wavelot

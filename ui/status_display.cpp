@@ -11,6 +11,33 @@ namespace wavelot {
 namespace {
 const QColor kBack(0x33, 0x33, 0x33);
 const QColor kText(0xEE, 0xEE, 0xEE);
+
+QColor Gradient(double position)
+{
+    const SpectrumColour c = SpectrumBars::GradientColour(1, position);
+    return QColor(c.red, c.green, c.blue);
+}
+
+// Bars as every other line of the gradient from the bottom up to the bar top, and each peak
+// mark in the colour of its height, for a box of that height.
+void PaintBars(QPainter& p, const SpectrumBars& bars, int height)
+{
+    if (height <= 0)
+        return;
+    const double H = height;
+    for (int i = 0; i <= bars.HighestBar(); ++i) {
+        const int left = 16 * i + 2;
+        const int right = 16 * i + 17;
+        const int last = RoundHalfEven(H - bars.BarTop(i) - 1);
+        for (int j = 1; j <= last; j += 2) {
+            p.setPen(Gradient(j / H));
+            p.drawLine(left, height - j, right, height - j);
+        }
+        const double mark = bars.MarkY(i);
+        p.setPen(Gradient(1 - (mark + 1) / H));
+        p.drawLine(left, RoundHalfEven(mark), right, RoundHalfEven(mark));
+    }
+}
 }  // namespace
 
 StatusDisplay::StatusDisplay(QWidget* parent) : QWidget(parent)
@@ -42,7 +69,7 @@ void StatusDisplay::paintEvent(QPaintEvent*)
     p.fillRect(rect(), kBack);
     p.translate(inner.topLeft());
     if (playing_)
-        bars_.Paint(p, inner.height());
+        PaintBars(p, bars_, inner.height());
     p.setPen(kText);
     p.setFont(font());
     DrawTextBand(p, Text(), 5, 0, inner.width() - 5, inner.height(), DT_LEFT);

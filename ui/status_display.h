@@ -5,7 +5,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "ui/spectrum_bars.h"
+#include "engine/spectrum_bars.h"
 
 namespace wavelot {
 

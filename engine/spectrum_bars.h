@@ -1,14 +1,18 @@
 #pragma once
 // The falling-bar spectrum of the status bar, as state that a timer tick advances from FFT
-// magnitudes and a painter draws. Kept apart from the widget so its arithmetic can be checked
-// tick by tick without a window.
+// magnitudes: bar levels, bar tops and falling peak marks in pixels of the drawing height. The
+// status display paints what the last tick computed; nothing here needs a window.
 
-#include <QColor>
 #include <array>
 
-class QPainter;
-
 namespace wavelot {
+
+struct SpectrumColour {
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+    bool operator==(const SpectrumColour&) const = default;
+};
 
 class SpectrumBars {
 public:
@@ -31,12 +35,11 @@ public:
     double Peak(int i) const { return peak_[i]; }
     int Hold(int i) const { return hold_[i]; }
     int BarTop(int i) const { return barTop_[i]; }
-
-    // Draws bars and peak marks as computed by the last Tick, for a box of that height.
-    void Paint(QPainter& p, int height) const;
+    // Where the last tick put bar i's peak mark (pixels from the top).
+    double MarkY(int i) const { return markY_[i]; }
 
     // Colour at position in 0..range through green, orange, red.
-    static QColor GradientColour(double range, double position);
+    static SpectrumColour GradientColour(double range, double position);
 
 private:
     int highestBar_;

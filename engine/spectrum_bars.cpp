@@ -1,17 +1,16 @@
-#include "ui/spectrum_bars.h"
+#include "engine/spectrum_bars.h"
 
-#include <QPainter>
 #include <algorithm>
 #include <cmath>
 
-#include "ui/mod_theme.h"
+#include "core/rounding.h"
 
 namespace wavelot {
 
 namespace {
-const QColor kGreen(0, 204, 0);
-const QColor kOrange(225, 168, 34);
-const QColor kRed(188, 34, 1);
+constexpr SpectrumColour kGreen{0, 204, 0};
+constexpr SpectrumColour kOrange{225, 168, 34};
+constexpr SpectrumColour kRed{188, 34, 1};
 constexpr int kNormaliseBins = 251;  // bins 0..250
 constexpr float kClip = 0.2f;
 }  // namespace
@@ -20,14 +19,14 @@ SpectrumBars::SpectrumBars(int highestBar) { SetHighestBar(highestBar); }
 
 void SpectrumBars::SetHighestBar(int n) { highestBar_ = std::clamp(n, 0, kMaxBars - 1); }
 
-QColor SpectrumBars::GradientColour(double range, double position)
+SpectrumColour SpectrumBars::GradientColour(double range, double position)
 {
     const double half = range / 2.0;
-    auto lerp = [](const QColor& a, const QColor& b, double t) {
+    auto lerp = [](const SpectrumColour& a, const SpectrumColour& b, double t) {
         t = std::clamp(t, 0.0, 1.0);
-        return QColor(RoundHalfEven(a.red() + (b.red() - a.red()) * t),
-                      RoundHalfEven(a.green() + (b.green() - a.green()) * t),
-                      RoundHalfEven(a.blue() + (b.blue() - a.blue()) * t));
+        return SpectrumColour{RoundHalfEven(a.red + (b.red - a.red) * t),
+                              RoundHalfEven(a.green + (b.green - a.green) * t),
+                              RoundHalfEven(a.blue + (b.blue - a.blue) * t)};
     };
     if (half <= 0)
         return kGreen;
@@ -85,25 +84,6 @@ void SpectrumBars::Tick(const float* fft, int binCount, int height)
             hold_[i] = 1;
             peak_[i] += 1;  // the mark sinks one pixel per tick once its hold is over
         }
-    }
-}
-
-void SpectrumBars::Paint(QPainter& p, int height) const
-{
-    if (height <= 0)
-        return;
-    const double H = height;
-    for (int i = 0; i <= highestBar_; ++i) {
-        const int left = 16 * i + 2;
-        const int right = 16 * i + 17;
-        const int last = RoundHalfEven(H - barTop_[i] - 1);
-        for (int j = 1; j <= last; j += 2) {
-            p.setPen(GradientColour(1, j / H));
-            p.drawLine(left, height - j, right, height - j);
-        }
-        const double mark = markY_[i];
-        p.setPen(GradientColour(1, 1 - (mark + 1) / H));
-        p.drawLine(left, RoundHalfEven(mark), right, RoundHalfEven(mark));
     }
 }
 
