@@ -7,6 +7,7 @@
 #include "engine/audio/audio_library.h"
 #include "tests/support/child_process.h"
 #include "tests/support/icy_server.h"
+#include "tests/support/rig_threads.h"
 
 #include <benchmark/benchmark.h>
 
@@ -16,7 +17,6 @@
 #include <QString>
 #include <QTimer>
 
-#include <sys/resource.h>
 
 #include <chrono>
 #include <fstream>
@@ -52,10 +52,9 @@ void Pump(int ms) {
     loop.exec();
 }
 
+// CPU of the program's own threads: the in-process test servers' share is left out.
 double CpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    return wavelot::test::ProcessCpuSeconds() - wavelot::test::RigCpuSeconds();
 }
 
 double RssMiB() {

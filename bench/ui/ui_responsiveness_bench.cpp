@@ -8,7 +8,6 @@
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <cstdlib>
 
@@ -22,6 +21,7 @@
 #include "tests/support/http_server.h"
 #include "tests/support/icecast_rig.h"
 #include "tests/support/pulse_rig.h"
+#include "tests/support/rig_threads.h"
 #include "tests/ui/ui_test_util.h"
 #include "ui/frm_main.h"
 
@@ -65,11 +65,10 @@ private:
     qint64 longest_ = 0;
 };
 
+// CPU of the program's own threads: the in-process test servers' share is left out.
 double CpuSeconds()
 {
-    rusage ru {};
-    getrusage(RUSAGE_SELF, &ru);
-    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+    return wavelot::test::ProcessCpuSeconds() - wavelot::test::RigCpuSeconds();
 }
 
 std::string ShoutcastAnswer(int stations)

@@ -1,5 +1,7 @@
 #include "tests/support/http_server.h"
 
+#include "tests/support/rig_threads.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -162,7 +164,10 @@ HttpServer::HttpServer() {
     return;
   }
   port_ = ntohs(addr.sin_port);
-  acceptThread_ = std::thread([this] { AcceptLoop(); });
+  acceptThread_ = std::thread([this] {
+    RigThread rig("http");
+    AcceptLoop();
+  });
 }
 
 HttpServer::~HttpServer() {
@@ -246,6 +251,7 @@ void HttpServer::AcceptLoop() {
     ++openConnections_;
     std::lock_guard lock(mutex_);
     connectionThreads_.emplace_back([this, fd] {
+      RigThread rig("http-conn");
       Serve(fd);
       ::close(fd);
       --openConnections_;

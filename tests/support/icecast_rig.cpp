@@ -1,5 +1,7 @@
 #include "tests/support/icecast_rig.h"
 
+#include "tests/support/rig_threads.h"
+
 #include <QByteArray>
 
 #include <arpa/inet.h>
@@ -248,6 +250,7 @@ bool IcecastRig::StartSource(const Source& s) {
     }
     Feed* f = feed.get();
     f->pump = std::thread([f] {
+        RigThread rig("ice-feed");
         char data[8192];
         while (!f->stop) {
             pollfd p{f->encoder.StdoutFd(), POLLIN, 0};

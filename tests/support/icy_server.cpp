@@ -1,6 +1,7 @@
 #include "tests/support/icy_server.h"
 
 #include "tests/support/child_process.h"
+#include "tests/support/rig_threads.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -36,7 +37,10 @@ IcyServer::IcyServer() {
         socklen_t len = sizeof a;
         getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
         port_ = ntohs(a.sin_port);
-        acceptThread_ = std::thread([this] { AcceptLoop(); });
+        acceptThread_ = std::thread([this] {
+            RigThread rig("icy");
+            AcceptLoop();
+        });
     }
 }
 
@@ -126,7 +130,10 @@ void IcyServer::AcceptLoop() {
         }
         std::lock_guard lock(mu_);
         fds_.push_back(fd);
-        threads_.emplace_back([this, fd] { Serve(fd); });
+        threads_.emplace_back([this, fd] {
+            RigThread rig("icy-conn");
+            Serve(fd);
+        });
     }
 }
 

@@ -1,5 +1,7 @@
 #include "tests/support/pulse_rig.h"
 
+#include "tests/support/rig_threads.h"
+
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -87,6 +89,7 @@ bool PulseRig::StartRecording() {
                       true))
         return false;
     reader_ = std::thread([this] {
+        RigThread rig("monitor");
         std::vector<char> pending;
         char buf[8192];
         for (;;) {
