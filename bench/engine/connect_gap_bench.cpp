@@ -11,6 +11,7 @@
 
 #include <algorithm>
 
+#include "bench/support/gap_probe.h"
 #include "core/ini_file.h"
 #include "core/pump_wait.h"
 #include "core/settings_keys.h"
@@ -48,24 +49,13 @@ void RunConnects(benchmark::State& state, const QString& url) {
   int connects = 0, failures = 0;
   {
     Player player(settingFile, audio, log);
+    bench::GapProbe probe;
     for (auto _ : state) {
-      QElapsedTimer gap;
-      qint64 maxGap = 0;
-      QTimer tick;
-      tick.setTimerType(Qt::PreciseTimer);
-      tick.setInterval(1);
-      QObject::connect(&tick, &QTimer::timeout, [&] {
-        maxGap = std::max(maxGap, gap.nsecsElapsed());
-        gap.restart();
-      });
       QElapsedTimer total;
       total.start();
-      gap.start();
-      tick.start();
+      probe.Start();
       player.PlayRadio(url, QStringLiteral("Bench"), 0);
-      maxGap = std::max(maxGap, gap.nsecsElapsed());
-      tick.stop();
-      const double ms = double(maxGap) / 1e6;
+      const double ms = probe.StopMs();
       worst = std::max(worst, ms);
       sumOfMax += ms;
       sumTotal += double(total.nsecsElapsed()) / 1e6;
@@ -85,22 +75,12 @@ void RunConnects(benchmark::State& state, const QString& url) {
 // scheduling noise can be told apart from what a connect adds.
 void BM_IdleWaitBaseline(benchmark::State& state) {
   App();
+  bench::GapProbe probe;
   double worst = 0;
   for (auto _ : state) {
-    QElapsedTimer gap;
-    qint64 maxGap = 0;
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    tick.setInterval(1);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-      maxGap = std::max(maxGap, gap.nsecsElapsed());
-      gap.restart();
-    });
-    gap.start();
-    tick.start();
+    probe.Start();
     PumpWait(1000);
-    tick.stop();
-    worst = std::max(worst, double(maxGap) / 1e6);
+    worst = std::max(worst, probe.StopMs());
   }
   state.counters["max_gap_ms"] = worst;
 }

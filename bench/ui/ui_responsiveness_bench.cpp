@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <functional>
 
 #include "core/app_folders.h"
 #include "core/ini_file.h"
@@ -18,6 +19,7 @@
 #include "directories/directory_config.h"
 #include "engine/audio/audio_library.h"
 #include "engine/player.h"
+#include "bench/support/gap_probe.h"
 #include "tests/support/http_server.h"
 #include "tests/support/icecast_rig.h"
 #include "tests/support/pulse_rig.h"
@@ -27,43 +29,10 @@
 
 using namespace wavelot;
 using namespace wavelot::test;
+using wavelot::bench::GapProbe;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-// Records the longest interval between two ticks of a 1 ms timer while it runs.
-class GapProbe {
-public:
-    GapProbe()
-    {
-        timer_.setTimerType(Qt::PreciseTimer);
-        timer_.setInterval(1);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const qint64 now = clock_.nsecsElapsed();
-            longest_ = std::max(longest_, now - last_);
-            last_ = now;
-        });
-    }
-    void Start()
-    {
-        longest_ = 0;
-        clock_.start();
-        last_ = 0;
-        timer_.start();
-    }
-    double StopMs()
-    {
-        timer_.stop();
-        longest_ = std::max(longest_, clock_.nsecsElapsed() - last_);
-        return longest_ / 1e6;
-    }
-
-private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    qint64 last_ = 0;
-    qint64 longest_ = 0;
-};
 
 // CPU of the program's own threads: the in-process test servers' share is left out.
 double CpuSeconds()
@@ -129,7 +98,10 @@ Rig& TheRig()
     return *rig;
 }
 
-void BM_SearchDispatchGap(benchmark::State& state)
+// Runs one window operation per iteration under the gap probe; check says what went wrong
+// (or nothing), undo puts the window back untimed.
+void RunGapBenchmark(benchmark::State& state, const std::function<void(Rig&)>& operation,
+                     const std::function<const char*(Rig&)>& check, const std::function<void(Rig&)>& undo = {})
 {
     Rig& rig = TheRig();
     if (!rig.ok) {
@@ -140,35 +112,33 @@ void BM_SearchDispatchGap(benchmark::State& state)
     double worst = 0;
     for (auto _ : state) {
         probe.Start();
-        rig.window->RunCommand(frmMain::kCmdSearch);
+        operation(rig);
         worst = std::max(worst, probe.StopMs());
-        if (rig.window->clsSearch().ListCount() != 200)
-            state.SkipWithError("search did not fill 200 rows");
+        if (const char* problem = check(rig))
+            state.SkipWithError(problem);
+        if (undo) {
+            state.PauseTiming();
+            undo(rig);
+            state.ResumeTiming();
+        }
     }
     state.counters["max_gap_ms"] = worst;
+}
+
+void BM_SearchDispatchGap(benchmark::State& state)
+{
+    RunGapBenchmark(
+        state, [](Rig& rig) { rig.window->RunCommand(frmMain::kCmdSearch); },
+        [](Rig& rig) { return rig.window->clsSearch().ListCount() == 200 ? nullptr : "search did not fill 200 rows"; });
 }
 BENCHMARK(BM_SearchDispatchGap)->Iterations(5)->Unit(benchmark::kMillisecond);
 
 void BM_ConnectDispatchGap(benchmark::State& state)
 {
-    Rig& rig = TheRig();
-    if (!rig.ok) {
-        state.SkipWithError("rigs did not start");
-        return;
-    }
-    GapProbe probe;
-    double worst = 0;
-    for (auto _ : state) {
-        probe.Start();
-        rig.window->PlayRadio(rig.StreamUrl(), u"Bench FM"_s, 0);
-        worst = std::max(worst, probe.StopMs());
-        if (!rig.window->player()->IsConnected())
-            state.SkipWithError("no connection");
-        state.PauseTiming();
-        rig.window->RunCommand(frmMain::kCmdStop);
-        state.ResumeTiming();
-    }
-    state.counters["max_gap_ms"] = worst;
+    RunGapBenchmark(
+        state, [](Rig& rig) { rig.window->PlayRadio(rig.StreamUrl(), u"Bench FM"_s, 0); },
+        [](Rig& rig) { return rig.window->player()->IsConnected() ? nullptr : "no connection"; },
+        [](Rig& rig) { rig.window->RunCommand(frmMain::kCmdStop); });
 }
 BENCHMARK(BM_ConnectDispatchGap)->Iterations(5)->Unit(benchmark::kMillisecond);
 
