@@ -60,11 +60,9 @@ int ReadListIni(const QString& path, bool withJobFields, clsSongArray& target,
     const int code = number(u"Code"_s, i);
     const QString comment = text(u"Comment"_s, i);
     if (withJobFields) {
-      target.AddItem(file, title, code, comment, number(u"JobMode"_s, i), number(u"JobType"_s, i),
-                     text(u"StrTime"_s, i), text(u"StopTime"_s, i), number(u"RunJob"_s, i),
-                     number(u"WeekMark"_s, i));
+      target.AddItem({.file = file, .title = title, .code = code, .comment = comment, .jobMode = number(u"JobMode"_s, i), .jobType = number(u"JobType"_s, i), .jobStart = text(u"StrTime"_s, i), .jobStop = text(u"StopTime"_s, i), .runJob = number(u"RunJob"_s, i), .weekMark = number(u"WeekMark"_s, i)});
     } else {
-      target.AddItem(file, title, code, comment, 0, 0, QString(), QString(), 0, 0);
+      target.AddItem({.file = file, .title = title, .code = code, .comment = comment});
     }
     ++added;
     Notify(rowAdded);
@@ -116,9 +114,9 @@ int ReadM3u(const QString& path, int currentTab, const ImportTargets& targets,
     if (name.isEmpty()) name = line;
     if (currentTab == kTabJobs) {
       const QString now = QTime::currentTime().toString(u"hh:mm:ss"_s);
-      target->AddItem(line, name, 0, QString(), 0, 0, now, now, 0, 0);
+      target->AddItem({.file = line, .title = name, .jobStart = now, .jobStop = now});
     } else {
-      target->AddItem(line, name, 0, QString(), 0, 0, QString(), QString(), 0, 0);
+      target->AddItem({.file = line, .title = name});
     }
     ++added;
     Notify(rowAdded);

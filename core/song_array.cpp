@@ -8,18 +8,7 @@ namespace wavelot {
 
 using namespace Qt::Literals::StringLiterals;
 
-struct clsSongArray::Record {
-  QString file;
-  QString title;
-  int code = 0;
-  QString comment;
-  int jobMode = 0;
-  int jobType = 0;
-  QString jobStart;
-  QString jobStop;
-  int runJob = 0;
-  int weekMark = 0;
-};
+struct clsSongArray::Record : StationRow {};
 
 clsSongArray::clsSongArray() { Clear(); }
 clsSongArray::~clsSongArray() {
@@ -36,27 +25,14 @@ const clsSongArray::Record* clsSongArray::Slot(int nIndex) const {
   return slots_[static_cast<size_t>(nIndex)];
 }
 
-void clsSongArray::AddItem(const QString& sFile, const QString& sTitle, int sCode,
-                           const QString& sComment, int sJobMode, int sJobType,
-                           const QString& sJobStart, const QString& sJobStop, int sRunJob,
-                           int sWeekMark, int nIndex) {
+void clsSongArray::AddItem(const StationRow& row, int nIndex) {
   if (!empty_) {
     auto fresh = std::make_unique<Record>();
     slots_.push_back(fresh.get());
     fresh.release();
   }
   empty_ = false;
-  Record& r = *slots_.back();
-  r.file = sFile;
-  r.title = sTitle;
-  r.code = sCode;
-  r.comment = sComment;
-  r.jobMode = sJobMode;
-  r.jobType = sJobType;
-  r.jobStart = sJobStart;
-  r.jobStop = sJobStop;
-  r.runJob = sRunJob;
-  r.weekMark = sWeekMark;
+  static_cast<StationRow&>(*slots_.back()) = row;
 
   const int u = static_cast<int>(slots_.size()) - 1;
   if (nIndex != -1 && nIndex < u) {
@@ -122,6 +98,11 @@ WAVELOT_INT_FIELD(WeekMark, SetWeekMark, weekMark)
 
 #undef WAVELOT_TEXT_FIELD
 #undef WAVELOT_INT_FIELD
+
+StationRow clsSongArray::Row(int nIndex) const {
+  const Record* r = Slot(nIndex);
+  return r ? static_cast<const StationRow&>(*r) : StationRow{};
+}
 
 void clsSongArray::SwapItems(int index1, int index2) {
   if (!Slot(index1) || !Slot(index2)) return;

@@ -16,6 +16,37 @@
 
 namespace wavelot {
 
+// One station record. Built with designated initializers, naming only the fields that are not
+// empty: StationRow{.file = url, .title = name, .code = kStationCodeBig5}.
+struct StationRow {
+  QString file;
+  QString title;
+  int code = 0;
+  QString comment;
+  int jobMode = 0;
+  int jobType = 0;
+  QString jobStart;
+  QString jobStop;
+  int runJob = 0;
+  int weekMark = 0;
+  bool operator==(const StationRow&) const = default;
+};
+
+// A directory result: the search list shows the bit rate and the listener count in the third and
+// fourth columns, which the list keeps in the two job-time fields.
+struct SearchRow {
+  QString file;
+  QString title;
+  int code = 0;
+  QString comment;
+  QString bitRate;
+  QString listeners;
+  operator StationRow() const {
+    return {.file = file, .title = title, .code = code, .comment = comment, .jobStart = bitRate,
+            .jobStop = listeners};
+  }
+};
+
 class clsSongArray {
  public:
   // Sort keys of Sort(): what a column or command orders by.
@@ -33,9 +64,7 @@ class clsSongArray {
 
   // Appends the record, then moves it to nIndex when 0 <= nIndex < last index; -1 or any
   // index at or past the end leaves it appended; any other negative index puts it first.
-  void AddItem(const QString& sFile, const QString& sTitle, int sCode, const QString& sComment,
-               int sJobMode, int sJobType, const QString& sJobStart, const QString& sJobStop,
-               int sRunJob, int sWeekMark, int nIndex = -1);
+  void AddItem(const StationRow& row, int nIndex = -1);
   // Out-of-range indexes are ignored, except on a one-record list, which any index empties.
   void Remove(int index);
   void Clear();
@@ -51,6 +80,11 @@ class clsSongArray {
   QString JobStop(int nIndex) const;
   int RunJob(int nIndex) const;
   int WeekMark(int nIndex) const;
+  // The whole record; an empty row outside the slots.
+  StationRow Row(int nIndex) const;
+  // What a search row keeps in the job-time fields (see SearchRow).
+  QString BitRate(int nIndex) const { return JobStart(nIndex); }
+  QString Listeners(int nIndex) const { return JobStop(nIndex); }
 
   void SetFile(int nIndex, const QString& nValue);
   void SetTitle(int nIndex, const QString& nValue);

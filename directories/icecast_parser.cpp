@@ -60,9 +60,7 @@ void ParseIcecastPage(const QString& page, const QString& siteBase, clsSongArray
       const qsizetype stop = m.keepTerminator ? end + m.terminator.size() : end;
       fields[f] = decoded.mid(start, stop - start);
       if (f == kStreams) {
-        searchList.AddItem(siteBase + scan::TrimBlanks(fields[kListen]), fields[kDescription], 0,
-                           FormatName(fields[kStreams]), 0, 0, BitRateText(fields[kFormat]),
-                           fields[kListeners], 0, 0);
+        searchList.AddItem(SearchRow{.file = siteBase + scan::TrimBlanks(fields[kListen]), .title = fields[kDescription], .comment = FormatName(fields[kStreams]), .bitRate = BitRateText(fields[kFormat]), .listeners = fields[kListeners]});
         if (onRow) onRow(searchList.ListCount() - 1);
       }
     }

@@ -1,6 +1,7 @@
 #include "directories/inlive_parser.h"
 
 #include "directories/scan_util.h"
+#include "text/station_text.h"
 #include "text/html_entities.h"
 
 using namespace Qt::StringLiterals;
@@ -54,16 +55,14 @@ void ParseInLivePage(const QString& page, clsSongArray& scratchList, clsSongArra
       if (end < 0) continue;
       fields[f] = Converted(f, text.sliced(start, end - start));
       if (f == kCount) {
-        scratchList.AddItem(fields[kAddress], fields[kName] + fields[kDj], 4, fields[kGenre], 0, 0,
-                            QString(), fields[kCount], 0, 0);
+        scratchList.AddItem(SearchRow{.file = fields[kAddress], .title = fields[kName] + fields[kDj], .code = kStationCodeKorean, .comment = fields[kGenre], .listeners = fields[kCount]});
       }
     }
   }
 
   const int rows = scratchList.ListCount();
   for (int k = 0; k < rows; k += 3) {
-    searchList.AddItem(scratchList.File(k), scratchList.Title(k), 4, scratchList.Comment(k), 0, 0,
-                       QString(), scratchList.JobStop(k), 0, 0);
+    searchList.AddItem(SearchRow{.file = scratchList.File(k), .title = scratchList.Title(k), .code = kStationCodeKorean, .comment = scratchList.Comment(k), .listeners = scratchList.Listeners(k)});
     if (onRow) onRow(searchList.ListCount() - 1);
   }
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 
 #include "directories/scan_util.h"
+#include "text/station_text.h"
 #include "text/code_page.h"
 
 using namespace Qt::StringLiterals;
@@ -63,8 +64,7 @@ void ParseLiveDoorList(const QString& listing, clsSongArray& searchList, const R
   bool inStation = false;
   auto close = [&]() {
     if (!inStation) return;
-    searchList.AddItem(block.srv + block.prt + block.mnt, block.nam + block.dj, 3, block.type, 0, 0,
-                       block.bit, block.cln, 0, 0);
+    searchList.AddItem(SearchRow{.file = block.srv + block.prt + block.mnt, .title = block.nam + block.dj, .code = kStationCodeShiftJis, .comment = block.type, .bitRate = block.bit, .listeners = block.cln});
     if (onRow) onRow(searchList.ListCount() - 1);
   };
 

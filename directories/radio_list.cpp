@@ -10,8 +10,7 @@ void AddRadioListLines(const QStringList& lines, clsSongArray& searchList, const
     if (tab < 0) continue;
     qsizetype end = line.indexOf(u'\t', tab + 1);
     if (end < 0) end = line.size();
-    searchList.AddItem(line.mid(tab + 1, end - tab - 1), line.left(tab), 0, QString(), 0, 0, QString(),
-                       QString(), 0, 0);
+    searchList.AddItem({.file = line.mid(tab + 1, end - tab - 1), .title = line.left(tab)});
     if (onRow) onRow(searchList.ListCount() - 1);
   }
 }

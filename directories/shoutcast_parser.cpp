@@ -75,9 +75,7 @@ void ParseShoutcastAnswer(const QString& answer, const QString& developerKey,
     }
     auto value = [&](const Attribute& a) { return decoded.mid(a.valueStart, a.valueEnd - a.valueStart); };
     const QString type = value(mt);
-    searchList.AddItem(playlist + value(id), decoded.mid(nameOpen + 1, nameClose - nameOpen - 1), 0,
-                       type == u"audio/mpeg"_s ? u"MP3"_s : u"AAC+"_s, 0, 0,
-                       value(br) + u" kbps"_s, value(lc), 0, 0);
+    searchList.AddItem(SearchRow{.file = playlist + value(id), .title = decoded.mid(nameOpen + 1, nameClose - nameOpen - 1), .comment = type == u"audio/mpeg"_s ? u"MP3"_s : u"AAC+"_s, .bitRate = value(br) + u" kbps"_s, .listeners = value(lc)});
     ++count;
     if (onRow) onRow(searchList.ListCount() - 1);
     pos = lc.valueEnd + 1;

@@ -14,8 +14,7 @@ using wavelot::clsSongArray;
 
 void FillJobs(clsSongArray& list, int n) {
   for (int i = 0; i < n; ++i)
-    list.AddItem(u"http://stream.example.test:8000/"_s + QString::number(i), u"電台 "_s + QString::number(i),
-                 i % 5, u"comment"_s, i % 2, 1, u"07:00:00"_s, u"08:00:00"_s, 1, 62);
+    list.AddItem({.file = u"http://stream.example.test:8000/"_s + QString::number(i), .title = u"電台 "_s + QString::number(i), .code = i % 5, .comment = u"comment"_s, .jobMode = i % 2, .jobType = 1, .jobStart = u"07:00:00"_s, .jobStop = u"08:00:00"_s, .runJob = 1, .weekMark = 62});
 }
 
 void BM_WriteRunJob(benchmark::State& state) {

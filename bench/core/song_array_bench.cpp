@@ -20,9 +20,7 @@ void Fill(clsSongArray& list, int n, unsigned seed = 1) {
   std::uniform_int_distribution<int> rate(16, 320), listeners(0, 50000);
   for (int i = 0; i < n; ++i) {
     const int r = rng();
-    list.AddItem(u"http://stream"_s + QString::number(r & 0xFFFF) + u".example.test:8000/live"_s,
-                 u"Station "_s + QString::number(r), 0, u"Jazz"_s, 0, 0,
-                 QString::number(rate(rng)) + u" kbps"_s, QString::number(listeners(rng)), 0, 0);
+    list.AddItem({.file = u"http://stream"_s + QString::number(r & 0xFFFF) + u".example.test:8000/live"_s, .title = u"Station "_s + QString::number(r), .comment = u"Jazz"_s, .jobStart = QString::number(rate(rng)) + u" kbps"_s, .jobStop = QString::number(listeners(rng))});
   }
 }
 
@@ -42,7 +40,7 @@ void BM_InsertRemoveFrontAt100k(benchmark::State& state) {
   clsSongArray list;
   Fill(list, kRecords);
   for (auto _ : state) {
-    list.AddItem(u"http://new/"_s, u"New"_s, 0, {}, 0, 0, {}, {}, 0, 0, 0);
+    list.AddItem({.file = u"http://new/"_s, .title = u"New"_s}, 0);
     list.Remove(0);
   }
 }
@@ -54,8 +52,7 @@ void BM_InsertRandom100k(benchmark::State& state) {
     clsSongArray list;
     std::mt19937 rng(7);
     for (int i = 0; i < kRecords; ++i)
-      list.AddItem(u"http://x/"_s, u"T"_s, 0, {}, 0, 0, {}, {}, 0, 0,
-                   i == 0 ? -1 : static_cast<int>(rng() % static_cast<unsigned>(i)));
+      list.AddItem({.file = u"http://x/"_s, .title = u"T"_s}, i == 0 ? -1 : static_cast<int>(rng() % static_cast<unsigned>(i)));
     benchmark::DoNotOptimize(list.ListCount());
   }
   state.SetItemsProcessed(state.iterations() * kRecords);

@@ -32,7 +32,7 @@ class ListFilesTest : public ::testing::Test {
 void AddJob(clsSongArray& l, const QString& file, const QString& title, int code,
             const QString& comment, int mode, int type, const QString& start, const QString& stop,
             int run, int week) {
-  l.AddItem(file, title, code, comment, mode, type, start, stop, run, week);
+  l.AddItem({.file = file, .title = title, .code = code, .comment = comment, .jobMode = mode, .jobType = type, .jobStart = start, .jobStop = stop, .runJob = run, .weekMark = week});
 }
 
 void ExpectSameRecords(const clsSongArray& a, const clsSongArray& b, bool jobFields) {
@@ -115,7 +115,7 @@ TEST_F(ListFilesTest, ReaderAppendsAndSkipsNonStreamEntries) {
                                   "File2=file:///etc/passwd\r\nTitle2=no\r\n"
                                   "File3=MMS://wm.test/\r\nCode3=abc\r\n"
                                   "File4=\r\n"_s)));
-  favorites_.AddItem(u"http://existing/"_s, u"existing"_s, 0, {}, 0, 0, {}, {}, 0, 0);
+  favorites_.AddItem({.file = u"http://existing/"_s, .title = u"existing"_s});
   EXPECT_EQ(ReadListIni(p, false, favorites_), 2);
   ASSERT_EQ(favorites_.ListCount(), 3);
   EXPECT_EQ(favorites_.Title(0), u"existing"_s);

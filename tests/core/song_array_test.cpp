@@ -10,7 +10,7 @@ namespace {
 using namespace Qt::Literals::StringLiterals;
 
 void AddTitled(clsSongArray& list, const QString& title, int nIndex = -1) {
-  list.AddItem(u"http://"_s + title, title, 0, QString(), 0, 0, QString(), QString(), 0, 0, nIndex);
+  list.AddItem({.file = u"http://"_s + title, .title = title}, nIndex);
 }
 
 QStringList Titles(const clsSongArray& list) {
@@ -31,7 +31,7 @@ TEST(SongArray, NewListIsEmptyAndReadsResetSlot) {
 
 TEST(SongArray, AllTenFieldsStoredAndSetIndependently) {
   clsSongArray list;
-  list.AddItem(u"f"_s, u"t"_s, 3, u"c"_s, 1, 2, u"07:00:00"_s, u"08:00:00"_s, 1, 130);
+  list.AddItem({.file = u"f"_s, .title = u"t"_s, .code = 3, .comment = u"c"_s, .jobMode = 1, .jobType = 2, .jobStart = u"07:00:00"_s, .jobStop = u"08:00:00"_s, .runJob = 1, .weekMark = 130});
   ASSERT_EQ(list.ListCount(), 1);
   EXPECT_EQ(list.File(0), u"f"_s);
   EXPECT_EQ(list.Title(0), u"t"_s);
@@ -164,7 +164,7 @@ TEST(SongArray, SortByTitleIgnoresCase) {
 TEST(SongArray, SortByBitRateIsNumeric) {
   clsSongArray list;
   const QStringList rates{u"128 kbps"_s, u"未知"_s, u"64 kbps"_s, u"320 kbps"_s, u"96"_s};
-  for (const QString& r : rates) list.AddItem(u"http://x"_s, r, 0, QString(), 0, 0, r, QString(), 0, 0);
+  for (const QString& r : rates) list.AddItem({.file = u"http://x"_s, .title = r, .jobStart = r});
   list.Sort(true, clsSongArray::kSortJobStart);
   QStringList got;
   for (int i = 0; i < list.ListCount(); ++i) got << list.JobStart(i);
@@ -177,7 +177,7 @@ TEST(SongArray, SortByListenersAndComment) {
   const QStringList counts{u"1,200"_s, u"15"_s, u"n/a"_s, u"300"_s};
   const QStringList comments{u"Jazz"_s, u"ambient"_s, u"Rock"_s, u"blues"_s};
   for (int i = 0; i < counts.size(); ++i)
-    list.AddItem(u"http://x"_s, counts[i], 0, comments[i], 0, 0, QString(), counts[i], 0, 0);
+    list.AddItem({.file = u"http://x"_s, .title = counts[i], .comment = comments[i], .jobStop = counts[i]});
   list.Sort(false, clsSongArray::kSortJobStop);
   EXPECT_EQ(Titles(list), (QStringList{u"n/a"_s, u"1,200"_s, u"300"_s, u"15"_s}));
   list.Sort(true, clsSongArray::kSortComment);
@@ -215,8 +215,7 @@ TEST(SongArray, SortOrdersEveryKeyOnLargerLists) {
         for (int i = 0; i < n; ++i) {
           const int v = (i * 7919 + 13) % 1000;
           const QString s = QString::number(v);
-          list.AddItem(u"http://"_s + QString::number(i), u"T"_s + s, i, u"c"_s + s, 0, 0,
-                       s + u" kbps"_s, s, 0, 0);
+          list.AddItem({.file = u"http://"_s + QString::number(i), .title = u"T"_s + s, .code = i, .comment = u"c"_s + s, .jobStart = s + u" kbps"_s, .jobStop = s});
         }
         list.Sort(asc, key);
         std::vector<int> seen(static_cast<size_t>(n), 0);

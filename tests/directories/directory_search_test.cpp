@@ -207,8 +207,8 @@ TEST_F(DirectorySearchTest, LocalListNeedsNoNetwork) {
 
 TEST_F(DirectorySearchTest, FailedFetchesGiveEmptyLists) {
   // Previous results are gone before every search, whatever it finds.
-  search_.AddItem(u"old"_s, u"old"_s, 0, {}, 0, 0, {}, {}, 0, 0);
-  scratch_.AddItem(u"old"_s, u"old"_s, 0, {}, 0, 0, {}, {}, 0, 0);
+  search_.AddItem({.file = u"old"_s, .title = u"old"_s});
+  scratch_.AddItem({.file = u"old"_s, .title = u"old"_s});
   server_.HandleAll([](const HttpRequest&) { return HttpResponse::Status(404, DataFile("shoutcast_answer.xml")); });
   for (int d : {0, 1, 2, 4}) {
     const SearchOutcome out = Run(d, kSearchByName, 0, u"x"_s);

@@ -67,7 +67,7 @@ TEST(PlayLogExport, Utf16LeWithBomAndCrLf) {
   QTemporaryDir dir;
   clsSongArray log;
   for (const QString& line : {u"12:00:00: 連線至 Radio"_s, QString(), u"12:00:05: Song 歌"_s}) {
-    log.AddItem(line, QString(), 0, QString(), 0, 0, QString(), QString(), 0, 0);
+    log.AddItem({.file = line});
   }
   const QString path = dir.filePath(u"log.txt"_s);
   ASSERT_TRUE(ExportPlayLog(log, path));
@@ -83,12 +83,12 @@ TEST(PlayLogExport, Utf16LeWithBomAndCrLf) {
 TEST(PlayLogExport, AfterClearOnlyNewLinesAndAnEmptyLogGivesABareFile) {
   QTemporaryDir dir;
   clsSongArray log;
-  log.AddItem(u"old"_s, QString(), 0, QString(), 0, 0, QString(), QString(), 0, 0);
+  log.AddItem({.file = u"old"_s});
   log.Clear();
   const QString empty = dir.filePath(u"empty.txt"_s);
   ASSERT_TRUE(ExportPlayLog(log, empty));
   EXPECT_EQ(QFile(empty).size(), 2);
-  log.AddItem(u"new"_s, QString(), 0, QString(), 0, 0, QString(), QString(), 0, 0);
+  log.AddItem({.file = u"new"_s});
   const QString one = dir.filePath(u"one.txt"_s);
   ASSERT_TRUE(ExportPlayLog(log, one));
   EXPECT_EQ(QFile(one).size(), 2 + 5 * 2);
@@ -97,7 +97,7 @@ TEST(PlayLogExport, AfterClearOnlyNewLinesAndAnEmptyLogGivesABareFile) {
 TEST(PlayLogExport, UnwritableFolderFailsAndLeavesNothing) {
   QTemporaryDir dir;
   clsSongArray log;
-  log.AddItem(u"x"_s, QString(), 0, QString(), 0, 0, QString(), QString(), 0, 0);
+  log.AddItem({.file = u"x"_s});
   const QString path = dir.filePath(u"no/such/folder/log.txt"_s);
   EXPECT_FALSE(ExportPlayLog(log, path));
   EXPECT_FALSE(QFile::exists(path));
