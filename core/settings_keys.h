@@ -2,10 +2,8 @@
 // Section and key names of Setting.ini and what a missing key means. Every reader and writer
 // of a setting names its key through these constants.
 //
-// Numbers marked lenient are read with ReadIniInt, strict ones with ReadIniIntStrict; both
-// give 0 for a missing or non-numeric value, which keeps each strict key's meaning sound:
-// IndexEQ 0 = no preset applied, SetRecode 0 = first-run question pending, SongCode 0 = UTF-8,
-// EnabledProxy 0 = no proxy.
+// The program reads and writes them through Settings (core/settings.h), which decides each key's
+// default and conversion; tests and tools that prepare a file name the keys from here.
 
 #include <QString>
 
@@ -38,25 +36,9 @@ inline const QString kProxyEntryPrefix = u"Proxy"_s;     // "Proxy1", "Proxy2", 
 
 inline QString ProxyEntryKey(int n) { return kProxyEntryPrefix + QString::number(n); }
 
-// What a missing key reads as.
-inline constexpr int kDefaultSearchType = 0;
-inline constexpr int kDefaultSearchGenre = 0;
-inline constexpr int kDefaultIndexEQ = 0;
-inline constexpr int kDefaultSavedVolume = 0;
-inline constexpr int kDefaultSetRecode = 0;
-inline constexpr int kDefaultQuality = 0;
-inline constexpr int kDefaultLoopRec = 0;
-inline constexpr int kDefaultSongCode = 0;
-inline constexpr int kDefaultEnabledProxy = 0;
-inline constexpr int kDefaultProxyCount = 0;
-// Text keys (SearchName, FilePath, SongUrl, SongName, UserProxy, ProxyN) read as empty text.
-
-// Valid ranges of the numeric keys, for callers that clamp before writing.
+// Range of SavedVolume.
 inline constexpr int kVolumeMin = 0;
 inline constexpr int kVolumeMax = 100;
-inline constexpr int kIndexEQOff = 1;
-inline constexpr int kIndexEQMax = 12;
-inline constexpr int kQualityMax = 6;
 
 // Recording bit rates offered by the options dialog, indexed by Quality.
 inline const QString kQualityTexts[] = {u"32 Kbps"_s,  u"64 Kbps"_s,  u"96 Kbps"_s, u"128 Kbps"_s,
