@@ -1,15 +1,12 @@
 #include "core/app_folders.h"
 
 #include "core/path_utils.h"
-#include "core/song_array.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
-
-#include <memory>
 
 namespace wavelot {
 
@@ -26,25 +23,6 @@ struct Folders {
 Folders& State() {
   static Folders folders;
   return folders;
-}
-
-// Members are constructed in declaration order, which is the order the lists come into being.
-struct StationLists {
-  clsSongArray jobList;
-  clsSongArray favoriteList;
-  clsSongArray searchList;
-  clsSongArray playLogList;
-  clsSongArray rankingScratchList;
-};
-
-std::unique_ptr<StationLists>& ListsHolder() {
-  static std::unique_ptr<StationLists> lists;
-  return lists;
-}
-
-StationLists& Lists() {
-  if (!ListsHolder()) CreateStationLists();
-  return *ListsHolder();
 }
 
 // Permission bits are not enough (root passes them all, read-only mounts do not show in them):
@@ -88,25 +66,5 @@ QString ProgramFolder() { return State().program; }
 QString SettingFolder() { return State().setting; }
 QString RecordFolder() { return State().record; }
 QString SettingFile() { return State().setting + QString::fromUtf16(kSettingFileName); }
-
-void CreateStationLists() {
-  if (!ListsHolder()) ListsHolder() = std::make_unique<StationLists>();
-}
-
-void ReleaseStationLists() {
-  if (!ListsHolder()) return;
-  StationLists& l = *ListsHolder();
-  l.jobList.Clear();
-  l.favoriteList.Clear();
-  l.searchList.Clear();
-  l.playLogList.Clear();
-  l.rankingScratchList.Clear();
-}
-
-clsSongArray& JobList() { return Lists().jobList; }
-clsSongArray& FavoriteList() { return Lists().favoriteList; }
-clsSongArray& SearchList() { return Lists().searchList; }
-clsSongArray& PlayLogList() { return Lists().playLogList; }
-clsSongArray& RankingScratchList() { return Lists().rankingScratchList; }
 
 }  // namespace wavelot

@@ -1,6 +1,6 @@
 #pragma once
-// What exists for the whole run: the program title, the two application folders, the settings
-// file path and the five station lists.
+// What exists for the whole run: the program title, the two application folders and the
+// settings file path.
 //
 // Folders: Setting/ and Recode/ beside the executable when that folder is writable, otherwise
 // under $XDG_DATA_HOME/Wavelot/ (QStandardPaths). Every folder path ends with "/".
@@ -8,8 +8,6 @@
 #include <QString>
 
 namespace wavelot {
-
-class clsSongArray;
 
 // Main window caption, caption of every message box, first line of the tray tip.
 QString ProgramTitle();
@@ -31,15 +29,5 @@ inline constexpr char16_t kRunJobFileName[] = u"RunJob.ini";
 inline constexpr char16_t kUaoFileName[] = u"Uao.txt";
 inline constexpr char16_t kRadioFileName[] = u"Radio.txt";
 
-// The five lists, created empty in the order JobList, FavoriteList, SearchList, PlayLogList,
-// RankingScratchList by CreateStationLists (also on first use of any of them) and kept until
-// ReleaseStationLists at shutdown, which empties them.
-void CreateStationLists();
-void ReleaseStationLists();
-clsSongArray& JobList();
-clsSongArray& FavoriteList();
-clsSongArray& SearchList();
-clsSongArray& PlayLogList();
-clsSongArray& RankingScratchList();
 
 }  // namespace wavelot

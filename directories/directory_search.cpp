@@ -128,4 +128,22 @@ SearchOutcome RunDirectorySearch(const SearchRequest& request, const DirectoryCo
   return out;
 }
 
+DirectorySearch::DirectorySearch(QString settingFile, QString radioListPath,
+                                 clsSongArray& searchList, clsSongArray& scratchList)
+    : settingFile_(std::move(settingFile)),
+      radioListPath_(std::move(radioListPath)),
+      searchList_(searchList),
+      scratchList_(scratchList) {}
+
+SearchOutcome DirectorySearch::Run(const SearchRequest& request, const RowAdded& onRow) {
+  if (running_) return {};
+  running_ = true;
+  rawText_.clear();
+  SearchOutcome out = RunDirectorySearch(request, LoadDirectoryConfig(settingFile_), radioListPath_,
+                                         searchList_, scratchList_, onRow);
+  rawText_ = out.rawText;
+  running_ = false;
+  return out;
+}
+
 }  // namespace wavelot

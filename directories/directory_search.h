@@ -62,4 +62,30 @@ SearchOutcome RunDirectorySearch(const SearchRequest& request, const DirectoryCo
                                  const QString& radioListPath, clsSongArray& searchList,
                                  clsSongArray& scratchList, const RowAdded& onRow = {});
 
+// The search command as the search page and `wavelot-cli search` run it: the directory hosts are
+// read from the settings file at every search (settings are never cached), the results go to
+// the search list (InLive's raw rows to the scratch list), and the raw-text box's text is kept
+// for whoever shows it.
+class DirectorySearch {
+ public:
+  DirectorySearch(QString settingFile, QString radioListPath, clsSongArray& searchList,
+                  clsSongArray& scratchList);
+
+  // Blocks until done (processing events while the fetch runs). A second call while one runs
+  // (a click from inside the wait) does nothing and returns an empty outcome.
+  SearchOutcome Run(const SearchRequest& request, const RowAdded& onRow = {});
+  bool Running() const { return running_; }
+  // The raw-text box: the last answer after the box's steps.
+  const QString& RawText() const { return rawText_; }
+  clsSongArray& Results() { return searchList_; }
+
+ private:
+  QString settingFile_;
+  QString radioListPath_;
+  clsSongArray& searchList_;
+  clsSongArray& scratchList_;
+  QString rawText_;
+  bool running_ = false;
+};
+
 }  // namespace wavelot

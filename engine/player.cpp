@@ -13,6 +13,7 @@
 #include "core/song_array.h"
 #include "engine/channel_info.h"
 #include "engine/song_title.h"
+#include "engine/spectrum_bars.h"
 #include "engine/stream_details.h"
 #include "engine/tag_text.h"
 #include "engine/time_text.h"
@@ -24,7 +25,7 @@ namespace wavelot {
 namespace s = settings;
 
 Player::Player(QString settingFile, AudioLibrary& audio, clsSongArray& playLog, QObject* parent)
-    : QObject(parent), settingFile_(std::move(settingFile)), audio_(audio), playLog_(playLog) {}
+    : QObject(parent), settings_(std::move(settingFile)), audio_(audio), playLog_(playLog) {}
 
 Player::~Player() {
   // Syncs die with their streams, so nothing queued can reach this object afterwards.
@@ -38,9 +39,38 @@ void Player::SetRecordStarter(std::function<void()> startRecord) {
 
 Player::State Player::PlaybackState() const {
   if (connecting_ > 0) return State::Connecting;
-  const bool playing = audio_.ChannelIsActive(current_) == audio::ACTIVE_PLAYING;
-  if (playing) return State::Playing;
+  if (IsPlaying()) return State::Playing;
   return isConnected_ ? State::Dropped : State::Idle;
+}
+
+bool Player::IsPlaying() const {
+  return audio_.ChannelIsActive(current_) == audio::ACTIVE_PLAYING;
+}
+
+double Player::ElapsedSeconds() const { return ChannelSeconds(audio_, current_); }
+
+int Player::ReadSpectrum(std::vector<float>& magnitudes) const {
+  magnitudes.resize(SpectrumBars::kFftBins);
+  const quint32 got = audio_.ChannelGetData(current_, magnitudes.data(), audio::DATA_FFT4096);
+  if (got == audio::ERROR_RESULT) return 0;
+  const int count = static_cast<int>(got / sizeof(float));
+  return count >= SpectrumBars::kBinsUsed ? count : 0;
+}
+
+void Player::PlayLastStation() {
+  const LastStation last = settings_.Last();
+  PlayRadio(last.url, last.name, last.code);
+}
+
+void Player::ToggleRecording() {
+  if (isRecording_) {
+    audio_.EncodeStop(current_);
+    isRecording_ = false;
+  } else {
+    isRecording_ = true;
+    if (startRecord_) startRecord_();
+  }
+  Q_EMIT recordingChanged(isRecording_);
 }
 
 void Player::PlayRadio(const QString& url, const QString& name, int code) {
@@ -50,19 +80,12 @@ void Player::PlayRadio(const QString& url, const QString& name, int code) {
   isRecording_ = false;
   ApplyProxySetting();
   OpenStream(url, code, name);
-  // The three keys go to disk in one atomic replace: each replace syncs the file, which costs
-  // the main thread tens of milliseconds on a busy disk, and a half-written station is useless.
-  IniDocument doc;
-  doc.Load(settingFile_);
-  doc.SetValue(s::kSectionSetting, s::kSongUrl, url);
-  doc.SetValue(s::kSectionSetting, s::kSongName, name);
-  doc.SetValue(s::kSectionSetting, s::kSongCode, QString::number(code));
-  doc.Save(settingFile_);
+  settings_.WriteLast({url, name, code});
 }
 
 void Player::ApplyProxySetting() {
-  if (ReadIniIntStrict(s::kSectionProxy, s::kEnabledProxy, settingFile_) == 1) {
-    proxyText_ = ReadIni(s::kSectionProxy, s::kUserProxy, settingFile_).toUtf8();
+  if (settings_.EnabledProxy() == 1) {
+    proxyText_ = settings_.UserProxy().toUtf8();
     audio_.SetConfigPtr(audio::CONFIG_NET_PROXY, proxyText_.constData());
   } else {
     proxyText_.clear();
@@ -93,7 +116,7 @@ void Player::OpenStream(const QString& url, int code, const QString& name) {
   stationCode_ = code;
   current_ = mine;
 
-  SetEqPreset(ReadIniIntStrict(s::kSectionSetting, s::kIndexEQ, settingFile_));
+  SetEqPreset(settings_.IndexEQ());
   if (songTitle_.isEmpty()) songTitle_ = stationName_;
 
   const ChannelFacts facts{ChannelFreq(audio_, mine), ChannelsText(audio_, mine),
@@ -124,8 +147,7 @@ void Player::OpenStream(const QString& url, int code, const QString& name) {
   audio_.ChannelSetAttribute(mine, audio::ATTRIB_VOL, 0.0f);
   audio_.ChannelPlay(mine, false);
   if (!isMuted_) {
-    const int v = std::clamp(ReadIniInt(s::kSectionSetting, s::kSavedVolume, settingFile_),
-                             s::kVolumeMin, s::kVolumeMax);
+    const int v = settings_.SavedVolume();
     audio_.ChannelSlideAttribute(mine, audio::ATTRIB_VOL, static_cast<float>(v) / 100.0f,
                                  kCrossFadeMs);
   }
@@ -160,7 +182,7 @@ void Player::SetVolume(int value) {
   volumeLevel_ = value == 0 ? 1 : 1 + (value + 9) / 10;
   const float target = isMuted_ ? 0.0f : static_cast<float>(value) / 100.0f;
   audio_.ChannelSlideAttribute(current_, audio::ATTRIB_VOL, target, kVolumeGlideMs);
-  WriteIni(s::kSectionSetting, s::kSavedVolume, value, settingFile_);
+  settings_.WriteSavedVolume(value);
 }
 
 void Player::UpdateSongTitle(int code) {
@@ -197,7 +219,7 @@ void Player::UpdateSongTitle(int code) {
 }
 
 void Player::AddLog(const QString& text, bool scroll) {
-  playLog_.AddItem(text, QString(), 0, QString(), 0, 0, QString(), QString(), 0, 0);
+  playLog_.AddItem({.file = text});
   Q_EMIT logLineAdded(text, scroll);
 }
 
@@ -213,14 +235,7 @@ void Player::SetEqPreset(int index) {
     ApplyEq(QString::fromUtf8(preset->gains));
   }
   indexEQ_ = index;
-  // Every connect stores the preset again; when the file already holds it, rewriting the same
-  // text would only cost a synced file replace on the main thread.
-  IniDocument doc;
-  doc.Load(settingFile_);
-  if (doc.Value(s::kSectionSetting, s::kIndexEQ) != QString::number(index)) {
-    doc.SetValue(s::kSectionSetting, s::kIndexEQ, QString::number(index));
-    doc.Save(settingFile_);
-  }
+  settings_.WriteIndexEQ(index);
 }
 
 void Player::ApplyEq(const QString& gains) {

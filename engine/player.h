@@ -17,7 +17,9 @@
 
 #include <array>
 #include <functional>
+#include <vector>
 
+#include "core/settings.h"
 #include "engine/audio/audio_library.h"
 #include "engine/eq_presets.h"
 
@@ -51,6 +53,8 @@ class Player : public QObject {
   // returns when the connect has finished and the cross-fade is over) and stores the station
   // as the last one started, also when the connect failed.
   void PlayRadio(const QString& url, const QString& name, int code);
+  // The play command: the station started last, as the settings hold it.
+  void PlayLastStation();
   // Fades the current stream out and frees it; does nothing unless it is playing.
   void StopRadio();
   // Clamps to 0..100, glides the current stream there (to silence while muted) and stores it.
@@ -67,9 +71,21 @@ class Player : public QObject {
   void SetEqPreset(int index);
   void ApplyEq(const QString& gains);
 
-  // The recorder's hook: called on a title change while IsRecording is set, to close the
-  // running file and begin one for the new title. Without one, a title change only logs.
+  // The recorder's hook: called by the record command when it turns recording on, and on a
+  // title change while IsRecording is set, to close the running file and begin one for the new
+  // title. Without one, recording is only a wish and a title change only logs.
   void SetRecordStarter(std::function<void()> startRecord);
+  // The record command: stops the encoder and clears the wish when recording, else sets the
+  // wish and starts a recording file.
+  void ToggleRecording();
+
+  // True while the current stream plays (not stalled, stopped or freed).
+  bool IsPlaying() const;
+  // Seconds the current stream has played.
+  double ElapsedSeconds() const;
+  // The spectrum snapshot of the current stream into magnitudes (resized as needed): the number
+  // of magnitudes read, or 0 when there are too few for the display (nothing plays).
+  int ReadSpectrum(std::vector<float>& magnitudes) const;
 
   State PlaybackState() const;
   audio::StreamHandle Current() const { return current_; }
@@ -90,8 +106,7 @@ class Player : public QObject {
   int IndexEQ() const { return indexEQ_; }
   // The ten band effects last set; they belong to the stream that was current then.
   const std::array<audio::FxHandle, kEqBandCount>& EqFx() const { return eqFx_; }
-  const QString& SettingFile() const { return settingFile_; }
-  AudioLibrary& Audio() { return audio_; }
+  const QString& SettingFile() const { return settings_.File(); }
   clsSongArray& PlayLog() { return playLog_; }
 
  Q_SIGNALS:
@@ -102,6 +117,8 @@ class Player : public QObject {
   void titleChanged(const QString& title);
   // The text the tray icon's tip should show now.
   void iconTipChanged(const QString& tip);
+  // The record command changed the recording wish.
+  void recordingChanged(bool recording);
   // The current stream played to its end by itself (server gone, source stopped) while it was
   // the connected one; the reconnect logic may act at once instead of waiting for a poll.
   void currentStreamEnded();
@@ -113,7 +130,7 @@ class Player : public QObject {
   void OnMetaSync(audio::StreamHandle stream);
   void OnEndSync(audio::StreamHandle stream);
 
-  const QString settingFile_;
+  const Settings settings_;
   AudioLibrary& audio_;
   clsSongArray& playLog_;
   std::function<void()> startRecord_;

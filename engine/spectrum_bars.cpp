@@ -11,7 +11,6 @@ namespace {
 constexpr SpectrumColour kGreen{0, 204, 0};
 constexpr SpectrumColour kOrange{225, 168, 34};
 constexpr SpectrumColour kRed{188, 34, 1};
-constexpr int kNormaliseBins = 251;  // bins 0..250
 constexpr float kClip = 0.2f;
 }  // namespace
 
@@ -47,9 +46,9 @@ void SpectrumBars::Tick(const float* fft, int binCount, int height)
     for (int i = 0; i <= n; ++i)
         level_[i] = std::max(0.0, level_[i] - kDecay);
 
-    if (fft != nullptr && binCount >= kNormaliseBins) {
-        std::array<double, kNormaliseBins> bins{};
-        for (int b = 0; b < kNormaliseBins; ++b) {
+    if (fft != nullptr && binCount >= kBinsUsed) {
+        std::array<double, kBinsUsed> bins{};
+        for (int b = 0; b < kBinsUsed; ++b) {
             const float v = std::isfinite(fft[b]) ? std::clamp(fft[b], 0.0f, kClip) : 0.0f;
             bins[b] = v / kClip;
         }
@@ -58,7 +57,7 @@ void SpectrumBars::Tick(const float* fft, int binCount, int height)
         int b = 1;
         for (int i = 0; i <= n; ++i) {
             const int width = i < n * 3 / 5 ? 4 : 2;
-            for (int k = 0; k <= width && b + k < kNormaliseBins; ++k)
+            for (int k = 0; k <= width && b + k < kBinsUsed; ++k)
                 v += bins[b + k];
             b += width + 1;
             v = v * (1 + (1 - std::cos(2 * M_PI * (i + 3) / 28)) / 2) / width;

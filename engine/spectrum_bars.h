@@ -18,6 +18,7 @@ class SpectrumBars {
 public:
     static constexpr int kMaxBars = 51;     // bar indexes 0..50
     static constexpr int kFftBins = 4097;   // buffer the FFT request fills (2048 used)
+    static constexpr int kBinsUsed = 251;   // bins 0..250 feed the bars
     static constexpr double kDecay = 0.07;  // fraction of the height a bar falls per tick
     static constexpr int kPeakHold = 10;
 
@@ -27,7 +28,7 @@ public:
     int HighestBar() const { return highestBar_; }
     void SetHighestBar(int n);
 
-    // One tick while a stream plays. fft holds at least 251 magnitudes (bin 0 first), or is
+    // One tick while a stream plays. fft holds at least kBinsUsed magnitudes (bin 0 first), or is
     // null when the data could not be read (the bars still decay). height: the drawing height.
     void Tick(const float* fft, int binCount, int height);
 

@@ -7,6 +7,7 @@
 #include "core/app_folders.h"
 #include "engine/engine_setup.h"
 #include "text/station_text.h"
+#include "ui/app_core.h"
 #include "ui/exit_signals.h"
 #include "ui/frm_main.h"
 
@@ -21,16 +22,17 @@ int RunApplication(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral("wavelot"));
 
     InitAppFolders();
-    CreateStationLists();
     LoadBig5ExtTable(SettingFolder() + QString::fromUtf16(kUaoFileName));
 
-    frmMain window;
-    QObject::connect(&window, &frmMain::ShutdownDone, &app, &QCoreApplication::quit, Qt::QueuedConnection);
-    window.show();
-    if (!window.Form_Load()) {
+    AppCore core;
+    if (!core.StartEngine()) {
         QMessageBox::critical(nullptr, ProgramTitle(), EngineSetupFailedMessage());
         return 1;
     }
+    frmMain window(core);
+    QObject::connect(&window, &frmMain::ShutdownDone, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    window.show();
+    window.Form_Load();
 
     // The end of the desktop session and termination signals save what the exit command saves.
     ExitSignals signals;

@@ -1,17 +1,17 @@
 // Main window: construction, layout, tab switching, the close request and the tray.
 #include "ui/frm_main.h"
 
-#include <QApplication>
 #include <QCloseEvent>
-#include <QPlainTextEdit>
-#include <QSystemTrayIcon>
 
 #include "core/app_folders.h"
-#include "engine/audio/audio_library.h"
 #include "engine/player.h"
+#include "ui/app_core.h"
+#include "ui/cls_control.h"
 #include "ui/main_window_texts.h"
 #include "ui/mod_theme.h"
+#include "ui/play_log_view.h"
 #include "ui/screen_metrics.h"
+#include "ui/search_page.h"
 
 namespace wavelot {
 
@@ -23,7 +23,7 @@ constexpr int kMuteButtonWidth = 60;
 constexpr int kToolbarButtonWidth = 68;
 }  // namespace
 
-frmMain::frmMain(QWidget* parent) : QWidget(parent)
+frmMain::frmMain(AppCore& core, QWidget* parent) : QWidget(parent), core_(core), player_(core.player())
 {
     largeFonts_ = LargeFontScreen();
     controlHeight_ = ControlHeightFor(largeFonts_);
@@ -43,37 +43,28 @@ frmMain::~frmMain()
     tmrVis_.stop();
     tmrSong_.stop();
     tmrJob_.stop();
-    if (loaded_ && !shutDown_) {
-        // Destroyed without the exit command (a test, or the application torn down): release the
-        // engine all the same, but do not write the lists, which only the exit command saves.
-        player_.reset();
-        if (audio_)
-            audio_->Free();
-    }
 }
 
 void frmMain::BuildControls()
 {
     picTab_ = new QWidget(this);
     tabStripHost_ = new QWidget(picTab_);
-    picListView_ = new QWidget(picTab_);
+    tabStrip_ = std::make_unique<clsControl>();
     picFavorites_ = new QWidget(picTab_);
     picRunJobs_ = new QWidget(picTab_);
     picJobToolbar_ = new QWidget(picTab_);
     // The panels are opaque: the play-log list lies under them and must not show through.
-    for (QWidget* panel : {picListView_, picFavorites_, picRunJobs_, picJobToolbar_})
+    for (QWidget* panel : {picFavorites_, picRunJobs_, picJobToolbar_})
         panel->setAutoFillBackground(true);
     statusBar_ = new StatusDisplay(this);
     statusBar_->setObjectName(QStringLiteral("picStatusBar"));
     trackBar_ = new VolumeSlider(this);
     trackBar_->setObjectName(QStringLiteral("PicTrackBar"));
-    txtRichEdit_ = new QPlainTextEdit(this);
-    txtRichEdit_->setObjectName(QStringLiteral("txtRichEdit"));
-    // Holds the last directory answer for the parsers; it keeps its design place out of sight.
-    txtRichEdit_->setGeometry(0, 0, 10, 10);
-    txtRichEdit_->hide();
     statusBar_->Bars().SetHighestBar(HighestSpectrumBarFor(largeFonts_));
     BuildButtons();
+    searchPage_ = new SearchPage(core_.Search(), core_.settings(), buttons_[kCmdSearch], picTab_);
+    buttons_[kCmdSearch]->setParent(searchPage_);
+    playLog_ = new PlayLogView(player_, this);
 
     tmrVis_.setInterval(30);
     tmrSong_.setInterval(10);
@@ -94,6 +85,11 @@ void frmMain::BuildControls()
         ToggleTray();
     });
     connect(&tray_, &TrayIcon::RightClicked, this, &frmMain::ShowTrayMenu);
+    connect(searchPage_, &SearchPage::PlayRequested, this, &frmMain::PlayRadio);
+    connect(searchPage_, &SearchPage::CopyRequested, this, &frmMain::CopyToList);
+    connect(searchPage_, &SearchPage::SearchRequested, this, [this] { RunCommand(kCmdSearch); });
+    connect(&player_, &Player::iconTipChanged, this, &frmMain::IconTip);
+    connect(&player_, &Player::recordingChanged, this, [this] { buttons_[kCmdRecord]->update(); });
 }
 
 void frmMain::BuildButtons()
@@ -102,11 +98,11 @@ void frmMain::BuildButtons()
         std::function<QString()> caption = [i] { return ui_text::kCaptions[i]; };
         if (i == kCmdRecord)
             caption = [this] {
-                return player_ && player_->IsRecording() ? ui_text::kStopRecording : ui_text::kCaptions[kCmdRecord];
+                return !shutDown_ && player_.IsRecording() ? ui_text::kStopRecording : ui_text::kCaptions[kCmdRecord];
             };
         else if (i == kCmdMute)
-            caption = [this] { return player_ && player_->IsMuted() ? ui_text::kUnmute : ui_text::kCaptions[kCmdMute]; };
-        QWidget* parent = i == 0 ? picListView_ : i >= kCmdAdd ? picJobToolbar_ : static_cast<QWidget*>(this);
+            caption = [this] { return !shutDown_ && player_.IsMuted() ? ui_text::kUnmute : ui_text::kCaptions[kCmdMute]; };
+        QWidget* parent = i >= kCmdAdd ? picJobToolbar_ : static_cast<QWidget*>(this);
         auto* b = new CommandButton(i, std::move(caption), parent);
         b->setObjectName(QStringLiteral("cmdPlay%1").arg(i));
         connect(b, &CommandButton::Clicked, this, &frmMain::RunCommand);
@@ -153,24 +149,12 @@ void frmMain::LayoutTabArea()
     tabStripHost_->setGeometry(0, 0, w, kTabStripHeight);
     const int panelTop = kTabStripHeight + 2;
     const int panelHeight = h - panelTop;
-    for (QWidget* p : {picListView_, picFavorites_, picRunJobs_})
+    for (QWidget* p : {static_cast<QWidget*>(searchPage_), picFavorites_, picRunJobs_})
         p->setGeometry(0, panelTop, w, panelHeight);
-    logView_.Move(0, panelTop, w, panelHeight);
+    playLog_->View().Move(0, panelTop, w, panelHeight);
+    searchPage_->Layout();
 
-    if (picRadioType_ == nullptr)
-        return;  // the controls inside the tabs come with Form_Load
-    // Search row: directory, genre option and box, name option and box, search button.
-    const int ch = controlHeight_;
-    picRadioType_->setGeometry(0, 3, 118, ch);
-    picOptGenre_->setGeometry(124, 3, 20, ch);
-    picGenre_->setGeometry(144, 3, 196, ch);
-    picOptName_->setGeometry(348, 3, 20, ch);
-    const int buttonLeft = w - 72;
-    picSearch_->setGeometry(368, 3, buttonLeft - 6 - 368, ch);
-    buttons_[kCmdSearch]->setGeometry(buttonLeft, 3, 72, ch);
-    searchView_.Move(0, 30, w, panelHeight - 30);
-
-    const int toolbarHeight = ch + 1;
+    const int toolbarHeight = controlHeight_ + 1;
     const int listHeight = panelHeight - toolbarHeight - 4;
     favoritesView_.Move(0, 0, w, listHeight);
     jobsView_.Move(0, 0, w, listHeight);
@@ -184,13 +168,22 @@ void frmMain::LayoutTabArea()
     picJobToolbar_->raise();
 }
 
+clsControl& frmMain::TabStrip() { return *tabStrip_; }
+
+clsListView& frmMain::clsStart() { return playLog_->View(); }
+
 void frmMain::TabStrip_Click()
 {
-    const int tab = tabStrip_.TabItem();
-    picListView_->setVisible(tab == 1);
+    const int tab = tabStrip_->TabItem();
+    searchPage_->setVisible(tab == 1);
     picFavorites_->setVisible(tab == 2);
     picRunJobs_->setVisible(tab == 3);
     picJobToolbar_->setVisible(tab == 2 || tab == 3);
+}
+
+void frmMain::SetListviewWidth(int column1, int column2, int column3, int adjustment)
+{
+    searchPage_->SetListviewWidth(column1, column2, column3, adjustment);
 }
 
 void frmMain::SetDragging(bool state)
@@ -200,13 +193,6 @@ void frmMain::SetDragging(bool state)
         setCursor(Qt::SizeAllCursor);
     else
         unsetCursor();
-}
-
-void frmMain::SetStartRecord(std::function<void()> startRecord)
-{
-    startRecord_ = std::move(startRecord);
-    if (player_)
-        player_->SetRecordStarter(startRecord_);
 }
 
 void frmMain::SetJobTick(std::function<void()> tick)

@@ -3,54 +3,35 @@
 #include <QUrl>
 
 #include "core/app_folders.h"
-#include "core/ini_file.h"
 #include "core/pump_wait.h"
-#include "core/settings_keys.h"
-#include "core/song_array.h"
-#include "engine/audio/audio_library.h"
-#include "engine/channel_info.h"
 #include "engine/eq_presets.h"
 #include "engine/player.h"
 #include "engine/time_text.h"
+#include "ui/app_core.h"
 #include "ui/frm_main.h"
 #include "ui/main_window_texts.h"
 #include "ui/popup_menu.h"
+#include "ui/search_page.h"
 #include "ui/web_search.h"
 
 namespace wavelot {
-
-namespace s = settings;
 
 void frmMain::RunCommand(int index)
 {
     if (!loaded_ || shutDown_)
         return;
     switch (index) {
-    case kCmdSearch: RunSearch(); break;
-    case kCmdPlay:
-        PlayRadio(ReadIniWhole(s::kSectionSetting, s::kSongUrl, SettingFile()),
-                  ReadIniWhole(s::kSectionSetting, s::kSongName, SettingFile()),
-                  ReadIniIntStrict(s::kSectionSetting, s::kSongCode, SettingFile()));
-        break;
-    case kCmdStop: player_->StopRadio(); break;
-    case kCmdRecord:
-        if (player_->IsRecording()) {
-            audio_->EncodeStop(player_->Current());
-            player_->SetRecording(false);
-        } else {
-            player_->SetRecording(true);
-            if (startRecord_)
-                startRecord_();
-        }
-        buttons_[kCmdRecord]->update();
-        break;
+    case kCmdSearch: searchPage_->RunSearch(); break;
+    case kCmdPlay: player_.PlayLastStation(); break;
+    case kCmdStop: player_.StopRadio(); break;
+    case kCmdRecord: player_.ToggleRecording(); break;
     case kCmdEqualizer: ShowEqMenu(); break;
     case kCmdExit:
         exitRequested_ = true;
         close();
         break;
     case kCmdMute:
-        player_->SetMuted(!player_->IsMuted());
+        player_.SetMuted(!player_.IsMuted());
         ApplyVolume();
         buttons_[kCmdMute]->update();
         break;
@@ -64,31 +45,16 @@ void frmMain::RunCommand(int index)
 
 void frmMain::PlayRadio(const QString& url, const QString& name, int code)
 {
-    if (player_)
-        player_->PlayRadio(url, name, code);
+    if (!shutDown_)
+        player_.PlayRadio(url, name, code);
 }
 
-void frmMain::ApplyVolume()
-{
-    if (player_)
-        player_->SetVolume(volume_);
-}
-
-void frmMain::SortStationList(bool ascending)
-{
-    const int tab = tabStrip_.TabItem();
-    clsListView* view = tab == 2 ? &favoritesView_ : tab == 3 ? &jobsView_ : nullptr;
-    clsSongArray* list = tab == 2 ? &FavoriteList() : tab == 3 ? &JobList() : nullptr;
-    if (view == nullptr || list->ListCount() == 0)
-        return;
-    list->Sort(ascending, clsSongArray::kSortTitle);
-    view->Refresh();
-}
+void frmMain::ApplyVolume() { player_.SetVolume(volume_); }
 
 void frmMain::ShowEqMenu()
 {
     MenuBegin();
-    const int current = player_->IndexEQ();
+    const int current = player_.IndexEQ();
     for (const EqPreset& p : kEqPresets)
         MenuAddItem(EqPresetCaption(p), p.command == current ? MF_CHECKED : MF_STRING, p.command);
     if (current >= kEqFirstPreset && current <= kEqLastPreset)
@@ -96,7 +62,7 @@ void frmMain::ShowEqMenu()
     const int chosen = MenuShow(this);
     MenuEnd();
     if (chosen >= kEqFirstPreset && chosen <= kEqLastPreset)
-        player_->SetEqPreset(chosen);
+        player_.SetEqPreset(chosen);
 }
 
 void frmMain::ShowTrayMenu()
@@ -108,11 +74,11 @@ void frmMain::ShowTrayMenu()
     for (int i = 0; i <= 10; ++i)
         MenuAddSubItem(QStringLiteral("%1 %").arg(i * 10), MF_STRING, i + 1);
     MenuAddSubItem(QString(), MF_SEPARATOR, 0);
-    if (player_->IsMuted())
+    if (player_.IsMuted())
         MenuAddSubItem(ui_text::kUnmute, MF_CHECKED, 12);
     else
         MenuAddSubItem(ui_text::kCaptions[kCmdMute], MF_STRING, 12);
-    MenuCheckRadio(0, 10, std::clamp(player_->VolumeLevel() - 1, 0, 10));
+    MenuCheckRadio(0, 10, std::clamp(player_.VolumeLevel() - 1, 0, 10));
     MenuAddItem(QString(), MF_SEPARATOR, 0);
     MenuAddItem(ui_text::kTrayShow, MF_STRING, 13);
     MenuAddItem(ui_text::kTrayExit, MF_STRING, 14);
@@ -125,7 +91,7 @@ void frmMain::RunTrayCommand(int command)
 {
     if (command >= 1 && command <= 11) {
         // The slider keeps its value: the next mute toggle or drag applies it again.
-        player_->SetVolume(10 * (command - 1));
+        player_.SetVolume(10 * (command - 1));
     } else if (command == 12) {
         RunCommand(kCmdMute);
         buttons_[kCmdMute]->ResetLook();
@@ -138,9 +104,9 @@ void frmMain::RunTrayCommand(int command)
 
 void frmMain::picStatusBar_Pressed(int button)
 {
-    if (!player_ || audio_->ChannelIsActive(player_->Current()) != audio::ACTIVE_PLAYING)
+    if (shutDown_ || !player_.IsPlaying())
         return;
-    const QString title = player_->SongTitle();
+    const QString title = player_.SongTitle();
     if (button != 2) {
         SetClipboardText(title);
         return;
@@ -163,9 +129,9 @@ void frmMain::picStatusBar_Pressed(int button)
 
 void frmMain::tmrVis_Timer()
 {
-    if (!player_)
+    if (shutDown_)
         return;
-    const bool playing = audio_->ChannelIsActive(player_->Current()) == audio::ACTIVE_PLAYING;
+    const bool playing = player_.IsPlaying();
     buttons_[kCmdPlay]->setVisible(!playing);
     buttons_[kCmdStop]->setVisible(playing);
     if (playing && !tmrSong_.isActive())
@@ -178,21 +144,17 @@ void frmMain::tmrVis_Timer()
         statusBar_->ShowIdle();
         return;
     }
-    fft_.resize(SpectrumBars::kFftBins);
-    const quint32 got = audio_->ChannelGetData(player_->Current(), fft_.data(), audio::DATA_FFT4096);
-    const bool ok = got != audio::ERROR_RESULT && got >= 251 * sizeof(float);
-    statusBar_->Bars().Tick(ok ? fft_.data() : nullptr, ok ? static_cast<int>(got / sizeof(float)) : 0,
-                            statusBar_->InnerHeight());
-    const double secs = ChannelSeconds(*audio_, player_->Current());
-    statusBar_->ShowPlaying(FormatSeconds(secs) + QStringLiteral(" * ") + player_->SongTitle());
+    const int bins = player_.ReadSpectrum(fft_);
+    statusBar_->Bars().Tick(bins > 0 ? fft_.data() : nullptr, bins, statusBar_->InnerHeight());
+    statusBar_->ShowPlaying(FormatSeconds(player_.ElapsedSeconds()) + QStringLiteral(" * ") + player_.SongTitle());
 }
 
 void frmMain::tmrSong_Timer()
 {
     // Titles also arrive through the engine's metadata notification; polling catches streams
     // whose tags change without one. Reconnecting a dropped stream comes with the recorder.
-    if (player_ && player_->IsConnected())
-        player_->UpdateSongTitle(player_->StationCode());
+    if (!shutDown_ && player_.IsConnected())
+        player_.UpdateSongTitle(player_.StationCode());
 }
 
 }  // namespace wavelot

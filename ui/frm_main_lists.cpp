@@ -1,49 +1,52 @@
-// Main window: the handlers of the search list, the station lists and the play log.
-#include <QDateTime>
-#include <QDesktopServices>
-#include <QMessageBox>
-#include <QUrl>
-
-#include "core/app_folders.h"
+// Main window: the favourites and job lists, and copying search results into them.
 #include "core/song_array.h"
-#include "engine/play_log_export.h"
-#include "engine/player.h"
 #include "engine/time_text.h"
+#include "ui/app_core.h"
+#include "ui/cls_control.h"
 #include "ui/frm_main.h"
 #include "ui/main_window_texts.h"
-#include "ui/popup_menu.h"
+#include "ui/screen_metrics.h"
 
 namespace wavelot {
 
 namespace {
-const QColor kSelectedBack(102, 102, 102);
-const QColor kSelectedText(238, 238, 238);
+const QColor kListBack(51, 51, 51);
 const QColor kOddBack(51, 51, 51);
-const QColor kOddText(170, 170, 170);
 const QColor kEvenBack(58, 58, 58);
-const QColor kEvenText(153, 153, 153);
 }  // namespace
 
-void frmMain::clsSearch_CustomDraw(NMLVCustomDraw& rec, int& result)
+void frmMain::BuildStationLists()
 {
-    if (rec.dwDrawStage == CDDS_PREPAINT) {
-        result = CDRF_NOTIFYITEMDRAW;
-        return;
+    const int style = LVS_REPORT | LVS_OWNERDATA | LVS_NOCOLUMNHEADER;
+    struct StationView {
+        clsListView* view;
+        QWidget* panel;
+        clsSongArray* list;
+        int rowHeight;
+        const char* name;
+    };
+    StationLists& lists = core_.Lists();
+    for (const StationView& sv : {StationView{&favoritesView_, picFavorites_, &lists.favoriteList, 45, "clsFavorites"},
+                                  StationView{&jobsView_, picRunJobs_, &lists.jobList, JobRowHeightFor(largeFonts_),
+                                              "clsRunJobs"}}) {
+        clsListView* view = sv.view;
+        clsSongArray* list = sv.list;
+        view->Create(sv.panel, style, 0, 0, 641, 324, 1, sv.rowHeight, WS_EX_STATICEDGE);
+        view->SetLVStyle(LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+        view->BackColor(kListBack);
+        view->ColumnAdd(0, 581, ui_text::kStationColumn, 0);
+        view->hWnd()->setObjectName(QString::fromLatin1(sv.name));
+        connect(view, &clsListView::OnData, this, [list](int item, int sub, QString& text) {
+            if (sub == 0)
+                text = list->Title(item);
+        });
+        connect(view, &clsListView::CustomDraw, this,
+                [this, view](NMLVCustomDraw& rec, int& result) { clsStation_CustomDraw(*view, rec, result); });
+        connect(view, &clsListView::DblClick, this, [this, view, list](int item, int) {
+            if (view->ListCount() > 0 && view->SelCount() > 0 && item >= 0)
+                PlayRadio(list->File(item), list->Title(item), list->Code(item));
+        });
     }
-    if (rec.dwDrawStage != CDDS_ITEMPREPAINT || !searchView_.ItemVisible(rec.dwItemSpec))
-        return;
-    rec.uItemState &= ~(CDIS_SELECTED | CDIS_FOCUS);
-    if (searchView_.Selected(rec.dwItemSpec)) {
-        rec.clrTextBk = kSelectedBack;
-        rec.clrText = kSelectedText;
-    } else if (rec.dwItemSpec % 2 == 1) {
-        rec.clrTextBk = kOddBack;
-        rec.clrText = kOddText;
-    } else {
-        rec.clrTextBk = kEvenBack;
-        rec.clrText = kEvenText;
-    }
-    result = CDRF_DODEFAULT;
 }
 
 // Until the favourites and job rows get their full drawing, they show the title in the search
@@ -62,75 +65,30 @@ void frmMain::clsStation_CustomDraw(clsListView& view, NMLVCustomDraw& rec, int&
     rec.clrText = QColor(222, 255, 255);
 }
 
-void frmMain::clsSearch_Click(int, int button)
+// A search result copied to the favourites keeps its address, name and code; one copied to the
+// jobs gets the time of the copy as its start and stop.
+void frmMain::CopyToList(const StationRow& row, int target)
 {
-    if (button != 2 || searchView_.ListCount() == 0 || searchView_.SelCount() == 0)
-        return;
-    const int row = searchView_.NextSelected(-1);
-    if (row < 0)
-        return;
-    clsSongArray& list = SearchList();
-    const QString file = list.File(row);
-    const QString title = list.Title(row);
-    const int code = list.Code(row);
-    MenuBegin();
-    MenuAddItem(ui_text::kAddToFavorites, MF_STRING, 1);
-    MenuAddItem(ui_text::kAddToJobs, MF_STRING, 2);
-    const int chosen = MenuShow(this);
-    MenuEnd();
-    if (chosen == 1) {
-        FavoriteList().AddItem(file, title, code, QString(), 0, 0, QString(), QString(), 0, 0);
+    StationLists& lists = core_.Lists();
+    if (target == 0) {
+        lists.favoriteList.AddItem({.file = row.file, .title = row.title, .code = row.code});
         favoritesView_.Add();
-    } else if (chosen == 2) {
+    } else {
         const QString now = ClockText(QTime::currentTime());
-        JobList().AddItem(file, title, code, QString(), 0, 0, now, now, 0, 0);
+        lists.jobList.AddItem({.file = row.file, .title = row.title, .code = row.code, .jobStart = now, .jobStop = now});
         jobsView_.Add();
     }
 }
 
-void frmMain::clsSearch_DblClick(int item, int)
+void frmMain::SortStationList(bool ascending)
 {
-    if (searchView_.ListCount() == 0 || searchView_.SelCount() == 0 || item < 0)
+    const int tab = TabStrip().TabItem();
+    clsListView* view = tab == 2 ? &favoritesView_ : tab == 3 ? &jobsView_ : nullptr;
+    clsSongArray* list = tab == 2 ? &core_.Lists().favoriteList : tab == 3 ? &core_.Lists().jobList : nullptr;
+    if (view == nullptr || list->ListCount() == 0)
         return;
-    clsSongArray& list = SearchList();
-    PlayRadio(list.File(item), list.Title(item), list.Code(item));
-}
-
-void frmMain::clsSearch_ColumnClick(int index)
-{
-    if (searchView_.ListCount() <= 1)
-        return;
-    searchView_.Block(true);
-    // One order flag for the whole list, not per column: clicks alternate whatever the column.
-    if (searchView_.SortOrder() == 1) {
-        SearchList().Sort(true, index);
-        searchView_.SetSortOrder(0);
-    } else {
-        SearchList().Sort(false, index);
-        searchView_.SetSortOrder(1);
-    }
-    searchView_.Block(false);
-    searchView_.Refresh();
-}
-
-void frmMain::clsStart_Click(int, int button)
-{
-    if (button != 2 || logView_.ListCount() == 0)
-        return;
-    MenuBegin();
-    MenuAddItem(ui_text::kExportLog, MF_STRING, 1);
-    MenuAddItem(ui_text::kClearLog, MF_STRING, 2);
-    const int chosen = MenuShow(this);
-    MenuEnd();
-    if (chosen == 1) {
-        const QString path = ProgramFolder() + PlayLogExportFileName(QDateTime::currentDateTime());
-        if (!ExportPlayLog(PlayLogList(), path))
-            return;
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-        QMessageBox::information(this, ProgramTitle(), PlayLogExportMessage(path));
-    } else if (chosen == 2) {
-        player_->ClearPlayLog();
-    }
+    list->Sort(ascending, clsSongArray::kSortTitle);
+    view->Refresh();
 }
 
 }  // namespace wavelot

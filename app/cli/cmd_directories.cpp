@@ -108,11 +108,11 @@ int RunSearch(const CommandArgs& args) {
   if (kDirectories[directory].hasSearchInputs && !haveQuery) return UsageError("search");
 
   InitAppFolders();
-  const DirectoryConfig config = LoadDirectoryConfig(SettingFile());
   clsSongArray searchList;
   clsSongArray scratchList;
-  RunDirectorySearch(request, config, SettingFolder() + QString::fromUtf16(kRadioFileName), searchList,
-                     scratchList);
+  DirectorySearch search(SettingFile(), SettingFolder() + QString::fromUtf16(kRadioFileName), searchList,
+                         scratchList);
+  search.Run(request);
   PrintList(searchList);
   return 0;
 }

@@ -11,6 +11,7 @@
 
 #include "app/cli/command_registry.h"
 #include "core/app_folders.h"
+#include "core/song_array.h"
 #include "engine/audio/audio_library.h"
 #include "engine/engine_setup.h"
 #include "engine/player.h"
@@ -75,7 +76,8 @@ int Run(const CommandArgs& args) {
 
   int status = 0;
   {
-    Player player(SettingFile(), audio, PlayLogList());
+    clsSongArray playLog;
+    Player player(SettingFile(), audio, playLog);
     QObject::connect(&player, &Player::logLineAdded,
                      [](const QString& text, bool) { PrintLine(text); });
     if (p.volume) player.SetVolume(*p.volume);

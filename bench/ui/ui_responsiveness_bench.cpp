@@ -25,7 +25,9 @@
 #include "tests/support/pulse_rig.h"
 #include "tests/support/rig_threads.h"
 #include "tests/ui/ui_test_util.h"
+#include "ui/app_core.h"
 #include "ui/frm_main.h"
+#include "ui/search_page.h"
 
 using namespace wavelot;
 using namespace wavelot::test;
@@ -57,6 +59,7 @@ struct Rig {
     PulseRig pulse;
     IcecastRig ice;
     HttpServer http;
+    std::unique_ptr<AppCore> core;
     std::unique_ptr<frmMain> window;
     bool ok = false;
 
@@ -66,7 +69,6 @@ struct Rig {
         if (!pulse.Start() || !ice.Start() || !ice.StartSource({.mount = "/test.mp3"}))
             return;
         InitAppFolders(dir.path());
-        CreateStationLists();
         WriteIni(settings::kSectionSetting, settings::kSetRecode, 1, SettingFile());
         WriteIni(settings::kSectionSetting, settings::kSavedVolume, 50, SettingFile());
         WriteIni(directory_keys::kSection, directory_keys::kShoutcastHost, http.UrlText(""), SettingFile());
@@ -78,9 +80,13 @@ struct Rig {
             return r;
         });
         ice.SetTitle("/test.mp3", "Bench - Tone");
-        window = std::make_unique<frmMain>();
+        core = std::make_unique<AppCore>();
+        if (!core->StartEngine())
+            return;
+        window = std::make_unique<frmMain>(*core);
         window->show();
-        ok = window->Form_Load();
+        window->Form_Load();
+        ok = true;
     }
     QString StreamUrl() const { return QString::fromStdString(ice.Url("/test.mp3")); }
 };
@@ -129,7 +135,7 @@ void BM_SearchDispatchGap(benchmark::State& state)
 {
     RunGapBenchmark(
         state, [](Rig& rig) { rig.window->RunCommand(frmMain::kCmdSearch); },
-        [](Rig& rig) { return rig.window->clsSearch().ListCount() == 200 ? nullptr : "search did not fill 200 rows"; });
+        [](Rig& rig) { return rig.window->Search().clsSearch().ListCount() == 200 ? nullptr : "search did not fill 200 rows"; });
 }
 BENCHMARK(BM_SearchDispatchGap)->Iterations(5)->Unit(benchmark::kMillisecond);
 
@@ -137,7 +143,7 @@ void BM_ConnectDispatchGap(benchmark::State& state)
 {
     RunGapBenchmark(
         state, [](Rig& rig) { rig.window->PlayRadio(rig.StreamUrl(), u"Bench FM"_s, 0); },
-        [](Rig& rig) { return rig.window->player()->IsConnected() ? nullptr : "no connection"; },
+        [](Rig& rig) { return rig.core->player().IsConnected() ? nullptr : "no connection"; },
         [](Rig& rig) { rig.window->RunCommand(frmMain::kCmdStop); });
 }
 BENCHMARK(BM_ConnectDispatchGap)->Iterations(5)->Unit(benchmark::kMillisecond);

@@ -4,6 +4,7 @@
 #include "core/ini_file.h"
 #include "core/pump_wait.h"
 #include "core/song_array.h"
+#include "core/station_lists.h"
 
 #include <gtest/gtest.h>
 
@@ -69,21 +70,16 @@ TEST(AppFolders, FallsBackToUserDataFolder) {
 
 TEST(AppFolders, ProgramTitle) { EXPECT_EQ(ProgramTitle(), u"Wavelot"_s); }
 
-TEST(StationLists, FiveDistinctListsLiveForTheRun) {
-  CreateStationLists();
-  clsSongArray* lists[] = {&JobList(), &FavoriteList(), &SearchList(), &PlayLogList(),
-                           &RankingScratchList()};
-  for (int i = 0; i < 5; ++i)
-    for (int j = i + 1; j < 5; ++j) EXPECT_NE(lists[i], lists[j]);
-  FavoriteList().AddItem(u"http://f/"_s, u"F"_s, 0, {}, 0, 0, {}, {}, 0, 0);
-  EXPECT_EQ(FavoriteList().ListCount(), 1);
-  EXPECT_EQ(JobList().ListCount(), 0);
-  CreateStationLists();  // a second call keeps what is there
-  EXPECT_EQ(&FavoriteList(), lists[1]);
-  EXPECT_EQ(FavoriteList().ListCount(), 1);
-  ReleaseStationLists();
-  EXPECT_EQ(FavoriteList().ListCount(), 0);
-  EXPECT_EQ(&FavoriteList(), lists[1]);
+TEST(StationLists, FiveDistinctListsClearedTogether) {
+  StationLists lists;
+  clsSongArray* all[] = {&lists.jobList, &lists.favoriteList, &lists.searchList, &lists.playLogList,
+                         &lists.rankingScratchList};
+  for (clsSongArray* l : all) l->AddItem({.file = u"http://f/"_s, .title = u"F"_s});
+  lists.favoriteList.AddItem({.file = u"http://g/"_s});
+  EXPECT_EQ(lists.favoriteList.ListCount(), 2);
+  EXPECT_EQ(lists.jobList.ListCount(), 1) << "each list is a list of its own";
+  lists.ClearAll();
+  for (clsSongArray* l : all) EXPECT_EQ(l->ListCount(), 0);
 }
 
 TEST(PumpWaitTest, WaitsAndKeepsTimersRunning) {

@@ -32,7 +32,7 @@ TEST(ProgramExit, SigtermSavesTheListsAndTheSearchSettings)
     WriteIni(settings::kSectionSetting, settings::kSetRecode, 1, setting);
     WriteIni(settings::kSectionSetting, settings::kSearchName, u"before"_s, setting);
     clsSongArray favorites;
-    favorites.AddItem(u"http://keep.test/1"_s, u"Kept FM"_s, 0, {}, 0, 0, {}, {}, 0, 0);
+    favorites.AddItem({.file = u"http://keep.test/1"_s, .title = u"Kept FM"_s});
     const QString favFile = dir.filePath(u"Setting/Favorites.ini"_s);
     ASSERT_TRUE(WriteListIni(favFile, favorites, false));
     QFile::remove(dir.filePath(u"Setting/RunJob.ini"_s));

@@ -15,7 +15,9 @@
 #include "directories/directory_config.h"
 #include "tests/support/http_server.h"
 #include "tests/ui/ui_test_util.h"
+#include "ui/app_core.h"
 #include "ui/frm_main.h"
+#include "ui/search_page.h"
 
 namespace wavelot::test {
 
@@ -29,7 +31,6 @@ protected:
         ASSERT_TRUE(dir_.isValid());
         ASSERT_TRUE(server_.Ok());
         InitAppFolders(dir_.path());
-        CreateStationLists();
         Write(settings::kSetRecode, u"1"_s);
         Write(settings::kSavedVolume, u"80"_s);
         const QString local = server_.UrlText("");
@@ -46,7 +47,7 @@ protected:
     {
         CancelWatchers();
         window_.reset();
-        ReleaseStationLists();
+        core_.reset();
     }
 
     void Write(const QString& key, const QString& value)
@@ -55,18 +56,36 @@ protected:
     }
     QString Read(const QString& key) { return ReadIni(settings::kSectionSetting, key, SettingFile()); }
 
+    // As the program starts: the parts first (favourites or jobs a test put into Lists() before
+    // are kept), then the window over them.
     frmMain& Open()
     {
-        window_ = std::make_unique<frmMain>();
+        if (!core_)
+            core_ = std::make_unique<AppCore>();
+        EXPECT_TRUE(core_->StartEngine());
+        window_ = std::make_unique<frmMain>(*core_);
         window_->show();
-        EXPECT_TRUE(window_->Form_Load());
+        window_->Form_Load();
         return *window_;
     }
+    // The window and its parts gone, as at the end of a run.
+    void Close()
+    {
+        window_.reset();
+        core_.reset();
+    }
+    StationLists& Lists()
+    {
+        if (!core_)
+            core_ = std::make_unique<AppCore>();
+        return core_->Lists();
+    }
+    Player& player() { return core_->player(); }
 
     // As a user picks a directory: the box's selection, then its click.
     static void ChooseDirectory(frmMain& w, int index)
     {
-        auto* box = qobject_cast<QComboBox*>(w.cmbRadioType().hWnd());
+        auto* box = qobject_cast<QComboBox*>(w.Search().cmbRadioType().hWnd());
         box->setCurrentIndex(index);
         Q_EMIT box->activated(index);
     }
@@ -80,6 +99,7 @@ protected:
 
     QTemporaryDir dir_;
     HttpServer server_;
+    std::unique_ptr<AppCore> core_;
     std::unique_ptr<frmMain> window_;
 };
 

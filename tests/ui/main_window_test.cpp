@@ -50,8 +50,7 @@ TEST_F(MainWindowTest, FirstRunAsksOnceThenNeverAgain)
     EXPECT_EQ(Read(settings::kFilePath), RecordFolder());
     EXPECT_TRUE(QDir(RecordFolder()).exists()) << "the recording folder is created at start";
     EXPECT_EQ(w.windowTitle(), u"Wavelot"_s);
-    window_.reset();
-    ReleaseStationLists();
+    Close();
 
     bool asked = false;
     OnNextModal([&](QWidget* m) {
@@ -97,17 +96,17 @@ TEST_F(MainWindowTest, StartUpRestoresTheSearchSettingsAndTheLists)
     Write(settings::kSearchGenre, u"13"_s);
     Write(settings::kSearchName, u"jazz fm"_s);
     clsSongArray favorites;
-    favorites.AddItem(u"http://a.test/1"_s, u"Alpha"_s, 1, u"c"_s, 0, 0, {}, {}, 0, 0);
-    favorites.AddItem(u"http://a.test/2"_s, u"Beta"_s, 0, {}, 0, 0, {}, {}, 0, 0);
+    favorites.AddItem({.file = u"http://a.test/1"_s, .title = u"Alpha"_s, .code = 1, .comment = u"c"_s});
+    favorites.AddItem({.file = u"http://a.test/2"_s, .title = u"Beta"_s});
     ASSERT_TRUE(WriteListIni(SettingFolder() + u"Favorites.ini"_s, favorites, false));
     frmMain& w = Open();
-    EXPECT_EQ(w.cmbGenre().ListIndex(), 13);
-    EXPECT_EQ(w.txtSearch().text(), u"jazz fm"_s);
-    EXPECT_TRUE(w.SearchType(1).Checked());
-    EXPECT_TRUE(w.txtSearch().hWnd()->isEnabled());
-    EXPECT_FALSE(w.cmbGenre().hWnd()->isEnabled());
-    EXPECT_EQ(w.cmbRadioType().ListIndex(), 0);
-    EXPECT_EQ(w.cmbRadioType().List(4), u"韓國 - InLive "_s);
+    EXPECT_EQ(w.Search().cmbGenre().ListIndex(), 13);
+    EXPECT_EQ(w.Search().txtSearch().text(), u"jazz fm"_s);
+    EXPECT_TRUE(w.Search().SearchType(1).Checked());
+    EXPECT_TRUE(w.Search().txtSearch().hWnd()->isEnabled());
+    EXPECT_FALSE(w.Search().cmbGenre().hWnd()->isEnabled());
+    EXPECT_EQ(w.Search().cmbRadioType().ListIndex(), 0);
+    EXPECT_EQ(w.Search().cmbRadioType().List(4), u"韓國 - InLive "_s);
     EXPECT_EQ(w.clsFavorites().ListCount(), 2);
     EXPECT_EQ(w.Volume(), 80);
     EXPECT_EQ(w.size(), QSize(650, 554)) << "fixed size at 96 dpi";
@@ -121,10 +120,10 @@ TEST_F(MainWindowTest, TabsShowTheirPanelsAndTheToolbar)
 {
     frmMain& w = Open();
     const QString names[4] = {u"tab1_search"_s, u"tab2_favorites"_s, u"tab3_jobs"_s, u"tab4_playlog"_s};
-    w.player()->AddLog(u"12:00:00: Artist - Song"_s, true);
+    player().AddLog(u"12:00:00: Artist - Song"_s, true);
     for (int tab = 1; tab <= 4; ++tab) {
         w.TabStrip().SetTabItem(tab);
-        EXPECT_EQ(w.picListView()->isVisible(), tab == 1);
+        EXPECT_EQ((&w.Search())->isVisible(), tab == 1);
         EXPECT_EQ(w.picFavorites()->isVisible(), tab == 2);
         EXPECT_EQ(w.picRunJobs()->isVisible(), tab == 3);
         EXPECT_EQ(w.picJobToolbar()->isVisible(), tab == 2 || tab == 3);
@@ -137,33 +136,33 @@ TEST_F(MainWindowTest, SearchInputsFollowTheDirectoryAndTheOption)
 {
     frmMain& w = Open();
     ChooseDirectory(w, 2);
-    EXPECT_FALSE(w.SearchType(0).hWnd()->isEnabled());
-    EXPECT_FALSE(w.SearchType(1).hWnd()->isEnabled());
-    EXPECT_FALSE(w.cmbGenre().hWnd()->isEnabled());
-    EXPECT_FALSE(w.txtSearch().hWnd()->isEnabled());
+    EXPECT_FALSE(w.Search().SearchType(0).hWnd()->isEnabled());
+    EXPECT_FALSE(w.Search().SearchType(1).hWnd()->isEnabled());
+    EXPECT_FALSE(w.Search().cmbGenre().hWnd()->isEnabled());
+    EXPECT_FALSE(w.Search().txtSearch().hWnd()->isEnabled());
     EXPECT_TRUE(w.cmdPlay(0)->isEnabled());
     ChooseDirectory(w, 0);
-    EXPECT_TRUE(w.cmbGenre().hWnd()->isEnabled()) << "the saved option 0 selects the genre box";
-    EXPECT_FALSE(w.txtSearch().hWnd()->isEnabled());
+    EXPECT_TRUE(w.Search().cmbGenre().hWnd()->isEnabled()) << "the saved option 0 selects the genre box";
+    EXPECT_FALSE(w.Search().txtSearch().hWnd()->isEnabled());
 
     server_.Handle("/legacy/genresearch", [](const HttpRequest&) {
         return HttpResponse::Ok(DataBytes(u"shoutcast_answer.xml"_s), "text/xml");
     });
     // Enter with the genre option does nothing.
-    QTest::keyClick(w.txtSearch().hWnd(), Qt::Key_Return);
+    QTest::keyClick(w.Search().txtSearch().hWnd(), Qt::Key_Return);
     Pump(50);
     EXPECT_EQ(server_.RequestCount(), 0u);
-    QWidget* opt = w.SearchType(1).hWnd();
+    QWidget* opt = w.Search().SearchType(1).hWnd();
     QTest::mouseClick(opt, Qt::LeftButton);
     EXPECT_EQ(Read(settings::kSearchType), u"1"_s) << "the option is saved at once";
-    ASSERT_TRUE(w.txtSearch().hWnd()->isEnabled());
-    w.txtSearch().setText(u"smooth jazz"_s);
-    QTest::keyClick(w.txtSearch().hWnd(), Qt::Key_Return);
-    ASSERT_TRUE(WaitUntil([&] { return w.clsSearch().ListCount() == 3; }, 10000));
+    ASSERT_TRUE(w.Search().txtSearch().hWnd()->isEnabled());
+    w.Search().txtSearch().setText(u"smooth jazz"_s);
+    QTest::keyClick(w.Search().txtSearch().hWnd(), Qt::Key_Return);
+    ASSERT_TRUE(WaitUntil([&] { return w.Search().clsSearch().ListCount() == 3; }, 10000));
     ASSERT_EQ(server_.RequestCount(), 1u);
     EXPECT_EQ(server_.Requests()[0].target, "/legacy/genresearch?k=KEY1KEY1KEY1KEY1&search=smooth%20jazz")
         << "the text goes out as typed; the HTTP client escapes the blank";
-    EXPECT_EQ(w.txtSearch().text(), u"smooth jazz"_s) << "Enter is swallowed, the text stays";
+    EXPECT_EQ(w.Search().txtSearch().text(), u"smooth jazz"_s) << "Enter is swallowed, the text stays";
 }
 
 struct DirectoryCase {
@@ -196,20 +195,20 @@ TEST_F(MainWindowTest, ASearchOnEveryDirectoryFillsTheResultList)
     for (int dir = 0; dir < 5; ++dir) {
         ChooseDirectory(w, dir);
         w.RunCommand(frmMain::kCmdSearch);
-        EXPECT_GT(w.clsSearch().ListCount(), 0) << "directory " << dir;
-        EXPECT_EQ(w.clsSearch().ListCount(), SearchList().ListCount()) << "directory " << dir;
-        EXPECT_EQ(w.clsSearch().Model()->index(0, 0).data().toString(), SearchList().Title(0));
+        EXPECT_GT(w.Search().clsSearch().ListCount(), 0) << "directory " << dir;
+        EXPECT_EQ(w.Search().clsSearch().ListCount(), Lists().searchList.ListCount()) << "directory " << dir;
+        EXPECT_EQ(w.Search().clsSearch().Model()->index(0, 0).data().toString(), Lists().searchList.Title(0));
         if (dir != 3) {
-            EXPECT_FALSE(w.txtRichEdit()->toPlainText().isEmpty()) << "raw answer shown for " << dir;
+            EXPECT_FALSE(w.Search().txtRichEdit()->toPlainText().isEmpty()) << "raw answer shown for " << dir;
         }
-        EXPECT_TRUE(w.cmbRadioType().hWnd()->isEnabled());
-        EXPECT_TRUE(w.clsSearch().Container()->isEnabled());
-        EXPECT_FALSE(w.clsSearch().Blocked());
+        EXPECT_TRUE(w.Search().cmbRadioType().hWnd()->isEnabled());
+        EXPECT_TRUE(w.Search().clsSearch().Container()->isEnabled());
+        EXPECT_FALSE(w.Search().clsSearch().Blocked());
         SaveShot(&w, QString::fromLatin1(shots[dir]));
     }
     // InLive hides the rate column (width 0) and shows the genre wide.
-    EXPECT_EQ(w.clsSearch().ColumnWidth(2), 0);
-    EXPECT_EQ(w.clsSearch().ColumnWidth(1), 165);
+    EXPECT_EQ(w.Search().clsSearch().ColumnWidth(2), 0);
+    EXPECT_EQ(w.Search().clsSearch().ColumnWidth(1), 165);
 }
 
 TEST_F(MainWindowTest, ColumnClicksAlternateTheOrderAndTheRightClickCopiesToTheLists)
@@ -219,41 +218,41 @@ TEST_F(MainWindowTest, ColumnClicksAlternateTheOrderAndTheRightClickCopiesToTheL
         return HttpResponse::Ok(DataBytes(u"shoutcast_answer.xml"_s), "text/xml");
     });
     w.RunCommand(frmMain::kCmdSearch);
-    ASSERT_EQ(w.clsSearch().ListCount(), 3);
-    QHeaderView* header = w.clsSearch().hWnd()->horizontalHeader();
+    ASSERT_EQ(w.Search().clsSearch().ListCount(), 3);
+    QHeaderView* header = w.Search().clsSearch().hWnd()->horizontalHeader();
     const int x2 = header->sectionViewportPosition(2) + 5;
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x2, 5));
     QStringList rates;
     for (int i = 0; i < 3; ++i)
-        rates << SearchList().JobStart(i);
+        rates << Lists().searchList.JobStart(i);
     EXPECT_EQ(rates, (QStringList{u"192 kbps"_s, u"128 kbps"_s, u"64 kbps"_s})) << "first click: descending, by number";
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x2, 5));
-    EXPECT_EQ(SearchList().JobStart(0), u"64 kbps"_s) << "second click: ascending";
-    EXPECT_EQ(w.clsSearch().Model()->index(0, 2).data().toString(), u"64 kbps"_s);
+    EXPECT_EQ(Lists().searchList.JobStart(0), u"64 kbps"_s) << "second click: ascending";
+    EXPECT_EQ(w.Search().clsSearch().Model()->index(0, 2).data().toString(), u"64 kbps"_s);
 
-    QWidget* vp = w.clsSearch().hWnd()->viewport();
+    QWidget* vp = w.Search().clsSearch().hWnd()->viewport();
     QStringList seen;
     OnNextMenu(u"加入我的最愛"_s, &seen);
     QTest::mouseClick(vp, Qt::RightButton, {}, QPoint(30, 35));  // row 1
     EXPECT_EQ(seen, (QStringList{u"加入我的最愛"_s, u"加入排程工作"_s}));
-    ASSERT_EQ(FavoriteList().ListCount(), 1);
-    EXPECT_EQ(FavoriteList().Title(0), SearchList().Title(1));
+    ASSERT_EQ(Lists().favoriteList.ListCount(), 1);
+    EXPECT_EQ(Lists().favoriteList.Title(0), Lists().searchList.Title(1));
     EXPECT_EQ(w.clsFavorites().ListCount(), 1);
 
     OnNextMenu(u"加入排程工作"_s);
     const QString before = QTime::currentTime().toString(u"HH:mm:ss"_s);
     QTest::mouseClick(vp, Qt::RightButton, {}, QPoint(30, 10));  // row 0
     const QString after = QTime::currentTime().toString(u"HH:mm:ss"_s);
-    ASSERT_EQ(JobList().ListCount(), 1);
-    EXPECT_EQ(JobList().Title(0), SearchList().Title(0));
-    EXPECT_TRUE(JobList().JobStart(0) == before || JobList().JobStart(0) == after);
-    EXPECT_EQ(JobList().JobStart(0), JobList().JobStop(0));
-    EXPECT_EQ(JobList().RunJob(0), 0);
+    ASSERT_EQ(Lists().jobList.ListCount(), 1);
+    EXPECT_EQ(Lists().jobList.Title(0), Lists().searchList.Title(0));
+    EXPECT_TRUE(Lists().jobList.JobStart(0) == before || Lists().jobList.JobStart(0) == after);
+    EXPECT_EQ(Lists().jobList.JobStart(0), Lists().jobList.JobStop(0));
+    EXPECT_EQ(Lists().jobList.RunJob(0), 0);
 
     OnNextMenu(QString());
     QTest::mouseClick(vp, Qt::RightButton, {}, QPoint(30, 10));
-    EXPECT_EQ(FavoriteList().ListCount(), 1) << "dismissed: nothing added";
-    EXPECT_EQ(JobList().ListCount(), 1);
+    EXPECT_EQ(Lists().favoriteList.ListCount(), 1) << "dismissed: nothing added";
+    EXPECT_EQ(Lists().jobList.ListCount(), 1);
 }
 
 TEST_F(MainWindowTest, ARightClickOnAnEmptyListShowsNoMenu)
@@ -262,7 +261,7 @@ TEST_F(MainWindowTest, ARightClickOnAnEmptyListShowsNoMenu)
     bool menu = false;
     OnNextModal([&](QWidget*) { menu = true; }, 500);
     OnNextMenu(QString(), nullptr, 500);
-    QTest::mouseClick(w.clsSearch().hWnd()->viewport(), Qt::RightButton, {}, QPoint(30, 10));
+    QTest::mouseClick(w.Search().clsSearch().hWnd()->viewport(), Qt::RightButton, {}, QPoint(30, 10));
     QTest::mouseClick(w.clsStart().hWnd()->viewport(), Qt::RightButton, {}, QPoint(30, 10));
     EXPECT_EQ(CurrentMenu(), nullptr);
     EXPECT_FALSE(menu);
@@ -272,8 +271,8 @@ TEST_F(MainWindowTest, PlayLogMenuClearsTheLog)
 {
     frmMain& w = Open();
     w.TabStrip().SetTabItem(4);
-    w.player()->AddLog(u"10:00:00: One"_s, true);
-    w.player()->AddLog(u"10:00:01: Two"_s, true);
+    player().AddLog(u"10:00:00: One"_s, true);
+    player().AddLog(u"10:00:01: Two"_s, true);
     ASSERT_EQ(w.clsStart().ListCount(), 2);
     EXPECT_EQ(w.clsStart().Model()->index(1, 0).data().toString(), u"10:00:01: Two"_s);
     QStringList seen;
@@ -281,8 +280,8 @@ TEST_F(MainWindowTest, PlayLogMenuClearsTheLog)
     QTest::mouseClick(w.clsStart().hWnd()->viewport(), Qt::RightButton, {}, QPoint(30, 5));
     EXPECT_EQ(seen, (QStringList{u"輸出播放日誌"_s, u"清除播放日誌"_s}));
     EXPECT_EQ(w.clsStart().ListCount(), 0);
-    EXPECT_EQ(PlayLogList().ListCount(), 0);
-    w.player()->AddLog(u"10:00:02: Three"_s, true);
+    EXPECT_EQ(Lists().playLogList.ListCount(), 0);
+    player().AddLog(u"10:00:02: Three"_s, true);
     EXPECT_EQ(w.clsStart().ListCount(), 1);
 }
 
@@ -290,30 +289,30 @@ TEST_F(MainWindowTest, RecordMuteAndSortCommands)
 {
     frmMain& w = Open();
     w.RunCommand(frmMain::kCmdRecord);
-    EXPECT_TRUE(w.player()->IsRecording());
+    EXPECT_TRUE(player().IsRecording());
     EXPECT_EQ(w.cmdPlay(3)->Caption(), u"停止錄音"_s);
     w.RunCommand(frmMain::kCmdRecord);
-    EXPECT_FALSE(w.player()->IsRecording());
+    EXPECT_FALSE(player().IsRecording());
     EXPECT_EQ(w.cmdPlay(3)->Caption(), u"開始錄音"_s);
 
     QTest::mouseClick(w.cmdPlay(7), Qt::LeftButton);
-    EXPECT_TRUE(w.player()->IsMuted());
+    EXPECT_TRUE(player().IsMuted());
     EXPECT_EQ(w.cmdPlay(7)->Caption(), u"解除靜音"_s);
     QTest::mouseClick(w.cmdPlay(7), Qt::LeftButton);
-    EXPECT_FALSE(w.player()->IsMuted());
+    EXPECT_FALSE(player().IsMuted());
 
     for (const QString& t : {u"beta"_s, u"Alpha"_s, u"gamma"_s}) {
-        FavoriteList().AddItem(u"http://x.test/"_s + t, t, 0, {}, 0, 0, {}, {}, 0, 0);
+        Lists().favoriteList.AddItem({.file = u"http://x.test/"_s + t, .title = t});
         w.clsFavorites().Add();
     }
     w.RunCommand(frmMain::kCmdSortAscending);
-    EXPECT_EQ(FavoriteList().Title(0), u"beta"_s) << "on tab 1 the sort commands do nothing";
+    EXPECT_EQ(Lists().favoriteList.Title(0), u"beta"_s) << "on tab 1 the sort commands do nothing";
     w.TabStrip().SetTabItem(2);
     QTest::mouseClick(w.cmdPlay(13), Qt::LeftButton);
-    EXPECT_EQ(FavoriteList().Title(0), u"Alpha"_s);
-    EXPECT_EQ(FavoriteList().Title(2), u"gamma"_s);
+    EXPECT_EQ(Lists().favoriteList.Title(0), u"Alpha"_s);
+    EXPECT_EQ(Lists().favoriteList.Title(2), u"gamma"_s);
     w.RunCommand(frmMain::kCmdSortDescending);
-    EXPECT_EQ(FavoriteList().Title(0), u"gamma"_s);
+    EXPECT_EQ(Lists().favoriteList.Title(0), u"gamma"_s);
     EXPECT_EQ(w.clsFavorites().Model()->index(0, 0).data().toString(), u"gamma"_s);
 }
 
@@ -328,12 +327,12 @@ TEST_F(MainWindowTest, WithoutATrayClosingMinimisesAndOnlyExitSavesTheLists)
         << "with no tray to hide in, the window is minimised, never lost";
     w.showNormal();
 
-    FavoriteList().AddItem(u"http://fav.test/1"_s, u"我的電台"_s, 1, {}, 0, 0, {}, {}, 0, 0);
+    Lists().favoriteList.AddItem({.file = u"http://fav.test/1"_s, .title = u"我的電台"_s, .code = 1});
     w.clsFavorites().Add();
-    JobList().AddItem(u"http://job.test/1"_s, u"Job One"_s, 0, {}, 1, 0, u"07:00:00"_s, u"08:00:00"_s, 1, 0);
+    Lists().jobList.AddItem({.file = u"http://job.test/1"_s, .title = u"Job One"_s, .jobMode = 1, .jobStart = u"07:00:00"_s, .jobStop = u"08:00:00"_s, .runJob = 1});
     w.clsRunJobs().Add();
-    w.cmbGenre().SetListIndex(5);
-    w.txtSearch().setText(u"深夜"_s);
+    w.Search().cmbGenre().SetListIndex(5);
+    w.Search().txtSearch().setText(u"深夜"_s);
     bool done = false;
     QObject::connect(&w, &frmMain::ShutdownDone, [&] { done = true; });
     QTest::mouseClick(w.cmdPlay(6), Qt::LeftButton);
@@ -348,14 +347,13 @@ TEST_F(MainWindowTest, WithoutATrayClosingMinimisesAndOnlyExitSavesTheLists)
     EXPECT_TRUE(fav.contains(u"http://fav.test/1"_s));
     EXPECT_TRUE(job.contains(u"Job One"_s));
     EXPECT_TRUE(job.contains(u"07:00:00"_s));
-    window_.reset();
+    Close();
 
     // And they are back at the next start.
-    CreateStationLists();
     frmMain& again = Open();
     EXPECT_EQ(again.clsFavorites().ListCount(), 1);
-    EXPECT_EQ(FavoriteList().Title(0), u"我的電台"_s);
-    EXPECT_EQ(JobList().JobStart(0), u"07:00:00"_s);
+    EXPECT_EQ(Lists().favoriteList.Title(0), u"我的電台"_s);
+    EXPECT_EQ(Lists().jobList.JobStart(0), u"07:00:00"_s);
 }
 
 }  // namespace

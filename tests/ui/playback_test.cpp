@@ -74,10 +74,10 @@ protected:
         Pump(ms);
         return Rms(pulse_->StopRecording(), 4410);
     }
-    static float StreamVolume(frmMain& w)
+    float StreamVolume(frmMain&)
     {
         float v = -1;
-        w.audio()->ChannelGetAttribute(w.player()->Current(), audio::ATTRIB_VOL, &v);
+        core_->Audio().ChannelGetAttribute(player().Current(), audio::ATTRIB_VOL, &v);
         return v;
     }
 
@@ -100,22 +100,22 @@ TEST_F(PlaybackTest, SearchDoubleClickPlayTitleVolumeMuteMenuAndStop)
     EXPECT_FALSE(w.cmdPlay(2)->isVisible());
     ChooseDirectory(w, 1);
     w.RunCommand(frmMain::kCmdSearch);
-    ASSERT_EQ(w.clsSearch().ListCount(), 1);
-    EXPECT_EQ(SearchList().Title(0), u"Loopback FM"_s);
+    ASSERT_EQ(w.Search().clsSearch().ListCount(), 1);
+    EXPECT_EQ(Lists().searchList.Title(0), u"Loopback FM"_s);
 
-    QTest::mouseDClick(w.clsSearch().hWnd()->viewport(), Qt::LeftButton, {}, QPoint(30, 10));
+    QTest::mouseDClick(w.Search().clsSearch().hWnd()->viewport(), Qt::LeftButton, {}, QPoint(30, 10));
     const QString qtitle = QString::fromStdString(title);
     ASSERT_TRUE(WaitUntil([&] { return w.picStatusBar()->Text().endsWith(u" * "_s + qtitle); }, 15000))
         << w.picStatusBar()->Text().toStdString();
-    EXPECT_TRUE(w.player()->IsConnected());
+    EXPECT_TRUE(player().IsConnected());
     EXPECT_FALSE(w.cmdPlay(1)->isVisible());
     EXPECT_TRUE(w.cmdPlay(2)->isVisible());
     EXPECT_TRUE(w.tmrSong().isActive()) << "the song timer runs while a stream plays";
     bool logged = false;
-    for (int i = 0; i < PlayLogList().ListCount(); ++i)
-        logged = logged || PlayLogList().File(i).endsWith(u": "_s + qtitle);
+    for (int i = 0; i < Lists().playLogList.ListCount(); ++i)
+        logged = logged || Lists().playLogList.File(i).endsWith(u": "_s + qtitle);
     EXPECT_TRUE(logged) << "the title is in the play log";
-    EXPECT_EQ(w.clsStart().ListCount(), PlayLogList().ListCount());
+    EXPECT_EQ(w.clsStart().ListCount(), Lists().playLogList.ListCount());
     EXPECT_TRUE(w.Tray().Tip().endsWith(u"\r\n"_s + qtitle));
     EXPECT_EQ(Read(settings::kSongName), u"Loopback FM"_s) << "stored as the last station";
 
@@ -150,7 +150,7 @@ TEST_F(PlaybackTest, SearchDoubleClickPlayTitleVolumeMuteMenuAndStop)
 
     // Mute and back.
     QTest::mouseClick(w.cmdPlay(7), Qt::LeftButton);
-    EXPECT_TRUE(w.player()->IsMuted());
+    EXPECT_TRUE(player().IsMuted());
     Pump(1000);
     EXPECT_FLOAT_EQ(StreamVolume(w), 0.0f);
     EXPECT_LT(Loudness(500), 0.005) << "muted: silence reaches the sound server";
@@ -184,7 +184,7 @@ TEST_F(PlaybackTest, SearchDoubleClickPlayTitleVolumeMuteMenuAndStop)
 
     // Command 1 plays the station started last.
     w.RunCommand(frmMain::kCmdPlay);
-    EXPECT_TRUE(WaitUntil([&] { return w.player()->IsConnected(); }, 15000));
+    EXPECT_TRUE(WaitUntil([&] { return player().IsConnected(); }, 15000));
     w.RunCommand(frmMain::kCmdExit);
     EXPECT_TRUE(w.ShutDown());
 }

@@ -1,0 +1,53 @@
+#pragma once
+// The composition root: what the program consists of besides its windows. The application's
+// start-up creates one AppCore, starts its engine and hands it to the main window, which shows
+// and drives these parts but creates none of them. Wiring only: what a part does lives in its
+// own layer, where tests drive it without a window.
+
+#include <memory>
+
+#include "core/settings.h"
+#include "core/station_lists.h"
+#include "directories/directory_search.h"
+#include "engine/audio/audio_library.h"
+
+namespace wavelot {
+
+class Player;
+
+class AppCore {
+public:
+    // The application folders must be set (InitAppFolders) before.
+    AppCore();
+    ~AppCore();  // releases the engine if ReleaseEngine did not run
+    AppCore(const AppCore&) = delete;
+    AppCore& operator=(const AppCore&) = delete;
+
+    // The audio engine with the network options, and the player on it. False when the engine
+    // cannot start: the program cannot play anything and ends.
+    bool StartEngine();
+    // The player first, then the plug-ins and the engine.
+    void ReleaseEngine();
+
+    // Favorites.ini into the favourites and RunJob.ini into the jobs, appended.
+    void LoadLists();
+    // Both files rewritten whole; the favourites without job fields.
+    void SaveLists() const;
+
+    StationLists& Lists() { return lists_; }
+    AudioLibrary& Audio() { return audio_; }
+    Player& player() { return *player_; }  // after StartEngine, until ReleaseEngine
+    bool HasPlayer() const { return player_ != nullptr; }
+    DirectorySearch& Search() { return search_; }
+    const Settings& settings() const { return settings_; }
+
+private:
+    Settings settings_;
+    StationLists lists_;
+    AudioLibrary audio_;
+    std::unique_ptr<Player> player_;
+    DirectorySearch search_;
+    bool engineStarted_ = false;
+};
+
+}  // namespace wavelot

@@ -1,0 +1,80 @@
+#include "ui/play_log_view.h"
+
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QUrl>
+
+#include "core/app_folders.h"
+#include "core/song_array.h"
+#include "engine/play_log_export.h"
+#include "engine/player.h"
+#include "ui/main_window_texts.h"
+#include "ui/popup_menu.h"
+
+namespace wavelot {
+
+namespace {
+const QColor kLogText(0xBB, 0xBB, 0xBB);
+const QColor kLogBack(0x33, 0x33, 0x33);
+}  // namespace
+
+PlayLogView::PlayLogView(Player& player, QObject* parent) : QObject(parent), player_(player)
+{
+    connect(&player_, &Player::logLineAdded, this, [this](const QString&, bool scroll) {
+        view_.Add();
+        if (scroll)
+            view_.EnsureVisible(view_.ListCount() - 1);
+    });
+    connect(&player_, &Player::playLogCleared, this, [this] { view_.Clear(); });
+}
+
+void PlayLogView::Create(QWidget* tabArea)
+{
+    view_.Create(tabArea, LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_NOCOLUMNHEADER, 5, 25, 636, 402, 1, 20,
+                 WS_EX_STATICEDGE);
+    view_.SetLVStyle(LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+    view_.BackColor(kLogBack);
+    view_.ColumnAdd(0, 350, QString(), 0);
+    view_.hWnd()->setObjectName(QStringLiteral("clsStart"));
+    view_.Container()->lower();  // under the three panels: seen only on the play-log tab
+    view_.AddRows(player_.PlayLog().ListCount());
+    connect(&view_, &clsListView::OnData, this, [this](int item, int sub, QString& text) {
+        if (sub == 0)
+            text = player_.PlayLog().File(item);
+    });
+    connect(&view_, &clsListView::CustomDraw, this, [](NMLVCustomDraw& rec, int& result) {
+        if (rec.dwDrawStage == CDDS_PREPAINT) {
+            result = CDRF_NOTIFYITEMDRAW;
+        } else if (rec.dwDrawStage == CDDS_ITEMPREPAINT) {
+            rec.uItemState &= ~(CDIS_SELECTED | CDIS_FOCUS);
+            rec.clrText = kLogText;
+            rec.clrTextBk = kLogBack;
+            result = CDRF_DODEFAULT;
+        }
+    });
+    connect(&view_, &clsListView::Click, this, &PlayLogView::clsStart_Click);
+}
+
+void PlayLogView::clsStart_Click(int, int button)
+{
+    if (button != 2 || view_.ListCount() == 0)
+        return;
+    QWidget* owner = view_.Container()->window();
+    MenuBegin();
+    MenuAddItem(ui_text::kExportLog, MF_STRING, 1);
+    MenuAddItem(ui_text::kClearLog, MF_STRING, 2);
+    const int chosen = MenuShow(owner);
+    MenuEnd();
+    if (chosen == 1) {
+        const QString path = ProgramFolder() + PlayLogExportFileName(QDateTime::currentDateTime());
+        if (!ExportPlayLog(player_.PlayLog(), path))
+            return;
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        QMessageBox::information(owner, ProgramTitle(), PlayLogExportMessage(path));
+    } else if (chosen == 2) {
+        player_.ClearPlayLog();
+    }
+}
+
+}  // namespace wavelot

@@ -1,0 +1,82 @@
+#pragma once
+// The search tab: the directory, genre and name inputs, the search button's place, the result
+// list and the raw-text box. The search itself is DirectorySearch's; this page disables its
+// inputs while it runs, shows the rows it found and the answer it read, and reports what the
+// user does with a row.
+
+#include <QWidget>
+
+#include "core/song_array.h"
+#include "ui/cls_control.h"
+#include "ui/list_view.h"
+
+class QPlainTextEdit;
+
+namespace wavelot {
+
+class DirectorySearch;
+class Settings;
+
+class SearchPage : public QWidget {
+    Q_OBJECT
+public:
+    // searchButton: command button 0, which stands in the search row.
+    SearchPage(DirectorySearch& search, const Settings& settings, QWidget* searchButton,
+               QWidget* parent = nullptr);
+
+    // Creates the inputs (restoring the genre, the name and the search type from the settings)
+    // and the result list.
+    void Build(bool largeFonts, int controlHeight);
+    void Layout();
+    void RunSearch();
+    void SetListviewWidth(int column1, int column2, int column3, int adjustment);
+    // The shutdown writes the genre and the search box's text.
+    void SaveInputs() const;
+
+    clsControl& cmbRadioType() { return cmbRadioType_; }
+    clsControl& cmbGenre() { return cmbGenre_; }
+    clsControl& txtSearch() { return txtSearch_; }
+    clsControl& SearchType(int index) { return index == 0 ? optGenre_ : optName_; }
+    clsListView& clsSearch() { return searchView_; }
+    QPlainTextEdit* txtRichEdit() const { return txtRichEdit_; }
+
+Q_SIGNALS:
+    // A result row was double-clicked.
+    void PlayRequested(const QString& url, const QString& name, int code);
+    // The row's menu: "加入我的最愛" (0) or "加入排程工作" (1).
+    void CopyRequested(const StationRow& row, int target);
+    // Enter in the name box while searching by name.
+    void SearchRequested();
+
+private:
+    void BuildInputs();
+    void BuildList();
+    void cmbRadioType_Click();
+    void SearchType_Click(int index);
+    void EnableSearchInputs(bool enabled);
+    void UpdateSearchInputs();
+    void clsSearch_CustomDraw(NMLVCustomDraw& rec, int& result);
+    void clsSearch_Click(int item, int button);
+    void clsSearch_ColumnClick(int index);
+
+    DirectorySearch& search_;
+    const Settings& settings_;
+    QWidget* searchButton_;
+    bool largeFonts_ = false;
+    int controlHeight_ = 22;
+
+    QWidget* picRadioType_ = nullptr;
+    QWidget* picGenre_ = nullptr;
+    QWidget* picSearch_ = nullptr;
+    QWidget* picOptGenre_ = nullptr;
+    QWidget* picOptName_ = nullptr;
+    QPlainTextEdit* txtRichEdit_ = nullptr;
+    clsControl cmbRadioType_;
+    clsControl cmbGenre_;
+    clsControl txtSearch_;
+    clsControl optGenre_;
+    clsControl optName_;
+    clsListView searchView_;
+};
+
+}  // namespace wavelot
