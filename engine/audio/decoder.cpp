@@ -1,6 +1,7 @@
 #include "engine/audio/decoder.h"
 
 #include "engine/audio/audio_library.h"
+#include "engine/audio/resampler.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -9,12 +10,10 @@ extern "C" {
 #include <libavutil/dict.h>
 #include <libavutil/log.h>
 #include <libavutil/mem.h>
-#include <libswresample/swresample.h>
 }
 
 #include <chrono>
 #include <mutex>
-#include <vector>
 
 namespace wavelot::audio {
 
@@ -174,7 +173,6 @@ bool Decoder::Run(const QByteArray& contentType, const QByteArray& directUrl, in
     AVCodecContext* codec = nullptr;
     AVPacket* pkt = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
-    SwrContext* swr = nullptr;
     bool decodedAny = false;
     if (index >= 0 && pkt && frame) {
         AVStream* st = fmt->streams[index];
@@ -204,52 +202,21 @@ bool Decoder::Run(const QByteArray& contentType, const QByteArray& directUrl, in
             host_.OnTags(TAG_WMA, DictTags(d), false);
             av_dict_free(&d);
         }
-        int inRate = 0;
-        AVChannelLayout inLayout{};
-        int inFormat = -1;
-        std::vector<float> out;
+        Resampler resampler(outRate_);
         auto handleFrame = [&]() -> bool {
-            AVChannelLayout layout{};
-            if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame->ch_layout.nb_channels == 0)
-                av_channel_layout_default(&layout, frame->ch_layout.nb_channels > 0 ? frame->ch_layout.nb_channels
-                                                                                    : codec->ch_layout.nb_channels);
-            else
-                av_channel_layout_copy(&layout, &frame->ch_layout);
-            if (!swr || inRate != frame->sample_rate || inFormat != frame->format ||
-                av_channel_layout_compare(&inLayout, &layout) != 0) {
-                // Chained Ogg and some AAC streams change rate or layout midway.
-                swr_free(&swr);
-                AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-                if (swr_alloc_set_opts2(&swr, &stereo, AV_SAMPLE_FMT_FLT, outRate_, &layout,
-                                        AVSampleFormat(frame->format), frame->sample_rate, 0, nullptr) < 0 ||
-                    swr_init(swr) < 0) {
-                    swr_free(&swr);
-                    av_channel_layout_uninit(&layout);
-                    return true;  // skip what cannot be converted
-                }
-                inRate = frame->sample_rate;
-                inFormat = frame->format;
-                av_channel_layout_uninit(&inLayout);
-                av_channel_layout_copy(&inLayout, &layout);
+            const Resampler::Output out = resampler.Convert(*frame, codec->ch_layout.nb_channels);
+            if (out.newFormat) {
                 SourceFormat sf;
-                sf.freq = frame->sample_rate;
-                sf.chans = layout.nb_channels;
+                sf.freq = resampler.InputRate();
+                sf.chans = resampler.InputChannels();
                 sf.ctype = ctype;
                 sf.origres = codec->bits_per_raw_sample;
                 host_.OnFormat(sf);
             }
-            av_channel_layout_uninit(&layout);
-            const int cap = swr_get_out_samples(swr, frame->nb_samples);
-            if (cap <= 0)
-                return true;
-            out.resize(size_t(cap) * 2);
-            uint8_t* outp = reinterpret_cast<uint8_t*>(out.data());
-            const int n = swr_convert(swr, &outp, cap, const_cast<const uint8_t**>(frame->extended_data),
-                                      frame->nb_samples);
-            if (n <= 0)
+            if (out.count == 0)
                 return true;
             decodedAny = true;
-            return host_.OnPcm(out.data(), size_t(n));
+            return host_.OnPcm(out.frames, out.count);
         };
         bool running = codec != nullptr;
         while (running && !host_.Aborted()) {
@@ -275,9 +242,7 @@ bool Decoder::Run(const QByteArray& contentType, const QByteArray& directUrl, in
             }
             av_packet_unref(pkt);
         }
-        av_channel_layout_uninit(&inLayout);
     }
-    swr_free(&swr);
     av_frame_free(&frame);
     av_packet_free(&pkt);
     avcodec_free_context(&codec);
