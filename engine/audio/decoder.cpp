@@ -1,6 +1,7 @@
 #include "engine/audio/decoder.h"
 
 #include "engine/audio/audio_library.h"
+#include "engine/audio/resampler.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -9,12 +10,11 @@ extern "C" {
 #include <libavutil/dict.h>
 #include <libavutil/log.h>
 #include <libavutil/mem.h>
-#include <libswresample/swresample.h>
 }
 
 #include <chrono>
+#include <memory>
 #include <mutex>
-#include <vector>
 
 namespace wavelot::audio {
 
@@ -95,6 +95,248 @@ void NetworkInitOnce() {
     std::call_once(once, [] { avformat_network_init(); });
 }
 
+// A format context is freed with avformat_free_context until avformat_open_input has taken it,
+// and closed with avformat_close_input once open.
+struct FreeFormat {
+    void operator()(AVFormatContext* fmt) const { avformat_free_context(fmt); }
+};
+struct CloseInput {
+    void operator()(AVFormatContext* fmt) const { avformat_close_input(&fmt); }
+};
+// avio may have swapped the buffer it was given for another, so the one it holds is freed.
+struct FreeIo {
+    void operator()(AVIOContext* io) const {
+        av_freep(&io->buffer);
+        avio_context_free(&io);
+    }
+};
+struct FreeAvMemory {
+    void operator()(void* p) const { av_free(p); }
+};
+struct FreeCodec {
+    void operator()(AVCodecContext* codec) const { avcodec_free_context(&codec); }
+};
+struct FreePacket {
+    void operator()(AVPacket* pkt) const { av_packet_free(&pkt); }
+};
+struct FreeFrame {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+
+using UnopenedInput = std::unique_ptr<AVFormatContext, FreeFormat>;
+using OpenedInput = std::unique_ptr<AVFormatContext, CloseInput>;
+using IoContext = std::unique_ptr<AVIOContext, FreeIo>;
+using IoBuffer = std::unique_ptr<unsigned char, FreeAvMemory>;
+using CodecContext = std::unique_ptr<AVCodecContext, FreeCodec>;
+using Packet = std::unique_ptr<AVPacket, FreePacket>;
+using Frame = std::unique_ptr<AVFrame, FreeFrame>;
+
+// av_dict_set and avformat_open_input replace the dictionary through its address, which a
+// unique_ptr does not hand out.
+class Dictionary {
+public:
+    Dictionary() = default;
+    ~Dictionary() { av_dict_free(&dict_); }
+    Dictionary(const Dictionary&) = delete;
+    Dictionary& operator=(const Dictionary&) = delete;
+
+    void Set(const char* key, const char* value) { av_dict_set(&dict_, key, value, 0); }
+    AVDictionary** Address() { return &dict_; }
+    const AVDictionary* Get() const { return dict_; }
+
+private:
+    AVDictionary* dict_ = nullptr;
+};
+
+CodecContext OpenCodec(const AVStream& st) {
+    const AVCodec* dec = avcodec_find_decoder(st.codecpar->codec_id);
+    if (!dec)
+        return {};
+    CodecContext codec(avcodec_alloc_context3(dec));
+    if (!codec || avcodec_parameters_to_context(codec.get(), st.codecpar) < 0)
+        return {};
+    codec->pkt_timebase = st.time_base;
+    if (avcodec_open2(codec.get(), dec, nullptr) < 0)
+        return {};
+    return codec;
+}
+
+// The steps of one Run. Members are freed in reverse order of declaration: the format context
+// closes before the I/O context it reads from, and both before the state their callbacks use.
+class Session {
+public:
+    Session(DecoderHost& host, int outRate, int timeoutMs);
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    bool Open(const QByteArray& contentType, const QByteArray& directUrl);
+    // false: no audio stream (or no memory for the packet and frame).
+    bool Select();
+    void AnnounceHeaderTags();
+    // Returns whether any sound was decoded.
+    bool Decode();
+
+private:
+    bool AttachHostIo(AVFormatContext& fmt);
+    bool DemuxerIs(const char* name) const;
+    // false from these: the host wants no more sound.
+    bool DecodePacket();
+    bool ResampleFrame();
+
+    DecoderHost& host_;
+    const int timeoutMs_;
+    IoState io_;
+    IoContext avio_;
+    OpenedInput input_;
+    AVStream* stream_ = nullptr;
+    CodecContext codec_;
+    Packet packet_;
+    Frame frame_;
+    Resampler resampler_;
+    quint32 ctype_ = 0;
+    bool isOgg_ = false;
+    bool decodedAny_ = false;
+};
+
+Session::Session(DecoderHost& host, int outRate, int timeoutMs)
+    : host_(host),
+      timeoutMs_(timeoutMs),
+      io_{&host, Clock::now() + std::chrono::milliseconds(timeoutMs), true},
+      resampler_(outRate) {}
+
+bool Session::Open(const QByteArray& contentType, const QByteArray& directUrl) {
+    UnopenedInput fmt(avformat_alloc_context());
+    if (!fmt)
+        return false;
+    fmt->interrupt_callback.callback = &Interrupt;
+    fmt->interrupt_callback.opaque = &io_;
+    Dictionary opts;
+    opts.Set("probesize", "32768");
+    opts.Set("analyzeduration", "0");
+    const AVInputFormat* iformat = nullptr;
+    if (directUrl.isEmpty()) {
+        if (!AttachHostIo(*fmt))
+            return false;
+        if (const char* name = DemuxerForContentType(contentType))
+            iformat = av_find_input_format(name);
+        else
+            opts.Set("formatprobesize", "8192");
+    } else {
+        NetworkInitOnce();
+        opts.Set("rw_timeout", QByteArray::number(qint64(timeoutMs_) * 1000).constData());
+    }
+    // On failure avformat_open_input frees the context and nulls the pointer, but leaves our
+    // I/O context to avio_.
+    AVFormatContext* opening = fmt.release();
+    const int rc = avformat_open_input(&opening, directUrl.isEmpty() ? "" : directUrl.constData(), iformat,
+                                       opts.Address());
+    input_.reset(opening);
+    // From here on only the host's abort ends blocking reads: a live stream may pause.
+    io_.useDeadline = false;
+    return rc >= 0;
+}
+
+bool Session::AttachHostIo(AVFormatContext& fmt) {
+    IoBuffer buffer(static_cast<unsigned char*>(av_malloc(kIoBufferSize)));
+    if (!buffer)
+        return false;
+    avio_.reset(avio_alloc_context(buffer.get(), kIoBufferSize, 0, &io_, &ReadPacket, nullptr, nullptr));
+    if (!avio_)
+        return false;
+    buffer.release();  // avio_ frees it now
+    avio_->seekable = 0;
+    fmt.pb = avio_.get();
+    fmt.flags |= AVFMT_FLAG_CUSTOM_IO;
+    return true;
+}
+
+bool Session::Select() {
+    for (unsigned i = 0; i < input_->nb_streams; ++i) {
+        AVStream* st = input_->streams[i];
+        if (!stream_ && st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+            stream_ = st;
+        else
+            st->discard = AVDISCARD_ALL;
+    }
+    packet_.reset(av_packet_alloc());
+    frame_.reset(av_frame_alloc());
+    if (!stream_ || !packet_ || !frame_)
+        return false;
+    codec_ = OpenCodec(*stream_);
+    ctype_ = ChannelType(stream_->codecpar->codec_id, input_->iformat ? input_->iformat->name : nullptr);
+    isOgg_ = DemuxerIs("ogg");
+    return true;
+}
+
+bool Session::DemuxerIs(const char* name) const {
+    return input_->iformat && QByteArray(input_->iformat->name) == name;
+}
+
+void Session::AnnounceHeaderTags() {
+    if (isOgg_) {
+        const QByteArray tags = DictTags(stream_->metadata);
+        if (!tags.isNull())
+            host_.OnTags(TAG_OGG, tags, false);
+        // Handed on here: only the comments of a later chain link count as a change.
+        stream_->event_flags &= ~AVSTREAM_EVENT_FLAG_METADATA_UPDATED;
+    }
+    if (DemuxerIs("asf")) {
+        Dictionary tags;
+        av_dict_copy(tags.Address(), input_->metadata, 0);
+        if (stream_->codecpar->bit_rate > 0)
+            tags.Set("Bitrate", QByteArray::number(qint64(stream_->codecpar->bit_rate)).constData());
+        host_.OnTags(TAG_WMA, DictTags(tags.Get()), false);
+    }
+}
+
+bool Session::Decode() {
+    bool running = codec_ != nullptr;
+    while (running && !host_.Aborted()) {
+        const int rc = av_read_frame(input_.get(), packet_.get());
+        if (rc == AVERROR(EAGAIN))
+            continue;
+        if (rc < 0)
+            break;
+        if (packet_->stream_index == stream_->index)
+            running = DecodePacket();
+        av_packet_unref(packet_.get());
+    }
+    return decodedAny_;
+}
+
+bool Session::DecodePacket() {
+    if (isOgg_ && (stream_->event_flags & AVSTREAM_EVENT_FLAG_METADATA_UPDATED)) {
+        stream_->event_flags &= ~AVSTREAM_EVENT_FLAG_METADATA_UPDATED;
+        host_.OnTags(TAG_OGG, DictTags(stream_->metadata), true);
+    }
+    // Joining mid-frame gives a few bad packets: skip them rather than give up.
+    if (avcodec_send_packet(codec_.get(), packet_.get()) < 0)
+        return true;
+    while (avcodec_receive_frame(codec_.get(), frame_.get()) >= 0) {
+        const bool more = ResampleFrame();
+        av_frame_unref(frame_.get());
+        if (!more)
+            return false;
+    }
+    return true;
+}
+
+bool Session::ResampleFrame() {
+    const Resampler::Output out = resampler_.Convert(*frame_, codec_->ch_layout.nb_channels);
+    if (out.newFormat) {
+        SourceFormat format;
+        format.freq = resampler_.InputRate();
+        format.chans = resampler_.InputChannels();
+        format.ctype = ctype_;
+        format.origres = codec_->bits_per_raw_sample;
+        host_.OnFormat(format);
+    }
+    if (out.count == 0)
+        return true;
+    decodedAny_ = true;
+    return host_.OnPcm(out.frames, out.count);
+}
+
 }  // namespace
 
 const char* DemuxerForContentType(const QByteArray& contentType) {
@@ -118,175 +360,12 @@ const char* DemuxerForContentType(const QByteArray& contentType) {
 
 bool Decoder::Run(const QByteArray& contentType, const QByteArray& directUrl, int timeoutMs) {
     QuietLogsOnce();
-    IoState io{&host_, Clock::now() + std::chrono::milliseconds(timeoutMs), true};
-    AVFormatContext* fmt = avformat_alloc_context();
-    if (!fmt)
+    Session session(host_, outRate_, timeoutMs);
+    if (!session.Open(contentType, directUrl) || !session.Select())
         return false;
-    fmt->interrupt_callback.callback = &Interrupt;
-    fmt->interrupt_callback.opaque = &io;
-    AVIOContext* avio = nullptr;
-    const AVInputFormat* iformat = nullptr;
-    AVDictionary* opts = nullptr;
-    av_dict_set(&opts, "probesize", "32768", 0);
-    av_dict_set(&opts, "analyzeduration", "0", 0);
-    int rc = 0;
-    if (directUrl.isEmpty()) {
-        auto* buf = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
-        avio = avio_alloc_context(buf, kIoBufferSize, 0, &io, &ReadPacket, nullptr, nullptr);
-        if (!avio) {
-            av_free(buf);
-            avformat_free_context(fmt);
-            av_dict_free(&opts);
-            return false;
-        }
-        avio->seekable = 0;
-        fmt->pb = avio;
-        fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
-        if (const char* name = DemuxerForContentType(contentType))
-            iformat = av_find_input_format(name);
-        else
-            av_dict_set(&opts, "formatprobesize", "8192", 0);
-        rc = avformat_open_input(&fmt, "", iformat, &opts);
-    } else {
-        NetworkInitOnce();
-        av_dict_set(&opts, "rw_timeout", QByteArray::number(qint64(timeoutMs) * 1000).constData(), 0);
-        rc = avformat_open_input(&fmt, directUrl.constData(), nullptr, &opts);
-    }
-    av_dict_free(&opts);
-    // From here on only the host's abort ends blocking reads: a live stream may pause.
-    io.useDeadline = false;
-    if (rc < 0) {
-        // avformat_open_input frees the context on failure, but not our I/O context.
-        if (avio) {
-            av_freep(&avio->buffer);
-            avio_context_free(&avio);
-        }
-        return false;
-    }
-
-    int index = -1;
-    for (unsigned i = 0; i < fmt->nb_streams; ++i) {
-        if (index < 0 && fmt->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
-            index = int(i);
-        else
-            fmt->streams[i]->discard = AVDISCARD_ALL;
-    }
-    AVCodecContext* codec = nullptr;
-    AVPacket* pkt = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
-    SwrContext* swr = nullptr;
-    bool decodedAny = false;
-    if (index >= 0 && pkt && frame) {
-        AVStream* st = fmt->streams[index];
-        const AVCodec* dec = avcodec_find_decoder(st->codecpar->codec_id);
-        codec = dec ? avcodec_alloc_context3(dec) : nullptr;
-        if (codec && avcodec_parameters_to_context(codec, st->codecpar) >= 0) {
-            codec->pkt_timebase = st->time_base;
-            if (avcodec_open2(codec, dec, nullptr) < 0)
-                avcodec_free_context(&codec);
-        } else {
-            avcodec_free_context(&codec);
-        }
-        const quint32 ctype = ChannelType(st->codecpar->codec_id, fmt->iformat ? fmt->iformat->name : nullptr);
-        const bool isOgg = fmt->iformat && QByteArray(fmt->iformat->name) == "ogg";
-        const bool isAsf = fmt->iformat && QByteArray(fmt->iformat->name) == "asf";
-        if (isOgg) {
-            QByteArray tags = DictTags(st->metadata);
-            if (!tags.isNull())
-                host_.OnTags(TAG_OGG, tags, false);
-            st->event_flags &= ~AVSTREAM_EVENT_FLAG_METADATA_UPDATED;
-        }
-        if (isAsf) {
-            AVDictionary* d = nullptr;
-            av_dict_copy(&d, fmt->metadata, 0);
-            if (st->codecpar->bit_rate > 0)
-                av_dict_set(&d, "Bitrate", QByteArray::number(qint64(st->codecpar->bit_rate)).constData(), 0);
-            host_.OnTags(TAG_WMA, DictTags(d), false);
-            av_dict_free(&d);
-        }
-        int inRate = 0;
-        AVChannelLayout inLayout{};
-        int inFormat = -1;
-        std::vector<float> out;
-        auto handleFrame = [&]() -> bool {
-            AVChannelLayout layout{};
-            if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame->ch_layout.nb_channels == 0)
-                av_channel_layout_default(&layout, frame->ch_layout.nb_channels > 0 ? frame->ch_layout.nb_channels
-                                                                                    : codec->ch_layout.nb_channels);
-            else
-                av_channel_layout_copy(&layout, &frame->ch_layout);
-            if (!swr || inRate != frame->sample_rate || inFormat != frame->format ||
-                av_channel_layout_compare(&inLayout, &layout) != 0) {
-                // Chained Ogg and some AAC streams change rate or layout midway.
-                swr_free(&swr);
-                AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-                if (swr_alloc_set_opts2(&swr, &stereo, AV_SAMPLE_FMT_FLT, outRate_, &layout,
-                                        AVSampleFormat(frame->format), frame->sample_rate, 0, nullptr) < 0 ||
-                    swr_init(swr) < 0) {
-                    swr_free(&swr);
-                    av_channel_layout_uninit(&layout);
-                    return true;  // skip what cannot be converted
-                }
-                inRate = frame->sample_rate;
-                inFormat = frame->format;
-                av_channel_layout_uninit(&inLayout);
-                av_channel_layout_copy(&inLayout, &layout);
-                SourceFormat sf;
-                sf.freq = frame->sample_rate;
-                sf.chans = layout.nb_channels;
-                sf.ctype = ctype;
-                sf.origres = codec->bits_per_raw_sample;
-                host_.OnFormat(sf);
-            }
-            av_channel_layout_uninit(&layout);
-            const int cap = swr_get_out_samples(swr, frame->nb_samples);
-            if (cap <= 0)
-                return true;
-            out.resize(size_t(cap) * 2);
-            uint8_t* outp = reinterpret_cast<uint8_t*>(out.data());
-            const int n = swr_convert(swr, &outp, cap, const_cast<const uint8_t**>(frame->extended_data),
-                                      frame->nb_samples);
-            if (n <= 0)
-                return true;
-            decodedAny = true;
-            return host_.OnPcm(out.data(), size_t(n));
-        };
-        bool running = codec != nullptr;
-        while (running && !host_.Aborted()) {
-            int r = av_read_frame(fmt, pkt);
-            if (r == AVERROR(EAGAIN))
-                continue;
-            if (r < 0)
-                break;
-            if (pkt->stream_index != index) {
-                av_packet_unref(pkt);
-                continue;
-            }
-            if (isOgg && (st->event_flags & AVSTREAM_EVENT_FLAG_METADATA_UPDATED)) {
-                st->event_flags &= ~AVSTREAM_EVENT_FLAG_METADATA_UPDATED;
-                host_.OnTags(TAG_OGG, DictTags(st->metadata), true);
-            }
-            // Joining mid-frame gives a few bad packets: skip them rather than give up.
-            if (avcodec_send_packet(codec, pkt) >= 0) {
-                while (running && avcodec_receive_frame(codec, frame) >= 0) {
-                    running = handleFrame();
-                    av_frame_unref(frame);
-                }
-            }
-            av_packet_unref(pkt);
-        }
-        av_channel_layout_uninit(&inLayout);
-    }
-    swr_free(&swr);
-    av_frame_free(&frame);
-    av_packet_free(&pkt);
-    avcodec_free_context(&codec);
-    avformat_close_input(&fmt);
-    if (avio) {
-        av_freep(&avio->buffer);
-        avio_context_free(&avio);
-    }
-    return decodedAny;
+    // The header's tags are handed on even when no decoder opens for the stream.
+    session.AnnounceHeaderTags();
+    return session.Decode();
 }
 
 }  // namespace wavelot::audio
