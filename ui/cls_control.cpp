@@ -75,88 +75,97 @@ QTabBar* clsControl::Tabs() const
     return created_ && kind_ == CtrlStyle::TabStrip ? qobject_cast<QTabBar*>(control_.data()) : nullptr;
 }
 
-bool clsControl::Create(CtrlStyle kind)
+QWidget* clsControl::MakeButton(CtrlStyle kind)
 {
-    if (host_.isNull() || created_)
-        return false;
-    kind_ = kind;
-    QWidget* w = nullptr;
+    QAbstractButton* b = nullptr;
+    if (kind == CtrlStyle::CheckBox) {
+        b = new QCheckBox(host_);
+    } else if (kind == CtrlStyle::PushButton) {
+        b = new QPushButton(host_);
+    } else {
+        auto* option = new QRadioButton(host_);
+        option->setAutoExclusive(false);  // option groups are the owner's business, as on the host form
+        b = option;
+    }
+    connect(b, &QAbstractButton::clicked, this, &clsControl::Click);
+    return b;
+}
+
+QWidget* clsControl::MakeTextBox()
+{
+    if (multiline_) {
+        auto* e = new QPlainTextEdit(host_);
+        e->setLineWrapMode(QPlainTextEdit::NoWrap);
+        connect(e, &QPlainTextEdit::textChanged, this, &clsControl::Click);
+        return e;
+    }
+    auto* e = new QLineEdit(host_);
+    e->setFrame(border_ != CtrlBorder::None);
+    connect(e, &QLineEdit::textChanged, this, &clsControl::Click);
+    return e;
+}
+
+QWidget* clsControl::MakeCombo(CtrlStyle kind)
+{
+    auto* c = new QComboBox(host_);
+    c->setEditable(kind != CtrlStyle::DropDownList);
+    c->setMaxVisibleItems(12);
+    connect(c, &QComboBox::activated, this, &clsControl::Click);
+    if (c->isEditable())
+        connect(c, &QComboBox::editTextChanged, this, &clsControl::Change);
+    return c;
+}
+
+QWidget* clsControl::MakeListBox(CtrlStyle kind)
+{
+    auto* l = new QListWidget(host_);
+    l->setSelectionMode(kind == CtrlStyle::ListBoxExtended   ? QAbstractItemView::ExtendedSelection
+                        : kind == CtrlStyle::ListBoxMultiple ? QAbstractItemView::MultiSelection
+                                                             : QAbstractItemView::SingleSelection);
+    l->setSortingEnabled(kind == CtrlStyle::ListBoxSorted);
+    connect(l, &QListWidget::itemSelectionChanged, this, &clsControl::Click);
+    connect(l, &QListWidget::itemDoubleClicked, this, &clsControl::DblClick);
+    return l;
+}
+
+QWidget* clsControl::MakeControl(CtrlStyle kind)
+{
     switch (kind) {
-    case CtrlStyle::CheckBox: {
-        auto* b = new QCheckBox(host_);
-        connect(b, &QAbstractButton::clicked, this, &clsControl::Click);
-        w = b;
-        break;
-    }
-    case CtrlStyle::PushButton: {
-        auto* b = new QPushButton(host_);
-        connect(b, &QAbstractButton::clicked, this, &clsControl::Click);
-        w = b;
-        break;
-    }
-    case CtrlStyle::OptionButton: {
-        auto* b = new QRadioButton(host_);
-        b->setAutoExclusive(false);  // option groups are the owner's business, as on the host form
-        connect(b, &QAbstractButton::clicked, this, &clsControl::Click);
-        w = b;
-        break;
-    }
-    case CtrlStyle::Label: w = new QLabel(host_); break;
-    case CtrlStyle::TextBox:
-        if (multiline_) {
-            auto* e = new QPlainTextEdit(host_);
-            e->setLineWrapMode(QPlainTextEdit::NoWrap);
-            connect(e, &QPlainTextEdit::textChanged, this, &clsControl::Click);
-            w = e;
-        } else {
-            auto* e = new QLineEdit(host_);
-            e->setFrame(border_ != CtrlBorder::None);
-            connect(e, &QLineEdit::textChanged, this, &clsControl::Click);
-            w = e;
-        }
-        break;
+    case CtrlStyle::CheckBox:
+    case CtrlStyle::PushButton:
+    case CtrlStyle::OptionButton: return MakeButton(kind);
+    case CtrlStyle::Label: return new QLabel(host_);
+    case CtrlStyle::TextBox: return MakeTextBox();
     case CtrlStyle::DropDownCombo:
     case CtrlStyle::DropDownList:
-    case CtrlStyle::SimpleCombo: {
-        auto* c = new QComboBox(host_);
-        c->setEditable(kind != CtrlStyle::DropDownList);
-        c->setMaxVisibleItems(12);
-        connect(c, &QComboBox::activated, this, &clsControl::Click);
-        if (c->isEditable())
-            connect(c, &QComboBox::editTextChanged, this, &clsControl::Change);
-        w = c;
-        break;
-    }
+    case CtrlStyle::SimpleCombo: return MakeCombo(kind);
     case CtrlStyle::ListBox:
     case CtrlStyle::ListBoxExtended:
     case CtrlStyle::ListBoxMultiple:
-    case CtrlStyle::ListBoxSorted: {
-        auto* l = new QListWidget(host_);
-        l->setSelectionMode(kind == CtrlStyle::ListBoxExtended   ? QAbstractItemView::ExtendedSelection
-                            : kind == CtrlStyle::ListBoxMultiple ? QAbstractItemView::MultiSelection
-                                                                 : QAbstractItemView::SingleSelection);
-        l->setSortingEnabled(kind == CtrlStyle::ListBoxSorted);
-        connect(l, &QListWidget::itemSelectionChanged, this, &clsControl::Click);
-        connect(l, &QListWidget::itemDoubleClicked, this, &clsControl::DblClick);
-        w = l;
-        break;
-    }
+    case CtrlStyle::ListBoxSorted: return MakeListBox(kind);
     case CtrlStyle::TimePicker: {
         auto* t = new QTimeEdit(host_);
         t->setDisplayFormat(QStringLiteral("HH:mm:ss"));
         t->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
-        w = t;
-        break;
+        return t;
     }
     case CtrlStyle::TabStrip: {
         auto* t = new QTabBar(host_);
         t->setDrawBase(true);
         t->setExpanding(false);
         connect(t, &QTabBar::currentChanged, this, &clsControl::Click);
-        w = t;
-        break;
+        return t;
     }
     }
+    return nullptr;
+}
+
+bool clsControl::Create(CtrlStyle kind)
+{
+    if (host_.isNull() || created_)
+        return false;
+    kind_ = kind;
+    QWidget* w = MakeControl(kind);
     if (w == nullptr)
         return false;
     control_ = w;

@@ -109,6 +109,11 @@ private:
     QComboBox* Combo() const;
     QListWidget* ListBox() const;
     QTabBar* Tabs() const;
+    QWidget* MakeControl(CtrlStyle kind);
+    QWidget* MakeButton(CtrlStyle kind);
+    QWidget* MakeTextBox();
+    QWidget* MakeCombo(CtrlStyle kind);
+    QWidget* MakeListBox(CtrlStyle kind);
     bool IsCombo() const;
     bool IsList() const;
     void FitToHost();
