@@ -7,8 +7,8 @@ SUDO=()
 if [ "$(id -u)" -ne 0 ]; then SUDO=(sudo -E); fi
 
 PACKAGES=(
-  # build tools
-  cmake ninja-build g++ pkg-config git
+  # build tools, and the formatter the test command checks the sources with
+  cmake ninja-build g++ pkg-config git clang-format
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # clang for the fuzz targets (libFuzzer ships in libclang-rt)

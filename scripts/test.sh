@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs what Wavelot needs, then builds and runs every test twice: a plain build, then a
-# build with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs what Wavelot needs, checks the format of the sources, then builds and runs every test
+# twice: a plain build, then a build with AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+scripts/check-format.sh
 jobs=$(nproc)
 for kind in plain sanitize; do
   dir=build; [ "$kind" = sanitize ] && dir=build-asan
