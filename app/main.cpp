@@ -1,3 +1,5 @@
 #include "ui/application.h"
 
-int main(int argc, char** argv) { return wavelot::RunApplication(argc, argv); }
+int main(int argc, char** argv) {
+    return wavelot::RunApplication(argc, argv);
+}

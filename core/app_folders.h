@@ -29,5 +29,4 @@ inline constexpr char16_t kRunJobFileName[] = u"RunJob.ini";
 inline constexpr char16_t kUaoFileName[] = u"Uao.txt";
 inline constexpr char16_t kRadioFileName[] = u"Radio.txt";
 
-
 }  // namespace wavelot

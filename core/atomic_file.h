@@ -12,25 +12,25 @@
 namespace wavelot {
 
 class AtomicFile {
- public:
-  AtomicFile() = default;
-  ~AtomicFile();  // an uncommitted file is discarded
-  AtomicFile(const AtomicFile&) = delete;
-  AtomicFile& operator=(const AtomicFile&) = delete;
+public:
+    AtomicFile() = default;
+    ~AtomicFile();  // an uncommitted file is discarded
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
 
-  // Creates the temporary file for target; false when its folder is missing or not writable.
-  bool Open(const QString& target);
-  // False, and the file abandoned, when not every byte could be written.
-  bool Write(const QByteArray& bytes);
-  // Puts the file in place; false (old file untouched) after any failure.
-  bool Commit();
-  void Cancel();
-  bool IsOpen() const { return fd_ >= 0; }
+    // Creates the temporary file for target; false when its folder is missing or not writable.
+    bool Open(const QString& target);
+    // False, and the file abandoned, when not every byte could be written.
+    bool Write(const QByteArray& bytes);
+    // Puts the file in place; false (old file untouched) after any failure.
+    bool Commit();
+    void Cancel();
+    bool IsOpen() const { return fd_ >= 0; }
 
- private:
-  int fd_ = -1;
-  QByteArray tempPath_;
-  QByteArray targetPath_;
+private:
+    int fd_ = -1;
+    QByteArray tempPath_;
+    QByteArray targetPath_;
 };
 
 // The whole file at once.

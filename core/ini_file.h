@@ -31,49 +31,49 @@ inline constexpr int kIniReadLimit = 127;
 // One INI file parsed once, for readers that need many keys (the station-list reader) and for
 // the writer. Keeps every line's original bytes so untouched lines are written back unchanged.
 class IniDocument {
- public:
-  enum class Encoding { Utf8, Utf8Bom, Utf16Le };
+public:
+    enum class Encoding { Utf8, Utf8Bom, Utf16Le };
 
-  // Missing or unreadable file: an empty UTF-8 document, and false.
-  bool Load(const QString& file);
-  void Parse(const QByteArray& bytes);
+    // Missing or unreadable file: an empty UTF-8 document, and false.
+    bool Load(const QString& file);
+    void Parse(const QByteArray& bytes);
 
-  // Full value (trimmed, unquoted, no length limit), or nullopt when the key is not there.
-  std::optional<QString> Value(const QString& section, const QString& key) const;
-  // Inserts or updates; false only for a key or section name that cannot be written.
-  bool SetValue(const QString& section, const QString& key, const QString& value);
-  // Number of "key=value" lines in the section (all of them when it appears more than once).
-  int KeyCount(const QString& section) const;
+    // Full value (trimmed, unquoted, no length limit), or nullopt when the key is not there.
+    std::optional<QString> Value(const QString& section, const QString& key) const;
+    // Inserts or updates; false only for a key or section name that cannot be written.
+    bool SetValue(const QString& section, const QString& key, const QString& value);
+    // Number of "key=value" lines in the section (all of them when it appears more than once).
+    int KeyCount(const QString& section) const;
 
-  QByteArray Serialize() const;
-  // Atomic replace of the file; false when the temporary file cannot be written or renamed,
-  // in which case the old file is untouched.
-  bool Save(const QString& file) const;
+    QByteArray Serialize() const;
+    // Atomic replace of the file; false when the temporary file cannot be written or renamed,
+    // in which case the old file is untouched.
+    bool Save(const QString& file) const;
 
-  Encoding encoding() const { return encoding_; }
+    Encoding encoding() const { return encoding_; }
 
- private:
-  struct Line {
-    QString text;      // decoded, without its line break
-    QByteArray raw;    // original bytes including the line break; empty once changed
-    QString eol;       // the line break it had ("\r\n", "\n", "\r" or none)
-  };
-  QByteArray Encode(const QString& text) const;
-  int FindSection(const QString& section, int from) const;
-  int SectionEnd(int headerLine) const;
-  QString DefaultEol() const;
+private:
+    struct Line {
+        QString text;    // decoded, without its line break
+        QByteArray raw;  // original bytes including the line break; empty once changed
+        QString eol;     // the line break it had ("\r\n", "\n", "\r" or none)
+    };
+    QByteArray Encode(const QString& text) const;
+    int FindSection(const QString& section, int from) const;
+    int SectionEnd(int headerLine) const;
+    QString DefaultEol() const;
 
-  // Case-folded section -> case-folded key -> (value, line), first occurrence only; built on
-  // the first lookup so a reader asking for thousands of keys does not rescan the file each time.
-  struct KeyIndex {
-    QHash<QString, QHash<QString, QString>> values;
-    QHash<QString, int> keyCounts;
-  };
-  const KeyIndex& Index() const;
+    // Case-folded section -> case-folded key -> (value, line), first occurrence only; built on
+    // the first lookup so a reader asking for thousands of keys does not rescan the file each time.
+    struct KeyIndex {
+        QHash<QString, QHash<QString, QString>> values;
+        QHash<QString, int> keyCounts;
+    };
+    const KeyIndex& Index() const;
 
-  std::vector<Line> lines_;
-  Encoding encoding_ = Encoding::Utf8;
-  mutable std::optional<KeyIndex> index_;
+    std::vector<Line> lines_;
+    Encoding encoding_ = Encoding::Utf8;
+    mutable std::optional<KeyIndex> index_;
 };
 
 // Value of the key, at most 127 characters; empty when the file, section or key is missing.
@@ -88,16 +88,14 @@ QString ReadIniWhole(const QString& section, const QString& key, const QString& 
 int ReadIniInt(const QString& section, const QString& key, const QString& file);
 // Strict number: the whole (trimmed) value must be a decimal integer. Missing or non-numeric
 // values read as 0; ok, when given, tells which happened.
-int ReadIniIntStrict(const QString& section, const QString& key, const QString& file,
-                     bool* ok = nullptr);
+int ReadIniIntStrict(const QString& section, const QString& key, const QString& file, bool* ok = nullptr);
 
 // Number conversions shared with readers that hold an IniDocument.
 int LenientInt(const QString& text);
 int StrictInt(const QString& text, bool* ok = nullptr);
 
 // The outcome is returned for tests and tools; the program's callers ignore it.
-bool WriteIni(const QString& section, const QString& key, const QString& value,
-              const QString& file);
+bool WriteIni(const QString& section, const QString& key, const QString& value, const QString& file);
 // Plain decimal digits, "-" when negative, no blanks.
 bool WriteIni(const QString& section, const QString& key, int value, const QString& file);
 // The volume is held as a double with an integral value: written like an integer. A value

@@ -19,139 +19,159 @@ const QString kPlayListSection = u"PlayList"_s;
 const QString kNumberOfEntries = u"NumberOfEntries"_s;
 
 bool IsStationAddress(const QString& text) {
-  return text.startsWith(u"HTTP"_s, Qt::CaseInsensitive) ||
-         text.startsWith(u"MMS"_s, Qt::CaseInsensitive);
+    return text.startsWith(u"HTTP"_s, Qt::CaseInsensitive) || text.startsWith(u"MMS"_s, Qt::CaseInsensitive);
 }
 
 // Written values must not break the line structure of the file.
 QString OneLine(const QString& v) {
-  QString out = v;
-  for (QChar& c : out)
-    if (c == u'\r' || c == u'\n') c = u' ';
-  return out;
+    QString out = v;
+    for (QChar& c : out)
+        if (c == u'\r' || c == u'\n')
+            c = u' ';
+    return out;
 }
 
 void Notify(const RowAddedFn& rowAdded) {
-  if (rowAdded) rowAdded();
+    if (rowAdded)
+        rowAdded();
 }
 
 }  // namespace
 
-int ReadListIni(const QString& path, bool withJobFields, clsSongArray& target,
-                const RowAddedFn& rowAdded) {
-  IniDocument doc;
-  if (!doc.Load(path)) return 0;
-  auto text = [&](const QString& key, int i) {
-    QString v = doc.Value(kPlayListSection, key + QString::number(i)).value_or(QString());
-    v.remove(QChar(0));
-    return v;
-  };
-  auto number = [&](const QString& key, int i) { return StrictInt(text(key, i)); };
+int ReadListIni(const QString& path, bool withJobFields, clsSongArray& target, const RowAddedFn& rowAdded) {
+    IniDocument doc;
+    if (!doc.Load(path))
+        return 0;
+    auto text = [&](const QString& key, int i) {
+        QString v = doc.Value(kPlayListSection, key + QString::number(i)).value_or(QString());
+        v.remove(QChar(0));
+        return v;
+    };
+    auto number = [&](const QString& key, int i) { return StrictInt(text(key, i)); };
 
-  // Every entry needs its own File line, so a count beyond the section's lines is a broken
-  // (or hostile) count, not a reason to loop for billions of entries.
-  const int n = std::min(LenientInt(doc.Value(kPlayListSection, kNumberOfEntries).value_or(QString())),
-                         doc.KeyCount(kPlayListSection));
-  int added = 0;
-  for (int i = 1; i <= n; ++i) {
-    const QString file = text(u"File"_s, i);
-    if (!IsStationAddress(file)) continue;
-    const QString title = text(u"Title"_s, i);
-    const int code = number(u"Code"_s, i);
-    const QString comment = text(u"Comment"_s, i);
-    if (withJobFields) {
-      target.AddItem({.file = file, .title = title, .code = code, .comment = comment, .jobMode = number(u"JobMode"_s, i), .jobType = number(u"JobType"_s, i), .jobStart = text(u"StrTime"_s, i), .jobStop = text(u"StopTime"_s, i), .runJob = number(u"RunJob"_s, i), .weekMark = number(u"WeekMark"_s, i)});
-    } else {
-      target.AddItem({.file = file, .title = title, .code = code, .comment = comment});
+    // Every entry needs its own File line, so a count beyond the section's lines is a broken
+    // (or hostile) count, not a reason to loop for billions of entries.
+    const int n = std::min(LenientInt(doc.Value(kPlayListSection, kNumberOfEntries).value_or(QString())),
+                           doc.KeyCount(kPlayListSection));
+    int added = 0;
+    for (int i = 1; i <= n; ++i) {
+        const QString file = text(u"File"_s, i);
+        if (!IsStationAddress(file))
+            continue;
+        const QString title = text(u"Title"_s, i);
+        const int code = number(u"Code"_s, i);
+        const QString comment = text(u"Comment"_s, i);
+        if (withJobFields) {
+            target.AddItem({.file = file,
+                            .title = title,
+                            .code = code,
+                            .comment = comment,
+                            .jobMode = number(u"JobMode"_s, i),
+                            .jobType = number(u"JobType"_s, i),
+                            .jobStart = text(u"StrTime"_s, i),
+                            .jobStop = text(u"StopTime"_s, i),
+                            .runJob = number(u"RunJob"_s, i),
+                            .weekMark = number(u"WeekMark"_s, i)});
+        } else {
+            target.AddItem({.file = file, .title = title, .code = code, .comment = comment});
+        }
+        ++added;
+        Notify(rowAdded);
     }
-    ++added;
-    Notify(rowAdded);
-  }
-  return added;
+    return added;
 }
 
 bool WriteListIni(const QString& path, const clsSongArray& list, bool withJobFields) {
-  TextFileWriter w;
-  if (!w.CreateTextFile(path)) return false;
-  w.WriteTextLine(u"[PlayList]"_s);
-  const int count = list.ListCount();
-  for (int i = 0; i < count; ++i) {
-    const QString n = QString::number(i + 1);
-    w.WriteTextLine(u"File"_s + n + u'=' + OneLine(list.File(i)));
-    w.WriteTextLine(u"Title"_s + n + u'=' + OneLine(list.Title(i)));
-    w.WriteTextLine(u"Code"_s + n + u'=' + QString::number(list.Code(i)));
-    w.WriteTextLine(u"Comment"_s + n + u'=' + OneLine(list.Comment(i)));
-    if (withJobFields) {
-      w.WriteTextLine(u"JobMode"_s + n + u'=' + QString::number(list.JobMode(i)));
-      w.WriteTextLine(u"JobType"_s + n + u'=' + QString::number(list.JobType(i)));
-      w.WriteTextLine(u"StrTime"_s + n + u'=' + OneLine(list.JobStart(i)));
-      w.WriteTextLine(u"StopTime"_s + n + u'=' + OneLine(list.JobStop(i)));
-      w.WriteTextLine(u"RunJob"_s + n + u'=' + QString::number(list.RunJob(i)));
-      w.WriteTextLine(u"WeekMark"_s + n + u'=' + QString::number(list.WeekMark(i)));
+    TextFileWriter w;
+    if (!w.CreateTextFile(path))
+        return false;
+    w.WriteTextLine(u"[PlayList]"_s);
+    const int count = list.ListCount();
+    for (int i = 0; i < count; ++i) {
+        const QString n = QString::number(i + 1);
+        w.WriteTextLine(u"File"_s + n + u'=' + OneLine(list.File(i)));
+        w.WriteTextLine(u"Title"_s + n + u'=' + OneLine(list.Title(i)));
+        w.WriteTextLine(u"Code"_s + n + u'=' + QString::number(list.Code(i)));
+        w.WriteTextLine(u"Comment"_s + n + u'=' + OneLine(list.Comment(i)));
+        if (withJobFields) {
+            w.WriteTextLine(u"JobMode"_s + n + u'=' + QString::number(list.JobMode(i)));
+            w.WriteTextLine(u"JobType"_s + n + u'=' + QString::number(list.JobType(i)));
+            w.WriteTextLine(u"StrTime"_s + n + u'=' + OneLine(list.JobStart(i)));
+            w.WriteTextLine(u"StopTime"_s + n + u'=' + OneLine(list.JobStop(i)));
+            w.WriteTextLine(u"RunJob"_s + n + u'=' + QString::number(list.RunJob(i)));
+            w.WriteTextLine(u"WeekMark"_s + n + u'=' + QString::number(list.WeekMark(i)));
+        }
+        w.WriteTextLine(QString());
     }
-    w.WriteTextLine(QString());
-  }
-  w.WriteTextLine(kNumberOfEntries + u'=' + QString::number(count));
-  return w.CloseTextFile();
+    w.WriteTextLine(kNumberOfEntries + u'=' + QString::number(count));
+    return w.CloseTextFile();
 }
 
-int ReadM3u(const QString& path, int currentTab, const ImportTargets& targets,
-            const RowAddedFn& rowAdded) {
-  clsSongArray* target = currentTab == kTabFavorites ? targets.favorites
-                         : currentTab == kTabJobs    ? targets.jobs
-                                                     : nullptr;
-  TextFileReader reader;
-  if (!reader.OpenTextFile(path)) return 0;
-  QString pendingTitle;
-  QString raw;
-  int added = 0;
-  while (reader.ReadTextLine(raw)) {
-    const QString line = raw.trimmed();
-    if (line.left(8).toUpper() == u"#EXTINF:"_s) pendingTitle = line.mid(8);
-    const qsizetype comma = pendingTitle.indexOf(u',');
-    QString name = comma < 0 ? pendingTitle : pendingTitle.mid(comma + 1);
-    if (!IsStationAddress(line) || !target) continue;
-    if (name.isEmpty()) name = line;
-    if (currentTab == kTabJobs) {
-      const QString now = QTime::currentTime().toString(u"hh:mm:ss"_s);
-      target->AddItem({.file = line, .title = name, .jobStart = now, .jobStop = now});
-    } else {
-      target->AddItem({.file = line, .title = name});
+int ReadM3u(const QString& path, int currentTab, const ImportTargets& targets, const RowAddedFn& rowAdded) {
+    clsSongArray* target = currentTab == kTabFavorites ? targets.favorites
+                           : currentTab == kTabJobs    ? targets.jobs
+                                                       : nullptr;
+    TextFileReader reader;
+    if (!reader.OpenTextFile(path))
+        return 0;
+    QString pendingTitle;
+    QString raw;
+    int added = 0;
+    while (reader.ReadTextLine(raw)) {
+        const QString line = raw.trimmed();
+        if (line.left(8).toUpper() == u"#EXTINF:"_s)
+            pendingTitle = line.mid(8);
+        const qsizetype comma = pendingTitle.indexOf(u',');
+        QString name = comma < 0 ? pendingTitle : pendingTitle.mid(comma + 1);
+        if (!IsStationAddress(line) || !target)
+            continue;
+        if (name.isEmpty())
+            name = line;
+        if (currentTab == kTabJobs) {
+            const QString now = QTime::currentTime().toString(u"hh:mm:ss"_s);
+            target->AddItem({.file = line, .title = name, .jobStart = now, .jobStop = now});
+        } else {
+            target->AddItem({.file = line, .title = name});
+        }
+        ++added;
+        Notify(rowAdded);
     }
-    ++added;
-    Notify(rowAdded);
-  }
-  return added;
+    return added;
 }
 
 bool WriteM3u(const QString& path, const clsSongArray& list) {
-  TextFileWriter w;
-  if (!w.CreateTextFile(path)) return false;
-  w.WriteTextLine(u"#EXTM3U"_s);
-  for (int i = 0; i < list.ListCount(); ++i) {
-    w.WriteTextLine(u"#EXTINF:0, "_s + OneLine(list.Title(i)));
-    w.WriteTextLine(OneLine(list.File(i)));
-  }
-  return w.CloseTextFile();
+    TextFileWriter w;
+    if (!w.CreateTextFile(path))
+        return false;
+    w.WriteTextLine(u"#EXTM3U"_s);
+    for (int i = 0; i < list.ListCount(); ++i) {
+        w.WriteTextLine(u"#EXTINF:0, "_s + OneLine(list.Title(i)));
+        w.WriteTextLine(OneLine(list.File(i)));
+    }
+    return w.CloseTextFile();
 }
 
 int ImportListFile(const QString& path, int currentTab, const ImportTargets& targets,
                    const RowAddedFn& rowAdded) {
-  const QString ext = FileExtension(path).toLower();
-  if (ext == u"m3u"_s) return ReadM3u(path, currentTab, targets, rowAdded);
-  if (ext != u"pls"_s && ext != u"ini"_s) return 0;
-  if (currentTab == kTabFavorites && targets.favorites)
-    return ReadListIni(path, false, *targets.favorites, rowAdded);
-  if (currentTab == kTabJobs && targets.jobs)
-    return ReadListIni(path, true, *targets.jobs, rowAdded);
-  return 0;
+    const QString ext = FileExtension(path).toLower();
+    if (ext == u"m3u"_s)
+        return ReadM3u(path, currentTab, targets, rowAdded);
+    if (ext != u"pls"_s && ext != u"ini"_s)
+        return 0;
+    if (currentTab == kTabFavorites && targets.favorites)
+        return ReadListIni(path, false, *targets.favorites, rowAdded);
+    if (currentTab == kTabJobs && targets.jobs)
+        return ReadListIni(path, true, *targets.jobs, rowAdded);
+    return 0;
 }
 
 bool ExportListFile(const QString& path, const clsSongArray& list, bool withJobFields) {
-  const QString ext = FileExtension(path).toLower();
-  if (ext == u"m3u"_s) return WriteM3u(path, list);
-  if (ext == u"pls"_s || ext == u"ini"_s) return WriteListIni(path, list, withJobFields);
-  return false;
+    const QString ext = FileExtension(path).toLower();
+    if (ext == u"m3u"_s)
+        return WriteM3u(path, list);
+    if (ext == u"pls"_s || ext == u"ini"_s)
+        return WriteListIni(path, list, withJobFields);
+    return false;
 }
 
 }  // namespace wavelot

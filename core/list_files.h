@@ -30,8 +30,8 @@ inline constexpr int kTabPlayLog = 4;
 
 // Target lists of an import, by tab.
 struct ImportTargets {
-  clsSongArray* favorites = nullptr;  // tab 2
-  clsSongArray* jobs = nullptr;       // tab 3
+    clsSongArray* favorites = nullptr;  // tab 2
+    clsSongArray* jobs = nullptr;       // tab 3
 };
 
 // INI list reader. Integer fields that are missing or not a number read as 0 (Code included,

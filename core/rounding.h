@@ -6,6 +6,8 @@
 
 namespace wavelot {
 
-inline int RoundHalfEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+inline int RoundHalfEven(double v) {
+    return static_cast<int>(std::nearbyint(v));
+}
 
 }  // namespace wavelot

@@ -18,69 +18,69 @@ class IniDocument;
 
 // The station started last, which the play command and the reconnect start again.
 struct LastStation {
-  QString url;
-  QString name;
-  int code = 0;
-  bool operator==(const LastStation&) const = default;
+    QString url;
+    QString name;
+    int code = 0;
+    bool operator==(const LastStation&) const = default;
 };
 
 class Settings {
- public:
-  explicit Settings(QString file) : file_(std::move(file)) {}
-  const QString& File() const { return file_; }
+public:
+    explicit Settings(QString file) : file_(std::move(file)) {}
+    const QString& File() const { return file_; }
 
-  // Section "Setting".
-  int SearchType() const;  // 1 the keyword box, anything else 0 the genre box
-  void WriteSearchType(int index) const;
-  int SearchGenre() const;
-  void WriteSearchGenre(int index) const;
-  QString SearchName() const;
-  void WriteSearchName(const QString& text) const;
-  int IndexEQ() const;
-  // Leaves the file alone when it already holds the index: every connect stores it again.
-  void WriteIndexEQ(int index) const;
-  int SavedVolume() const;  // clamped to 0..100
-  void WriteSavedVolume(int value) const;
-  int SetRecode() const;
-  void WriteSetRecode(int value) const;
-  QString FilePath() const;
-  void WriteFilePath(const QString& folder) const;
-  int Quality() const;
-  void WriteQuality(int index) const;
-  int LoopRec() const;
-  void WriteLoopRec(int value) const;
-  // SongUrl, SongName and SongCode, whole (an address is often longer than 127 characters).
-  LastStation Last() const;
-  // The three keys in one atomic replace, in the order SongUrl, SongName, SongCode.
-  void WriteLast(const LastStation& station) const;
+    // Section "Setting".
+    int SearchType() const;  // 1 the keyword box, anything else 0 the genre box
+    void WriteSearchType(int index) const;
+    int SearchGenre() const;
+    void WriteSearchGenre(int index) const;
+    QString SearchName() const;
+    void WriteSearchName(const QString& text) const;
+    int IndexEQ() const;
+    // Leaves the file alone when it already holds the index: every connect stores it again.
+    void WriteIndexEQ(int index) const;
+    int SavedVolume() const;  // clamped to 0..100
+    void WriteSavedVolume(int value) const;
+    int SetRecode() const;
+    void WriteSetRecode(int value) const;
+    QString FilePath() const;
+    void WriteFilePath(const QString& folder) const;
+    int Quality() const;
+    void WriteQuality(int index) const;
+    int LoopRec() const;
+    void WriteLoopRec(int value) const;
+    // SongUrl, SongName and SongCode, whole (an address is often longer than 127 characters).
+    LastStation Last() const;
+    // The three keys in one atomic replace, in the order SongUrl, SongName, SongCode.
+    void WriteLast(const LastStation& station) const;
 
-  // Section "Proxy".
-  int EnabledProxy() const;
-  void WriteEnabledProxy(int value) const;
-  QString UserProxy() const;
-  void WriteUserProxy(const QString& proxy) const;
-  int ProxyCount() const;
-  QString ProxyEntry(int n) const;  // "Proxy" & n, 1-based
+    // Section "Proxy".
+    int EnabledProxy() const;
+    void WriteEnabledProxy(int value) const;
+    QString UserProxy() const;
+    void WriteUserProxy(const QString& proxy) const;
+    int ProxyCount() const;
+    QString ProxyEntry(int n) const;  // "Proxy" & n, 1-based
 
- private:
-  QString file_;
+private:
+    QString file_;
 };
 
 // Addresses and keys that a section of Setting.ini may override (directory hosts, web-search
 // hosts): the file is parsed once, values are taken whole and trimmed, and an empty or missing
 // value keeps the compiled-in default.
 class ConfigOverrides {
- public:
-  ConfigOverrides(const QString& settingFile, QString section);
-  ~ConfigOverrides();
-  // Trailing slashes dropped, so paths join with exactly one.
-  QString Host(const QString& key, const QString& fallback) const;
-  QString Text(const QString& key, const QString& fallback) const;
+public:
+    ConfigOverrides(const QString& settingFile, QString section);
+    ~ConfigOverrides();
+    // Trailing slashes dropped, so paths join with exactly one.
+    QString Host(const QString& key, const QString& fallback) const;
+    QString Text(const QString& key, const QString& fallback) const;
 
- private:
-  QString section_;
-  struct Doc;
-  std::unique_ptr<Doc> doc_;
+private:
+    QString section_;
+    struct Doc;
+    std::unique_ptr<Doc> doc_;
 };
 
 }  // namespace wavelot

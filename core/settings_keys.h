@@ -34,7 +34,9 @@ inline const QString kUserProxy = u"UserProxy"_s;        // host:port
 inline const QString kProxyCount = u"ProxyCount"_s;      // number of numbered entries; lenient
 inline const QString kProxyEntryPrefix = u"Proxy"_s;     // "Proxy1", "Proxy2", ...
 
-inline QString ProxyEntryKey(int n) { return kProxyEntryPrefix + QString::number(n); }
+inline QString ProxyEntryKey(int n) {
+    return kProxyEntryPrefix + QString::number(n);
+}
 
 // Range of SavedVolume.
 inline constexpr int kVolumeMin = 0;

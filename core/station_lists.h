@@ -9,20 +9,20 @@ namespace wavelot {
 
 // Members are constructed in declaration order, which is the order the lists come into being.
 struct StationLists {
-  clsSongArray jobList;             // scheduled jobs, kept in RunJob.ini
-  clsSongArray favoriteList;        // favourites, kept in Favorites.ini
-  clsSongArray searchList;          // the last directory search
-  clsSongArray playLogList;         // one record per play-log line
-  clsSongArray rankingScratchList;  // raw ranking rows before they reach the search list
+    clsSongArray jobList;             // scheduled jobs, kept in RunJob.ini
+    clsSongArray favoriteList;        // favourites, kept in Favorites.ini
+    clsSongArray searchList;          // the last directory search
+    clsSongArray playLogList;         // one record per play-log line
+    clsSongArray rankingScratchList;  // raw ranking rows before they reach the search list
 
-  // Shutdown empties every list (their files were written before).
-  void ClearAll() {
-    jobList.Clear();
-    favoriteList.Clear();
-    searchList.Clear();
-    playLogList.Clear();
-    rankingScratchList.Clear();
-  }
+    // Shutdown empties every list (their files were written before).
+    void ClearAll() {
+        jobList.Clear();
+        favoriteList.Clear();
+        searchList.Clear();
+        playLogList.Clear();
+        rankingScratchList.Clear();
+    }
 };
 
 }  // namespace wavelot

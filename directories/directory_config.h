@@ -16,11 +16,11 @@ using namespace Qt::Literals::StringLiterals;
 
 inline const QString kSection = u"Directories"_s;
 
-inline const QString kShoutcastHost = u"ShoutcastHost"_s;        // legacy search interface
+inline const QString kShoutcastHost = u"ShoutcastHost"_s;              // legacy search interface
 inline const QString kShoutcastTuneInHost = u"ShoutcastTuneInHost"_s;  // tune-in playlists
 inline const QString kShoutcastKeys[3] = {u"ShoutcastKey1"_s, u"ShoutcastKey2"_s, u"ShoutcastKey3"_s};
-inline const QString kIcecastHost = u"IcecastHost"_s;            // search page
-inline const QString kIcecastBase = u"IcecastBase"_s;            // put before "/listen/..."
+inline const QString kIcecastHost = u"IcecastHost"_s;  // search page
+inline const QString kIcecastBase = u"IcecastBase"_s;  // put before "/listen/..."
 inline const QString kLiveDoorHost = u"LiveDoorHost"_s;
 inline const QString kInLiveHost = u"InLiveHost"_s;
 
@@ -38,15 +38,15 @@ inline const QString kDefaultShoutcastKey = QString();
 }  // namespace directory_keys
 
 struct DirectoryConfig {
-  QString shoutcastHost = directory_keys::kDefaultShoutcastHost;
-  QString shoutcastTuneInHost = directory_keys::kDefaultShoutcastTuneInHost;
-  std::array<QString, 3> shoutcastKeys{directory_keys::kDefaultShoutcastKey,
-                                       directory_keys::kDefaultShoutcastKey,
-                                       directory_keys::kDefaultShoutcastKey};
-  QString icecastHost = directory_keys::kDefaultIcecastHost;
-  QString icecastBase = directory_keys::kDefaultIcecastBase;
-  QString liveDoorHost = directory_keys::kDefaultLiveDoorHost;
-  QString inLiveHost = directory_keys::kDefaultInLiveHost;
+    QString shoutcastHost = directory_keys::kDefaultShoutcastHost;
+    QString shoutcastTuneInHost = directory_keys::kDefaultShoutcastTuneInHost;
+    std::array<QString, 3> shoutcastKeys{directory_keys::kDefaultShoutcastKey,
+                                         directory_keys::kDefaultShoutcastKey,
+                                         directory_keys::kDefaultShoutcastKey};
+    QString icecastHost = directory_keys::kDefaultIcecastHost;
+    QString icecastBase = directory_keys::kDefaultIcecastBase;
+    QString liveDoorHost = directory_keys::kDefaultLiveDoorHost;
+    QString inLiveHost = directory_keys::kDefaultInLiveHost;
 };
 
 // Defaults overridden by every non-empty value of the section; trailing slashes of host

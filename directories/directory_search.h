@@ -18,16 +18,16 @@
 namespace wavelot {
 
 struct SearchRequest {
-  int directory = static_cast<int>(Directory::Shoutcast);  // index in the directory table
-  int searchKind = kSearchByGenre;  // kSearchByName uses `text`; any other value the genre
-  int genreIndex = 0;               // outside the genre table: empty query key
-  QString text;                     // typed name, sent exactly as typed (not trimmed or encoded)
+    int directory = static_cast<int>(Directory::Shoutcast);  // index in the directory table
+    int searchKind = kSearchByGenre;  // kSearchByName uses `text`; any other value the genre
+    int genreIndex = 0;               // outside the genre table: empty query key
+    QString text;                     // typed name, sent exactly as typed (not trimmed or encoded)
 };
 
 struct SearchOutcome {
-  QString rawText;       // the raw-text box's text after the steps above
-  QStringList urls;      // every address fetched, as sent, in order (empty for the local list)
-  QString developerKey;  // SHOUTcast: the key whose answer was parsed
+    QString rawText;       // the raw-text box's text after the steps above
+    QStringList urls;      // every address fetched, as sent, in order (empty for the local list)
+    QString developerKey;  // SHOUTcast: the key whose answer was parsed
 };
 
 // Address of one request: SHOUTcast with `developerKey`, the other directories ignore it.
@@ -51,8 +51,8 @@ QString RawBoxText(int directory, const QString& answer);
 // Runs the directory's parser over box text, appending to `searchList` (and, for InLive,
 // `scratchList`). Does nothing for the local list and unknown indexes.
 void ParseRawBoxText(int directory, const QString& rawText, const QString& developerKey,
-                     const DirectoryConfig& config, clsSongArray& searchList,
-                     clsSongArray& scratchList, const RowAdded& onRow = {});
+                     const DirectoryConfig& config, clsSongArray& searchList, clsSongArray& scratchList,
+                     const RowAdded& onRow = {});
 
 // The whole command: empties both lists, fetches (SHOUTcast keys in order while the answer
 // rejects the key; the last answer counts whatever its status), and parses, or for the local
@@ -67,25 +67,25 @@ SearchOutcome RunDirectorySearch(const SearchRequest& request, const DirectoryCo
 // the search list (InLive's raw rows to the scratch list), and the raw-text box's text is kept
 // for whoever shows it.
 class DirectorySearch {
- public:
-  DirectorySearch(QString settingFile, QString radioListPath, clsSongArray& searchList,
-                  clsSongArray& scratchList);
+public:
+    DirectorySearch(QString settingFile, QString radioListPath, clsSongArray& searchList,
+                    clsSongArray& scratchList);
 
-  // Blocks until done (processing events while the fetch runs). A second call while one runs
-  // (a click from inside the wait) does nothing and returns an empty outcome.
-  SearchOutcome Run(const SearchRequest& request, const RowAdded& onRow = {});
-  bool Running() const { return running_; }
-  // The raw-text box: the last answer after the box's steps.
-  const QString& RawText() const { return rawText_; }
-  clsSongArray& Results() { return searchList_; }
+    // Blocks until done (processing events while the fetch runs). A second call while one runs
+    // (a click from inside the wait) does nothing and returns an empty outcome.
+    SearchOutcome Run(const SearchRequest& request, const RowAdded& onRow = {});
+    bool Running() const { return running_; }
+    // The raw-text box: the last answer after the box's steps.
+    const QString& RawText() const { return rawText_; }
+    clsSongArray& Results() { return searchList_; }
 
- private:
-  QString settingFile_;
-  QString radioListPath_;
-  clsSongArray& searchList_;
-  clsSongArray& scratchList_;
-  QString rawText_;
-  bool running_ = false;
+private:
+    QString settingFile_;
+    QString radioListPath_;
+    clsSongArray& searchList_;
+    clsSongArray& scratchList_;
+    QString rawText_;
+    bool running_ = false;
 };
 
 }  // namespace wavelot

@@ -36,39 +36,40 @@ const GenreInfo kGenres[kGenreCount] = {
 };
 
 int DirectoryFromCliName(const QString& name) {
-  for (int d = 0; d < kDirectoryCount; ++d) {
-    if (name == QLatin1StringView(kDirectories[d].cliName)) return d;
-  }
-  return -1;
+    for (int d = 0; d < kDirectoryCount; ++d) {
+        if (name == QLatin1StringView(kDirectories[d].cliName))
+            return d;
+    }
+    return -1;
 }
 
 QString GenreQueryKey(int genreIndex) {
-  if (genreIndex < 0 || genreIndex >= kGenreCount) return {};
-  return QString::fromUtf16(kGenres[genreIndex].queryKey);
+    if (genreIndex < 0 || genreIndex >= kGenreCount)
+        return {};
+    return QString::fromUtf16(kGenres[genreIndex].queryKey);
 }
 
 bool ColumnLayoutFor(int directory, bool highDpi, ColumnLayout* layout) {
-  switch (directory) {
+    switch (directory) {
     case static_cast<int>(Directory::Shoutcast):
     case static_cast<int>(Directory::Icecast):
     case static_cast<int>(Directory::LiveDoor):
-      *layout = highDpi ? ColumnLayout{45, 85, 50, 9} : ColumnLayout{45, 65, 40, 6};
-      return true;
+        *layout = highDpi ? ColumnLayout{45, 85, 50, 9} : ColumnLayout{45, 65, 40, 6};
+        return true;
     case static_cast<int>(Directory::Local):
-      *layout = highDpi ? ColumnLayout{0, 0, 0, 80} : ColumnLayout{0, 0, 0, 62};
-      return true;
+        *layout = highDpi ? ColumnLayout{0, 0, 0, 80} : ColumnLayout{0, 0, 0, 62};
+        return true;
     case static_cast<int>(Directory::InLive):
-      *layout = highDpi ? ColumnLayout{165, 0, 45, 14} : ColumnLayout{165, 0, 45, -5};
-      return true;
-    default:
-      return false;
-  }
+        *layout = highDpi ? ColumnLayout{165, 0, 45, 14} : ColumnLayout{165, 0, 45, -5};
+        return true;
+    default: return false;
+    }
 }
 
 int Column0Width(int innerWidth, const ColumnLayout& layout) {
-  const double share = static_cast<double>(innerWidth - layout.column1 - layout.column2) / 7.0 * 6.1;
-  // The default floating-point rounding mode rounds halves to even.
-  return static_cast<int>(std::nearbyint(share + layout.adjustment));
+    const double share = static_cast<double>(innerWidth - layout.column1 - layout.column2) / 7.0 * 6.1;
+    // The default floating-point rounding mode rounds halves to even.
+    return static_cast<int>(std::nearbyint(share + layout.adjustment));
 }
 
 }  // namespace wavelot

@@ -14,17 +14,15 @@ inline constexpr int kSearchByGenre = 0;
 inline constexpr int kSearchByName = 1;
 
 struct DirectoryInfo {
-  const char16_t* shown;    // text of the directory box entry (the last one ends in a blank)
-  const char* cliName;      // wavelot-cli's name for it
-  int codePage;             // code page of the fetched answer; 0 for the local file
-  bool hasSearchInputs;     // false: the whole listing is fetched, genre and name do not apply
+    const char16_t* shown;  // text of the directory box entry (the last one ends in a blank)
+    const char* cliName;    // wavelot-cli's name for it
+    int codePage;           // code page of the fetched answer; 0 for the local file
+    bool hasSearchInputs;   // false: the whole listing is fetched, genre and name do not apply
 };
 
 inline constexpr DirectoryInfo kDirectories[kDirectoryCount] = {
-    {u"SHOUTcast", "shoutcast", 65001, true},
-    {u"Icecast", "icecast", 65001, true},
-    {u"日本 LiveDoor", "livedoor", 932, false},
-    {u"國內電台", "local", 0, false},
+    {u"SHOUTcast", "shoutcast", 65001, true},   {u"Icecast", "icecast", 65001, true},
+    {u"日本 LiveDoor", "livedoor", 932, false}, {u"國內電台", "local", 0, false},
     {u"韓國 - InLive ", "inlive", 949, false},
 };
 
@@ -32,8 +30,8 @@ inline constexpr DirectoryInfo kDirectories[kDirectoryCount] = {
 int DirectoryFromCliName(const QString& name);
 
 struct GenreInfo {
-  const char16_t* shown;
-  const char16_t* queryKey;  // sent as it stands: "R%26B" is already encoded, "new age" is not
+    const char16_t* shown;
+    const char16_t* queryKey;  // sent as it stands: "R%26B" is already encoded, "new age" is not
 };
 
 inline constexpr int kGenreCount = 28;
@@ -44,10 +42,10 @@ QString GenreQueryKey(int genreIndex);
 
 // Widths of result columns 1 to 3 and the adjustment added to column 0's share, in pixels.
 struct ColumnLayout {
-  int column1;
-  int column2;
-  int column3;
-  int adjustment;
+    int column1;
+    int column2;
+    int column3;
+    int adjustment;
 };
 
 // Layout for a directory index at 120 dpi (`highDpi`) or any other resolution; false for an

@@ -27,8 +27,7 @@ QString GetShoutcastStatus(const QString& answer);
 // the previous one. A station that lacks one of them before the next station begins is
 // skipped rather than completed from its neighbour's attributes. `developerKey` names the
 // key that produced the answer; the answer's format does not depend on it.
-void ParseShoutcastAnswer(const QString& answer, const QString& developerKey,
-                          const QString& tuneInBase, clsSongArray& searchList,
-                          const RowAdded& onRow = {});
+void ParseShoutcastAnswer(const QString& answer, const QString& developerKey, const QString& tuneInBase,
+                          clsSongArray& searchList, const RowAdded& onRow = {});
 
 }  // namespace wavelot

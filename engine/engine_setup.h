@@ -8,8 +8,8 @@ namespace wavelot {
 class AudioLibrary;
 
 // Network options of every connect.
-inline constexpr int kNetPlaylist = 1;       // follow .pls and .m3u answers
-inline constexpr int kNetPrebufferPct = 0;   // start the sound without waiting for the buffer
+inline constexpr int kNetPlaylist = 1;      // follow .pls and .m3u answers
+inline constexpr int kNetPrebufferPct = 0;  // start the sound without waiting for the buffer
 inline constexpr int kNetBufferMs = 15000;
 inline constexpr int kNetTimeoutMs = 10000;
 

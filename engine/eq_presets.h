@@ -20,9 +20,9 @@ inline constexpr int kEqFirstPreset = 1;
 inline constexpr int kEqLastPreset = 12;
 
 struct EqPreset {
-  int command;         // the menu command and the stored index
-  const char* caption;  // UTF-8
-  const char* gains;    // ten comma-separated dB values, 31 Hz first; empty for "off"
+    int command;          // the menu command and the stored index
+    const char* caption;  // UTF-8
+    const char* gains;    // ten comma-separated dB values, 31 Hz first; empty for "off"
 };
 
 inline constexpr std::array<EqPreset, 12> kEqPresets = {{

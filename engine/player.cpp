@@ -28,235 +28,252 @@ Player::Player(QString settingFile, AudioLibrary& audio, clsSongArray& playLog, 
     : QObject(parent), settings_(std::move(settingFile)), audio_(audio), playLog_(playLog) {}
 
 Player::~Player() {
-  // Syncs die with their streams, so nothing queued can reach this object afterwards.
-  audio_.StreamFree(previous_);
-  audio_.StreamFree(current_);
+    // Syncs die with their streams, so nothing queued can reach this object afterwards.
+    audio_.StreamFree(previous_);
+    audio_.StreamFree(current_);
 }
 
 void Player::SetRecordStarter(std::function<void()> startRecord) {
-  startRecord_ = std::move(startRecord);
+    startRecord_ = std::move(startRecord);
 }
 
 Player::State Player::PlaybackState() const {
-  if (connecting_ > 0) return State::Connecting;
-  if (IsPlaying()) return State::Playing;
-  return isConnected_ ? State::Dropped : State::Idle;
+    if (connecting_ > 0)
+        return State::Connecting;
+    if (IsPlaying())
+        return State::Playing;
+    return isConnected_ ? State::Dropped : State::Idle;
 }
 
 bool Player::IsPlaying() const {
-  return audio_.ChannelIsActive(current_) == audio::ACTIVE_PLAYING;
+    return audio_.ChannelIsActive(current_) == audio::ACTIVE_PLAYING;
 }
 
-double Player::ElapsedSeconds() const { return ChannelSeconds(audio_, current_); }
+double Player::ElapsedSeconds() const {
+    return ChannelSeconds(audio_, current_);
+}
 
 int Player::ReadSpectrum(std::vector<float>& magnitudes) const {
-  magnitudes.resize(SpectrumBars::kFftBins);
-  const quint32 got = audio_.ChannelGetData(current_, magnitudes.data(), audio::DATA_FFT4096);
-  if (got == audio::ERROR_RESULT) return 0;
-  const int count = static_cast<int>(got / sizeof(float));
-  return count >= SpectrumBars::kBinsUsed ? count : 0;
+    magnitudes.resize(SpectrumBars::kFftBins);
+    const quint32 got = audio_.ChannelGetData(current_, magnitudes.data(), audio::DATA_FFT4096);
+    if (got == audio::ERROR_RESULT)
+        return 0;
+    const int count = static_cast<int>(got / sizeof(float));
+    return count >= SpectrumBars::kBinsUsed ? count : 0;
 }
 
 void Player::PlayLastStation() {
-  const LastStation last = settings_.Last();
-  PlayRadio(last.url, last.name, last.code);
+    const LastStation last = settings_.Last();
+    PlayRadio(last.url, last.name, last.code);
 }
 
 void Player::ToggleRecording() {
-  if (isRecording_) {
-    audio_.EncodeStop(current_);
-    isRecording_ = false;
-  } else {
-    isRecording_ = true;
-    if (startRecord_) startRecord_();
-  }
-  Q_EMIT recordingChanged(isRecording_);
+    if (isRecording_) {
+        audio_.EncodeStop(current_);
+        isRecording_ = false;
+    } else {
+        isRecording_ = true;
+        if (startRecord_)
+            startRecord_();
+    }
+    Q_EMIT recordingChanged(isRecording_);
 }
 
 void Player::PlayRadio(const QString& url, const QString& name, int code) {
-  ++generation_;
-  isConnected_ = false;
-  audio_.EncodeStop(current_);
-  isRecording_ = false;
-  ApplyProxySetting();
-  OpenStream(url, code, name);
-  settings_.WriteLast({url, name, code});
+    ++generation_;
+    isConnected_ = false;
+    audio_.EncodeStop(current_);
+    isRecording_ = false;
+    ApplyProxySetting();
+    OpenStream(url, code, name);
+    settings_.WriteLast({url, name, code});
 }
 
 void Player::ApplyProxySetting() {
-  if (settings_.EnabledProxy() == 1) {
-    proxyText_ = settings_.UserProxy().toUtf8();
-    audio_.SetConfigPtr(audio::CONFIG_NET_PROXY, proxyText_.constData());
-  } else {
-    proxyText_.clear();
-    audio_.SetConfigPtr(audio::CONFIG_NET_PROXY, nullptr);
-  }
+    if (settings_.EnabledProxy() == 1) {
+        proxyText_ = settings_.UserProxy().toUtf8();
+        audio_.SetConfigPtr(audio::CONFIG_NET_PROXY, proxyText_.constData());
+    } else {
+        proxyText_.clear();
+        audio_.SetConfigPtr(audio::CONFIG_NET_PROXY, nullptr);
+    }
 }
 
 void Player::OpenStream(const QString& url, int code, const QString& name) {
-  AddLog(QString(), false);
-  stationName_ = name;
-  AddLog(LogTimePrefix() + u"連線至 "_s + name, false);
+    AddLog(QString(), false);
+    stationName_ = name;
+    AddLog(LogTimePrefix() + u"連線至 "_s + name, false);
 
-  ++connecting_;
-  const audio::StreamHandle mine = audio_.StreamCreateURL(url, 0, 0);
-  --connecting_;
-  pending_ = mine;
-  if (mine == 0) {
-    AddLog(LogTimePrefix() + u"錯誤！無法連線至 "_s + stationName_, false);
-    return;
-  }
-  const quint64 generation = generation_;
+    ++connecting_;
+    const audio::StreamHandle mine = audio_.StreamCreateURL(url, 0, 0);
+    --connecting_;
+    pending_ = mine;
+    if (mine == 0) {
+        AddLog(LogTimePrefix() + u"錯誤！無法連線至 "_s + stationName_, false);
+        return;
+    }
+    const quint64 generation = generation_;
 
-  // A connect nested inside this one's wait may have changed the station meanwhile; the
-  // stream that finishes its connect last becomes the current one.
-  const audio::StreamHandle previous = current_;
-  previous_ = previous;
-  stationName_ = name;
-  stationCode_ = code;
-  current_ = mine;
+    // A connect nested inside this one's wait may have changed the station meanwhile; the
+    // stream that finishes its connect last becomes the current one.
+    const audio::StreamHandle previous = current_;
+    previous_ = previous;
+    stationName_ = name;
+    stationCode_ = code;
+    current_ = mine;
 
-  SetEqPreset(settings_.IndexEQ());
-  if (songTitle_.isEmpty()) songTitle_ = stationName_;
+    SetEqPreset(settings_.IndexEQ());
+    if (songTitle_.isEmpty())
+        songTitle_ = stationName_;
 
-  const ChannelFacts facts{ChannelFreq(audio_, mine), ChannelsText(audio_, mine),
-                           StreamTypeText(audio_, mine)};
-  QByteArray header = audio_.ChannelGetTags(mine, audio::TAG_ICY);
-  if (header.isNull()) header = audio_.ChannelGetTags(mine, audio::TAG_HTTP);
-  if (!header.isNull()) {
-    LogDetails(HeaderDetails(TagSeriesText(header, code), stationName_, facts, LogTimePrefix()));
-  } else if (const QByteArray wma = audio_.ChannelGetTags(mine, audio::TAG_WMA); !wma.isNull()) {
-    LogDetails(WmaDetails(TagSeriesText(wma, code), stationName_, facts, LogTimePrefix()));
-  } else {
-    // No header tags at all (a plain file server, some mms:// hosts): the stream still plays.
-    LogDetails(BareDetails(stationName_, facts, LogTimePrefix()));
-  }
+    const ChannelFacts facts{ChannelFreq(audio_, mine), ChannelsText(audio_, mine),
+                             StreamTypeText(audio_, mine)};
+    QByteArray header = audio_.ChannelGetTags(mine, audio::TAG_ICY);
+    if (header.isNull())
+        header = audio_.ChannelGetTags(mine, audio::TAG_HTTP);
+    if (!header.isNull()) {
+        LogDetails(HeaderDetails(TagSeriesText(header, code), stationName_, facts, LogTimePrefix()));
+    } else if (const QByteArray wma = audio_.ChannelGetTags(mine, audio::TAG_WMA); !wma.isNull()) {
+        LogDetails(WmaDetails(TagSeriesText(wma, code), stationName_, facts, LogTimePrefix()));
+    } else {
+        // No header tags at all (a plain file server, some mms:// hosts): the stream still plays.
+        LogDetails(BareDetails(stationName_, facts, LogTimePrefix()));
+    }
 
-  UpdateSongTitle(code);
+    UpdateSongTitle(code);
 
-  QPointer<Player> self(this);
-  audio_.ChannelSetSync(mine, audio::SYNC_META, 0,
-                        [self](audio::SyncHandle, audio::StreamHandle stream, quint32) {
-                          if (self) self->OnMetaSync(stream);
-                        });
-  audio_.ChannelSetSync(mine, audio::SYNC_END, 0,
-                        [self](audio::SyncHandle, audio::StreamHandle stream, quint32) {
-                          if (self) self->OnEndSync(stream);
-                        });
+    QPointer<Player> self(this);
+    audio_.ChannelSetSync(mine, audio::SYNC_META, 0,
+                          [self](audio::SyncHandle, audio::StreamHandle stream, quint32) {
+                              if (self)
+                                  self->OnMetaSync(stream);
+                          });
+    audio_.ChannelSetSync(mine, audio::SYNC_END, 0,
+                          [self](audio::SyncHandle, audio::StreamHandle stream, quint32) {
+                              if (self)
+                                  self->OnEndSync(stream);
+                          });
 
-  audio_.ChannelSetAttribute(mine, audio::ATTRIB_VOL, 0.0f);
-  audio_.ChannelPlay(mine, false);
-  if (!isMuted_) {
-    const int v = settings_.SavedVolume();
-    audio_.ChannelSlideAttribute(mine, audio::ATTRIB_VOL, static_cast<float>(v) / 100.0f,
-                                 kCrossFadeMs);
-  }
-  audio_.ChannelSlideAttribute(previous, audio::ATTRIB_VOL, 0.0f, kCrossFadeMs);
-  PumpWait(kCrossFadeMs);
-  audio_.StreamFree(previous);
+    audio_.ChannelSetAttribute(mine, audio::ATTRIB_VOL, 0.0f);
+    audio_.ChannelPlay(mine, false);
+    if (!isMuted_) {
+        const int v = settings_.SavedVolume();
+        audio_.ChannelSlideAttribute(mine, audio::ATTRIB_VOL, static_cast<float>(v) / 100.0f, kCrossFadeMs);
+    }
+    audio_.ChannelSlideAttribute(previous, audio::ATTRIB_VOL, 0.0f, kCrossFadeMs);
+    PumpWait(kCrossFadeMs);
+    audio_.StreamFree(previous);
 
-  if (generation == generation_ && current_ == mine) isConnected_ = true;
+    if (generation == generation_ && current_ == mine)
+        isConnected_ = true;
 }
 
 void Player::LogDetails(const ConnectDetails& details) {
-  displayName_ = details.displayName;
-  for (const LogLine& line : details.lines) AddLog(line.text, line.scroll);
+    displayName_ = details.displayName;
+    for (const LogLine& line : details.lines)
+        AddLog(line.text, line.scroll);
 }
 
 void Player::StopRadio() {
-  if (audio_.ChannelIsActive(current_) != audio::ACTIVE_PLAYING) return;
-  ++generation_;
-  isConnected_ = false;
-  const audio::StreamHandle stopping = current_;
-  audio_.EncodeStop(stopping);
-  isRecording_ = false;
-  audio_.ChannelSlideAttribute(stopping, audio::ATTRIB_VOL, 0.0f, kStopFadeMs);
-  PumpWait(kStopFadeMs);
-  audio_.StreamFree(stopping);
-  AddLog(LogTimePrefix() + u"停止播放"_s, false);
-  Q_EMIT iconTipChanged(ProgramTitle());
+    if (audio_.ChannelIsActive(current_) != audio::ACTIVE_PLAYING)
+        return;
+    ++generation_;
+    isConnected_ = false;
+    const audio::StreamHandle stopping = current_;
+    audio_.EncodeStop(stopping);
+    isRecording_ = false;
+    audio_.ChannelSlideAttribute(stopping, audio::ATTRIB_VOL, 0.0f, kStopFadeMs);
+    PumpWait(kStopFadeMs);
+    audio_.StreamFree(stopping);
+    AddLog(LogTimePrefix() + u"停止播放"_s, false);
+    Q_EMIT iconTipChanged(ProgramTitle());
 }
 
 void Player::SetVolume(int value) {
-  value = std::clamp(value, s::kVolumeMin, s::kVolumeMax);
-  volumeLevel_ = value == 0 ? 1 : 1 + (value + 9) / 10;
-  const float target = isMuted_ ? 0.0f : static_cast<float>(value) / 100.0f;
-  audio_.ChannelSlideAttribute(current_, audio::ATTRIB_VOL, target, kVolumeGlideMs);
-  settings_.WriteSavedVolume(value);
+    value = std::clamp(value, s::kVolumeMin, s::kVolumeMax);
+    volumeLevel_ = value == 0 ? 1 : 1 + (value + 9) / 10;
+    const float target = isMuted_ ? 0.0f : static_cast<float>(value) / 100.0f;
+    audio_.ChannelSlideAttribute(current_, audio::ATTRIB_VOL, target, kVolumeGlideMs);
+    settings_.WriteSavedVolume(value);
 }
 
 void Player::UpdateSongTitle(int code) {
-  TitleSource source{current_, true, audio_.ChannelGetTags(current_, audio::TAG_OGG), code, stationName_};
-  if (source.tags.isNull()) {
-    source.ogg = false;
-    source.tags = audio_.ChannelGetTags(current_, audio::TAG_META);
+    TitleSource source{current_, true, audio_.ChannelGetTags(current_, audio::TAG_OGG), code, stationName_};
     if (source.tags.isNull()) {
-      songTitle_ = stationName_;
-      titleSource_ = {};
-      return;
+        source.ogg = false;
+        source.tags = audio_.ChannelGetTags(current_, audio::TAG_META);
+        if (source.tags.isNull()) {
+            songTitle_ = stationName_;
+            titleSource_ = {};
+            return;
+        }
     }
-  }
-  if (source != titleSource_) {
-    if (source.ogg) {
-      // Vorbis comments are UTF-8 by definition, whatever the station's code.
-      songTitle_ = CleanFileName(ComposeOggTitle(TagSeriesText(source.tags, 0)));
-    } else {
-      songTitle_ = IcyStreamTitle(TagStringText(source.tags, code), stationName_, songTitle_);
+    if (source != titleSource_) {
+        if (source.ogg) {
+            // Vorbis comments are UTF-8 by definition, whatever the station's code.
+            songTitle_ = CleanFileName(ComposeOggTitle(TagSeriesText(source.tags, 0)));
+        } else {
+            songTitle_ = IcyStreamTitle(TagStringText(source.tags, code), stationName_, songTitle_);
+        }
+        titleSource_ = std::move(source);
     }
-    titleSource_ = std::move(source);
-  }
 
-  if (songTitle_ == lastTitle_) return;
-  lastTitle_ = songTitle_;
-  AddLog(LogTimePrefix() + songTitle_, true);
-  Q_EMIT titleChanged(songTitle_);
-  Q_EMIT iconTipChanged(ProgramTitle() + u"\r\n"_s + songTitle_);
-  if (!isRecording_) {
-    audio_.EncodeStop(current_);
-  } else if (startRecord_) {
-    startRecord_();
-  }
+    if (songTitle_ == lastTitle_)
+        return;
+    lastTitle_ = songTitle_;
+    AddLog(LogTimePrefix() + songTitle_, true);
+    Q_EMIT titleChanged(songTitle_);
+    Q_EMIT iconTipChanged(ProgramTitle() + u"\r\n"_s + songTitle_);
+    if (!isRecording_) {
+        audio_.EncodeStop(current_);
+    } else if (startRecord_) {
+        startRecord_();
+    }
 }
 
 void Player::AddLog(const QString& text, bool scroll) {
-  playLog_.AddItem({.file = text});
-  Q_EMIT logLineAdded(text, scroll);
+    playLog_.AddItem({.file = text});
+    Q_EMIT logLineAdded(text, scroll);
 }
 
 void Player::ClearPlayLog() {
-  playLog_.Clear();
-  Q_EMIT playLogCleared();
+    playLog_.Clear();
+    Q_EMIT playLogCleared();
 }
 
 void Player::SetEqPreset(int index) {
-  if (index == kEqOff) {
-    for (audio::FxHandle& fx : eqFx_) audio_.ChannelRemoveFX(current_, fx);
-  } else if (const auto preset = FindEqPreset(index)) {
-    ApplyEq(QString::fromUtf8(preset->gains));
-  }
-  indexEQ_ = index;
-  settings_.WriteIndexEQ(index);
+    if (index == kEqOff) {
+        for (audio::FxHandle& fx : eqFx_)
+            audio_.ChannelRemoveFX(current_, fx);
+    } else if (const auto preset = FindEqPreset(index)) {
+        ApplyEq(QString::fromUtf8(preset->gains));
+    }
+    indexEQ_ = index;
+    settings_.WriteIndexEQ(index);
 }
 
 void Player::ApplyEq(const QString& gains) {
-  for (audio::FxHandle& fx : eqFx_) audio_.ChannelRemoveFX(current_, fx);
-  const auto values = ParseEqGains(gains);
-  for (size_t i = 0; i < eqFx_.size(); ++i) {
-    eqFx_[i] = audio_.ChannelSetFX(current_, audio::FX_DX8_PARAMEQ, 0);
-    audio::DX8ParamEq band;
-    band.fCenter = kEqBandCentres[i];
-    band.fBandwidth = kEqBandwidth;
-    band.fGain = values[i];
-    audio_.FXSetParameters(eqFx_[i], band);
-  }
+    for (audio::FxHandle& fx : eqFx_)
+        audio_.ChannelRemoveFX(current_, fx);
+    const auto values = ParseEqGains(gains);
+    for (size_t i = 0; i < eqFx_.size(); ++i) {
+        eqFx_[i] = audio_.ChannelSetFX(current_, audio::FX_DX8_PARAMEQ, 0);
+        audio::DX8ParamEq band;
+        band.fCenter = kEqBandCentres[i];
+        band.fBandwidth = kEqBandwidth;
+        band.fGain = values[i];
+        audio_.FXSetParameters(eqFx_[i], band);
+    }
 }
 
 void Player::OnMetaSync(audio::StreamHandle stream) {
-  if (stream == current_) UpdateSongTitle(stationCode_);
+    if (stream == current_)
+        UpdateSongTitle(stationCode_);
 }
 
 void Player::OnEndSync(audio::StreamHandle stream) {
-  if (stream == current_ && isConnected_) Q_EMIT currentStreamEnded();
+    if (stream == current_ && isConnected_)
+        Q_EMIT currentStreamEnded();
 }
 
 }  // namespace wavelot

@@ -29,143 +29,143 @@ class clsSongArray;
 struct ConnectDetails;
 
 class Player : public QObject {
-  Q_OBJECT
+    Q_OBJECT
 
- public:
-  enum class State {
-    Idle,        // no stream plays
-    Connecting,  // inside a connect; the previous stream, if any, keeps playing
-    Playing,     // connected and the current stream plays
-    Dropped,     // connected, but the current stream stopped by itself: due for a reconnect
-  };
+public:
+    enum class State {
+        Idle,        // no stream plays
+        Connecting,  // inside a connect; the previous stream, if any, keeps playing
+        Playing,     // connected and the current stream plays
+        Dropped,     // connected, but the current stream stopped by itself: due for a reconnect
+    };
 
-  // Fade and wait times in milliseconds.
-  static constexpr int kCrossFadeMs = 1000;
-  static constexpr int kStopFadeMs = 500;
-  static constexpr int kVolumeGlideMs = 800;
+    // Fade and wait times in milliseconds.
+    static constexpr int kCrossFadeMs = 1000;
+    static constexpr int kStopFadeMs = 500;
+    static constexpr int kVolumeGlideMs = 800;
 
-  // settingFile: the Setting.ini to read and write. audio must be initialised by the caller
-  // (InitAudioEngine) and outlive the player. playLog receives one record per log line.
-  Player(QString settingFile, AudioLibrary& audio, clsSongArray& playLog, QObject* parent = nullptr);
-  ~Player() override;  // frees the streams it still holds
+    // settingFile: the Setting.ini to read and write. audio must be initialised by the caller
+    // (InitAudioEngine) and outlive the player. playLog receives one record per log line.
+    Player(QString settingFile, AudioLibrary& audio, clsSongArray& playLog, QObject* parent = nullptr);
+    ~Player() override;  // frees the streams it still holds
 
-  // Opens and plays a station: ends a recording, applies the proxy setting, connects (the call
-  // returns when the connect has finished and the cross-fade is over) and stores the station
-  // as the last one started, also when the connect failed.
-  void PlayRadio(const QString& url, const QString& name, int code);
-  // The play command: the station started last, as the settings hold it.
-  void PlayLastStation();
-  // Fades the current stream out and frees it; does nothing unless it is playing.
-  void StopRadio();
-  // Clamps to 0..100, glides the current stream there (to silence while muted) and stores it.
-  void SetVolume(int value);
+    // Opens and plays a station: ends a recording, applies the proxy setting, connects (the call
+    // returns when the connect has finished and the cross-fade is over) and stores the station
+    // as the last one started, also when the connect failed.
+    void PlayRadio(const QString& url, const QString& name, int code);
+    // The play command: the station started last, as the settings hold it.
+    void PlayLastStation();
+    // Fades the current stream out and frees it; does nothing unless it is playing.
+    void StopRadio();
+    // Clamps to 0..100, glides the current stream there (to silence while muted) and stores it.
+    void SetVolume(int value);
 
-  // Re-reads the current stream's title; logs, notifies and restarts the recording file when it
-  // changed. code is the text-encoding code to decode ICY metadata with.
-  void UpdateSongTitle(int code);
-  void AddLog(const QString& text, bool scroll);
-  void ClearPlayLog();
+    // Re-reads the current stream's title; logs, notifies and restarts the recording file when it
+    // changed. code is the text-encoding code to decode ICY metadata with.
+    void UpdateSongTitle(int code);
+    void AddLog(const QString& text, bool scroll);
+    void ClearPlayLog();
 
-  // Equalizer on the current stream. 1 removes the bands, 2..12 set a preset, anything else
-  // applies nothing; the index is stored in every case.
-  void SetEqPreset(int index);
-  void ApplyEq(const QString& gains);
+    // Equalizer on the current stream. 1 removes the bands, 2..12 set a preset, anything else
+    // applies nothing; the index is stored in every case.
+    void SetEqPreset(int index);
+    void ApplyEq(const QString& gains);
 
-  // The recorder's hook: called by the record command when it turns recording on, and on a
-  // title change while IsRecording is set, to close the running file and begin one for the new
-  // title. Without one, recording is only a wish and a title change only logs.
-  void SetRecordStarter(std::function<void()> startRecord);
-  // The record command: stops the encoder and clears the wish when recording, else sets the
-  // wish and starts a recording file.
-  void ToggleRecording();
+    // The recorder's hook: called by the record command when it turns recording on, and on a
+    // title change while IsRecording is set, to close the running file and begin one for the new
+    // title. Without one, recording is only a wish and a title change only logs.
+    void SetRecordStarter(std::function<void()> startRecord);
+    // The record command: stops the encoder and clears the wish when recording, else sets the
+    // wish and starts a recording file.
+    void ToggleRecording();
 
-  // True while the current stream plays (not stalled, stopped or freed).
-  bool IsPlaying() const;
-  // Seconds the current stream has played.
-  double ElapsedSeconds() const;
-  // The spectrum snapshot of the current stream into magnitudes (resized as needed): the number
-  // of magnitudes read, or 0 when there are too few for the display (nothing plays).
-  int ReadSpectrum(std::vector<float>& magnitudes) const;
+    // True while the current stream plays (not stalled, stopped or freed).
+    bool IsPlaying() const;
+    // Seconds the current stream has played.
+    double ElapsedSeconds() const;
+    // The spectrum snapshot of the current stream into magnitudes (resized as needed): the number
+    // of magnitudes read, or 0 when there are too few for the display (nothing plays).
+    int ReadSpectrum(std::vector<float>& magnitudes) const;
 
-  State PlaybackState() const;
-  audio::StreamHandle Current() const { return current_; }
-  audio::StreamHandle Previous() const { return previous_; }
-  audio::StreamHandle Pending() const { return pending_; }
-  bool IsConnected() const { return isConnected_; }
-  bool IsRecording() const { return isRecording_; }
-  void SetRecording(bool on) { isRecording_ = on; }
-  bool IsMuted() const { return isMuted_; }
-  // Takes effect at the next SetVolume or connect; callers pass the slider value afterwards.
-  void SetMuted(bool muted) { isMuted_ = muted; }
-  int VolumeLevel() const { return volumeLevel_; }
-  QString StationName() const { return stationName_; }
-  QString DisplayName() const { return displayName_; }
-  int StationCode() const { return stationCode_; }
-  QString SongTitle() const { return songTitle_; }
-  QString LastTitle() const { return lastTitle_; }
-  int IndexEQ() const { return indexEQ_; }
-  // The ten band effects last set; they belong to the stream that was current then.
-  const std::array<audio::FxHandle, kEqBandCount>& EqFx() const { return eqFx_; }
-  const QString& SettingFile() const { return settings_.File(); }
-  clsSongArray& PlayLog() { return playLog_; }
+    State PlaybackState() const;
+    audio::StreamHandle Current() const { return current_; }
+    audio::StreamHandle Previous() const { return previous_; }
+    audio::StreamHandle Pending() const { return pending_; }
+    bool IsConnected() const { return isConnected_; }
+    bool IsRecording() const { return isRecording_; }
+    void SetRecording(bool on) { isRecording_ = on; }
+    bool IsMuted() const { return isMuted_; }
+    // Takes effect at the next SetVolume or connect; callers pass the slider value afterwards.
+    void SetMuted(bool muted) { isMuted_ = muted; }
+    int VolumeLevel() const { return volumeLevel_; }
+    QString StationName() const { return stationName_; }
+    QString DisplayName() const { return displayName_; }
+    int StationCode() const { return stationCode_; }
+    QString SongTitle() const { return songTitle_; }
+    QString LastTitle() const { return lastTitle_; }
+    int IndexEQ() const { return indexEQ_; }
+    // The ten band effects last set; they belong to the stream that was current then.
+    const std::array<audio::FxHandle, kEqBandCount>& EqFx() const { return eqFx_; }
+    const QString& SettingFile() const { return settings_.File(); }
+    clsSongArray& PlayLog() { return playLog_; }
 
- Q_SIGNALS:
-  // A line was appended to the play log (it is the log's last record now).
-  void logLineAdded(const QString& text, bool scroll);
-  void playLogCleared();
-  // A new song title was logged.
-  void titleChanged(const QString& title);
-  // The text the tray icon's tip should show now.
-  void iconTipChanged(const QString& tip);
-  // The record command changed the recording wish.
-  void recordingChanged(bool recording);
-  // The current stream played to its end by itself (server gone, source stopped) while it was
-  // the connected one; the reconnect logic may act at once instead of waiting for a poll.
-  void currentStreamEnded();
+Q_SIGNALS:
+    // A line was appended to the play log (it is the log's last record now).
+    void logLineAdded(const QString& text, bool scroll);
+    void playLogCleared();
+    // A new song title was logged.
+    void titleChanged(const QString& title);
+    // The text the tray icon's tip should show now.
+    void iconTipChanged(const QString& tip);
+    // The record command changed the recording wish.
+    void recordingChanged(bool recording);
+    // The current stream played to its end by itself (server gone, source stopped) while it was
+    // the connected one; the reconnect logic may act at once instead of waiting for a poll.
+    void currentStreamEnded();
 
- private:
-  void OpenStream(const QString& url, int code, const QString& name);
-  void LogDetails(const ConnectDetails& details);
-  void ApplyProxySetting();
-  void OnMetaSync(audio::StreamHandle stream);
-  void OnEndSync(audio::StreamHandle stream);
+private:
+    void OpenStream(const QString& url, int code, const QString& name);
+    void LogDetails(const ConnectDetails& details);
+    void ApplyProxySetting();
+    void OnMetaSync(audio::StreamHandle stream);
+    void OnEndSync(audio::StreamHandle stream);
 
-  const Settings settings_;
-  AudioLibrary& audio_;
-  clsSongArray& playLog_;
-  std::function<void()> startRecord_;
+    const Settings settings_;
+    AudioLibrary& audio_;
+    clsSongArray& playLog_;
+    std::function<void()> startRecord_;
 
-  audio::StreamHandle previous_ = 0;
-  audio::StreamHandle current_ = 0;
-  audio::StreamHandle pending_ = 0;
-  bool isConnected_ = false;
-  bool isRecording_ = false;
-  bool isMuted_ = false;
-  int volumeLevel_ = 1;
-  QString stationName_;
-  QString displayName_;
-  int stationCode_ = 0;
-  QString songTitle_;
-  QString lastTitle_;
-  // What songTitle_ was last worked out from. The song timer asks every 10 ms while the tags
-  // rarely change, so the decode runs again only when the stream, its tag bytes, the station or
-  // its code differ (the result depends on nothing else).
-  struct TitleSource {
-    audio::StreamHandle stream = 0;
-    bool ogg = false;
-    QByteArray tags;
-    int code = 0;
-    QString station;
-    bool operator==(const TitleSource&) const = default;
-  };
-  TitleSource titleSource_;
-  int indexEQ_ = 0;
-  std::array<audio::FxHandle, kEqBandCount> eqFx_{};
-  QByteArray proxyText_;  // the engine copies it; kept as the proxy in force
-  int connecting_ = 0;    // connects in progress (nested ones count too)
-  // Bumped by every PlayRadio and by every StopRadio that acted: a connect whose fade was
-  // overtaken by either leaves IsConnected to the later operation.
-  quint64 generation_ = 0;
+    audio::StreamHandle previous_ = 0;
+    audio::StreamHandle current_ = 0;
+    audio::StreamHandle pending_ = 0;
+    bool isConnected_ = false;
+    bool isRecording_ = false;
+    bool isMuted_ = false;
+    int volumeLevel_ = 1;
+    QString stationName_;
+    QString displayName_;
+    int stationCode_ = 0;
+    QString songTitle_;
+    QString lastTitle_;
+    // What songTitle_ was last worked out from. The song timer asks every 10 ms while the tags
+    // rarely change, so the decode runs again only when the stream, its tag bytes, the station or
+    // its code differ (the result depends on nothing else).
+    struct TitleSource {
+        audio::StreamHandle stream = 0;
+        bool ogg = false;
+        QByteArray tags;
+        int code = 0;
+        QString station;
+        bool operator==(const TitleSource&) const = default;
+    };
+    TitleSource titleSource_;
+    int indexEQ_ = 0;
+    std::array<audio::FxHandle, kEqBandCount> eqFx_{};
+    QByteArray proxyText_;  // the engine copies it; kept as the proxy in force
+    int connecting_ = 0;    // connects in progress (nested ones count too)
+    // Bumped by every PlayRadio and by every StopRadio that acted: a connect whose fade was
+    // overtaken by either leaves IsConnected to the later operation.
+    quint64 generation_ = 0;
 };
 
 }  // namespace wavelot

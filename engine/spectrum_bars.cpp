@@ -14,12 +14,15 @@ constexpr SpectrumColour kRed{188, 34, 1};
 constexpr float kClip = 0.2f;
 }  // namespace
 
-SpectrumBars::SpectrumBars(int highestBar) { SetHighestBar(highestBar); }
+SpectrumBars::SpectrumBars(int highestBar) {
+    SetHighestBar(highestBar);
+}
 
-void SpectrumBars::SetHighestBar(int n) { highestBar_ = std::clamp(n, 0, kMaxBars - 1); }
+void SpectrumBars::SetHighestBar(int n) {
+    highestBar_ = std::clamp(n, 0, kMaxBars - 1);
+}
 
-SpectrumColour SpectrumBars::GradientColour(double range, double position)
-{
+SpectrumColour SpectrumBars::GradientColour(double range, double position) {
     const double half = range / 2.0;
     auto lerp = [](const SpectrumColour& a, const SpectrumColour& b, double t) {
         t = std::clamp(t, 0.0, 1.0);
@@ -34,8 +37,7 @@ SpectrumColour SpectrumBars::GradientColour(double range, double position)
     return lerp(kOrange, kRed, (position - half) / half);
 }
 
-void SpectrumBars::Tick(const float* fft, int binCount, int height)
-{
+void SpectrumBars::Tick(const float* fft, int binCount, int height) {
     const int n = highestBar_;
     const double H = height;
     if (first_) {

@@ -10,43 +10,43 @@ namespace wavelot {
 
 // One play-log line; scroll asks the view to bring the new row into sight.
 struct LogLine {
-  QString text;
-  bool scroll = false;
-  friend bool operator==(const LogLine&, const LogLine&) = default;
+    QString text;
+    bool scroll = false;
+    friend bool operator==(const LogLine&, const LogLine&) = default;
 };
 
 // Fields of an HTTP or ICY header block. Each keeps the value of the last line with its key.
 struct HeaderFields {
-  QString contentType;
-  QString sampleRate;
-  QString audioInfoBitrate;
-  QString icyBitrate;
-  QString channels;
-  QString description;
-  QString genre;
-  QString icyName;
-  QString stationUrl;
-  QString server;
-  QString metaInterval;
+    QString contentType;
+    QString sampleRate;
+    QString audioInfoBitrate;
+    QString icyBitrate;
+    QString channels;
+    QString description;
+    QString genre;
+    QString icyName;
+    QString stationUrl;
+    QString server;
+    QString metaInterval;
 };
 
 // Fields of a Windows Media header block.
 struct WmaFields {
-  QString bitrate;
-  QString sdkVersion;
+    QString bitrate;
+    QString sdkVersion;
 };
 
 // What the engine reports about the new channel, for fields the headers leave empty.
 struct ChannelFacts {
-  int frequency = 0;
-  QString channelsText;    // ChannelsText of the stream
-  QString streamTypeText;  // StreamTypeText of the stream
+    int frequency = 0;
+    QString channelsText;    // ChannelsText of the stream
+    QString streamTypeText;  // StreamTypeText of the stream
 };
 
 // The lines to log and the name the station is shown by from now on.
 struct ConnectDetails {
-  QString displayName;
-  QList<LogLine> lines;
+    QString displayName;
+    QList<LogLine> lines;
 };
 
 // Header lines arrive as "key: value" with ";" packing several pairs into one line (the
@@ -61,11 +61,10 @@ QString BitrateText(const HeaderFields& fields);
 // timePrefix is the "hh:mm:ss: " of the connect moment, passed in so that tests can fix it.
 ConnectDetails HeaderDetails(const QString& decodedTags, const QString& stationName,
                              const ChannelFacts& facts, const QString& timePrefix);
-ConnectDetails WmaDetails(const QString& decodedTags, const QString& stationName,
-                          const ChannelFacts& facts, const QString& timePrefix);
+ConnectDetails WmaDetails(const QString& decodedTags, const QString& stationName, const ChannelFacts& facts,
+                          const QString& timePrefix);
 // A stream that sent no header tags at all still plays; it is logged with the station's own
 // name and what the engine knows about the channel.
-ConnectDetails BareDetails(const QString& stationName, const ChannelFacts& facts,
-                           const QString& timePrefix);
+ConnectDetails BareDetails(const QString& stationName, const ChannelFacts& facts, const QString& timePrefix);
 
 }  // namespace wavelot

@@ -15,18 +15,20 @@
 namespace wavelot::fuzz {
 
 inline QString DirectoryText(int directory, const uint8_t* data, size_t size) {
-  if (size == 0) return QString();
-  const char* bytes = reinterpret_cast<const char*>(data + 1);
-  const qsizetype n = static_cast<qsizetype>(size - 1);
-  QString text;
-  if (data[0] & 1) {
-    text.resize(n / 2);
-    std::memcpy(text.data(), bytes, static_cast<size_t>(n / 2) * 2);
-  } else {
-    text = DecodeBytes(QByteArray(bytes, n), kDirectories[directory].codePage);
-  }
-  if (data[0] & 2) text = RawBoxText(directory, text);
-  return text;
+    if (size == 0)
+        return QString();
+    const char* bytes = reinterpret_cast<const char*>(data + 1);
+    const qsizetype n = static_cast<qsizetype>(size - 1);
+    QString text;
+    if (data[0] & 1) {
+        text.resize(n / 2);
+        std::memcpy(text.data(), bytes, static_cast<size_t>(n / 2) * 2);
+    } else {
+        text = DecodeBytes(QByteArray(bytes, n), kDirectories[directory].codePage);
+    }
+    if (data[0] & 2)
+        text = RawBoxText(directory, text);
+    return text;
 }
 
 }  // namespace wavelot::fuzz

@@ -5,16 +5,17 @@
 #include <cstdint>
 
 #include "core/song_array.h"
-#include "fuzz/directory_fuzz_input.h"
 #include "directories/directory_search.h"
 #include "directories/icecast_parser.h"
+#include "fuzz/directory_fuzz_input.h"
 
 using namespace Qt::StringLiterals;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size == 0) return 0;
-  const QString text = wavelot::fuzz::DirectoryText(1, data, size);
-  wavelot::clsSongArray list;
-  wavelot::ParseIcecastPage(text, u"http://t"_s, list);
-  return 0;
+    if (size == 0)
+        return 0;
+    const QString text = wavelot::fuzz::DirectoryText(1, data, size);
+    wavelot::clsSongArray list;
+    wavelot::ParseIcecastPage(text, u"http://t"_s, list);
+    return 0;
 }

@@ -5,18 +5,20 @@
 #include <cstdint>
 
 #include "core/song_array.h"
-#include "fuzz/directory_fuzz_input.h"
 #include "directories/directory_search.h"
 #include "directories/inlive_parser.h"
+#include "fuzz/directory_fuzz_input.h"
 
 using namespace Qt::StringLiterals;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size == 0) return 0;
-  const QString text = wavelot::fuzz::DirectoryText(4, data, size);
-  wavelot::clsSongArray scratch;
-  wavelot::clsSongArray list;
-  wavelot::ParseInLivePage(text, scratch, list);
-  if (list.ListCount() != (scratch.ListCount() + 2) / 3) __builtin_trap();
-  return 0;
+    if (size == 0)
+        return 0;
+    const QString text = wavelot::fuzz::DirectoryText(4, data, size);
+    wavelot::clsSongArray scratch;
+    wavelot::clsSongArray list;
+    wavelot::ParseInLivePage(text, scratch, list);
+    if (list.ListCount() != (scratch.ListCount() + 2) / 3)
+        __builtin_trap();
+    return 0;
 }

@@ -22,11 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t audio = 0;
     const size_t step = size > 1 ? 1 + data[1] % 17 : 1;
     for (size_t i = 0; i < size; i += step) {
-        cutter.Feed(p + i, std::min(step, size - i), [&](const char*, size_t n) { audio += n; },
-                    [&](const QByteArray& meta) {
-                        if (meta.contains('\0'))
-                            __builtin_trap();  // padding must be gone
-                    });
+        cutter.Feed(
+            p + i, std::min(step, size - i), [&](const char*, size_t n) { audio += n; },
+            [&](const QByteArray& meta) {
+                if (meta.contains('\0'))
+                    __builtin_trap();  // padding must be gone
+            });
     }
     if (audio > size)
         __builtin_trap();

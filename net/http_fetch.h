@@ -14,18 +14,18 @@
 namespace wavelot {
 
 struct HttpLimits {
-  // The whole transfer, connect and redirects included.
-  std::chrono::milliseconds timeLimit{30000};
-  // Body bytes after any content decoding; a larger answer is a failure, not a cut-off text.
-  qint64 maxBodyBytes = 16 * 1024 * 1024;
+    // The whole transfer, connect and redirects included.
+    std::chrono::milliseconds timeLimit{30000};
+    // Body bytes after any content decoding; a larger answer is a failure, not a cut-off text.
+    qint64 maxBodyBytes = 16 * 1024 * 1024;
 };
 
 struct HttpResult {
-  bool transferOk = false;  // the transfer completed within the limits
-  long status = 0;          // of the last response, after redirects; 0 when none arrived
-  QByteArray body;          // raw bytes, before any character decoding
+    bool transferOk = false;  // the transfer completed within the limits
+    long status = 0;          // of the last response, after redirects; 0 when none arrived
+    QByteArray body;          // raw bytes, before any character decoding
 
-  bool Ok() const { return transferOk && status == 200; }
+    bool Ok() const { return transferOk && status == 200; }
 };
 
 // GET with the request header "CONTENT-TYPE: application/x-www-form-urlencoded". Redirects are

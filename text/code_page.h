@@ -13,10 +13,10 @@
 namespace wavelot {
 
 inline constexpr int kCodePageUtf8 = 65001;
-inline constexpr int kCodePageBig5 = 950;       // Traditional Chinese
-inline constexpr int kCodePageGbk = 936;        // Simplified Chinese
-inline constexpr int kCodePageShiftJis = 932;   // Japanese
-inline constexpr int kCodePageKorean = 949;     // Unified Hangul Code
+inline constexpr int kCodePageBig5 = 950;      // Traditional Chinese
+inline constexpr int kCodePageGbk = 936;       // Simplified Chinese
+inline constexpr int kCodePageShiftJis = 932;  // Japanese
+inline constexpr int kCodePageKorean = 949;    // Unified Hangul Code
 
 // True for the five code pages above.
 bool IsSupportedCodePage(int codePage);

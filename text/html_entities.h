@@ -18,8 +18,8 @@ namespace wavelot {
 QString DecodeHtmlEntities(const QString& text);
 
 struct HtmlNamedSequence {
-  std::u16string_view sequence;
-  char16_t replacement;  // 0: the sequence is removed
+    std::u16string_view sequence;
+    char16_t replacement;  // 0: the sequence is removed
 };
 
 // The 165 named sequences in the order they are applied.

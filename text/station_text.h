@@ -31,20 +31,20 @@ QString StationCodeName(int code);
 
 // One entry per UTF-16 code unit (plus one spare, never looked up); 0 means "keep the unit".
 class Big5ExtTable {
- public:
-  static constexpr int kSize = 65537;
+public:
+    static constexpr int kSize = 65537;
 
-  char16_t Map(char16_t unit) const {
-    const int32_t v = entries_[unit];
-    return v != 0 ? static_cast<char16_t>(v) : unit;
-  }
-  int32_t Entry(int index) const { return entries_[static_cast<size_t>(index)]; }
-  void Set(char16_t key, char16_t value) { entries_[key] = value; }
-  void Clear() { entries_.fill(0); }
-  bool IsEmpty() const;
+    char16_t Map(char16_t unit) const {
+        const int32_t v = entries_[unit];
+        return v != 0 ? static_cast<char16_t>(v) : unit;
+    }
+    int32_t Entry(int index) const { return entries_[static_cast<size_t>(index)]; }
+    void Set(char16_t key, char16_t value) { entries_[key] = value; }
+    void Clear() { entries_.fill(0); }
+    bool IsEmpty() const;
 
- private:
-  std::array<int32_t, kSize> entries_{};
+private:
+    std::array<int32_t, kSize> entries_{};
 };
 
 // The process-wide table: all zero until LoadBig5ExtTable, written only by start-up (and by

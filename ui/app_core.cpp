@@ -8,21 +8,24 @@
 namespace wavelot {
 
 namespace {
-QString FavoritesFile() { return SettingFolder() + QString::fromUtf16(kFavoritesFileName); }
-QString JobsFile() { return SettingFolder() + QString::fromUtf16(kRunJobFileName); }
+QString FavoritesFile() {
+    return SettingFolder() + QString::fromUtf16(kFavoritesFileName);
+}
+QString JobsFile() {
+    return SettingFolder() + QString::fromUtf16(kRunJobFileName);
+}
 }  // namespace
 
 AppCore::AppCore()
     : settings_(SettingFile()),
       search_(SettingFile(), SettingFolder() + QString::fromUtf16(kRadioFileName), lists_.searchList,
-              lists_.rankingScratchList)
-{
+              lists_.rankingScratchList) {}
+
+AppCore::~AppCore() {
+    ReleaseEngine();
 }
 
-AppCore::~AppCore() { ReleaseEngine(); }
-
-bool AppCore::StartEngine()
-{
+bool AppCore::StartEngine() {
     if (engineStarted_)
         return true;
     if (!InitAudioEngine(audio_))
@@ -32,8 +35,7 @@ bool AppCore::StartEngine()
     return true;
 }
 
-void AppCore::ReleaseEngine()
-{
+void AppCore::ReleaseEngine() {
     if (!engineStarted_)
         return;
     engineStarted_ = false;
@@ -41,14 +43,12 @@ void AppCore::ReleaseEngine()
     ReleaseAudioEngine(audio_);
 }
 
-void AppCore::LoadLists()
-{
+void AppCore::LoadLists() {
     ReadListIni(FavoritesFile(), false, lists_.favoriteList);
     ReadListIni(JobsFile(), true, lists_.jobList);
 }
 
-void AppCore::SaveLists() const
-{
+void AppCore::SaveLists() const {
     WriteListIni(FavoritesFile(), lists_.favoriteList, false);
     WriteListIni(JobsFile(), lists_.jobList, true);
 }

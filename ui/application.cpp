@@ -13,8 +13,7 @@
 
 namespace wavelot {
 
-int RunApplication(int argc, char** argv)
-{
+int RunApplication(int argc, char** argv) {
     QApplication app(argc, argv);
     // Hiding to the tray is not an exit: only the exit command ends the event loop.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -36,12 +35,10 @@ int RunApplication(int argc, char** argv)
 
     // The end of the desktop session and termination signals save what the exit command saves.
     ExitSignals signals;
-    QObject::connect(&signals, &ExitSignals::ExitRequested, &window, [&window](int) {
-        window.RunCommand(frmMain::kCmdExit);
-    });
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window](QSessionManager&) {
-        window.RunCommand(frmMain::kCmdExit);
-    });
+    QObject::connect(&signals, &ExitSignals::ExitRequested, &window,
+                     [&window](int) { window.RunCommand(frmMain::kCmdExit); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager&) { window.RunCommand(frmMain::kCmdExit); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] {
         if (!window.ShutDown())
             window.RunCommand(frmMain::kCmdExit);

@@ -24,8 +24,7 @@ namespace wavelot {
 namespace {
 enum HookRef : quintptr { kHost = 1, kControl = 2, kPopup = 3 };
 
-void ApplyBorder(QWidget* w, CtrlStyle kind, CtrlBorder border)
-{
+void ApplyBorder(QWidget* w, CtrlStyle kind, CtrlBorder border) {
     auto* frame = qobject_cast<QFrame*>(w);
     if (frame == nullptr)
         return;
@@ -47,36 +46,39 @@ void ApplyBorder(QWidget* w, CtrlStyle kind, CtrlBorder border)
 
 clsControl::clsControl(QObject* parent) : QObject(parent) {}
 
-clsControl::~clsControl()
-{
+clsControl::~clsControl() {
     clsSub::Instance().HookClearAll(this);
     delete control_.data();
 }
 
-void clsControl::SetTargetPictureBox(QWidget* host) { host_ = host; }
+void clsControl::SetTargetPictureBox(QWidget* host) {
+    host_ = host;
+}
 
-QWidget* clsControl::hWnd() const { return control_.data(); }
+QWidget* clsControl::hWnd() const {
+    return control_.data();
+}
 
-bool clsControl::IsCombo() const
-{
+bool clsControl::IsCombo() const {
     return created_ && (kind_ == CtrlStyle::DropDownCombo || kind_ == CtrlStyle::DropDownList ||
                         kind_ == CtrlStyle::SimpleCombo);
 }
 
-bool clsControl::IsList() const
-{
+bool clsControl::IsList() const {
     return created_ && static_cast<int>(kind_) >= 9 && static_cast<int>(kind_) <= 12;
 }
 
-QComboBox* clsControl::Combo() const { return IsCombo() ? qobject_cast<QComboBox*>(control_.data()) : nullptr; }
-QListWidget* clsControl::ListBox() const { return IsList() ? qobject_cast<QListWidget*>(control_.data()) : nullptr; }
-QTabBar* clsControl::Tabs() const
-{
+QComboBox* clsControl::Combo() const {
+    return IsCombo() ? qobject_cast<QComboBox*>(control_.data()) : nullptr;
+}
+QListWidget* clsControl::ListBox() const {
+    return IsList() ? qobject_cast<QListWidget*>(control_.data()) : nullptr;
+}
+QTabBar* clsControl::Tabs() const {
     return created_ && kind_ == CtrlStyle::TabStrip ? qobject_cast<QTabBar*>(control_.data()) : nullptr;
 }
 
-QWidget* clsControl::MakeButton(CtrlStyle kind)
-{
+QWidget* clsControl::MakeButton(CtrlStyle kind) {
     QAbstractButton* b = nullptr;
     if (kind == CtrlStyle::CheckBox) {
         b = new QCheckBox(host_);
@@ -91,8 +93,7 @@ QWidget* clsControl::MakeButton(CtrlStyle kind)
     return b;
 }
 
-QWidget* clsControl::MakeTextBox()
-{
+QWidget* clsControl::MakeTextBox() {
     if (multiline_) {
         auto* e = new QPlainTextEdit(host_);
         e->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -105,8 +106,7 @@ QWidget* clsControl::MakeTextBox()
     return e;
 }
 
-QWidget* clsControl::MakeCombo(CtrlStyle kind)
-{
+QWidget* clsControl::MakeCombo(CtrlStyle kind) {
     auto* c = new QComboBox(host_);
     c->setEditable(kind != CtrlStyle::DropDownList);
     c->setMaxVisibleItems(12);
@@ -116,8 +116,7 @@ QWidget* clsControl::MakeCombo(CtrlStyle kind)
     return c;
 }
 
-QWidget* clsControl::MakeListBox(CtrlStyle kind)
-{
+QWidget* clsControl::MakeListBox(CtrlStyle kind) {
     auto* l = new QListWidget(host_);
     l->setSelectionMode(kind == CtrlStyle::ListBoxExtended   ? QAbstractItemView::ExtendedSelection
                         : kind == CtrlStyle::ListBoxMultiple ? QAbstractItemView::MultiSelection
@@ -128,8 +127,7 @@ QWidget* clsControl::MakeListBox(CtrlStyle kind)
     return l;
 }
 
-QWidget* clsControl::MakeControl(CtrlStyle kind)
-{
+QWidget* clsControl::MakeControl(CtrlStyle kind) {
     switch (kind) {
     case CtrlStyle::CheckBox:
     case CtrlStyle::PushButton:
@@ -160,8 +158,7 @@ QWidget* clsControl::MakeControl(CtrlStyle kind)
     return nullptr;
 }
 
-bool clsControl::Create(CtrlStyle kind)
-{
+bool clsControl::Create(CtrlStyle kind) {
     if (host_.isNull() || created_)
         return false;
     kind_ = kind;
@@ -184,14 +181,12 @@ bool clsControl::Create(CtrlStyle kind)
     return true;
 }
 
-void clsControl::FitToHost()
-{
+void clsControl::FitToHost() {
     if (!control_.isNull() && !host_.isNull())
         control_->setGeometry(host_->contentsRect());
 }
 
-void clsControl::WindowProc(bool& bHandled, QObject*, QEvent* event, quintptr ref)
-{
+void clsControl::WindowProc(bool& bHandled, QObject*, QEvent* event, quintptr ref) {
     bHandled = false;
     switch (ref) {
     case kHost:
@@ -238,36 +233,33 @@ void clsControl::WindowProc(bool& bHandled, QObject*, QEvent* event, quintptr re
     }
 }
 
-bool clsControl::Checked() const
-{
+bool clsControl::Checked() const {
     auto* b = qobject_cast<QAbstractButton*>(control_.data());
     return b != nullptr && b->isChecked();
 }
 
-void clsControl::SetChecked(bool on)
-{
+void clsControl::SetChecked(bool on) {
     if (auto* b = qobject_cast<QAbstractButton*>(control_.data())) {
         b->setCheckable(true);
         b->setChecked(on);
     }
 }
 
-void clsControl::SetEnabled(bool on)
-{
+void clsControl::SetEnabled(bool on) {
     enabled_ = on;
     if (!control_.isNull())
         control_->setEnabled(on);
 }
 
-bool clsControl::Visible() const { return !host_.isNull() && host_->isVisible(); }
-void clsControl::SetVisible(bool on)
-{
+bool clsControl::Visible() const {
+    return !host_.isNull() && host_->isVisible();
+}
+void clsControl::SetVisible(bool on) {
     if (!host_.isNull())
         host_->setVisible(on);
 }
 
-void clsControl::SetBackColor(const QColor& c)
-{
+void clsControl::SetBackColor(const QColor& c) {
     for (QWidget* w : {host_.data(), control_.data()}) {
         if (w == nullptr)
             continue;
@@ -280,8 +272,7 @@ void clsControl::SetBackColor(const QColor& c)
     }
 }
 
-void clsControl::SetForeColor(const QColor& c)
-{
+void clsControl::SetForeColor(const QColor& c) {
     for (QWidget* w : {host_.data(), control_.data()}) {
         if (w == nullptr)
             continue;
@@ -294,8 +285,7 @@ void clsControl::SetForeColor(const QColor& c)
     }
 }
 
-QString clsControl::text() const
-{
+QString clsControl::text() const {
     QWidget* w = control_.data();
     if (auto* b = qobject_cast<QAbstractButton*>(w))
         return b->text();
@@ -311,8 +301,7 @@ QString clsControl::text() const
     return {};
 }
 
-void clsControl::setText(const QString& t)
-{
+void clsControl::setText(const QString& t) {
     QWidget* w = control_.data();
     if (auto* b = qobject_cast<QAbstractButton*>(w))
         b->setText(t);
@@ -327,8 +316,7 @@ void clsControl::setText(const QString& t)
             c->setEditText(t);
 }
 
-int clsControl::AddItem(const QString& text, int BeforeIndex, int ItemData)
-{
+int clsControl::AddItem(const QString& text, int BeforeIndex, int ItemData) {
     if (!IsCombo() && !IsList())
         return 0;
     if (BeforeIndex < -1)
@@ -355,24 +343,21 @@ int clsControl::AddItem(const QString& text, int BeforeIndex, int ItemData)
     return index;
 }
 
-void clsControl::RemoveItem(int index)
-{
+void clsControl::RemoveItem(int index) {
     if (auto* c = Combo(); c != nullptr && index >= 0 && index < c->count())
         c->removeItem(index);
     else if (auto* l = ListBox(); l != nullptr && index >= 0 && index < l->count())
         delete l->takeItem(index);
 }
 
-void clsControl::Clear()
-{
+void clsControl::Clear() {
     if (auto* c = Combo())
         c->clear();
     else if (auto* l = ListBox())
         l->clear();
 }
 
-QString clsControl::List(int index) const
-{
+QString clsControl::List(int index) const {
     if (auto* c = Combo(); c != nullptr && index >= 0 && index < c->count())
         return c->itemText(index);
     if (auto* l = ListBox(); l != nullptr && index >= 0 && index < l->count())
@@ -380,8 +365,7 @@ QString clsControl::List(int index) const
     return {};
 }
 
-int clsControl::ListCount() const
-{
+int clsControl::ListCount() const {
     if (auto* c = Combo())
         return c->count();
     if (auto* l = ListBox())
@@ -389,8 +373,7 @@ int clsControl::ListCount() const
     return 0;
 }
 
-int clsControl::ListIndex() const
-{
+int clsControl::ListIndex() const {
     if (auto* c = Combo())
         return c->currentIndex();
     if (auto* l = ListBox())
@@ -398,16 +381,14 @@ int clsControl::ListIndex() const
     return 0;
 }
 
-void clsControl::SetListIndex(int index)
-{
+void clsControl::SetListIndex(int index) {
     if (auto* c = Combo())
         c->setCurrentIndex(index >= 0 && index < c->count() ? index : -1);
     else if (auto* l = ListBox())
         l->setCurrentRow(index >= 0 && index < l->count() ? index : -1);
 }
 
-int clsControl::ItemData(int index) const
-{
+int clsControl::ItemData(int index) const {
     if (auto* c = Combo(); c != nullptr && index >= 0 && index < c->count())
         return c->itemData(index).toInt();
     if (auto* l = ListBox(); l != nullptr && index >= 0 && index < l->count())
@@ -415,47 +396,41 @@ int clsControl::ItemData(int index) const
     return 0;
 }
 
-void clsControl::SetItemData(int index, int value)
-{
+void clsControl::SetItemData(int index, int value) {
     if (auto* c = Combo(); c != nullptr && index >= 0 && index < c->count())
         c->setItemData(index, value);
     else if (auto* l = ListBox(); l != nullptr && index >= 0 && index < l->count())
         l->item(index)->setData(Qt::UserRole, value);
 }
 
-QDateTime clsControl::Time() const
-{
+QDateTime clsControl::Time() const {
     if (auto* t = qobject_cast<QTimeEdit*>(control_.data()); t != nullptr && kind_ == CtrlStyle::TimePicker)
         return t->dateTime();
     return {};
 }
 
-void clsControl::SetTime(const QDateTime& v)
-{
-    if (auto* t = qobject_cast<QTimeEdit*>(control_.data()); t != nullptr && kind_ == CtrlStyle::TimePicker && v.isValid())
+void clsControl::SetTime(const QDateTime& v) {
+    if (auto* t = qobject_cast<QTimeEdit*>(control_.data());
+        t != nullptr && kind_ == CtrlStyle::TimePicker && v.isValid())
         t->setDateTime(v);
 }
 
-void clsControl::TabsAdd(int index, const QString& text)
-{
+void clsControl::TabsAdd(int index, const QString& text) {
     if (auto* t = Tabs())
         t->insertTab(index < 0 || index > t->count() ? t->count() : index, text);
 }
 
-void clsControl::TabText(int index, const QString& text)
-{
+void clsControl::TabText(int index, const QString& text) {
     if (auto* t = Tabs(); t != nullptr && index >= 0 && index < t->count())
         t->setTabText(index, text);
 }
 
-int clsControl::TabItem() const
-{
+int clsControl::TabItem() const {
     auto* t = Tabs();
     return t != nullptr ? t->currentIndex() + 1 : 0;
 }
 
-void clsControl::SetTabItem(int item)
-{
+void clsControl::SetTabItem(int item) {
     if (auto* t = Tabs(); t != nullptr && item >= 1 && item <= t->count())
         t->setCurrentIndex(item - 1);
 }

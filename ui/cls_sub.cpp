@@ -5,16 +5,16 @@
 
 namespace wavelot {
 
-SubOwner::~SubOwner() { clsSub::Instance().HookClearAll(this); }
+SubOwner::~SubOwner() {
+    clsSub::Instance().HookClearAll(this);
+}
 
-clsSub& clsSub::Instance()
-{
+clsSub& clsSub::Instance() {
     static clsSub instance;
     return instance;
 }
 
-bool clsSub::HookSet(SubOwner* owner, QObject* hWnd, quintptr dwRefData)
-{
+bool clsSub::HookSet(SubOwner* owner, QObject* hWnd, quintptr dwRefData) {
     if (owner == nullptr)
         return false;
     QObject* target = hWnd != nullptr ? hWnd : owner->hWnd();
@@ -26,8 +26,8 @@ bool clsSub::HookSet(SubOwner* owner, QObject* hWnd, quintptr dwRefData)
             return true;
         }
     }
-    const bool firstOnTarget = std::none_of(hooks_.begin(), hooks_.end(),
-                                            [target](const Hook& h) { return h.target == target; });
+    const bool firstOnTarget =
+        std::none_of(hooks_.begin(), hooks_.end(), [target](const Hook& h) { return h.target == target; });
     hooks_.push_back({owner, target, dwRefData});
     if (firstOnTarget) {
         target->installEventFilter(this);
@@ -37,12 +37,10 @@ bool clsSub::HookSet(SubOwner* owner, QObject* hWnd, quintptr dwRefData)
     return true;
 }
 
-bool clsSub::HookClear(SubOwner* owner, QObject* hWnd)
-{
+bool clsSub::HookClear(SubOwner* owner, QObject* hWnd) {
     QObject* target = hWnd != nullptr ? hWnd : (owner != nullptr ? owner->hWnd() : nullptr);
-    auto it = std::find_if(hooks_.begin(), hooks_.end(), [&](const Hook& h) {
-        return h.owner == owner && h.target == target;
-    });
+    auto it = std::find_if(hooks_.begin(), hooks_.end(),
+                           [&](const Hook& h) { return h.owner == owner && h.target == target; });
     if (it == hooks_.end())
         return false;
     hooks_.erase(it);
@@ -53,8 +51,7 @@ bool clsSub::HookClear(SubOwner* owner, QObject* hWnd)
     return true;
 }
 
-void clsSub::HookClearAll(SubOwner* owner)
-{
+void clsSub::HookClearAll(SubOwner* owner) {
     std::vector<QObject*> targets;
     for (const Hook& h : hooks_)
         if (h.owner == owner)
@@ -63,19 +60,17 @@ void clsSub::HookClearAll(SubOwner* owner)
         HookClear(owner, t);
 }
 
-bool clsSub::HookDefault(QObject* hWnd, QEvent* event)
-{
+bool clsSub::HookDefault(QObject* hWnd, QEvent* event) {
     return hWnd != nullptr && event != nullptr && hWnd->event(event);
 }
 
-void clsSub::ForgetTarget(QObject* target)
-{
-    hooks_.erase(std::remove_if(hooks_.begin(), hooks_.end(), [target](const Hook& h) { return h.target == target; }),
-                 hooks_.end());
+void clsSub::ForgetTarget(QObject* target) {
+    hooks_.erase(
+        std::remove_if(hooks_.begin(), hooks_.end(), [target](const Hook& h) { return h.target == target; }),
+        hooks_.end());
 }
 
-bool clsSub::eventFilter(QObject* watched, QEvent* event)
-{
+bool clsSub::eventFilter(QObject* watched, QEvent* event) {
     // Copy first: a handler may add or remove hooks while it runs.
     std::vector<Hook> current;
     for (const Hook& h : hooks_)

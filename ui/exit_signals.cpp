@@ -1,10 +1,10 @@
 #include "ui/exit_signals.h"
 
-#include <QSocketNotifier>
-#include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QSocketNotifier>
+#include <csignal>
 
 namespace wavelot {
 
@@ -12,16 +12,14 @@ namespace {
 int g_fds[2] = {-1, -1};
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
-extern "C" void OnExitSignal(int sig)
-{
+extern "C" void OnExitSignal(int sig) {
     const unsigned char b = static_cast<unsigned char>(sig);
     // Async-signal-safe; a full pipe only means a request is already pending.
     [[maybe_unused]] const ssize_t n = ::write(g_fds[0], &b, 1);
 }
 }  // namespace
 
-ExitSignals::ExitSignals(QObject* parent) : QObject(parent)
-{
+ExitSignals::ExitSignals(QObject* parent) : QObject(parent) {
     if (g_fds[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_fds) != 0)
         return;
     notifier_ = new QSocketNotifier(g_fds[1], QSocketNotifier::Read, this);
@@ -38,8 +36,7 @@ ExitSignals::ExitSignals(QObject* parent) : QObject(parent)
         ::sigaction(s, &sa, nullptr);
 }
 
-ExitSignals::~ExitSignals()
-{
+ExitSignals::~ExitSignals() {
     if (notifier_ == nullptr)
         return;
     struct sigaction sa {};

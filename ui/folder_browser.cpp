@@ -7,8 +7,7 @@
 
 namespace wavelot {
 
-QString BrowseForFolder(QWidget* parent, const QString& prompt)
-{
+QString BrowseForFolder(QWidget* parent, const QString& prompt) {
     // Qt's own dialog: the same on every desktop, and reachable by keyboard-driven tests.
     QFileDialog dialog(parent, prompt, QDir::homePath());
     dialog.setObjectName(QStringLiteral("FolderBrowser"));

@@ -23,8 +23,7 @@ constexpr int kMuteButtonWidth = 60;
 constexpr int kToolbarButtonWidth = 68;
 }  // namespace
 
-frmMain::frmMain(AppCore& core, QWidget* parent) : QWidget(parent), core_(core), player_(core.player())
-{
+frmMain::frmMain(AppCore& core, QWidget* parent) : QWidget(parent), core_(core), player_(core.player()) {
     largeFonts_ = LargeFontScreen();
     controlHeight_ = ControlHeightFor(largeFonts_);
     setWindowTitle(ProgramTitle());
@@ -38,15 +37,13 @@ frmMain::frmMain(AppCore& core, QWidget* parent) : QWidget(parent), core_(core),
     BuildControls();
 }
 
-frmMain::~frmMain()
-{
+frmMain::~frmMain() {
     tmrVis_.stop();
     tmrSong_.stop();
     tmrJob_.stop();
 }
 
-void frmMain::BuildControls()
-{
+void frmMain::BuildControls() {
     picTab_ = new QWidget(this);
     tabStripHost_ = new QWidget(picTab_);
     tabStrip_ = std::make_unique<clsControl>();
@@ -92,16 +89,18 @@ void frmMain::BuildControls()
     connect(&player_, &Player::recordingChanged, this, [this] { buttons_[kCmdRecord]->update(); });
 }
 
-void frmMain::BuildButtons()
-{
+void frmMain::BuildButtons() {
     for (int i = 0; i < kCommandCount; ++i) {
         std::function<QString()> caption = [i] { return ui_text::kCaptions[i]; };
         if (i == kCmdRecord)
             caption = [this] {
-                return !shutDown_ && player_.IsRecording() ? ui_text::kStopRecording : ui_text::kCaptions[kCmdRecord];
+                return !shutDown_ && player_.IsRecording() ? ui_text::kStopRecording
+                                                           : ui_text::kCaptions[kCmdRecord];
             };
         else if (i == kCmdMute)
-            caption = [this] { return !shutDown_ && player_.IsMuted() ? ui_text::kUnmute : ui_text::kCaptions[kCmdMute]; };
+            caption = [this] {
+                return !shutDown_ && player_.IsMuted() ? ui_text::kUnmute : ui_text::kCaptions[kCmdMute];
+            };
         QWidget* parent = i >= kCmdAdd ? picJobToolbar_ : static_cast<QWidget*>(this);
         auto* b = new CommandButton(i, std::move(caption), parent);
         b->setObjectName(QStringLiteral("cmdPlay%1").arg(i));
@@ -110,14 +109,12 @@ void frmMain::BuildButtons()
     }
 }
 
-void frmMain::resizeEvent(QResizeEvent* e)
-{
+void frmMain::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     Form_Resize();
 }
 
-void frmMain::Form_Resize()
-{
+void frmMain::Form_Resize() {
     if (isMinimized())
         return;
     const QSize fixed(MainClientWidthFor(largeFonts_), MainClientHeightFor(largeFonts_));
@@ -137,13 +134,13 @@ void frmMain::Form_Resize()
         x += kBottomButtonWidth + 1;
     }
     buttons_[kCmdMute]->setGeometry(cw - 155, rowTop, kMuteButtonWidth, 22);
-    trackBar_->setGeometry(cw - 155 + kMuteButtonWidth + 4, rowTop, cw - 5 - (cw - 155 + kMuteButtonWidth + 4), 22);
+    trackBar_->setGeometry(cw - 155 + kMuteButtonWidth + 4, rowTop,
+                           cw - 5 - (cw - 155 + kMuteButtonWidth + 4), 22);
     statusBar_->setGeometry(5, rowTop + 22 + 3, cw - 10, ch - (rowTop + 22 + 3) - 3);
     LayoutTabArea();
 }
 
-void frmMain::LayoutTabArea()
-{
+void frmMain::LayoutTabArea() {
     const int w = picTab_->width();
     const int h = picTab_->height();
     tabStripHost_->setGeometry(0, 0, w, kTabStripHeight);
@@ -168,12 +165,15 @@ void frmMain::LayoutTabArea()
     picJobToolbar_->raise();
 }
 
-clsControl& frmMain::TabStrip() { return *tabStrip_; }
+clsControl& frmMain::TabStrip() {
+    return *tabStrip_;
+}
 
-clsListView& frmMain::clsStart() { return playLog_->View(); }
+clsListView& frmMain::clsStart() {
+    return playLog_->View();
+}
 
-void frmMain::TabStrip_Click()
-{
+void frmMain::TabStrip_Click() {
     const int tab = tabStrip_->TabItem();
     searchPage_->setVisible(tab == 1);
     picFavorites_->setVisible(tab == 2);
@@ -181,13 +181,11 @@ void frmMain::TabStrip_Click()
     picJobToolbar_->setVisible(tab == 2 || tab == 3);
 }
 
-void frmMain::SetListviewWidth(int column1, int column2, int column3, int adjustment)
-{
+void frmMain::SetListviewWidth(int column1, int column2, int column3, int adjustment) {
     searchPage_->SetListviewWidth(column1, column2, column3, adjustment);
 }
 
-void frmMain::SetDragging(bool state)
-{
+void frmMain::SetDragging(bool state) {
     dragging_ = state;
     if (state)
         setCursor(Qt::SizeAllCursor);
@@ -195,8 +193,7 @@ void frmMain::SetDragging(bool state)
         unsetCursor();
 }
 
-void frmMain::SetJobTick(std::function<void()> tick)
-{
+void frmMain::SetJobTick(std::function<void()> tick) {
     jobTick_ = std::move(tick);
     if (jobTick_ && loaded_)
         tmrJob_.start();
@@ -204,8 +201,7 @@ void frmMain::SetJobTick(std::function<void()> tick)
         tmrJob_.stop();
 }
 
-void frmMain::closeEvent(QCloseEvent* e)
-{
+void frmMain::closeEvent(QCloseEvent* e) {
     if (!exitRequested_) {
         e->ignore();
         ToggleTray();
@@ -216,12 +212,15 @@ void frmMain::closeEvent(QCloseEvent* e)
     e->accept();
 }
 
-void frmMain::IconTip(const QString& tip) { tray_.SetTip(tip); }
+void frmMain::IconTip(const QString& tip) {
+    tray_.SetTip(tip);
+}
 
-void frmMain::IconAdd() { tray_.Add(); }
+void frmMain::IconAdd() {
+    tray_.Add();
+}
 
-void frmMain::ToggleTray()
-{
+void frmMain::ToggleTray() {
     if (!TrayIcon::Available()) {
         // Nowhere to hide to: minimise instead, so the taskbar entry stays and the program can
         // always be brought back.

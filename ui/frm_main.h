@@ -32,9 +32,21 @@ class frmMain : public QWidget {
 public:
     static constexpr int kCommandCount = 15;
     enum Command : int {
-        kCmdSearch = 0, kCmdPlay = 1, kCmdStop = 2, kCmdRecord = 3, kCmdEqualizer = 4,
-        kCmdOptions = 5, kCmdExit = 6, kCmdMute = 7, kCmdAdd = 8, kCmdEdit = 9, kCmdDelete = 10,
-        kCmdExport = 11, kCmdImport = 12, kCmdSortAscending = 13, kCmdSortDescending = 14,
+        kCmdSearch = 0,
+        kCmdPlay = 1,
+        kCmdStop = 2,
+        kCmdRecord = 3,
+        kCmdEqualizer = 4,
+        kCmdOptions = 5,
+        kCmdExit = 6,
+        kCmdMute = 7,
+        kCmdAdd = 8,
+        kCmdEdit = 9,
+        kCmdDelete = 10,
+        kCmdExport = 11,
+        kCmdImport = 12,
+        kCmdSortAscending = 13,
+        kCmdSortDescending = 14,
     };
 
     // core's engine must be started; the window shows and drives it and outlives nothing of it.

@@ -16,8 +16,7 @@
 
 namespace wavelot {
 
-void frmMain::RunCommand(int index)
-{
+void frmMain::RunCommand(int index) {
     if (!loaded_ || shutDown_)
         return;
     switch (index) {
@@ -43,16 +42,16 @@ void frmMain::RunCommand(int index)
     }
 }
 
-void frmMain::PlayRadio(const QString& url, const QString& name, int code)
-{
+void frmMain::PlayRadio(const QString& url, const QString& name, int code) {
     if (!shutDown_)
         player_.PlayRadio(url, name, code);
 }
 
-void frmMain::ApplyVolume() { player_.SetVolume(volume_); }
+void frmMain::ApplyVolume() {
+    player_.SetVolume(volume_);
+}
 
-void frmMain::ShowEqMenu()
-{
+void frmMain::ShowEqMenu() {
     MenuBegin();
     const int current = player_.IndexEQ();
     for (const EqPreset& p : kEqPresets)
@@ -65,8 +64,7 @@ void frmMain::ShowEqMenu()
         player_.SetEqPreset(chosen);
 }
 
-void frmMain::ShowTrayMenu()
-{
+void frmMain::ShowTrayMenu() {
     if (!loaded_ || shutDown_)
         return;
     MenuBegin();
@@ -87,8 +85,7 @@ void frmMain::ShowTrayMenu()
     RunTrayCommand(chosen);
 }
 
-void frmMain::RunTrayCommand(int command)
-{
+void frmMain::RunTrayCommand(int command) {
     if (command >= 1 && command <= 11) {
         // The slider keeps its value: the next mute toggle or drag applies it again.
         player_.SetVolume(10 * (command - 1));
@@ -102,8 +99,7 @@ void frmMain::RunTrayCommand(int command)
     }
 }
 
-void frmMain::picStatusBar_Pressed(int button)
-{
+void frmMain::picStatusBar_Pressed(int button) {
     if (shutDown_ || !player_.IsPlaying())
         return;
     const QString title = player_.SongTitle();
@@ -127,8 +123,7 @@ void frmMain::picStatusBar_Pressed(int button)
         SetClipboardText(title);
 }
 
-void frmMain::tmrVis_Timer()
-{
+void frmMain::tmrVis_Timer() {
     if (shutDown_)
         return;
     const bool playing = player_.IsPlaying();
@@ -146,11 +141,11 @@ void frmMain::tmrVis_Timer()
     }
     const int bins = player_.ReadSpectrum(fft_);
     statusBar_->Bars().Tick(bins > 0 ? fft_.data() : nullptr, bins, statusBar_->InnerHeight());
-    statusBar_->ShowPlaying(FormatSeconds(player_.ElapsedSeconds()) + QStringLiteral(" * ") + player_.SongTitle());
+    statusBar_->ShowPlaying(FormatSeconds(player_.ElapsedSeconds()) + QStringLiteral(" * ") +
+                            player_.SongTitle());
 }
 
-void frmMain::tmrSong_Timer()
-{
+void frmMain::tmrSong_Timer() {
     // Titles also arrive through the engine's metadata notification; polling catches streams
     // whose tags change without one. Reconnecting a dropped stream comes with the recorder.
     if (!shutDown_ && player_.IsConnected())

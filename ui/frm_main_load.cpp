@@ -15,8 +15,7 @@
 
 namespace wavelot {
 
-void frmMain::BuildTabs()
-{
+void frmMain::BuildTabs() {
     tabStrip_->SetTargetPictureBox(tabStripHost_);
     tabStrip_->Create(CtrlStyle::TabStrip);
     for (int i = 0; i < 4; ++i)
@@ -25,8 +24,7 @@ void frmMain::BuildTabs()
     connect(tabStrip_.get(), &clsControl::Click, this, &frmMain::TabStrip_Click);
 }
 
-void frmMain::Form_Load()
-{
+void frmMain::Form_Load() {
     if (loaded_)
         return;
     searchPage_->Build(largeFonts_, controlHeight_);
@@ -61,10 +59,10 @@ void frmMain::Form_Load()
         tmrJob_.start();
 }
 
-void frmMain::FirstRunQuestion()
-{
+void frmMain::FirstRunQuestion() {
     const QString title = ProgramTitle();
-    const QString question = ui_text::kFirstRunHello + UserName() + QStringLiteral("\r\n") + ui_text::kFirstRunQuestion;
+    const QString question =
+        ui_text::kFirstRunHello + UserName() + QStringLiteral("\r\n") + ui_text::kFirstRunQuestion;
     QString folder = RecordFolder();
     if (QMessageBox::question(this, title, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
         QMessageBox::Yes) {
@@ -73,7 +71,8 @@ void frmMain::FirstRunQuestion()
             folder = chosen;
             QMessageBox::information(this, title, ui_text::kFolderChosen + chosen + ui_text::kThanks);
         } else {
-            QMessageBox::information(this, title, ui_text::kFolderCancelled + RecordFolder() + ui_text::kThanks);
+            QMessageBox::information(this, title,
+                                     ui_text::kFolderCancelled + RecordFolder() + ui_text::kThanks);
         }
     } else {
         QMessageBox::information(this, title, ui_text::kFolderDeclined + RecordFolder() + ui_text::kThanks);
@@ -81,8 +80,7 @@ void frmMain::FirstRunQuestion()
     core_.settings().WriteFilePath(folder);
 }
 
-void frmMain::Shutdown()
-{
+void frmMain::Shutdown() {
     if (shutDown_)
         return;
     shutDown_ = true;

@@ -2,8 +2,7 @@
 
 namespace wavelot {
 
-int ShiftState(Qt::KeyboardModifiers mods)
-{
+int ShiftState(Qt::KeyboardModifiers mods) {
     int s = 0;
     if (mods & Qt::ShiftModifier)
         s |= 1;
@@ -28,8 +27,7 @@ constexpr Pair kKeys[] = {
 };
 }  // namespace
 
-int VirtualKey(int qtKey)
-{
+int VirtualKey(int qtKey) {
     for (const Pair& p : kKeys)
         if (p.qt == qtKey)
             return p.vk;
@@ -40,8 +38,7 @@ int VirtualKey(int qtKey)
     return qtKey & 0xFFFF;
 }
 
-int QtKeyFromVirtual(int vk)
-{
+int QtKeyFromVirtual(int vk) {
     for (const Pair& p : kKeys)
         if (p.vk == vk)
             return p.qt;
@@ -50,8 +47,7 @@ int QtKeyFromVirtual(int vk)
     return vk;
 }
 
-int ButtonCode(Qt::MouseButton b)
-{
+int ButtonCode(Qt::MouseButton b) {
     switch (b) {
     case Qt::LeftButton: return 1;
     case Qt::RightButton: return 2;

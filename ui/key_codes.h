@@ -6,9 +6,9 @@
 
 namespace wavelot {
 
-inline constexpr int VK_BACK = 8, VK_TAB = 9, VK_RETURN = 13, VK_ESCAPE = 27, VK_SPACE = 32,
-                     VK_PRIOR = 33, VK_NEXT = 34, VK_END = 35, VK_HOME = 36, VK_LEFT = 37,
-                     VK_UP = 38, VK_RIGHT = 39, VK_DOWN = 40, VK_DELETE = 46;
+inline constexpr int VK_BACK = 8, VK_TAB = 9, VK_RETURN = 13, VK_ESCAPE = 27, VK_SPACE = 32, VK_PRIOR = 33,
+                     VK_NEXT = 34, VK_END = 35, VK_HOME = 36, VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39,
+                     VK_DOWN = 40, VK_DELETE = 46;
 
 // Shift 1, Ctrl 2, Alt 4, added together.
 int ShiftState(Qt::KeyboardModifiers mods);

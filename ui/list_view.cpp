@@ -18,8 +18,7 @@ namespace detail {
 
 ListTable::ListTable(clsListView* owner, QWidget* parent) : QTableView(parent), owner_(owner) {}
 
-void ListTable::keyPressEvent(QKeyEvent* e)
-{
+void ListTable::keyPressEvent(QKeyEvent* e) {
     if (owner_->blockKey_) {
         e->accept();
         return;
@@ -41,15 +40,13 @@ void ListTable::keyPressEvent(QKeyEvent* e)
     QTableView::keyPressEvent(e);
 }
 
-void ListTable::keyReleaseEvent(QKeyEvent* e)
-{
+void ListTable::keyReleaseEvent(QKeyEvent* e) {
     if (!e->isAutoRepeat())
         Q_EMIT owner_->KeyUp(VirtualKey(e->key()), ShiftState(e->modifiers()));
     QTableView::keyReleaseEvent(e);
 }
 
-void ListTable::mousePressEvent(QMouseEvent* e)
-{
+void ListTable::mousePressEvent(QMouseEvent* e) {
     const int button = ButtonCode(e->button());
     const QPoint p = e->position().toPoint();
     if (e->button() == Qt::LeftButton)
@@ -64,13 +61,13 @@ void ListTable::mousePressEvent(QMouseEvent* e)
     QTableView::mousePressEvent(e);
 }
 
-void ListTable::mouseMoveEvent(QMouseEvent* e)
-{
+void ListTable::mouseMoveEvent(QMouseEvent* e) {
     const QPoint p = e->position().toPoint();
     Q_EMIT owner_->MouseMove(p.x(), p.y(), ShiftState(e->modifiers()));
     if (e->buttons() & (Qt::LeftButton | Qt::RightButton)) {
         // No rubber-band or drag selection: a held button drags rows (the owner decides).
-        if (!dragStarted_ && pressRow_ >= 0 && (p - pressPos_).manhattanLength() >= QApplication::startDragDistance()) {
+        if (!dragStarted_ && pressRow_ >= 0 &&
+            (p - pressPos_).manhattanLength() >= QApplication::startDragDistance()) {
             dragStarted_ = true;
             if (pressButton_ == Qt::LeftButton)
                 viewport()->grabMouse();
@@ -81,8 +78,7 @@ void ListTable::mouseMoveEvent(QMouseEvent* e)
     QTableView::mouseMoveEvent(e);
 }
 
-void ListTable::mouseReleaseEvent(QMouseEvent* e)
-{
+void ListTable::mouseReleaseEvent(QMouseEvent* e) {
     const QPoint p = e->position().toPoint();
     if (e->button() == Qt::LeftButton && QWidget::mouseGrabber() == viewport())
         viewport()->releaseMouse();
@@ -97,8 +93,7 @@ void ListTable::mouseReleaseEvent(QMouseEvent* e)
     pressRow_ = -1;
 }
 
-void ListTable::mouseDoubleClickEvent(QMouseEvent* e)
-{
+void ListTable::mouseDoubleClickEvent(QMouseEvent* e) {
     QTableView::mouseDoubleClickEvent(e);
     const int button = ButtonCode(e->button());
     if (button == 1 || button == 2) {
@@ -107,30 +102,26 @@ void ListTable::mouseDoubleClickEvent(QMouseEvent* e)
     }
 }
 
-void ListTable::focusOutEvent(QFocusEvent* e)
-{
+void ListTable::focusOutEvent(QFocusEvent* e) {
     QTableView::focusOutEvent(e);
     Q_EMIT owner_->LostFocus();
 }
 
-void ListTable::dragEnterEvent(QDragEnterEvent* e)
-{
+void ListTable::dragEnterEvent(QDragEnterEvent* e) {
     if (e->mimeData()->hasUrls())
         e->acceptProposedAction();
     else
         e->ignore();
 }
 
-void ListTable::dragMoveEvent(QDragMoveEvent* e)
-{
+void ListTable::dragMoveEvent(QDragMoveEvent* e) {
     if (e->mimeData()->hasUrls())
         e->acceptProposedAction();
     else
         e->ignore();
 }
 
-void ListTable::dropEvent(QDropEvent* e)
-{
+void ListTable::dropEvent(QDropEvent* e) {
     QStringList files;
     for (const QUrl& u : e->mimeData()->urls())
         if (u.isLocalFile())
@@ -144,8 +135,7 @@ void ListTable::dropEvent(QDropEvent* e)
     Q_EMIT owner_->FilesDropped(files, p.x(), p.y());
 }
 
-void ListTable::paintEvent(QPaintEvent* e)
-{
+void ListTable::paintEvent(QPaintEvent* e) {
     NMLVCustomDraw rec;
     rec.dwDrawStage = CDDS_PREPAINT;
     int result = CDRF_DODEFAULT;
@@ -158,11 +148,12 @@ void ListTable::paintEvent(QPaintEvent* e)
 
 clsListView::clsListView(QObject* parent) : QObject(parent) {}
 
-clsListView::~clsListView() { delete container_.data(); }
+clsListView::~clsListView() {
+    delete container_.data();
+}
 
-bool clsListView::Create(QWidget* hParent, int dwStyle, int nLeft, int nTop, int nWidth, int nHeight, int ImgX,
-                         int ImgY, int Border)
-{
+bool clsListView::Create(QWidget* hParent, int dwStyle, int nLeft, int nTop, int nWidth, int nHeight,
+                         int ImgX, int ImgY, int Border) {
     if (hParent == nullptr || !container_.isNull())
         return false;
     Q_UNUSED(ImgX);
@@ -188,7 +179,8 @@ bool clsListView::Create(QWidget* hParent, int dwStyle, int nLeft, int nTop, int
     table_->setModel(model_);
     table_->setItemDelegate(delegate_);
     multiSelect_ = !(dwStyle & LVS_SINGLESEL);
-    table_->setSelectionMode(multiSelect_ ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+    table_->setSelectionMode(multiSelect_ ? QAbstractItemView::ExtendedSelection
+                                          : QAbstractItemView::SingleSelection);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setShowGrid(false);
@@ -220,37 +212,32 @@ bool clsListView::Create(QWidget* hParent, int dwStyle, int nLeft, int nTop, int
     return true;
 }
 
-int clsListView::Add(const QString&, int)
-{
+int clsListView::Add(const QString&, int) {
     if (model_ == nullptr)
         return -1;
     model_->Append(1);
     return model_->Count() - 1;
 }
 
-void clsListView::AddRows(int n)
-{
+void clsListView::AddRows(int n) {
     if (model_ != nullptr)
         model_->Append(n);
 }
 
-bool clsListView::ColumnAdd(int Index, int lWidth, const QString& sText, int TextAlign)
-{
+bool clsListView::ColumnAdd(int Index, int lWidth, const QString& sText, int TextAlign) {
     if (model_ == nullptr || !model_->InsertColumn(Index, sText, TextAlign))
         return false;
     table_->setColumnWidth(std::min(Index, model_->columnCount() - 1), lWidth);
     return true;
 }
 
-int clsListView::ColumnWidth(int iColumn) const
-{
+int clsListView::ColumnWidth(int iColumn) const {
     if (table_.isNull() || iColumn < 0 || iColumn >= model_->columnCount())
         return 0;
     return table_->isColumnHidden(iColumn) ? 0 : table_->columnWidth(iColumn);
 }
 
-void clsListView::SetColumnWidth(int iColumn, int lValue)
-{
+void clsListView::SetColumnWidth(int iColumn, int lValue) {
     if (table_.isNull() || iColumn < 0 || iColumn >= model_->columnCount())
         return;
     // QHeaderView keeps a 0-wide section clickable; hide it as the classic list does.
@@ -259,15 +246,13 @@ void clsListView::SetColumnWidth(int iColumn, int lValue)
         table_->setColumnWidth(iColumn, lValue);
 }
 
-bool clsListView::Selected(int lItem) const
-{
+bool clsListView::Selected(int lItem) const {
     if (table_.isNull() || lItem < 0 || lItem >= ListCount())
         return false;
     return table_->selectionModel()->isRowSelected(lItem, {});
 }
 
-void clsListView::SetSelected(int lItem, bool bState)
-{
+void clsListView::SetSelected(int lItem, bool bState) {
     if (table_.isNull())
         return;
     QItemSelectionModel* sm = table_->selectionModel();
@@ -288,8 +273,7 @@ void clsListView::SetSelected(int lItem, bool bState)
     }
 }
 
-void clsListView::SetSelectList(bool bState)
-{
+void clsListView::SetSelectList(bool bState) {
     if (table_.isNull())
         return;
     if (!bState) {
@@ -306,33 +290,30 @@ void clsListView::SetSelectList(bool bState)
     table_->selectionModel()->select(all, QItemSelectionModel::Select);
 }
 
-void clsListView::EnsureVisible(int lIndex)
-{
+void clsListView::EnsureVisible(int lIndex) {
     if (!table_.isNull() && lIndex >= 0 && lIndex < ListCount())
         table_->scrollTo(model_->index(lIndex, 0), QAbstractItemView::EnsureVisible);
 }
 
-int clsListView::SelCount() const
-{
+int clsListView::SelCount() const {
     return table_.isNull() ? 0 : static_cast<int>(table_->selectionModel()->selectedRows().size());
 }
 
-int clsListView::ListCount() const { return model_ == nullptr ? 0 : model_->Count(); }
+int clsListView::ListCount() const {
+    return model_ == nullptr ? 0 : model_->Count();
+}
 
-void clsListView::Clear()
-{
+void clsListView::Clear() {
     if (model_ != nullptr)
         model_->ClearRows();
 }
 
-void clsListView::Remove(int iIndex)
-{
+void clsListView::Remove(int iIndex) {
     if (model_ != nullptr)
         model_->RemoveRow(iIndex);
 }
 
-bool clsListView::ItemVisible(int iIndex) const
-{
+bool clsListView::ItemVisible(int iIndex) const {
     if (table_.isNull() || iIndex < 0 || iIndex >= ListCount())
         return false;
     const int top = table_->rowViewportPosition(iIndex);
@@ -340,8 +321,7 @@ bool clsListView::ItemVisible(int iIndex) const
     return bottom > 0 && top < table_->viewport()->height();
 }
 
-int clsListView::HitTest(int x, int y) const
-{
+int clsListView::HitTest(int x, int y) const {
     if (table_.isNull())
         return -1;
     const int row = table_->rowAt(y);
@@ -350,31 +330,29 @@ int clsListView::HitTest(int x, int y) const
     return row;
 }
 
-int clsListView::Bottom() const { return table_.isNull() ? 0 : table_->viewport()->height(); }
+int clsListView::Bottom() const {
+    return table_.isNull() ? 0 : table_->viewport()->height();
+}
 
-void clsListView::Block(bool bState)
-{
+void clsListView::Block(bool bState) {
     blocked_ = bState;
     if (!table_.isNull())
         table_->setUpdatesEnabled(!bState);
 }
 
-void clsListView::RedrawItem(int iIndex)
-{
+void clsListView::RedrawItem(int iIndex) {
     if (model_ != nullptr)
         model_->TouchRows(iIndex, iIndex);
 }
 
-void clsListView::Refresh()
-{
+void clsListView::Refresh() {
     if (table_.isNull())
         return;
     model_->TouchRows(0, ListCount() - 1);
     table_->viewport()->update();
 }
 
-void clsListView::BackColor(const QColor& oColor)
-{
+void clsListView::BackColor(const QColor& oColor) {
     if (table_.isNull())
         return;
     QPalette p = table_->palette();
@@ -384,16 +362,16 @@ void clsListView::BackColor(const QColor& oColor)
     delegate_->SetColors(p.color(QPalette::Text), oColor);
 }
 
-void clsListView::SetFocus()
-{
+void clsListView::SetFocus() {
     if (!table_.isNull())
         table_->setFocus(Qt::OtherFocusReason);
 }
 
-QTableView* clsListView::hWnd() const { return table_.data(); }
+QTableView* clsListView::hWnd() const {
+    return table_.data();
+}
 
-void clsListView::Move(int nLeft, int nTop, int nWidth, int nHeight)
-{
+void clsListView::Move(int nLeft, int nTop, int nWidth, int nHeight) {
     if (container_.isNull())
         return;
     const int w = nWidth > 0 ? nWidth : container_->width();
@@ -402,15 +380,13 @@ void clsListView::Move(int nLeft, int nTop, int nWidth, int nHeight)
     table_->setGeometry(container_->contentsRect());
 }
 
-void clsListView::SetLVStyle(int lAddStyle)
-{
+void clsListView::SetLVStyle(int lAddStyle) {
     exStyle_ |= lAddStyle;
     if (!table_.isNull())
         table_->setShowGrid(exStyle_ & LVS_EX_GRIDLINES);
 }
 
-std::vector<int> clsListView::GetSelectedItems() const
-{
+std::vector<int> clsListView::GetSelectedItems() const {
     std::vector<int> rows;
     if (table_.isNull())
         return rows;
@@ -421,16 +397,14 @@ std::vector<int> clsListView::GetSelectedItems() const
     return rows;
 }
 
-int clsListView::FocusedItem() const
-{
+int clsListView::FocusedItem() const {
     if (table_.isNull())
         return -1;
     const QModelIndex cur = table_->selectionModel()->currentIndex();
     return cur.isValid() ? cur.row() : -1;
 }
 
-int clsListView::NextSelected(int after) const
-{
+int clsListView::NextSelected(int after) const {
     const int n = ListCount();
     for (int i = std::max(after + 1, 0); i < n; ++i)
         if (Selected(i))
@@ -438,8 +412,7 @@ int clsListView::NextSelected(int after) const
     return -1;
 }
 
-void clsListView::SelectOnly(int index)
-{
+void clsListView::SelectOnly(int index) {
     if (table_.isNull())
         return;
     table_->selectionModel()->clearSelection();

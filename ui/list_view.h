@@ -63,8 +63,8 @@ public:
     explicit clsListView(QObject* parent = nullptr);
     ~clsListView() override;
 
-    bool Create(QWidget* hParent, int dwStyle, int nLeft, int nTop, int nWidth, int nHeight, int ImgX, int ImgY,
-                int Border);
+    bool Create(QWidget* hParent, int dwStyle, int nLeft, int nTop, int nWidth, int nHeight, int ImgX,
+                int ImgY, int Border);
     int Add(const QString& text = {}, int SmallIcon = 0);
     // Appends n rows at once (a bulk fill asks the model once instead of n times).
     void AddRows(int n);

@@ -9,8 +9,7 @@ namespace wavelot {
 
 ListViewModel::ListViewModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-bool ListViewModel::InsertColumn(int index, const QString& caption, int alignment)
-{
+bool ListViewModel::InsertColumn(int index, const QString& caption, int alignment) {
     if (index < 0)
         return false;
     index = std::min<int>(index, static_cast<int>(columns_.size()));
@@ -20,13 +19,11 @@ bool ListViewModel::InsertColumn(int index, const QString& caption, int alignmen
     return true;
 }
 
-int ListViewModel::ColumnAlignment(int column) const
-{
+int ListViewModel::ColumnAlignment(int column) const {
     return column >= 0 && column < static_cast<int>(columns_.size()) ? columns_[column].alignment : 0;
 }
 
-void ListViewModel::Append(int n)
-{
+void ListViewModel::Append(int n) {
     if (n <= 0)
         return;
     beginInsertRows({}, rows_, rows_ + n - 1);
@@ -34,8 +31,7 @@ void ListViewModel::Append(int n)
     endInsertRows();
 }
 
-void ListViewModel::RemoveRow(int row)
-{
+void ListViewModel::RemoveRow(int row) {
     if (row < 0 || row >= rows_)
         return;
     beginRemoveRows({}, row, row);
@@ -43,15 +39,13 @@ void ListViewModel::RemoveRow(int row)
     endRemoveRows();
 }
 
-void ListViewModel::ClearRows()
-{
+void ListViewModel::ClearRows() {
     beginResetModel();
     rows_ = 0;
     endResetModel();
 }
 
-void ListViewModel::TouchRows(int first, int last)
-{
+void ListViewModel::TouchRows(int first, int last) {
     first = std::max(first, 0);
     last = std::min(last, rows_ - 1);
     if (first > last || columns_.empty())
@@ -59,15 +53,15 @@ void ListViewModel::TouchRows(int first, int last)
     Q_EMIT dataChanged(index(first, 0), index(last, static_cast<int>(columns_.size()) - 1));
 }
 
-int ListViewModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+int ListViewModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : rows_;
+}
 
-int ListViewModel::columnCount(const QModelIndex& parent) const
-{
+int ListViewModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(columns_.size());
 }
 
-QVariant ListViewModel::data(const QModelIndex& index, int role) const
-{
+QVariant ListViewModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
     if (role == Qt::DisplayRole) {
@@ -83,8 +77,7 @@ QVariant ListViewModel::data(const QModelIndex& index, int role) const
     return {};
 }
 
-QVariant ListViewModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
+QVariant ListViewModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || section < 0 || section >= static_cast<int>(columns_.size()))
         return {};
     if (role == Qt::DisplayRole)
@@ -99,8 +92,8 @@ QVariant ListViewModel::headerData(int section, Qt::Orientation orientation, int
 
 ListViewDelegate::ListViewDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
 
-void ListViewDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
-{
+void ListViewDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                             const QModelIndex& index) const {
     NMLVCustomDraw rec;
     rec.dwItemSpec = index.row();
     rec.iSubItem = index.column();

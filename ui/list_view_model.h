@@ -80,9 +80,13 @@ public:
     void SetDrawHandler(DrawHandler h) { handler_ = std::move(h); }
     // Whether the handler asked for per-row notifications at the list's pre-paint stage.
     void SetItemNotify(bool on) { itemNotify_ = on; }
-    void SetColors(const QColor& text, const QColor& back) { text_ = text; back_ = back; }
+    void SetColors(const QColor& text, const QColor& back) {
+        text_ = text;
+        back_ = back;
+    }
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
 
 private:
     DrawHandler handler_;

@@ -11,8 +11,8 @@ inline const QString kTabs[4] = {u"電台搜尋"_s, u"我的最愛"_s, u"排程�
 
 // Captions by command index; 3 and 7 change with the recording and mute state.
 inline const QString kCaptions[15] = {u"搜  尋"_s, u"播放電台"_s, u"停止播放"_s, u"開始錄音"_s, u"等化器"_s,
-                                      u"選 項"_s,  u"離 開"_s,   u"靜 音"_s,   u"新 增"_s,   u"編 輯"_s,
-                                      u"刪 除"_s,  u"匯 出"_s,   u"匯 入"_s,   u"A > Z"_s,  u"Z > A"_s};
+                                      u"選 項"_s,  u"離 開"_s,    u"靜 音"_s,    u"新 增"_s,    u"編 輯"_s,
+                                      u"刪 除"_s,  u"匯 出"_s,    u"匯 入"_s,    u"A > Z"_s,    u"Z > A"_s};
 inline const QString kStopRecording = u"停止錄音"_s;
 inline const QString kUnmute = u"解除靜音"_s;
 

@@ -8,8 +8,7 @@
 
 namespace wavelot {
 
-QString UiFontFamily()
-{
+QString UiFontFamily() {
     static const QString family = [] {
         const QStringList families = QFontDatabase::families();
         const QString wanted = QString::fromUtf16(kUiFontFace);
@@ -30,8 +29,7 @@ QString UiFontFamily()
     return family;
 }
 
-QFont UiFont(int cellHeight, int weight)
-{
+QFont UiFont(int cellHeight, int weight) {
     QFont f(UiFontFamily());
     f.setPixelSize(std::max(1, RoundHalfEven(cellHeight * 6.0 / 7.0)));
     f.setWeight(static_cast<QFont::Weight>(weight));
@@ -39,8 +37,7 @@ QFont UiFont(int cellHeight, int weight)
     return f;
 }
 
-std::optional<QImage> CreateMemoryDC(int width, int height)
-{
+std::optional<QImage> CreateMemoryDC(int width, int height) {
     if (width <= 0 || height <= 0)
         return std::nullopt;
     QImage img(width, height, QImage::Format_ARGB32_Premultiplied);
@@ -50,27 +47,26 @@ std::optional<QImage> CreateMemoryDC(int width, int height)
     return img;
 }
 
-QFont SelectFontFace(QPainter& dc, const QString& face, int height)
-{
+QFont SelectFontFace(QPainter& dc, const QString& face, int height) {
     QFont f = UiFont(height);
-    if (face.compare(QString::fromUtf16(kUiFontFace), Qt::CaseInsensitive) != 0 && QFontDatabase::families().contains(face))
+    if (face.compare(QString::fromUtf16(kUiFontFace), Qt::CaseInsensitive) != 0 &&
+        QFontDatabase::families().contains(face))
         f.setFamily(face);
     dc.setFont(f);
     return f;
 }
 
-void SetControlFont(QWidget* window, const QString& face, int height)
-{
+void SetControlFont(QWidget* window, const QString& face, int height) {
     if (window == nullptr)
         return;
     QFont f = UiFont(height);
-    if (face.compare(QString::fromUtf16(kUiFontFace), Qt::CaseInsensitive) != 0 && QFontDatabase::families().contains(face))
+    if (face.compare(QString::fromUtf16(kUiFontFace), Qt::CaseInsensitive) != 0 &&
+        QFontDatabase::families().contains(face))
         f.setFamily(face);
     window->setFont(f);
 }
 
-int DrawTextBand(QPainter& dc, const QString& text, int x, int y, int width, int height, int flags)
-{
+int DrawTextBand(QPainter& dc, const QString& text, int x, int y, int width, int height, int flags) {
     if (width <= 0 || height <= 0)
         return 0;
     const QFontMetrics fm(dc.font());
@@ -81,15 +77,13 @@ int DrawTextBand(QPainter& dc, const QString& text, int x, int y, int width, int
     return fm.height();
 }
 
-QColor BlendColor(const QColor& a, const QColor& b, int alpha)
-{
+QColor BlendColor(const QColor& a, const QColor& b, int alpha) {
     alpha = std::clamp(alpha, 0, 255);
     auto mix = [alpha](int ca, int cb) { return RoundHalfEven((alpha * ca + (255 - alpha) * cb) / 255.0); };
     return QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()));
 }
 
-void FillFramedRect(QPainter& dc, int left, int top, int width, int height, const QColor& color, int alpha)
-{
+void FillFramedRect(QPainter& dc, int left, int top, int width, int height, const QColor& color, int alpha) {
     if (width <= 0 || height <= 0)
         return;
     dc.save();
@@ -100,8 +94,7 @@ void FillFramedRect(QPainter& dc, int left, int top, int width, int height, cons
     dc.restore();
 }
 
-void DrawDottedLine(QPainter& dc, int x1, int y1, int x2, int y2, const QColor& color, int width)
-{
+void DrawDottedLine(QPainter& dc, int x1, int y1, int x2, int y2, const QColor& color, int width) {
     dc.save();
     QPen pen(color, std::max(1, width), Qt::DotLine);
     dc.setPen(pen);

@@ -19,8 +19,7 @@ const QColor kLogText(0xBB, 0xBB, 0xBB);
 const QColor kLogBack(0x33, 0x33, 0x33);
 }  // namespace
 
-PlayLogView::PlayLogView(Player& player, QObject* parent) : QObject(parent), player_(player)
-{
+PlayLogView::PlayLogView(Player& player, QObject* parent) : QObject(parent), player_(player) {
     connect(&player_, &Player::logLineAdded, this, [this](const QString&, bool scroll) {
         view_.Add();
         if (scroll)
@@ -29,10 +28,9 @@ PlayLogView::PlayLogView(Player& player, QObject* parent) : QObject(parent), pla
     connect(&player_, &Player::playLogCleared, this, [this] { view_.Clear(); });
 }
 
-void PlayLogView::Create(QWidget* tabArea)
-{
-    view_.Create(tabArea, LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_NOCOLUMNHEADER, 5, 25, 636, 402, 1, 20,
-                 WS_EX_STATICEDGE);
+void PlayLogView::Create(QWidget* tabArea) {
+    view_.Create(tabArea, LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_NOCOLUMNHEADER, 5, 25, 636, 402, 1,
+                 20, WS_EX_STATICEDGE);
     view_.SetLVStyle(LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
     view_.BackColor(kLogBack);
     view_.ColumnAdd(0, 350, QString(), 0);
@@ -56,8 +54,7 @@ void PlayLogView::Create(QWidget* tabArea)
     connect(&view_, &clsListView::Click, this, &PlayLogView::clsStart_Click);
 }
 
-void PlayLogView::clsStart_Click(int, int button)
-{
+void PlayLogView::clsStart_Click(int, int button) {
     if (button != 2 || view_.ListCount() == 0)
         return;
     QWidget* owner = view_.Container()->window();

@@ -12,8 +12,7 @@ namespace {
 QPointer<QMenu> g_menu;
 QPointer<QMenu> g_sub;
 
-QAction* AddEntry(QMenu* m, const QString& text, int flags, int id)
-{
+QAction* AddEntry(QMenu* m, const QString& text, int flags, int id) {
     if (m == nullptr)
         return nullptr;
     if (flags & MF_SEPARATOR)
@@ -28,25 +27,26 @@ QAction* AddEntry(QMenu* m, const QString& text, int flags, int id)
 }
 }  // namespace
 
-void MenuBegin()
-{
+void MenuBegin() {
     if (g_menu.isNull())
         g_menu = new QMenu();
 }
 
-void MenuAddItem(const QString& text, int flags, int id) { AddEntry(g_menu, text, flags, id); }
+void MenuAddItem(const QString& text, int flags, int id) {
+    AddEntry(g_menu, text, flags, id);
+}
 
-void MenuAddSubmenu(const QString& text)
-{
+void MenuAddSubmenu(const QString& text) {
     if (g_menu.isNull() || !g_sub.isNull())
         return;
     g_sub = g_menu->addMenu(text);
 }
 
-void MenuAddSubItem(const QString& text, int flags, int id) { AddEntry(g_sub, text, flags, id); }
+void MenuAddSubItem(const QString& text, int flags, int id) {
+    AddEntry(g_sub, text, flags, id);
+}
 
-void MenuCheckRadio(int first, int last, int check)
-{
+void MenuCheckRadio(int first, int last, int check) {
     if (g_sub.isNull())
         return;
     const QList<QAction*> actions = g_sub->actions();
@@ -56,7 +56,8 @@ void MenuCheckRadio(int first, int last, int check)
         actions[i]->setCheckable(true);
         actions[i]->setChecked(false);
     }
-    if (check >= first && check <= last && check >= 0 && check < actions.size() && !actions[check]->isSeparator()) {
+    if (check >= first && check <= last && check >= 0 && check < actions.size() &&
+        !actions[check]->isSeparator()) {
         // Radio look: exclusive group so the style draws a dot, not a tick.
         auto* group = new QActionGroup(g_sub);
         group->setExclusive(true);
@@ -67,8 +68,7 @@ void MenuCheckRadio(int first, int last, int check)
     }
 }
 
-void MenuSetDefault(int item, bool byPosition)
-{
+void MenuSetDefault(int item, bool byPosition) {
     if (g_menu.isNull())
         return;
     const QList<QAction*> actions = g_menu->actions();
@@ -89,8 +89,7 @@ void MenuSetDefault(int item, bool byPosition)
     }
 }
 
-int MenuShow(QWidget* owner)
-{
+int MenuShow(QWidget* owner) {
     if (g_menu.isNull())
         return 0;
     if (owner != nullptr)
@@ -102,13 +101,14 @@ int MenuShow(QWidget* owner)
     return chosen->data().toInt();
 }
 
-void MenuEnd()
-{
+void MenuEnd() {
     delete g_menu.data();  // takes the sub-menu with it
     g_menu = nullptr;
     g_sub = nullptr;
 }
 
-QMenu* CurrentMenu() { return g_menu.data(); }
+QMenu* CurrentMenu() {
+    return g_menu.data();
+}
 
 }  // namespace wavelot

@@ -6,8 +6,7 @@
 
 namespace wavelot {
 
-bool LargeFontScreen()
-{
+bool LargeFontScreen() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (screen == nullptr)
         return false;

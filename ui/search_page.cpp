@@ -23,13 +23,11 @@ const QColor kEvenText(153, 153, 153);
 constexpr int kListTop = 30;
 
 // SHOUTcast and Icecast take a genre or a name; the listings are fetched whole.
-bool HasSearchInputs(int directory)
-{
+bool HasSearchInputs(int directory) {
     return directory >= 0 && directory < kDirectoryCount && kDirectories[directory].hasSearchInputs;
 }
 
-QWidget* MakeHost(QWidget* parent, const char* name)
-{
+QWidget* MakeHost(QWidget* parent, const char* name) {
     auto* host = new QWidget(parent);
     host->setObjectName(QString::fromLatin1(name));
     host->show();  // made after the window was shown, so it must be shown itself
@@ -37,9 +35,9 @@ QWidget* MakeHost(QWidget* parent, const char* name)
 }
 }  // namespace
 
-SearchPage::SearchPage(DirectorySearch& search, const Settings& settings, QWidget* searchButton, QWidget* parent)
-    : QWidget(parent), search_(search), settings_(settings), searchButton_(searchButton)
-{
+SearchPage::SearchPage(DirectorySearch& search, const Settings& settings, QWidget* searchButton,
+                       QWidget* parent)
+    : QWidget(parent), search_(search), settings_(settings), searchButton_(searchButton) {
     setObjectName(QStringLiteral("picListView"));
     setAutoFillBackground(true);  // opaque: the play-log list lies under it
     txtRichEdit_ = new QPlainTextEdit(this);
@@ -49,8 +47,7 @@ SearchPage::SearchPage(DirectorySearch& search, const Settings& settings, QWidge
     txtRichEdit_->hide();
 }
 
-void SearchPage::Build(bool largeFonts, int controlHeight)
-{
+void SearchPage::Build(bool largeFonts, int controlHeight) {
     largeFonts_ = largeFonts;
     controlHeight_ = controlHeight;
     BuildInputs();
@@ -61,8 +58,7 @@ void SearchPage::Build(bool largeFonts, int controlHeight)
     cmbRadioType_Click();
 }
 
-void SearchPage::BuildInputs()
-{
+void SearchPage::BuildInputs() {
     picRadioType_ = MakeHost(this, "picRadioType");
     picGenre_ = MakeHost(this, "picGenre");
     picSearch_ = MakeHost(this, "picSearch");
@@ -104,8 +100,7 @@ void SearchPage::BuildInputs()
     });
 }
 
-void SearchPage::BuildList()
-{
+void SearchPage::BuildList() {
     searchView_.Create(this, LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL, 0, kListTop, 641, 377, 1, 24,
                        WS_EX_STATICEDGE);
     searchView_.SetLVStyle(LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
@@ -136,8 +131,7 @@ void SearchPage::BuildList()
     connect(&searchView_, &clsListView::ColumnClick, this, &SearchPage::clsSearch_ColumnClick);
 }
 
-void SearchPage::Layout()
-{
+void SearchPage::Layout() {
     if (picRadioType_ == nullptr)
         return;  // the inputs come with Build
     // Directory, genre option and box, name option and box, search button.
@@ -153,14 +147,12 @@ void SearchPage::Layout()
     searchView_.Move(0, kListTop, w, height() - kListTop);
 }
 
-void SearchPage::SaveInputs() const
-{
+void SearchPage::SaveInputs() const {
     settings_.WriteSearchGenre(cmbGenre_.ListIndex());
     settings_.WriteSearchName(txtSearch_.text());
 }
 
-void SearchPage::SetListviewWidth(int column1, int column2, int column3, int adjustment)
-{
+void SearchPage::SetListviewWidth(int column1, int column2, int column3, int adjustment) {
     const ColumnLayout layout{column1, column2, column3, adjustment};
     searchView_.SetColumnWidth(1, column1);
     searchView_.SetColumnWidth(2, column2);
@@ -168,8 +160,7 @@ void SearchPage::SetListviewWidth(int column1, int column2, int column3, int adj
     searchView_.SetColumnWidth(0, Column0Width(contentsRect().width(), layout));
 }
 
-void SearchPage::EnableSearchInputs(bool enabled)
-{
+void SearchPage::EnableSearchInputs(bool enabled) {
     for (clsControl* c : {&optGenre_, &optName_, &cmbGenre_, &txtSearch_})
         c->SetEnabled(enabled);
     searchButton_->setEnabled(enabled);
@@ -178,8 +169,7 @@ void SearchPage::EnableSearchInputs(bool enabled)
     txtSearch_.SetBackColor(face);
 }
 
-void SearchPage::UpdateSearchInputs()
-{
+void SearchPage::UpdateSearchInputs() {
     const bool byGenre = optGenre_.Checked();
     cmbGenre_.SetEnabled(byGenre);
     txtSearch_.SetEnabled(!byGenre && optName_.Checked());
@@ -188,8 +178,7 @@ void SearchPage::UpdateSearchInputs()
     txtSearch_.SetBackColor(txtSearch_.Enabled() ? kInputOn : face);
 }
 
-void SearchPage::cmbRadioType_Click()
-{
+void SearchPage::cmbRadioType_Click() {
     if (HasSearchInputs(cmbRadioType_.ListIndex())) {
         EnableSearchInputs(true);
         UpdateSearchInputs();
@@ -199,8 +188,7 @@ void SearchPage::cmbRadioType_Click()
     }
 }
 
-void SearchPage::SearchType_Click(int index)
-{
+void SearchPage::SearchType_Click(int index) {
     // The two options act as one group.
     optGenre_.SetChecked(index == 0);
     optName_.SetChecked(index == 1);
@@ -208,8 +196,7 @@ void SearchPage::SearchType_Click(int index)
     settings_.WriteSearchType(index);
 }
 
-void SearchPage::RunSearch()
-{
+void SearchPage::RunSearch() {
     if (search_.Running())
         return;  // a second click while a search runs
     const int directory = cmbRadioType_.ListIndex();
@@ -247,8 +234,7 @@ void SearchPage::RunSearch()
     cmbRadioType_Click();
 }
 
-void SearchPage::clsSearch_CustomDraw(NMLVCustomDraw& rec, int& result)
-{
+void SearchPage::clsSearch_CustomDraw(NMLVCustomDraw& rec, int& result) {
     if (rec.dwDrawStage == CDDS_PREPAINT) {
         result = CDRF_NOTIFYITEMDRAW;
         return;
@@ -269,8 +255,7 @@ void SearchPage::clsSearch_CustomDraw(NMLVCustomDraw& rec, int& result)
     result = CDRF_DODEFAULT;
 }
 
-void SearchPage::clsSearch_Click(int, int button)
-{
+void SearchPage::clsSearch_Click(int, int button) {
     if (button != 2 || searchView_.ListCount() == 0 || searchView_.SelCount() == 0)
         return;
     const int row = searchView_.NextSelected(-1);
@@ -286,8 +271,7 @@ void SearchPage::clsSearch_Click(int, int button)
         Q_EMIT CopyRequested(station, chosen - 1);
 }
 
-void SearchPage::clsSearch_ColumnClick(int index)
-{
+void SearchPage::clsSearch_ColumnClick(int index) {
     if (searchView_.ListCount() <= 1)
         return;
     searchView_.Block(true);

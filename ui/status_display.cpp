@@ -12,16 +12,14 @@ namespace {
 const QColor kBack(0x33, 0x33, 0x33);
 const QColor kText(0xEE, 0xEE, 0xEE);
 
-QColor Gradient(double position)
-{
+QColor Gradient(double position) {
     const SpectrumColour c = SpectrumBars::GradientColour(1, position);
     return QColor(c.red, c.green, c.blue);
 }
 
 // Bars as every other line of the gradient from the bottom up to the bar top, and each peak
 // mark in the colour of its height, for a box of that height.
-void PaintBars(QPainter& p, const SpectrumBars& bars, int height)
-{
+void PaintBars(QPainter& p, const SpectrumBars& bars, int height) {
     if (height <= 0)
         return;
     const double H = height;
@@ -40,14 +38,12 @@ void PaintBars(QPainter& p, const SpectrumBars& bars, int height)
 }
 }  // namespace
 
-StatusDisplay::StatusDisplay(QWidget* parent) : QWidget(parent)
-{
+StatusDisplay::StatusDisplay(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFont(UiFont(14));
 }
 
-void StatusDisplay::ShowIdle()
-{
+void StatusDisplay::ShowIdle() {
     const bool changed = playing_;
     playing_ = false;
     text_.clear();
@@ -55,15 +51,13 @@ void StatusDisplay::ShowIdle()
         update();
 }
 
-void StatusDisplay::ShowPlaying(const QString& text)
-{
+void StatusDisplay::ShowPlaying(const QString& text) {
     playing_ = true;
     text_ = text;
     update();
 }
 
-void StatusDisplay::paintEvent(QPaintEvent*)
-{
+void StatusDisplay::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QRect inner = contentsRect();
     p.fillRect(rect(), kBack);
@@ -75,8 +69,7 @@ void StatusDisplay::paintEvent(QPaintEvent*)
     DrawTextBand(p, Text(), 5, 0, inner.width() - 5, inner.height(), DT_LEFT);
 }
 
-void StatusDisplay::mousePressEvent(QMouseEvent* e)
-{
+void StatusDisplay::mousePressEvent(QMouseEvent* e) {
     Q_EMIT Pressed(ButtonCode(e->button()));
 }
 

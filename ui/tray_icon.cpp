@@ -6,10 +6,11 @@
 
 namespace wavelot {
 
-QString TrayTipText(const QString& tip) { return tip.left(kTrayTipLimit); }
+QString TrayTipText(const QString& tip) {
+    return tip.left(kTrayTipLimit);
+}
 
-QIcon ProgramIcon()
-{
+QIcon ProgramIcon() {
     static const QIcon icon = [] {
         QIcon result;
         for (int size : {16, 22, 24, 32, 48, 64}) {
@@ -41,12 +42,15 @@ QIcon ProgramIcon()
 
 TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {}
 
-TrayIcon::~TrayIcon() { delete icon_.data(); }
+TrayIcon::~TrayIcon() {
+    delete icon_.data();
+}
 
-bool TrayIcon::Available() { return QSystemTrayIcon::isSystemTrayAvailable(); }
+bool TrayIcon::Available() {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
 
-void TrayIcon::Create(const QString& tip)
-{
+void TrayIcon::Create(const QString& tip) {
     if (icon_.isNull()) {
         icon_ = new QSystemTrayIcon(ProgramIcon());
         connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
@@ -59,15 +63,13 @@ void TrayIcon::Create(const QString& tip)
     SetTip(tip);
 }
 
-void TrayIcon::SetTip(const QString& tip)
-{
+void TrayIcon::SetTip(const QString& tip) {
     tip_ = TrayTipText(tip);
     if (!icon_.isNull())
         icon_->setToolTip(tip_);
 }
 
-bool TrayIcon::Add()
-{
+bool TrayIcon::Add() {
     if (icon_.isNull() || !Available())
         return false;
     icon_->setToolTip(tip_);
@@ -75,12 +77,13 @@ bool TrayIcon::Add()
     return true;
 }
 
-void TrayIcon::Remove()
-{
+void TrayIcon::Remove() {
     if (!icon_.isNull())
         icon_->hide();
 }
 
-bool TrayIcon::Shown() const { return !icon_.isNull() && icon_->isVisible(); }
+bool TrayIcon::Shown() const {
+    return !icon_.isNull() && icon_->isVisible();
+}
 
 }  // namespace wavelot

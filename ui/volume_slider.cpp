@@ -9,10 +9,11 @@
 namespace wavelot {
 
 namespace volume_slider {
-double KnobLeft(int width, int volume) { return (width - 230) * static_cast<double>(volume) / 100.0; }
+double KnobLeft(int width, int volume) {
+    return (width - 230) * static_cast<double>(volume) / 100.0;
+}
 
-int VolumeAt(int x, int width)
-{
+int VolumeAt(int x, int width) {
     if (width - 225 <= 0)
         return 0;
     x = std::min(std::max(x, 70), width - 160);
@@ -22,23 +23,22 @@ int VolumeAt(int x, int width)
 
 using namespace volume_slider;
 
-VolumeSlider::VolumeSlider(QWidget* parent) : QWidget(parent)
-{
+VolumeSlider::VolumeSlider(QWidget* parent) : QWidget(parent) {
     setCursor(Qt::PointingHandCursor);
     setToolTip(QString());
 }
 
-int VolumeSlider::KnobLeftPixels() const { return RoundHalfEven(knobLeftUnits_ / kUnitsPerPixel); }
+int VolumeSlider::KnobLeftPixels() const {
+    return RoundHalfEven(knobLeftUnits_ / kUnitsPerPixel);
+}
 
-void VolumeSlider::SetVolume(int volume)
-{
+void VolumeSlider::SetVolume(int volume) {
     volume_ = std::clamp(volume, 0, 100);
     knobLeftUnits_ = KnobLeft(width() * kUnitsPerPixel, volume_);
     update();
 }
 
-void VolumeSlider::DragTo(int xPixels)
-{
+void VolumeSlider::DragTo(int xPixels) {
     const int w = width() * kUnitsPerPixel;
     const int x = std::min(std::max(xPixels * kUnitsPerPixel, 70), w - 160);
     knobLeftUnits_ = x - 70;
@@ -47,22 +47,21 @@ void VolumeSlider::DragTo(int xPixels)
     Q_EMIT VolumeDragged(volume_);
 }
 
-void VolumeSlider::mousePressEvent(QMouseEvent* e)
-{
+void VolumeSlider::mousePressEvent(QMouseEvent* e) {
     if (e->button() == Qt::LeftButton)
         DragTo(e->position().toPoint().x());
 }
 
-void VolumeSlider::mouseMoveEvent(QMouseEvent* e)
-{
+void VolumeSlider::mouseMoveEvent(QMouseEvent* e) {
     if (e->buttons() & Qt::LeftButton)
         DragTo(e->position().toPoint().x());
 }
 
-void VolumeSlider::resizeEvent(QResizeEvent*) { knobLeftUnits_ = KnobLeft(width() * kUnitsPerPixel, volume_); }
+void VolumeSlider::resizeEvent(QResizeEvent*) {
+    knobLeftUnits_ = KnobLeft(width() * kUnitsPerPixel, volume_);
+}
 
-void VolumeSlider::paintEvent(QPaintEvent*)
-{
+void VolumeSlider::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing, false);
     const int mid = height() / 2;

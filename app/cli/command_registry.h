@@ -17,9 +17,9 @@ using CommandRunner = std::function<int(const CommandArgs&)>;
 inline constexpr int kUsageError = 2;
 
 struct CommandInfo {
-  std::string name;
-  std::string usage;  // one line: "decode (--code N | --codepage CP) [--uao FILE] [--units] HEX"
-  CommandRunner run;
+    std::string name;
+    std::string usage;  // one line: "decode (--code N | --codepage CP) [--uao FILE] [--units] HEX"
+    CommandRunner run;
 };
 
 std::vector<CommandInfo>& Commands();
@@ -28,9 +28,9 @@ std::vector<CommandInfo>& Commands();
 int UsageError(const std::string& commandName);
 
 struct CommandRegistration {
-  CommandRegistration(std::string name, std::string usage, CommandRunner run) {
-    Commands().push_back({std::move(name), std::move(usage), std::move(run)});
-  }
+    CommandRegistration(std::string name, std::string usage, CommandRunner run) {
+        Commands().push_back({std::move(name), std::move(usage), std::move(run)});
+    }
 };
 
 }  // namespace wavelot::cli

@@ -17,7 +17,6 @@
 #include <QString>
 #include <QTimer>
 
-
 #include <chrono>
 #include <fstream>
 #include <string>
@@ -101,7 +100,8 @@ void BM_FirstSample(benchmark::State& state) {
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         const qint64 first = lib.ChannelGetTimings(h).firstSample;
         const double ms =
-            double(first - std::chrono::duration_cast<std::chrono::nanoseconds>(start.time_since_epoch()).count()) /
+            double(first -
+                   std::chrono::duration_cast<std::chrono::nanoseconds>(start.time_since_epoch()).count()) /
             1e6;
         state.SetIterationTime(ms / 1000.0);
         totalMs += ms;

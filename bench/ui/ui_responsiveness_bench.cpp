@@ -5,13 +5,14 @@
 //
 // Run by hand: build-*/bench/ui/ui_responsiveness_bench (offscreen; starts its own Icecast,
 // PulseAudio and HTTP servers on loopback).
+#include <benchmark/benchmark.h>
 #include <QEventLoop>
 #include <QTemporaryDir>
-#include <benchmark/benchmark.h>
 
 #include <cstdlib>
 #include <functional>
 
+#include "bench/support/gap_probe.h"
 #include "core/app_folders.h"
 #include "core/ini_file.h"
 #include "core/settings_keys.h"
@@ -19,7 +20,6 @@
 #include "directories/directory_config.h"
 #include "engine/audio/audio_library.h"
 #include "engine/player.h"
-#include "bench/support/gap_probe.h"
 #include "tests/support/http_server.h"
 #include "tests/support/icecast_rig.h"
 #include "tests/support/pulse_rig.h"
@@ -37,19 +37,18 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 // CPU of the program's own threads: the in-process test servers' share is left out.
-double CpuSeconds()
-{
+double CpuSeconds() {
     return wavelot::test::ProcessCpuSeconds() - wavelot::test::RigCpuSeconds();
 }
 
-std::string ShoutcastAnswer(int stations)
-{
-    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<stationlist>\n"
-                      "<tunein base=\"/sbin/tunein-station.pls\"/>\n";
+std::string ShoutcastAnswer(int stations) {
+    std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<stationlist>\n"
+        "<tunein base=\"/sbin/tunein-station.pls\"/>\n";
     for (int i = 0; i < stations; ++i)
         xml += "<station name=\"Station " + std::to_string(i) + " 電台\" mt=\"audio/mpeg\" id=\"" +
-               std::to_string(1000 + i) + "\" br=\"128\" genre=\"Jazz\" ct=\"Song\" lc=\"" + std::to_string(i) +
-               "\"/>\n";
+               std::to_string(1000 + i) + "\" br=\"128\" genre=\"Jazz\" ct=\"Song\" lc=\"" +
+               std::to_string(i) + "\"/>\n";
     return xml + "</stationlist>\n";
 }
 
@@ -63,8 +62,7 @@ struct Rig {
     std::unique_ptr<frmMain> window;
     bool ok = false;
 
-    Rig()
-    {
+    Rig() {
         UiApp();
         if (!pulse.Start() || !ice.Start() || !ice.StartSource({.mount = "/test.mp3"}))
             return;
@@ -72,7 +70,8 @@ struct Rig {
         WriteIni(settings::kSectionSetting, settings::kSetRecode, 1, SettingFile());
         WriteIni(settings::kSectionSetting, settings::kSavedVolume, 50, SettingFile());
         WriteIni(directory_keys::kSection, directory_keys::kShoutcastHost, http.UrlText(""), SettingFile());
-        WriteIni(directory_keys::kSection, directory_keys::kShoutcastKeys[0], u"KEY1KEY1KEY1KEY1"_s, SettingFile());
+        WriteIni(directory_keys::kSection, directory_keys::kShoutcastKeys[0], u"KEY1KEY1KEY1KEY1"_s,
+                 SettingFile());
         const std::string answer = ShoutcastAnswer(200);
         http.Handle("/legacy/genresearch", [answer](const HttpRequest&) {
             HttpResponse r = HttpResponse::Ok(answer, "text/xml");
@@ -91,8 +90,7 @@ struct Rig {
     QString StreamUrl() const { return QString::fromStdString(ice.Url("/test.mp3")); }
 };
 
-Rig& TheRig()
-{
+Rig& TheRig() {
     // The window is left to the end of the process; the servers are stopped at exit so that
     // no icecast2 outlives the benchmark.
     static Rig* rig = new Rig;
@@ -107,8 +105,8 @@ Rig& TheRig()
 // Runs one window operation per iteration under the gap probe; check says what went wrong
 // (or nothing), undo puts the window back untimed.
 void RunGapBenchmark(benchmark::State& state, const std::function<void(Rig&)>& operation,
-                     const std::function<const char*(Rig&)>& check, const std::function<void(Rig&)>& undo = {})
-{
+                     const std::function<const char*(Rig&)>& check,
+                     const std::function<void(Rig&)>& undo = {}) {
     Rig& rig = TheRig();
     if (!rig.ok) {
         state.SkipWithError("rigs did not start");
@@ -131,16 +129,17 @@ void RunGapBenchmark(benchmark::State& state, const std::function<void(Rig&)>& o
     state.counters["max_gap_ms"] = worst;
 }
 
-void BM_SearchDispatchGap(benchmark::State& state)
-{
+void BM_SearchDispatchGap(benchmark::State& state) {
     RunGapBenchmark(
         state, [](Rig& rig) { rig.window->RunCommand(frmMain::kCmdSearch); },
-        [](Rig& rig) { return rig.window->Search().clsSearch().ListCount() == 200 ? nullptr : "search did not fill 200 rows"; });
+        [](Rig& rig) {
+            return rig.window->Search().clsSearch().ListCount() == 200 ? nullptr
+                                                                       : "search did not fill 200 rows";
+        });
 }
 BENCHMARK(BM_SearchDispatchGap)->Iterations(5)->Unit(benchmark::kMillisecond);
 
-void BM_ConnectDispatchGap(benchmark::State& state)
-{
+void BM_ConnectDispatchGap(benchmark::State& state) {
     RunGapBenchmark(
         state, [](Rig& rig) { rig.window->PlayRadio(rig.StreamUrl(), u"Bench FM"_s, 0); },
         [](Rig& rig) { return rig.core->player().IsConnected() ? nullptr : "no connection"; },
@@ -149,8 +148,7 @@ void BM_ConnectDispatchGap(benchmark::State& state)
 BENCHMARK(BM_ConnectDispatchGap)->Iterations(5)->Unit(benchmark::kMillisecond);
 
 // CPU while playing for 10 s; range(0) 1 = window shown, 0 = hidden in the tray.
-void BM_CpuWhilePlaying(benchmark::State& state)
-{
+void BM_CpuWhilePlaying(benchmark::State& state) {
     Rig& rig = TheRig();
     if (!rig.ok) {
         state.SkipWithError("rigs did not start");

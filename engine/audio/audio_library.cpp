@@ -33,7 +33,9 @@ QByteArray DirectUrl(const QByteArray& url) {
 
 AudioLibrary::AudioLibrary() : backend_(std::make_unique<Backend>()) {}
 
-AudioLibrary::~AudioLibrary() { Free(); }
+AudioLibrary::~AudioLibrary() {
+    Free();
+}
 
 bool AudioLibrary::Init(int device, quint32 freq, quint32) {
     if (backend_->initialised || freq < 8000 || freq > 192000 || device < -1)
@@ -56,35 +58,32 @@ bool AudioLibrary::Free() {
     return true;
 }
 
-bool AudioLibrary::IsInitialised() const { return backend_->initialised; }
+bool AudioLibrary::IsInitialised() const {
+    return backend_->initialised;
+}
 
-bool AudioLibrary::UsingSoundServer() const { return backend_->soundServer; }
+bool AudioLibrary::UsingSoundServer() const {
+    return backend_->soundServer;
+}
 
 PluginHandle AudioLibrary::PluginLoad(const QString&, quint32) {
     std::lock_guard lock(backend_->mu);
     return backend_->NewHandle();
 }
 
-bool AudioLibrary::PluginFree(PluginHandle) { return true; }
+bool AudioLibrary::PluginFree(PluginHandle) {
+    return true;
+}
 
 bool AudioLibrary::SetConfig(quint32 option, quint32 value) {
     std::lock_guard lock(backend_->mu);
     Config& c = backend_->config;
     switch (option) {
-    case CONFIG_NET_TIMEOUT:
-        c.timeoutMs = std::max<quint32>(value, 100);
-        return true;
-    case CONFIG_NET_BUFFER:
-        c.bufferMs = std::clamp<quint32>(value, 1000, 120000);
-        return true;
-    case CONFIG_NET_PREBUF:
-        c.prebufPercent = std::min<quint32>(value, 100);
-        return true;
-    case CONFIG_NET_PLAYLIST:
-        c.playlist = value;
-        return true;
-    default:
-        return false;
+    case CONFIG_NET_TIMEOUT: c.timeoutMs = std::max<quint32>(value, 100); return true;
+    case CONFIG_NET_BUFFER: c.bufferMs = std::clamp<quint32>(value, 1000, 120000); return true;
+    case CONFIG_NET_PREBUF: c.prebufPercent = std::min<quint32>(value, 100); return true;
+    case CONFIG_NET_PLAYLIST: c.playlist = value; return true;
+    default: return false;
     }
 }
 
@@ -92,16 +91,11 @@ quint32 AudioLibrary::GetConfig(quint32 option) const {
     std::lock_guard lock(backend_->mu);
     const Config& c = backend_->config;
     switch (option) {
-    case CONFIG_NET_TIMEOUT:
-        return c.timeoutMs;
-    case CONFIG_NET_BUFFER:
-        return c.bufferMs;
-    case CONFIG_NET_PREBUF:
-        return c.prebufPercent;
-    case CONFIG_NET_PLAYLIST:
-        return c.playlist;
-    default:
-        return ERROR_RESULT;
+    case CONFIG_NET_TIMEOUT: return c.timeoutMs;
+    case CONFIG_NET_BUFFER: return c.bufferMs;
+    case CONFIG_NET_PREBUF: return c.prebufPercent;
+    case CONFIG_NET_PLAYLIST: return c.playlist;
+    default: return ERROR_RESULT;
     }
 }
 
@@ -115,11 +109,8 @@ bool AudioLibrary::SetConfigPtr(quint32 option, const char* value) {
         else
             c.proxy.reset();
         return true;
-    case CONFIG_NET_AGENT:
-        c.agent = value ? QByteArray(value) : QByteArray();
-        return true;
-    default:
-        return false;
+    case CONFIG_NET_AGENT: c.agent = value ? QByteArray(value) : QByteArray(); return true;
+    default: return false;
     }
 }
 
@@ -181,7 +172,8 @@ StreamHandle AudioLibrary::StreamCreateURL(const QString& url, quint32, quint32)
     } else {
         stream->Start();
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-        while (stream->State() == Stream::ConnectState::Connecting && std::chrono::steady_clock::now() < deadline)
+        while (stream->State() == Stream::ConnectState::Connecting &&
+               std::chrono::steady_clock::now() < deadline)
             QThread::msleep(2);
     }
 
@@ -200,7 +192,9 @@ StreamHandle AudioLibrary::StreamCreateURL(const QString& url, quint32, quint32)
     return handle;
 }
 
-bool AudioLibrary::StreamFree(StreamHandle handle) { return backend_->Release(handle); }
+bool AudioLibrary::StreamFree(StreamHandle handle) {
+    return backend_->Release(handle);
+}
 
 QByteArray AudioLibrary::ChannelGetTags(StreamHandle handle, quint32 tags) const {
     auto s = backend_->Find(handle);

@@ -56,11 +56,11 @@ inline constexpr quint32 TAG_META = 5;
 inline constexpr quint32 TAG_WMA = 8;
 
 // Sync kinds of ChannelSetSync. MIXTIME is not offered: every sync is queued to the main thread.
-inline constexpr quint32 SYNC_END = 2;         // the stream has played to its end (drop or close)
-inline constexpr quint32 SYNC_META = 4;        // new ICY metadata, or new Ogg comments / WMA tags
-inline constexpr quint32 SYNC_STALL = 6;       // data = 0 stalled, 1 resumed
-inline constexpr quint32 SYNC_OGG_CHANGE = 12; // a new Ogg chain link began
-inline constexpr quint32 SYNC_ONETIME = 0x80000000u; // or-ed to the kind: remove after one call
+inline constexpr quint32 SYNC_END = 2;                // the stream has played to its end (drop or close)
+inline constexpr quint32 SYNC_META = 4;               // new ICY metadata, or new Ogg comments / WMA tags
+inline constexpr quint32 SYNC_STALL = 6;              // data = 0 stalled, 1 resumed
+inline constexpr quint32 SYNC_OGG_CHANGE = 12;        // a new Ogg chain link began
+inline constexpr quint32 SYNC_ONETIME = 0x80000000u;  // or-ed to the kind: remove after one call
 
 // Channel states (ChannelIsActive, EncodeIsActive).
 inline constexpr quint32 ACTIVE_STOPPED = 0;
@@ -115,9 +115,9 @@ struct ChannelInfo {
 
 // The parametric-equalizer band of FX_DX8_PARAMEQ, three floats in this order.
 struct DX8ParamEq {
-    float fCenter = 8000.0f;    // Hz; limited to 80 .. a third of the output rate
-    float fBandwidth = 12.0f;   // semitones, 1 to 36
-    float fGain = 0.0f;         // dB, -15 to +15
+    float fCenter = 8000.0f;   // Hz; limited to 80 .. a third of the output rate
+    float fBandwidth = 12.0f;  // semitones, 1 to 36
+    float fGain = 0.0f;        // dB, -15 to +15
 };
 
 // Timings of one stream, for measurements (steady clock, nanoseconds since the epoch of
@@ -252,8 +252,7 @@ public:
     // input. Its standard output and error go to /dev/null. Returns 0 when the program cannot be
     // started. An encoder that dies or falls more than a few seconds behind is dropped; it never
     // holds up playback.
-    audio::EncoderHandle EncodeStart(audio::StreamHandle handle, const QStringList& argv,
-                                     quint32 flags = 0);
+    audio::EncoderHandle EncodeStart(audio::StreamHandle handle, const QStringList& argv, quint32 flags = 0);
     // handle: an encoder, or a stream (all its encoders). Closes the program's input and waits
     // (at most about 3 s) for it to finish writing, so the file is complete on return.
     bool EncodeStop(audio::Handle handle);

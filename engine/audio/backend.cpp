@@ -4,7 +4,9 @@
 
 namespace wavelot::audio {
 
-Backend::Backend() { reaper_ = std::thread([this] { ReaperLoop(); }); }
+Backend::Backend() {
+    reaper_ = std::thread([this] { ReaperLoop(); });
+}
 
 Backend::~Backend() {
     Shutdown();
@@ -18,7 +20,9 @@ Backend::~Backend() {
     delete dispatcher;
 }
 
-Handle Backend::NewHandle() { return nextHandle++; }
+Handle Backend::NewHandle() {
+    return nextHandle++;
+}
 
 std::shared_ptr<Stream> Backend::Find(StreamHandle h) const {
     std::lock_guard lock(mu);
@@ -85,7 +89,8 @@ void Backend::Post(StreamHandle h, quint32 kind, quint32 data) {
     QObject* target = dispatcher;
     if (!target)
         return;
-    QMetaObject::invokeMethod(target, [this, h, kind, data] { Deliver(h, kind, data); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        target, [this, h, kind, data] { Deliver(h, kind, data); }, Qt::QueuedConnection);
 }
 
 void Backend::Deliver(StreamHandle h, quint32 kind, quint32 data) {

@@ -50,16 +50,16 @@ public:
     QObject* dispatcher = nullptr;  // lives in the main thread; queued syncs target it
 
     mutable std::mutex mu;
-    Config config;                                              // (mu)
-    std::map<StreamHandle, std::shared_ptr<Stream>> streams;    // (mu)
-    std::set<std::shared_ptr<Stream>> connecting;               // (mu) inside StreamCreateURL
-    std::map<SyncHandle, SyncEntry> syncs;                      // (mu)
-    std::map<FxHandle, StreamHandle> fx;                        // (mu)
-    std::map<EncoderHandle, StreamHandle> encoders;             // (mu)
-    quint32 nextHandle = 0x100;                                 // (mu) shared by all kinds
+    Config config;                                            // (mu)
+    std::map<StreamHandle, std::shared_ptr<Stream>> streams;  // (mu)
+    std::set<std::shared_ptr<Stream>> connecting;             // (mu) inside StreamCreateURL
+    std::map<SyncHandle, SyncEntry> syncs;                    // (mu)
+    std::map<FxHandle, StreamHandle> fx;                      // (mu)
+    std::map<EncoderHandle, StreamHandle> encoders;           // (mu)
+    quint32 nextHandle = 0x100;                               // (mu) shared by all kinds
 
-    Handle NewHandle();  // caller holds mu
-    std::shared_ptr<Stream> Find(StreamHandle h) const;  // takes mu
+    Handle NewHandle();                                          // caller holds mu
+    std::shared_ptr<Stream> Find(StreamHandle h) const;          // takes mu
     std::shared_ptr<Stream> FindFxOwner(FxHandle effect) const;  // takes mu; the stream an effect is on
     // Removes the stream and everything set on it from the tables and hands it to the reaper.
     bool Release(StreamHandle h);

@@ -60,26 +60,18 @@ QByteArray DictTags(const AVDictionary* dict) {
 quint32 ChannelType(AVCodecID id, const char* formatName) {
     const QByteArray fmt(formatName ? formatName : "");
     switch (id) {
-    case AV_CODEC_ID_MP3:
-        return fmt == "asf" ? CTYPE_STREAM_WMA_MP3 : CTYPE_STREAM_MP3;
-    case AV_CODEC_ID_MP2:
-        return CTYPE_STREAM_MP2;
-    case AV_CODEC_ID_MP1:
-        return CTYPE_STREAM_MP1;
-    case AV_CODEC_ID_AAC:
-        return fmt.contains("mp4") ? CTYPE_STREAM_MP4 : CTYPE_STREAM_AAC;
-    case AV_CODEC_ID_VORBIS:
-        return CTYPE_STREAM_OGG;
-    case AV_CODEC_ID_OPUS:
-        return CTYPE_STREAM_OPUS;
+    case AV_CODEC_ID_MP3: return fmt == "asf" ? CTYPE_STREAM_WMA_MP3 : CTYPE_STREAM_MP3;
+    case AV_CODEC_ID_MP2: return CTYPE_STREAM_MP2;
+    case AV_CODEC_ID_MP1: return CTYPE_STREAM_MP1;
+    case AV_CODEC_ID_AAC: return fmt.contains("mp4") ? CTYPE_STREAM_MP4 : CTYPE_STREAM_AAC;
+    case AV_CODEC_ID_VORBIS: return CTYPE_STREAM_OGG;
+    case AV_CODEC_ID_OPUS: return CTYPE_STREAM_OPUS;
     case AV_CODEC_ID_WMAV1:
     case AV_CODEC_ID_WMAV2:
     case AV_CODEC_ID_WMAPRO:
     case AV_CODEC_ID_WMAVOICE:
-    case AV_CODEC_ID_WMALOSSLESS:
-        return CTYPE_STREAM_WMA;
-    default:
-        return CTYPE_STREAM;
+    case AV_CODEC_ID_WMALOSSLESS: return CTYPE_STREAM_WMA;
+    default: return CTYPE_STREAM;
     }
 }
 

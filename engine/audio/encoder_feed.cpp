@@ -98,7 +98,9 @@ std::unique_ptr<EncoderFeed> EncoderFeed::Start(const QStringList& argv, int rat
 
 EncoderFeed::EncoderFeed(pid_t pid, int fd, int rate) : pid_(pid), rate_(rate), fd_(fd) {}
 
-EncoderFeed::~EncoderFeed() { Stop(); }
+EncoderFeed::~EncoderFeed() {
+    Stop();
+}
 
 void EncoderFeed::Push(const float* frames, size_t count) {
     std::string chunk(count * 4, '\0');

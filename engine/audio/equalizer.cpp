@@ -18,7 +18,9 @@ namespace wavelot::audio {
 
 namespace {
 
-std::string FilterName(FxHandle id) { return "eq" + std::to_string(id); }
+std::string FilterName(FxHandle id) {
+    return "eq" + std::to_string(id);
+}
 
 std::string Num(double v) {
     char buf[64];
@@ -36,7 +38,9 @@ DX8ParamEq ClampParamEq(const DX8ParamEq& p, int rate) {
     return out;
 }
 
-EqualizerChain::~EqualizerChain() { Release(); }
+EqualizerChain::~EqualizerChain() {
+    Release();
+}
 
 void EqualizerChain::Release() {
     avfilter_graph_free(&graph_);
@@ -57,7 +61,8 @@ void EqualizerChain::Configure(std::vector<EqBand> bands) {
             const DX8ParamEq& now = bands[i].params;
             const std::string name = FilterName(bands[i].id);
             if (was.fCenter != now.fCenter)
-                avfilter_graph_send_command(graph_, name.c_str(), "f", Num(now.fCenter).c_str(), nullptr, 0, 0);
+                avfilter_graph_send_command(graph_, name.c_str(), "f", Num(now.fCenter).c_str(), nullptr, 0,
+                                            0);
             if (was.fBandwidth != now.fBandwidth)
                 avfilter_graph_send_command(graph_, name.c_str(), "w", Num(now.fBandwidth / 12.0).c_str(),
                                             nullptr, 0, 0);
@@ -94,8 +99,9 @@ bool EqualizerChain::Build() {
         return false;
     AVFilterContext* prev = src_;
     for (const EqBand& b : bands_) {
-        const std::string args = "f=" + Num(b.params.fCenter) + ":width_type=o:width=" +
-                                 Num(b.params.fBandwidth / 12.0) + ":g=" + Num(b.params.fGain);
+        const std::string args = "f=" + Num(b.params.fCenter) +
+                                 ":width_type=o:width=" + Num(b.params.fBandwidth / 12.0) +
+                                 ":g=" + Num(b.params.fGain);
         AVFilterContext* f = nullptr;
         if (avfilter_graph_create_filter(&f, avfilter_get_by_name("equalizer"), FilterName(b.id).c_str(),
                                          args.c_str(), nullptr, graph_) < 0)

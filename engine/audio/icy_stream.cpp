@@ -29,7 +29,9 @@ QByteArray HeaderBlock::Tags() const {
     return out;
 }
 
-bool HeaderBlock::IsIcy() const { return status_.startsWith("ICY"); }
+bool HeaderBlock::IsIcy() const {
+    return status_.startsWith("ICY");
+}
 
 int HeaderBlock::Status() const {
     const QList<QByteArray> parts = status_.split(' ');
@@ -49,8 +51,7 @@ QByteArray HeaderBlock::Value(const QByteArray& key) const {
     return {};
 }
 
-void MetaintCutter::Feed(const char* data, size_t size,
-                         const std::function<void(const char*, size_t)>& audio,
+void MetaintCutter::Feed(const char* data, size_t size, const std::function<void(const char*, size_t)>& audio,
                          const std::function<void(const QByteArray&)>& meta) {
     if (metaint_ <= 0) {
         audio(data, size);

@@ -49,7 +49,8 @@ bool LooksLikePlaylist(const QByteArray& contentType, const QByteArray& firstByt
         return false;
     const QByteArray head = StripBom(firstBytes).trimmed();
     const QByteArray lower = head.left(16).toLower();
-    return lower.startsWith("[playlist]") || lower.startsWith("#extm3u") || HasScheme(head.left(200).split('\n').first().trimmed());
+    return lower.startsWith("[playlist]") || lower.startsWith("#extm3u") ||
+           HasScheme(head.left(200).split('\n').first().trimmed());
 }
 
 QList<QByteArray> ParsePlaylist(const QByteArray& body) {

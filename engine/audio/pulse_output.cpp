@@ -69,8 +69,8 @@ std::unique_ptr<SoundOutput> OpenPulseOutput(int rate, const QByteArray& streamN
     attr.minreq = uint32_t(-1);
     attr.fragsize = uint32_t(-1);
     int err = 0;
-    pa_simple* s = pa_simple_new(nullptr, "Wavelot", PA_STREAM_PLAYBACK, nullptr, streamName.constData(), &spec,
-                                 nullptr, &attr, &err);
+    pa_simple* s = pa_simple_new(nullptr, "Wavelot", PA_STREAM_PLAYBACK, nullptr, streamName.constData(),
+                                 &spec, nullptr, &attr, &err);
     if (!s)
         return nullptr;
     return std::make_unique<PulseOutput>(s);

@@ -68,7 +68,8 @@ bool Resampler::BuiltFor(const AVFrame& frame, const AVChannelLayout& layout) co
 bool Resampler::Rebuild(const AVFrame& frame, Layout layout) {
     swr_.reset();
     SwrContext* made = nullptr;
-    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;  // not const: FFmpeg 5 takes the layouts by plain pointer
+    AVChannelLayout stereo =
+        AV_CHANNEL_LAYOUT_STEREO;  // not const: FFmpeg 5 takes the layouts by plain pointer
     const int rc = swr_alloc_set_opts2(&made, &stereo, AV_SAMPLE_FMT_FLT, outRate_, layout.get(),
                                        AVSampleFormat(frame.format), frame.sample_rate, 0, nullptr);
     std::unique_ptr<SwrContext, FreeSwr> swr(made);

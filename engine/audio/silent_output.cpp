@@ -39,6 +39,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<SoundOutput> OpenSilentOutput(int rate) { return std::make_unique<SilentOutput>(rate); }
+std::unique_ptr<SoundOutput> OpenSilentOutput(int rate) {
+    return std::make_unique<SilentOutput>(rate);
+}
 
 }  // namespace wavelot::audio

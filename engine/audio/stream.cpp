@@ -14,7 +14,8 @@ constexpr int kStallMs = 1000;
 }  // namespace
 
 qint64 Stream::Now() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -273,18 +274,12 @@ void Stream::OutputLoop() {
 QByteArray Stream::Tags(quint32 kind) const {
     std::lock_guard lock(mu_);
     switch (kind) {
-    case TAG_HTTP:
-        return icy_ ? QByteArray() : headerTags_;
-    case TAG_ICY:
-        return icy_ ? headerTags_ : QByteArray();
-    case TAG_META:
-        return meta_;
-    case TAG_OGG:
-        return oggTags_;
-    case TAG_WMA:
-        return wmaTags_;
-    default:
-        return {};
+    case TAG_HTTP: return icy_ ? QByteArray() : headerTags_;
+    case TAG_ICY: return icy_ ? headerTags_ : QByteArray();
+    case TAG_META: return meta_;
+    case TAG_OGG: return oggTags_;
+    case TAG_WMA: return wmaTags_;
+    default: return {};
     }
 }
 
@@ -362,9 +357,13 @@ double Stream::BytesToSeconds(quint64 bytes) const {
     return double(bytes) / (double(format_.freq) * std::max(format_.chans, 1) * 4);
 }
 
-bool Stream::Spectrum(size_t n, float* out) const { return MagnitudeSpectrum(spectrum_.Last(n), out); }
+bool Stream::Spectrum(size_t n, float* out) const {
+    return MagnitudeSpectrum(spectrum_.Last(n), out);
+}
 
-size_t Stream::BufferedBytes() const { return fifo_.Frames() * 8; }
+size_t Stream::BufferedBytes() const {
+    return fifo_.Frames() * 8;
+}
 
 StreamTimings Stream::Timings() const {
     std::lock_guard lock(mu_);
@@ -377,7 +376,8 @@ void Stream::AddBand(FxHandle id, int priority) {
     b.id = id;
     b.priority = priority;
     // Higher priority runs first; equal priorities keep the order they were added in.
-    auto at = std::find_if(bands_.begin(), bands_.end(), [&](const EqBand& x) { return x.priority < priority; });
+    auto at =
+        std::find_if(bands_.begin(), bands_.end(), [&](const EqBand& x) { return x.priority < priority; });
     bands_.insert(at, b);
     bandsDirty_ = true;
 }

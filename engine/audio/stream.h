@@ -33,7 +33,7 @@ struct StreamConfig {
     TransportOptions transport;  // url is the address (http/https)
     QByteArray directUrl;        // mms addresses: opened by libavformat instead
     int outRate = 44100;
-    bool soundServer = false;    // try the sound server first
+    bool soundServer = false;  // try the sound server first
     size_t ringBytes = 600000;
     int prebufPercent = 0;
 };
@@ -138,7 +138,7 @@ private:
     std::vector<EqBand> bands_;                      // (mu)
     bool bandsDirty_ = false;                        // (mu)
     std::vector<std::pair<EncoderHandle, std::unique_ptr<EncoderFeed>>> encoders_;  // (mu)
-    EqualizerChain eq_;                              // decoder thread only
+    EqualizerChain eq_;                                                             // decoder thread only
 };
 
 }  // namespace wavelot::audio

@@ -47,7 +47,9 @@ HttpTransport::~HttpTransport() {
     curl_multi_cleanup(static_cast<CURLM*>(multi_));
 }
 
-void HttpTransport::Start() { thread_ = std::thread([this] { Run(); }); }
+void HttpTransport::Start() {
+    thread_ = std::thread([this] { Run(); });
+}
 
 void HttpTransport::Stop() {
     stop_ = true;
@@ -110,7 +112,8 @@ size_t HttpTransport::OnWrite(char* data, size_t size, size_t n, void* user) {
         }
         const QByteArray type = f->headers.Value("content-type");
         f->decided = true;
-        if (f->allowPlaylist && LooksLikePlaylist(type, QByteArray(data, qsizetype(std::min<size_t>(len, 512))))) {
+        if (f->allowPlaylist &&
+            LooksLikePlaylist(type, QByteArray(data, qsizetype(std::min<size_t>(len, 512))))) {
             f->playlistMode = true;
         } else {
             bool ok = false;
@@ -141,8 +144,8 @@ size_t HttpTransport::OnWrite(char* data, size_t size, size_t n, void* user) {
     return len;
 }
 
-HttpTransport::Outcome HttpTransport::Transfer(const QByteArray& url, bool allowPlaylist, QByteArray* playlist,
-                                               bool* delivered) {
+HttpTransport::Outcome HttpTransport::Transfer(const QByteArray& url, bool allowPlaylist,
+                                               QByteArray* playlist, bool* delivered) {
     CURL* easy = curl_easy_init();
     if (!easy)
         return Outcome::Failed;

@@ -15,10 +15,10 @@ namespace wavelot::audio {
 
 struct TransportOptions {
     QByteArray url;
-    bool noProxy = true;      // true: no proxy at all, not even the environment's
-    QByteArray proxy;         // when !noProxy: the address, or empty for libcurl's environment
+    bool noProxy = true;  // true: no proxy at all, not even the environment's
+    QByteArray proxy;     // when !noProxy: the address, or empty for libcurl's environment
     QByteArray agent;
-    int timeoutMs = 10000;    // connect limit, and the longest silence of a live transfer
+    int timeoutMs = 10000;  // connect limit, and the longest silence of a live transfer
     bool followPlaylists = true;
 };
 
@@ -54,7 +54,7 @@ private:
     ByteRing& ring_;
     TransportSink& sink_;
     std::thread thread_;
-    void* multi_ = nullptr;         // CURLM*, reader thread only (wakeup is thread-safe)
+    void* multi_ = nullptr;  // CURLM*, reader thread only (wakeup is thread-safe)
     std::atomic<bool> stop_{false};
 };
 

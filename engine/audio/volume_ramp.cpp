@@ -5,7 +5,9 @@
 namespace wavelot::audio {
 
 namespace {
-float Clamp01(float v) { return std::clamp(v, 0.0f, 1.0f); }
+float Clamp01(float v) {
+    return std::clamp(v, 0.0f, 1.0f);
+}
 }  // namespace
 
 void VolumeRamp::Set(float value) {

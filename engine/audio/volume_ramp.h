@@ -20,8 +20,8 @@ public:
 private:
     float value_ = 1.0f;
     float target_ = 1.0f;
-    float step_ = 0.0f;   // change per frame while gliding
-    uint64_t left_ = 0;   // frames of glide left
+    float step_ = 0.0f;  // change per frame while gliding
+    uint64_t left_ = 0;  // frames of glide left
 };
 
 }  // namespace wavelot::audio

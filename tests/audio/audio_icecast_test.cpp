@@ -75,14 +75,17 @@ TEST_F(IcecastTest, Mp3MountPlaysWithItsHeadersAndTitles) {
     lib_.ChannelSetSync(h, SYNC_META, 0, [&](SyncHandle, StreamHandle, quint32) { ++syncs; });
     ASSERT_TRUE(lib_.ChannelPlay(h));
     ASSERT_TRUE(ice_->SetTitle(src.mount, "First - Song"));
-    ASSERT_TRUE(WaitFor([&] { return lib_.ChannelGetTags(h, TAG_META).contains("StreamTitle='First - Song';"); },
-                        10000));
+    ASSERT_TRUE(WaitFor(
+        [&] { return lib_.ChannelGetTags(h, TAG_META).contains("StreamTitle='First - Song';"); }, 10000));
     // The sync is queued to this thread, so it may run a little after the tag is readable.
     EXPECT_TRUE(WaitFor([&] { return syncs >= 1; }, 2000));
     const int after1 = syncs;
     ASSERT_TRUE(ice_->SetTitle(src.mount, "\xE7\xAC\xAC\xE4\xBA\x8C - Second"));
     ASSERT_TRUE(WaitFor(
-        [&] { return lib_.ChannelGetTags(h, TAG_META).contains("StreamTitle='\xE7\xAC\xAC\xE4\xBA\x8C - Second';"); },
+        [&] {
+            return lib_.ChannelGetTags(h, TAG_META)
+                .contains("StreamTitle='\xE7\xAC\xAC\xE4\xBA\x8C - Second';");
+        },
         10000));
     EXPECT_TRUE(WaitFor([&] { return syncs > after1; }, 2000));
     EXPECT_EQ(Peak(h), 93);
@@ -106,8 +109,8 @@ TEST_F(IcecastTest, ChainedOggGivesCommentsAtEachLinkAndRaisesTheSync) {
     lib_.ChannelPlay(h);
     Pump(500);
     ASSERT_TRUE(ice_->SetTitle(src.mount, "Chained Title"));
-    ASSERT_TRUE(WaitFor([&] { return TagStrings(lib_.ChannelGetTags(h, TAG_OGG)).contains("title=Chained Title"); },
-                        15000))
+    ASSERT_TRUE(WaitFor(
+        [&] { return TagStrings(lib_.ChannelGetTags(h, TAG_OGG)).contains("title=Chained Title"); }, 15000))
         << lib_.ChannelGetTags(h, TAG_OGG).toStdString();
     EXPECT_TRUE(WaitFor([&] { return metaSyncs >= 1 && linkSyncs >= 1; }, 1000));
     // 440 Hz falls at bin 40.9, so leakage around a chain link may put the peak on bin 40.

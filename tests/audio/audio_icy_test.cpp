@@ -61,7 +61,7 @@ protected:
     }
 
     std::string tone440_, tone1000_;
-    IcyServer icy_;      // outlives the library, so streams never see it vanish first
+    IcyServer icy_;  // outlives the library, so streams never see it vanish first
     AudioLibrary lib_;
 };
 
@@ -72,10 +72,10 @@ TEST_F(IcyStreamTest, IcyAnswerGivesItsHeaderBytesAsIcyTags) {
     StreamHandle h = Open(icy_.Url("/live"));
     ASSERT_NE(h, 0u);
     QByteArray expected;
-    for (const std::string& line : {std::string("ICY 200 OK"), std::string("icy-notice1:<BR>This stream requires Winamp<BR>"),
-                                    "icy-name:" + big5Name, std::string("icy-genre:Pop"),
-                                    std::string("icy-url:http://example.invalid"), std::string("content-type:audio/mpeg"),
-                                    std::string("icy-pub:0"), std::string("icy-br:128")}) {
+    for (const std::string& line :
+         {std::string("ICY 200 OK"), std::string("icy-notice1:<BR>This stream requires Winamp<BR>"),
+          "icy-name:" + big5Name, std::string("icy-genre:Pop"), std::string("icy-url:http://example.invalid"),
+          std::string("content-type:audio/mpeg"), std::string("icy-pub:0"), std::string("icy-br:128")}) {
         expected.append(QByteArray::fromStdString(line));
         expected.append('\0');
     }
@@ -98,7 +98,8 @@ TEST_F(IcyStreamTest, IcyAnswerGivesItsHeaderBytesAsIcyTags) {
 }
 
 TEST_F(IcyStreamTest, HttpAnswerGivesHttpTagsAndAMissingNameStaysMissing) {
-    icy_.SetStream("/http", Live(tone440_, 0, "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-br:128\r\n"));
+    icy_.SetStream("/http",
+                   Live(tone440_, 0, "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-br:128\r\n"));
     StreamHandle h = Open(icy_.Url("/http"));
     ASSERT_NE(h, 0u);
     EXPECT_TRUE(lib_.ChannelGetTags(h, TAG_ICY).isNull());
@@ -126,9 +127,11 @@ TEST_F(IcyStreamTest, MetadataIsCutOutOfTheAudioAndEachChangeRaisesTheSync) {
     Pump(100);
     const int before = syncs;
     // Shift-JIS "日本" and a title that fills more than one 16-byte block.
-    const std::string sjis = "StreamTitle='\x93\xfa\x96\x7b - a longer title than sixteen bytes';StreamUrl='';";
+    const std::string sjis =
+        "StreamTitle='\x93\xfa\x96\x7b - a longer title than sixteen bytes';StreamUrl='';";
     icy_.SetMeta("/meta", sjis);
-    ASSERT_TRUE(WaitFor([&] { return lib_.ChannelGetTags(h, TAG_META) == QByteArray::fromStdString(sjis); }, 5000));
+    ASSERT_TRUE(
+        WaitFor([&] { return lib_.ChannelGetTags(h, TAG_META) == QByteArray::fromStdString(sjis); }, 5000));
     ASSERT_TRUE(WaitFor([&] { return syncs == before + 1; }, 2000));
     EXPECT_EQ(stamped, h);
     // Had a metadata byte slipped into the audio, the decoder would have lost frames; the tone
@@ -144,7 +147,8 @@ TEST_F(IcyStreamTest, OneTimeSyncRunsOnceAndRemovedSyncNever) {
     ASSERT_NE(h, 0u);
     int once = 0, removed = 0, always = 0;
     lib_.ChannelSetSync(h, SYNC_META | SYNC_ONETIME, 0, [&](SyncHandle, StreamHandle, quint32) { ++once; });
-    SyncHandle gone = lib_.ChannelSetSync(h, SYNC_META, 0, [&](SyncHandle, StreamHandle, quint32) { ++removed; });
+    SyncHandle gone =
+        lib_.ChannelSetSync(h, SYNC_META, 0, [&](SyncHandle, StreamHandle, quint32) { ++removed; });
     lib_.ChannelSetSync(h, SYNC_META, 0, [&](SyncHandle, StreamHandle, quint32) { ++always; });
     EXPECT_TRUE(lib_.ChannelRemoveSync(h, gone));
     lib_.ChannelPlay(h);
@@ -488,9 +492,9 @@ TEST_F(IcyStreamTest, OggOpusIsResampledFromItsOwnRateWithItsComments) {
     EXPECT_EQ(info.ctype, CTYPE_STREAM_OPUS);
     EXPECT_EQ(info.chans, 2u);
     const QList<QByteArray> comments = TagStrings(lib_.ChannelGetTags(h, TAG_OGG));
-    EXPECT_TRUE(std::any_of(comments.begin(), comments.end(),
-                            [](const QByteArray& c) { return c.startsWith("encoder="); }))
-        << lib_.ChannelGetTags(h, TAG_OGG).toStdString();
+    EXPECT_TRUE(std::any_of(comments.begin(), comments.end(), [](const QByteArray& c) {
+        return c.startsWith("encoder=");
+    })) << lib_.ChannelGetTags(h, TAG_OGG).toStdString();
     lib_.ChannelPlay(h);
     Pump(600);
     EXPECT_EQ(PeakBin(Spectrum(h)), 93);

@@ -30,8 +30,8 @@ std::vector<float> DecodeFile(const std::string& path) {
     const std::string raw = path + ".f32";
     ChildProcess ff;
     int status = -1;
-    if (!ff.Start({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-i", path, "-f", "f32le", "-ac", "2", "-ar",
-                   "44100", raw}) ||
+    if (!ff.Start({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-i", path, "-f", "f32le", "-ac", "2",
+                   "-ar", "44100", raw}) ||
         !ff.Wait(30000, &status) || status != 0)
         return {};
     const std::string bytes = ReadAll(raw);
@@ -70,7 +70,9 @@ TEST_F(OutputTest, LameRecordingIsAPlayableMp3OfTheRightLengthAndTone) {
     ASSERT_NE(h, 0u);
     // A path with spaces and shell characters: the argument vector keeps it one argument.
     const std::string out = ScratchDir() + "/rec $(x) 'a'.mp3";
-    EncoderHandle enc = lib.EncodeStart(h, {QStringLiteral("lame"), QStringLiteral("-"), QString::fromStdString(out), QStringLiteral("-b"), QStringLiteral("128")});
+    EncoderHandle enc =
+        lib.EncodeStart(h, {QStringLiteral("lame"), QStringLiteral("-"), QString::fromStdString(out),
+                            QStringLiteral("-b"), QStringLiteral("128")});
     ASSERT_NE(enc, 0u);
     EXPECT_EQ(lib.EncodeIsActive(enc), ACTIVE_PLAYING);
     Pump(3000);
@@ -97,8 +99,8 @@ TEST_F(OutputTest, TheFeedIsAnOpenEndedWavStreamAfterTheEffects) {
     lib.ChannelSetAttribute(h, ATTRIB_VOL, 0.1f);  // the volume is not part of the feed
     Pump(400);
     const std::string out = ScratchDir() + "/feed.wav";
-    EncoderHandle enc =
-        lib.EncodeStart(h, {QStringLiteral("sh"), QStringLiteral("-c"), QStringLiteral("cat > \"$0\""), QString::fromStdString(out)});
+    EncoderHandle enc = lib.EncodeStart(h, {QStringLiteral("sh"), QStringLiteral("-c"),
+                                            QStringLiteral("cat > \"$0\""), QString::fromStdString(out)});
     ASSERT_NE(enc, 0u);
     Pump(1000);
     ASSERT_TRUE(lib.EncodeStop(h));  // by the stream's handle: all its encoders
@@ -112,7 +114,10 @@ TEST_F(OutputTest, TheFeedIsAnOpenEndedWavStreamAfterTheEffects) {
     EXPECT_NEAR(Rms(pcm, 4410), 0.354 / std::sqrt(2.0) * std::pow(10.0, -15.0 / 20), 0.01);
     // Without a header when asked.
     const std::string raw = ScratchDir() + "/feed.raw";
-    enc = lib.EncodeStart(h, {QStringLiteral("sh"), QStringLiteral("-c"), QStringLiteral("cat > \"$0\""), QString::fromStdString(raw)}, ENCODE_NOHEAD);
+    enc = lib.EncodeStart(h,
+                          {QStringLiteral("sh"), QStringLiteral("-c"), QStringLiteral("cat > \"$0\""),
+                           QString::fromStdString(raw)},
+                          ENCODE_NOHEAD);
     Pump(300);
     lib.EncodeStop(enc);
     EXPECT_NE(ReadAll(raw).substr(0, 4), "RIFF");

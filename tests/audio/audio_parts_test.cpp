@@ -57,14 +57,19 @@ struct CutCase {
 };
 
 TEST(MetaintCutterTest, SplitsAudioAndMetadataWhateverTheChunking) {
-    const std::string meta1 = std::string("StreamTitle='A';") ;  // exactly 16 bytes
+    const std::string meta1 = std::string("StreamTitle='A';");  // exactly 16 bytes
     std::string padded2 = "StreamTitle='Long one';";
     padded2.resize(32, '\0');
     const std::vector<CutCase> cases = {
         {"no metaint", 0, "abcdef", 2, "abcdef", {}},
         {"empty blocks", 4, std::string("abcd\0efgh\0ij", 12), 3, "abcdefghij", {}},
         {"one block", 4, "abcd\x01" + meta1 + "efgh", 1, "abcdefgh", {meta1}},
-        {"padded block", 3, "abc\x02" + padded2 + "def" + std::string(1, '\0'), 7, "abcdef", {"StreamTitle='Long one';"}},
+        {"padded block",
+         3,
+         "abc\x02" + padded2 + "def" + std::string(1, '\0'),
+         7,
+         "abcdef",
+         {"StreamTitle='Long one';"}},
         {"all at once", 2, "ab\x01" + meta1 + "cd\x01" + meta1, 1000, "abcd", {meta1, meta1}},
     };
     for (const CutCase& c : cases) {
@@ -73,8 +78,9 @@ TEST(MetaintCutterTest, SplitsAudioAndMetadataWhateverTheChunking) {
         std::vector<std::string> metas;
         for (size_t i = 0; i < c.body.size(); i += c.chunk) {
             const size_t n = std::min(c.chunk, c.body.size() - i);
-            cut.Feed(c.body.data() + i, n, [&](const char* p, size_t m) { audio.append(p, m); },
-                     [&](const QByteArray& m) { metas.push_back(m.toStdString()); });
+            cut.Feed(
+                c.body.data() + i, n, [&](const char* p, size_t m) { audio.append(p, m); },
+                [&](const QByteArray& m) { metas.push_back(m.toStdString()); });
         }
         EXPECT_EQ(audio, c.audio) << c.name;
         EXPECT_EQ(metas, c.metas) << c.name;
@@ -103,10 +109,12 @@ TEST(PlaylistTest, RecognisesPlaylistsByTypeOrContent) {
 }
 
 TEST(PlaylistTest, ReadsEntriesInOrder) {
-    EXPECT_EQ(ParsePlaylist("[playlist]\r\nFile2=http://b/\r\nTitle1=x\r\nFile1=http://a/\r\nNumberOfEntries=2\r\n"),
+    EXPECT_EQ(ParsePlaylist(
+                  "[playlist]\r\nFile2=http://b/\r\nTitle1=x\r\nFile1=http://a/\r\nNumberOfEntries=2\r\n"),
               (QList<QByteArray>{"http://a/", "http://b/"}));
-    EXPECT_EQ(ParsePlaylist("\xEF\xBB\xBF#EXTM3U\n#EXTINF:-1,Radio\nhttp://a:8000/s\n\nrelative.mp3\nmms://c/d\n"),
-              (QList<QByteArray>{"http://a:8000/s", "mms://c/d"}));
+    EXPECT_EQ(
+        ParsePlaylist("\xEF\xBB\xBF#EXTM3U\n#EXTINF:-1,Radio\nhttp://a:8000/s\n\nrelative.mp3\nmms://c/d\n"),
+        (QList<QByteArray>{"http://a:8000/s", "mms://c/d"}));
     EXPECT_TRUE(ParsePlaylist("[playlist]\nFile1=\nNumberOfEntries=1\n").isEmpty());
     EXPECT_TRUE(ParsePlaylist("<html>not a list</html>").isEmpty());
 }
@@ -236,7 +244,8 @@ QByteArray JoinableMp3Tone(int rate, int channels) {
     int status = -1;
     if (!ff.Start({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
                    "sine=frequency=1000:sample_rate=" + std::to_string(rate) + ":duration=1", "-ac",
-                   std::to_string(channels), "-c:a", "libmp3lame", "-write_xing", "0", "-id3v2_version", "0", path}) ||
+                   std::to_string(channels), "-c:a", "libmp3lame", "-write_xing", "0", "-id3v2_version", "0",
+                   path}) ||
         !ff.Wait(60000, &status) || status != 0)
         return {};
     QFile file(QString::fromStdString(path));

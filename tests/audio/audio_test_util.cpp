@@ -23,8 +23,8 @@ const std::string& ScratchDir() {
     return dir;
 }
 
-std::string Tone(int frequency, const std::string& codec, const std::string& format, const std::string& extension,
-                 int bitrateKbps) {
+std::string Tone(int frequency, const std::string& codec, const std::string& format,
+                 const std::string& extension, int bitrateKbps) {
     static std::mutex mu;
     static std::map<std::string, std::string> made;
     std::lock_guard lock(mu);
@@ -32,7 +32,8 @@ std::string Tone(int frequency, const std::string& codec, const std::string& for
     auto it = made.find(key);
     if (it != made.end())
         return it->second;
-    std::string path = IcyServer::MakeTone(ScratchDir(), frequency, 20.0, codec, format, bitrateKbps, extension);
+    std::string path =
+        IcyServer::MakeTone(ScratchDir(), frequency, 20.0, codec, format, bitrateKbps, extension);
     made[key] = path;
     return path;
 }

@@ -17,248 +17,262 @@ namespace wavelot::test {
 namespace {
 
 std::string DataFile(const char* name) {
-  QFile f(QString::fromLocal8Bit(qgetenv("WAVELOT_TEST_DATA")) + u"/directories/"_s + QString::fromUtf8(name));
-  if (!f.open(QIODevice::ReadOnly)) {
-    ADD_FAILURE() << "missing test data " << name;
-    return {};
-  }
-  const QByteArray bytes = f.readAll();
-  return bytes.toStdString();
+    QFile f(QString::fromLocal8Bit(qgetenv("WAVELOT_TEST_DATA")) + u"/directories/"_s +
+            QString::fromUtf8(name));
+    if (!f.open(QIODevice::ReadOnly)) {
+        ADD_FAILURE() << "missing test data " << name;
+        return {};
+    }
+    const QByteArray bytes = f.readAll();
+    return bytes.toStdString();
 }
 
 class DirectorySearchTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(server_.Ok());
-    const QString local = server_.UrlText("");
-    config_.shoutcastHost = local;
-    config_.shoutcastTuneInHost = u"http://tunein.test"_s;
-    config_.shoutcastKeys = {u"FIRSTKEY00000001"_s, u"SECONDKEY0000002"_s, u"THIRDKEY00000003"_s};
-    config_.icecastHost = local;
-    config_.icecastBase = u"http://dir.test"_s;
-    config_.liveDoorHost = local;
-    config_.inLiveHost = local;
-  }
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server_.Ok());
+        const QString local = server_.UrlText("");
+        config_.shoutcastHost = local;
+        config_.shoutcastTuneInHost = u"http://tunein.test"_s;
+        config_.shoutcastKeys = {u"FIRSTKEY00000001"_s, u"SECONDKEY0000002"_s, u"THIRDKEY00000003"_s};
+        config_.icecastHost = local;
+        config_.icecastBase = u"http://dir.test"_s;
+        config_.liveDoorHost = local;
+        config_.inLiveHost = local;
+    }
 
-  SearchOutcome Run(int directory, int kind = kSearchByGenre, int genre = 0, const QString& text = {}) {
-    SearchRequest r;
-    r.directory = directory;
-    r.searchKind = kind;
-    r.genreIndex = genre;
-    r.text = text;
-    notified_ = 0;
-    return RunDirectorySearch(r, config_, radioList_, search_, scratch_, [this](int row) {
-      EXPECT_EQ(row, notified_);
-      ++notified_;
-    });
-  }
+    SearchOutcome Run(int directory, int kind = kSearchByGenre, int genre = 0, const QString& text = {}) {
+        SearchRequest r;
+        r.directory = directory;
+        r.searchKind = kind;
+        r.genreIndex = genre;
+        r.text = text;
+        notified_ = 0;
+        return RunDirectorySearch(r, config_, radioList_, search_, scratch_, [this](int row) {
+            EXPECT_EQ(row, notified_);
+            ++notified_;
+        });
+    }
 
-  std::vector<std::string> Targets() const {
-    std::vector<std::string> t;
-    for (const auto& r : server_.Requests()) t.push_back(r.target);
-    return t;
-  }
+    std::vector<std::string> Targets() const {
+        std::vector<std::string> t;
+        for (const auto& r : server_.Requests())
+            t.push_back(r.target);
+        return t;
+    }
 
-  HttpServer server_;
-  DirectoryConfig config_;
-  QString radioList_;
-  clsSongArray search_;
-  clsSongArray scratch_;
-  int notified_ = 0;
+    HttpServer server_;
+    DirectoryConfig config_;
+    QString radioList_;
+    clsSongArray search_;
+    clsSongArray scratch_;
+    int notified_ = 0;
 };
 
 TEST_F(DirectorySearchTest, ShoutcastGenreSearch) {
-  server_.Handle("/legacy/genresearch", [](const HttpRequest&) {
-    return HttpResponse::Ok(DataFile("shoutcast_answer.xml"), "text/xml");
-  });
-  const SearchOutcome out = Run(0, kSearchByGenre, 13);
-  EXPECT_EQ(Targets(), std::vector<std::string>{"/legacy/genresearch?k=FIRSTKEY00000001&genre=jazz"});
-  EXPECT_EQ(out.developerKey, u"FIRSTKEY00000001"_s);
-  EXPECT_EQ(Rows(search_), (std::vector<Row>{
-                               {u"http://tunein.test/sbin/tunein-station.pls?id=1477"_s,
-                                u"Smooth Jazz & Soul"_s, 0, u"MP3"_s, u"128 kbps"_s, u"312"_s},
-                               {u"http://tunein.test/sbin/tunein-station.pls?id=99812"_s,
-                                u"Nippon Beats 日本"_s, 0, u"AAC+"_s, u"64 kbps"_s, u"45"_s},
-                               {u"http://tunein.test/sbin/tunein-station.pls?id=5521"_s,
-                                u"Classic Rock Hits"_s, 0, u"MP3"_s, u"192 kbps"_s, u"7"_s},
-                           }));
-  EXPECT_EQ(notified_, 3);
-  EXPECT_TRUE(out.rawText.contains(u"Smooth Jazz &amp; Soul"_s));  // the box shows the answer itself
+    server_.Handle("/legacy/genresearch", [](const HttpRequest&) {
+        return HttpResponse::Ok(DataFile("shoutcast_answer.xml"), "text/xml");
+    });
+    const SearchOutcome out = Run(0, kSearchByGenre, 13);
+    EXPECT_EQ(Targets(), std::vector<std::string>{"/legacy/genresearch?k=FIRSTKEY00000001&genre=jazz"});
+    EXPECT_EQ(out.developerKey, u"FIRSTKEY00000001"_s);
+    EXPECT_EQ(Rows(search_), (std::vector<Row>{
+                                 {u"http://tunein.test/sbin/tunein-station.pls?id=1477"_s,
+                                  u"Smooth Jazz & Soul"_s, 0, u"MP3"_s, u"128 kbps"_s, u"312"_s},
+                                 {u"http://tunein.test/sbin/tunein-station.pls?id=99812"_s,
+                                  u"Nippon Beats 日本"_s, 0, u"AAC+"_s, u"64 kbps"_s, u"45"_s},
+                                 {u"http://tunein.test/sbin/tunein-station.pls?id=5521"_s,
+                                  u"Classic Rock Hits"_s, 0, u"MP3"_s, u"192 kbps"_s, u"7"_s},
+                             }));
+    EXPECT_EQ(notified_, 3);
+    EXPECT_TRUE(out.rawText.contains(u"Smooth Jazz &amp; Soul"_s));  // the box shows the answer itself
 }
 
 TEST_F(DirectorySearchTest, ShoutcastKeyFallback) {
-  // The first two keys are refused (450, then 441); the third key's answer is used.
-  server_.Handle("/legacy/genresearch", [](const HttpRequest& r) {
-    if (r.query.find("k=FIRSTKEY") == 0) return HttpResponse::Ok(DataFile("shoutcast_rejected.xml"));
-    if (r.query.find("k=SECONDKEY") == 0) {
-      return HttpResponse::Ok("<response><statusCode>441</statusCode></response>");
-    }
-    return HttpResponse::Ok(DataFile("shoutcast_answer.xml"));
-  });
-  const SearchOutcome out = Run(0, kSearchByName, 0, u"smooth"_s);
-  EXPECT_EQ(Targets(), (std::vector<std::string>{"/legacy/genresearch?k=FIRSTKEY00000001&search=smooth",
-                                                 "/legacy/genresearch?k=SECONDKEY0000002&search=smooth",
-                                                 "/legacy/genresearch?k=THIRDKEY00000003&search=smooth"}));
-  EXPECT_EQ(out.developerKey, u"THIRDKEY00000003"_s);
-  EXPECT_EQ(search_.ListCount(), 3);
+    // The first two keys are refused (450, then 441); the third key's answer is used.
+    server_.Handle("/legacy/genresearch", [](const HttpRequest& r) {
+        if (r.query.find("k=FIRSTKEY") == 0)
+            return HttpResponse::Ok(DataFile("shoutcast_rejected.xml"));
+        if (r.query.find("k=SECONDKEY") == 0) {
+            return HttpResponse::Ok("<response><statusCode>441</statusCode></response>");
+        }
+        return HttpResponse::Ok(DataFile("shoutcast_answer.xml"));
+    });
+    const SearchOutcome out = Run(0, kSearchByName, 0, u"smooth"_s);
+    EXPECT_EQ(Targets(), (std::vector<std::string>{"/legacy/genresearch?k=FIRSTKEY00000001&search=smooth",
+                                                   "/legacy/genresearch?k=SECONDKEY0000002&search=smooth",
+                                                   "/legacy/genresearch?k=THIRDKEY00000003&search=smooth"}));
+    EXPECT_EQ(out.developerKey, u"THIRDKEY00000003"_s);
+    EXPECT_EQ(search_.ListCount(), 3);
 }
 
 TEST_F(DirectorySearchTest, ShoutcastKeyFallbackStopsAtAcceptedKeyOrLastKey) {
-  server_.Handle("/legacy/genresearch", [](const HttpRequest& r) {
-    if (r.query.find("k=FIRSTKEY") == 0) return HttpResponse::Ok(DataFile("shoutcast_rejected.xml"));
-    return HttpResponse::Ok("<response><statusCode>200</statusCode></response>" + DataFile("shoutcast_answer.xml"));
-  });
-  Run(0);
-  EXPECT_EQ(server_.RequestCount(), 2u);
-  EXPECT_EQ(search_.ListCount(), 3);
+    server_.Handle("/legacy/genresearch", [](const HttpRequest& r) {
+        if (r.query.find("k=FIRSTKEY") == 0)
+            return HttpResponse::Ok(DataFile("shoutcast_rejected.xml"));
+        return HttpResponse::Ok("<response><statusCode>200</statusCode></response>" +
+                                DataFile("shoutcast_answer.xml"));
+    });
+    Run(0);
+    EXPECT_EQ(server_.RequestCount(), 2u);
+    EXPECT_EQ(search_.ListCount(), 3);
 
-  server_.ClearRequests();
-  server_.Handle("/legacy/genresearch", [](const HttpRequest&) { return HttpResponse::Ok(DataFile("shoutcast_rejected.xml")); });
-  const SearchOutcome out = Run(0);
-  EXPECT_EQ(server_.RequestCount(), 3u);  // never a fourth
-  EXPECT_EQ(out.developerKey, u"THIRDKEY00000003"_s);
-  EXPECT_EQ(search_.ListCount(), 0);
-  EXPECT_TRUE(out.rawText.contains(u"450"_s));
+    server_.ClearRequests();
+    server_.Handle("/legacy/genresearch",
+                   [](const HttpRequest&) { return HttpResponse::Ok(DataFile("shoutcast_rejected.xml")); });
+    const SearchOutcome out = Run(0);
+    EXPECT_EQ(server_.RequestCount(), 3u);  // never a fourth
+    EXPECT_EQ(out.developerKey, u"THIRDKEY00000003"_s);
+    EXPECT_EQ(search_.ListCount(), 0);
+    EXPECT_TRUE(out.rawText.contains(u"450"_s));
 }
 
 TEST_F(DirectorySearchTest, GenreKeysAreSentAsTheyStand) {
-  server_.Handle("/search", [](const HttpRequest&) { return HttpResponse::Ok(DataFile("icecast_search.html")); });
-  Run(1, kSearchByGenre, 18);
-  Run(1, kSearchByGenre, 99);  // no genre selected: empty key
-  ASSERT_EQ(server_.RequestCount(), 2u);
-  EXPECT_EQ(server_.Requests()[0].target, "/search?search=R%26B");
-  EXPECT_EQ(server_.Requests()[1].target, "/search?search=");
-  EXPECT_EQ(SearchUrl(SearchRequest{0, kSearchByGenre, 7, {}}, config_, u"K"_s),
-            config_.shoutcastHost + u"/legacy/genresearch?k=K&genre=new age"_s);
+    server_.Handle("/search",
+                   [](const HttpRequest&) { return HttpResponse::Ok(DataFile("icecast_search.html")); });
+    Run(1, kSearchByGenre, 18);
+    Run(1, kSearchByGenre, 99);  // no genre selected: empty key
+    ASSERT_EQ(server_.RequestCount(), 2u);
+    EXPECT_EQ(server_.Requests()[0].target, "/search?search=R%26B");
+    EXPECT_EQ(server_.Requests()[1].target, "/search?search=");
+    EXPECT_EQ(SearchUrl(SearchRequest{0, kSearchByGenre, 7, {}}, config_, u"K"_s),
+              config_.shoutcastHost + u"/legacy/genresearch?k=K&genre=new age"_s);
 }
 
 TEST_F(DirectorySearchTest, BlankInGenreReachesTheServer) {
-  server_.Handle("/legacy/genresearch", [](const HttpRequest&) {
-    return HttpResponse::Ok(DataFile("shoutcast_answer.xml"));
-  });
-  Run(0, kSearchByGenre, 7);
-  ASSERT_EQ(server_.RequestCount(), 1u);
-  const std::string target = server_.Requests()[0].target;
-  EXPECT_EQ(target, "/legacy/genresearch?k=FIRSTKEY00000001&genre=new%20age");
-  EXPECT_EQ(search_.ListCount(), 3);
+    server_.Handle("/legacy/genresearch",
+                   [](const HttpRequest&) { return HttpResponse::Ok(DataFile("shoutcast_answer.xml")); });
+    Run(0, kSearchByGenre, 7);
+    ASSERT_EQ(server_.RequestCount(), 1u);
+    const std::string target = server_.Requests()[0].target;
+    EXPECT_EQ(target, "/legacy/genresearch?k=FIRSTKEY00000001&genre=new%20age");
+    EXPECT_EQ(search_.ListCount(), 3);
 }
 
 TEST_F(DirectorySearchTest, IcecastNameSearch) {
-  server_.Handle("/search", [](const HttpRequest&) { return HttpResponse::Ok(DataFile("icecast_search.html")); });
-  const SearchOutcome out = Run(1, kSearchByName, 0, u"jazz"_s);
-  EXPECT_EQ(Targets(), std::vector<std::string>{"/search?search=jazz"});
-  EXPECT_EQ(Rows(search_), (std::vector<Row>{
-                               {u"http://dir.test/listen/3101/jazz.m3u"_s, u"Jazz & more, all day"_s, 0, u"MP3"_s,
-                                u"128 kbps"_s, u"21"_s},
-                               {u"http://dir.test/listen/3102/ogg.m3u"_s, u"Free formats only"_s, 0, u"OGG"_s,
-                                u"Quality 6"_s, u"4"_s},
-                               {u"http://dir.test/listen/3103/aac.m3u"_s, u"Small and fast"_s, 0, u"AAC+"_s,
-                                u"未知"_s, u"0"_s},
-                           }));
-  EXPECT_TRUE(out.rawText.startsWith(u"<!DOCTYPE html>"_s));
+    server_.Handle("/search",
+                   [](const HttpRequest&) { return HttpResponse::Ok(DataFile("icecast_search.html")); });
+    const SearchOutcome out = Run(1, kSearchByName, 0, u"jazz"_s);
+    EXPECT_EQ(Targets(), std::vector<std::string>{"/search?search=jazz"});
+    EXPECT_EQ(
+        Rows(search_),
+        (std::vector<Row>{
+            {u"http://dir.test/listen/3101/jazz.m3u"_s, u"Jazz & more, all day"_s, 0, u"MP3"_s, u"128 kbps"_s,
+             u"21"_s},
+            {u"http://dir.test/listen/3102/ogg.m3u"_s, u"Free formats only"_s, 0, u"OGG"_s, u"Quality 6"_s,
+             u"4"_s},
+            {u"http://dir.test/listen/3103/aac.m3u"_s, u"Small and fast"_s, 0, u"AAC+"_s, u"未知"_s, u"0"_s},
+        }));
+    EXPECT_TRUE(out.rawText.startsWith(u"<!DOCTYPE html>"_s));
 }
 
 TEST_F(DirectorySearchTest, LiveDoorListingInShiftJis) {
-  for (const char* file : {"livedoor_list.zdat", "livedoor_list_crlf.zdat"}) {
-    server_.Handle("/stats/list.v2.zdat", [file](const HttpRequest&) { return HttpResponse::Ok(DataFile(file), "text/plain"); });
-    server_.ClearRequests();
-    const SearchOutcome out = Run(2, kSearchByName, 5, u"ignored"_s);
-    EXPECT_EQ(Targets(), std::vector<std::string>{"/stats/list.v2.zdat"});
-    EXPECT_EQ(Rows(search_), (std::vector<Row>{
-                                 {u"http://std1.ladio.example:8010/tokyo.m3u"_s, u"東京ラジオ DJ:太郎"_s, 3, u"MP3"_s,
-                                  u"128 kbps"_s, u"5"_s},
-                                 {u"http://std2.ladio.example:8020/osaka.m3u"_s, u"None DJ: None"_s, 3, u"OGG"_s,
-                                  u"0 kbps"_s, u"0"_s},
-                             }))
-        << file;
-    EXPECT_FALSE(out.rawText.contains(u"\n\n"_s));
-    EXPECT_TRUE(out.rawText.contains(u"NAM=東京ラジオ\r\n"_s) || out.rawText.contains(u"NAM=東京ラジオ\r\r\n"_s));
-  }
+    for (const char* file : {"livedoor_list.zdat", "livedoor_list_crlf.zdat"}) {
+        server_.Handle("/stats/list.v2.zdat",
+                       [file](const HttpRequest&) { return HttpResponse::Ok(DataFile(file), "text/plain"); });
+        server_.ClearRequests();
+        const SearchOutcome out = Run(2, kSearchByName, 5, u"ignored"_s);
+        EXPECT_EQ(Targets(), std::vector<std::string>{"/stats/list.v2.zdat"});
+        EXPECT_EQ(Rows(search_), (std::vector<Row>{
+                                     {u"http://std1.ladio.example:8010/tokyo.m3u"_s, u"東京ラジオ DJ:太郎"_s,
+                                      3, u"MP3"_s, u"128 kbps"_s, u"5"_s},
+                                     {u"http://std2.ladio.example:8020/osaka.m3u"_s, u"None DJ: None"_s, 3,
+                                      u"OGG"_s, u"0 kbps"_s, u"0"_s},
+                                 }))
+            << file;
+        EXPECT_FALSE(out.rawText.contains(u"\n\n"_s));
+        EXPECT_TRUE(out.rawText.contains(u"NAM=東京ラジオ\r\n"_s) ||
+                    out.rawText.contains(u"NAM=東京ラジオ\r\r\n"_s));
+    }
 }
 
 TEST_F(DirectorySearchTest, InLiveRankingInKorean) {
-  server_.Handle("/rank/rank_bc2.htm", [](const HttpRequest&) { return HttpResponse::Ok(DataFile("inlive_rank.htm")); });
-  Run(4);
-  EXPECT_EQ(Targets(), std::vector<std::string>{"/rank/rank_bc2.htm?listmode=100"});
-  EXPECT_EQ(scratch_.ListCount(), 4);
-  EXPECT_EQ(Rows(search_), (std::vector<Row>{
-                               {u"http://a1.inlive.example/bj/kim/listen.pls"_s, u"발라드 방송 DJ:김민수"_s, 4,
-                                u"발라드"_s, QString(), u"120"_s},
-                               {u"http://a4.inlive.example/bj/choi/listen.pls"_s, u"케이팝 & 댄스 DJ:최유리"_s, 4,
-                                u"댄스"_s, QString(), u"33"_s},
-                           }));
-  EXPECT_EQ(notified_, 2);
+    server_.Handle("/rank/rank_bc2.htm",
+                   [](const HttpRequest&) { return HttpResponse::Ok(DataFile("inlive_rank.htm")); });
+    Run(4);
+    EXPECT_EQ(Targets(), std::vector<std::string>{"/rank/rank_bc2.htm?listmode=100"});
+    EXPECT_EQ(scratch_.ListCount(), 4);
+    EXPECT_EQ(Rows(search_), (std::vector<Row>{
+                                 {u"http://a1.inlive.example/bj/kim/listen.pls"_s, u"발라드 방송 DJ:김민수"_s,
+                                  4, u"발라드"_s, QString(), u"120"_s},
+                                 {u"http://a4.inlive.example/bj/choi/listen.pls"_s,
+                                  u"케이팝 & 댄스 DJ:최유리"_s, 4, u"댄스"_s, QString(), u"33"_s},
+                             }));
+    EXPECT_EQ(notified_, 2);
 }
 
 TEST_F(DirectorySearchTest, LocalListNeedsNoNetwork) {
-  radioList_ = QString::fromLocal8Bit(qgetenv("WAVELOT_TEST_DATA")) + u"/directories/Radio.txt"_s;
-  const SearchOutcome out = Run(3);
-  EXPECT_EQ(server_.RequestCount(), 0u);
-  EXPECT_TRUE(out.urls.isEmpty());
-  EXPECT_EQ(Rows(search_), (std::vector<Row>{
-                               {u"http://radio.example.tw/bcc/news.mp3"_s, u"中廣新聞網"_s, 0, {}, {}, {}},
-                               {u"http://radio.example.tw/uforadio"_s, u"飛碟電台"_s, 0, {}, {}, {}},
-                               {u"http://radio.example.tw/pbs"_s, u"警廣全國交通網"_s, 0, {}, {}, {}},
-                           }));
-  radioList_ = u"/nonexistent/Radio.txt"_s;
-  Run(3);
-  EXPECT_EQ(search_.ListCount(), 0);
+    radioList_ = QString::fromLocal8Bit(qgetenv("WAVELOT_TEST_DATA")) + u"/directories/Radio.txt"_s;
+    const SearchOutcome out = Run(3);
+    EXPECT_EQ(server_.RequestCount(), 0u);
+    EXPECT_TRUE(out.urls.isEmpty());
+    EXPECT_EQ(Rows(search_), (std::vector<Row>{
+                                 {u"http://radio.example.tw/bcc/news.mp3"_s, u"中廣新聞網"_s, 0, {}, {}, {}},
+                                 {u"http://radio.example.tw/uforadio"_s, u"飛碟電台"_s, 0, {}, {}, {}},
+                                 {u"http://radio.example.tw/pbs"_s, u"警廣全國交通網"_s, 0, {}, {}, {}},
+                             }));
+    radioList_ = u"/nonexistent/Radio.txt"_s;
+    Run(3);
+    EXPECT_EQ(search_.ListCount(), 0);
 }
 
 TEST_F(DirectorySearchTest, FailedFetchesGiveEmptyLists) {
-  // Previous results are gone before every search, whatever it finds.
-  search_.AddItem({.file = u"old"_s, .title = u"old"_s});
-  scratch_.AddItem({.file = u"old"_s, .title = u"old"_s});
-  server_.HandleAll([](const HttpRequest&) { return HttpResponse::Status(404, DataFile("shoutcast_answer.xml")); });
-  for (int d : {0, 1, 2, 4}) {
-    const SearchOutcome out = Run(d, kSearchByName, 0, u"x"_s);
-    EXPECT_EQ(search_.ListCount(), 0) << d;
-    EXPECT_EQ(scratch_.ListCount(), 0) << d;
-    EXPECT_TRUE(out.rawText.isEmpty()) << d;
-  }
-  // A 404 is not a refused key: only one request for SHOUTcast.
-  EXPECT_EQ(server_.RequestCount(), 4u);
-  // Nothing listens on the configured port at all.
-  DirectoryConfig dead = config_;
-  dead.icecastHost = u"http://127.0.0.1:1"_s;
-  clsSongArray s;
-  clsSongArray sc;
-  RunDirectorySearch(SearchRequest{1, kSearchByName, 0, u"x"_s}, dead, {}, s, sc);
-  EXPECT_EQ(s.ListCount(), 0);
-  // An index outside the table fetches nothing.
-  server_.ClearRequests();
-  Run(5);
-  Run(-1);
-  EXPECT_EQ(server_.RequestCount(), 0u);
+    // Previous results are gone before every search, whatever it finds.
+    search_.AddItem({.file = u"old"_s, .title = u"old"_s});
+    scratch_.AddItem({.file = u"old"_s, .title = u"old"_s});
+    server_.HandleAll(
+        [](const HttpRequest&) { return HttpResponse::Status(404, DataFile("shoutcast_answer.xml")); });
+    for (int d : {0, 1, 2, 4}) {
+        const SearchOutcome out = Run(d, kSearchByName, 0, u"x"_s);
+        EXPECT_EQ(search_.ListCount(), 0) << d;
+        EXPECT_EQ(scratch_.ListCount(), 0) << d;
+        EXPECT_TRUE(out.rawText.isEmpty()) << d;
+    }
+    // A 404 is not a refused key: only one request for SHOUTcast.
+    EXPECT_EQ(server_.RequestCount(), 4u);
+    // Nothing listens on the configured port at all.
+    DirectoryConfig dead = config_;
+    dead.icecastHost = u"http://127.0.0.1:1"_s;
+    clsSongArray s;
+    clsSongArray sc;
+    RunDirectorySearch(SearchRequest{1, kSearchByName, 0, u"x"_s}, dead, {}, s, sc);
+    EXPECT_EQ(s.ListCount(), 0);
+    // An index outside the table fetches nothing.
+    server_.ClearRequests();
+    Run(5);
+    Run(-1);
+    EXPECT_EQ(server_.RequestCount(), 0u);
 }
 
 TEST(SendableUrl, EscapesOnlyWhatARequestLineCannotCarry) {
-  EXPECT_EQ(SendableUrl(u"http://h/search?search=R%26B&x=a/b:c;d=e,f+g~h!*'()$@[]"_s),
-            u"http://h/search?search=R%26B&x=a/b:c;d=e,f+g~h!*'()$@[]"_s);
-  EXPECT_EQ(SendableUrl(u"http://h/s?search=new age"_s), u"http://h/s?search=new%20age"_s);
-  EXPECT_EQ(SendableUrl(u"http://h/s?search=東京 #1\t\"<>{|}^`\\"_s),
-            u"http://h/s?search=%E6%9D%B1%E4%BA%AC%20%231%09%22%3C%3E%7B%7C%7D%5E%60%5C"_s);
+    EXPECT_EQ(SendableUrl(u"http://h/search?search=R%26B&x=a/b:c;d=e,f+g~h!*'()$@[]"_s),
+              u"http://h/search?search=R%26B&x=a/b:c;d=e,f+g~h!*'()$@[]"_s);
+    EXPECT_EQ(SendableUrl(u"http://h/s?search=new age"_s), u"http://h/s?search=new%20age"_s);
+    EXPECT_EQ(SendableUrl(u"http://h/s?search=東京 #1\t\"<>{|}^`\\"_s),
+              u"http://h/s?search=%E6%9D%B1%E4%BA%AC%20%231%09%22%3C%3E%7B%7C%7D%5E%60%5C"_s);
 }
 
 TEST_F(DirectorySearchTest, TypedTextIsSentAsTyped) {
-  server_.Handle("/search", [](const HttpRequest&) { return HttpResponse::Ok(DataFile("icecast_search.html")); });
-  const SearchOutcome out = Run(1, kSearchByName, 0, u" Rock & Roll 日本 "_s);
-  ASSERT_EQ(server_.RequestCount(), 1u);
-  // Not trimmed, "&" not escaped (so the directory sees a second parameter), the rest escaped.
-  EXPECT_EQ(server_.Requests()[0].target, "/search?search=%20Rock%20&%20Roll%20%E6%97%A5%E6%9C%AC%20");
-  EXPECT_EQ(out.urls, QStringList{config_.icecastHost + u"/search?search=%20Rock%20&%20Roll%20%E6%97%A5%E6%9C%AC%20"_s});
-  EXPECT_EQ(search_.ListCount(), 3);
+    server_.Handle("/search",
+                   [](const HttpRequest&) { return HttpResponse::Ok(DataFile("icecast_search.html")); });
+    const SearchOutcome out = Run(1, kSearchByName, 0, u" Rock & Roll 日本 "_s);
+    ASSERT_EQ(server_.RequestCount(), 1u);
+    // Not trimmed, "&" not escaped (so the directory sees a second parameter), the rest escaped.
+    EXPECT_EQ(server_.Requests()[0].target, "/search?search=%20Rock%20&%20Roll%20%E6%97%A5%E6%9C%AC%20");
+    EXPECT_EQ(out.urls, QStringList{config_.icecastHost +
+                                    u"/search?search=%20Rock%20&%20Roll%20%E6%97%A5%E6%9C%AC%20"_s});
+    EXPECT_EQ(search_.ListCount(), 3);
 }
 
 TEST(RawBoxText, StepsPerDirectory) {
-  QString withNul = u"SRV=a\nNAM=b\n"_s;
-  withNul += QChar(u'\0');
-  withNul += u"SRV=c\n"_s;
-  EXPECT_EQ(RawBoxText(2, withNul), u"SRV=a\r\nNAM=b\r\n"_s);
-  EXPECT_EQ(RawBoxText(2, u"a\r\nb"_s), u"a\r\r\nb"_s);
-  EXPECT_EQ(RawBoxText(0, u"{\"id\":5,\"name\":\"x\"} id\"7"_s), u"{\"\r\nid:5,\"name:\"x\"} \r\nid7"_s);
-  EXPECT_EQ(RawBoxText(1, u"keeps id\" and \": as they are\n"_s), u"keeps id\" and \": as they are\n"_s);
-  EXPECT_EQ(RawBoxText(4, withNul), u"SRV=a\nNAM=b\n"_s);
+    QString withNul = u"SRV=a\nNAM=b\n"_s;
+    withNul += QChar(u'\0');
+    withNul += u"SRV=c\n"_s;
+    EXPECT_EQ(RawBoxText(2, withNul), u"SRV=a\r\nNAM=b\r\n"_s);
+    EXPECT_EQ(RawBoxText(2, u"a\r\nb"_s), u"a\r\r\nb"_s);
+    EXPECT_EQ(RawBoxText(0, u"{\"id\":5,\"name\":\"x\"} id\"7"_s), u"{\"\r\nid:5,\"name:\"x\"} \r\nid7"_s);
+    EXPECT_EQ(RawBoxText(1, u"keeps id\" and \": as they are\n"_s), u"keeps id\" and \": as they are\n"_s);
+    EXPECT_EQ(RawBoxText(4, withNul), u"SRV=a\nNAM=b\n"_s);
 }
 
 }  // namespace
@@ -266,7 +280,7 @@ TEST(RawBoxText, StepsPerDirectory) {
 
 // HttpGetText waits for the answer in an event loop, which needs an application object.
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }

@@ -12,8 +12,7 @@
 namespace wavelot {
 namespace {
 
-TEST(Spectrum, SilenceSinksBarsWithinFifteenTicksAndPeaksOnePixelPerTick)
-{
+TEST(Spectrum, SilenceSinksBarsWithinFifteenTicksAndPeaksOnePixelPerTick) {
     SpectrumBars bars(40);
     std::vector<float> loud(4097, 1.0f);
     std::vector<float> silent(4097, 0.0f);
@@ -33,8 +32,7 @@ TEST(Spectrum, SilenceSinksBarsWithinFifteenTicksAndPeaksOnePixelPerTick)
     EXPECT_EQ(bars.Peak(0), 1 + 8) << "unreadable data still lets the marks sink";
 }
 
-TEST(Spectrum, RunningValueCarriesAndGradientStops)
-{
+TEST(Spectrum, RunningValueCarriesAndGradientStops) {
     SpectrumBars bars(40);
     std::vector<float> fft(4097, 0.0f);
     for (int b = 1; b <= 5; ++b)

@@ -22,7 +22,9 @@ extern char** environ;
 
 namespace wavelot::test {
 
-ChildProcess::~ChildProcess() { Stop(500); }
+ChildProcess::~ChildProcess() {
+    Stop(500);
+}
 
 bool ChildProcess::Start(const std::vector<std::string>& argv, bool captureStdout,
                          const std::vector<std::string>& env, const std::string& logFile) {

@@ -6,9 +6,9 @@
 namespace wavelot::test {
 
 struct CliResult {
-  int status = -1;  // -1 when the program did not start, crashed or did not finish in time
-  QByteArray out;
-  QByteArray err;
+    int status = -1;  // -1 when the program did not start, crashed or did not finish in time
+    QByteArray out;
+    QByteArray err;
 };
 
 CliResult RunCli(const QStringList& args, int timeoutMs = 60000);

@@ -1,27 +1,24 @@
 #include "tests/support/desktop_rig.h"
 
+#include <sys/stat.h>
 #include <chrono>
 #include <cstdlib>
-#include <sys/stat.h>
 #include <thread>
 
 namespace wavelot::test {
 
 namespace {
-bool Exists(const std::string& path)
-{
+bool Exists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
 }
-void Remember(const char* name, std::string* value, bool* had)
-{
+void Remember(const char* name, std::string* value, bool* had) {
     const char* v = std::getenv(name);
     *had = v != nullptr;
     if (v != nullptr)
         *value = v;
 }
-void Restore(const char* name, const std::string& value, bool had)
-{
+void Restore(const char* name, const std::string& value, bool had) {
     if (had)
         ::setenv(name, value.c_str(), 1);
     else
@@ -29,8 +26,7 @@ void Restore(const char* name, const std::string& value, bool had)
 }
 }  // namespace
 
-DesktopRig::~DesktopRig()
-{
+DesktopRig::~DesktopRig() {
     trayer_.Stop(1000);
     xvfb_.Stop(1000);
     if (display_ >= 0) {
@@ -39,8 +35,7 @@ DesktopRig::~DesktopRig()
     }
 }
 
-bool DesktopRig::Start()
-{
+bool DesktopRig::Start() {
     if (!ProgramAvailable("Xvfb") || !ProgramAvailable("trayer")) {
         error_ = "Xvfb or trayer is not installed";
         return false;
@@ -75,11 +70,10 @@ bool DesktopRig::Start()
     return true;
 }
 
-bool DesktopRig::StartTray()
-{
+bool DesktopRig::StartTray() {
     const std::string display = "DISPLAY=:" + std::to_string(display_);
-    if (!trayer_.Start({"trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "200",
-                        "--height", "24", "--SetDockType", "true"},
+    if (!trayer_.Start({"trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
+                        "200", "--height", "24", "--SetDockType", "true"},
                        false, {display}))
         return false;
     // The panel takes the tray selection a moment after it starts.
@@ -87,6 +81,8 @@ bool DesktopRig::StartTray()
     return trayer_.Running();
 }
 
-void DesktopRig::StopTray() { trayer_.Stop(1000); }
+void DesktopRig::StopTray() {
+    trayer_.Stop(1000);
+}
 
 }  // namespace wavelot::test

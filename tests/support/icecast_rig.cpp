@@ -38,8 +38,8 @@ std::string PercentEncode(const std::string& bytes) {
     static const char hex[] = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : bytes) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
-            c == '.' || c == '~') {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+            c == '_' || c == '.' || c == '~') {
             out.push_back(char(c));
         } else {
             out.push_back('%');
@@ -51,7 +51,8 @@ std::string PercentEncode(const std::string& bytes) {
 }
 
 std::string Basic(const std::string& user, const std::string& pass) {
-    return "Authorization: Basic " + QByteArray::fromStdString(user + ":" + pass).toBase64().toStdString() + "\r\n";
+    return "Authorization: Basic " + QByteArray::fromStdString(user + ":" + pass).toBase64().toStdString() +
+           "\r\n";
 }
 
 }  // namespace
@@ -149,8 +150,9 @@ bool IcecastRig::Start() {
                 return false;
             }
         }
-        security = "<security><chroot>0</chroot><changeowner><user>icecast2</user><group>icecast</group>"
-                   "</changeowner></security>";
+        security =
+            "<security><chroot>0</chroot><changeowner><user>icecast2</user><group>icecast</group>"
+            "</changeowner></security>";
     }
     const std::string pw = kPassword;
     std::ofstream cfg(dir_ + "/icecast.xml");
@@ -181,7 +183,9 @@ bool IcecastRig::Start() {
     return true;
 }
 
-bool IcecastRig::MountLive(const std::string& mount) { return LoopbackGet(port_, mount, {}, nullptr, 1000) == 200; }
+bool IcecastRig::MountLive(const std::string& mount) {
+    return LoopbackGet(port_, mount, {}, nullptr, 1000) == 200;
+}
 
 bool IcecastRig::StartSource(const Source& s) {
     auto feed = std::make_unique<Feed>();
@@ -204,11 +208,28 @@ bool IcecastRig::StartSource(const Source& s) {
         contentType = "audio/aac";
         break;
     }
-    const std::string sine = "sine=frequency=" + std::to_string(s.frequency) +
-                             ":sample_rate=" + std::to_string(s.sampleRate);
+    const std::string sine =
+        "sine=frequency=" + std::to_string(s.frequency) + ":sample_rate=" + std::to_string(s.sampleRate);
     const std::string volume = "volume=" + std::to_string(s.amplitude * 8.0);  // lavfi sine is 1/8 scale
-    if (!feed->encoder.Start({"ffmpeg", "-nostdin", "-loglevel", "error", "-re", "-f", "lavfi", "-i", sine, "-af",
-                              volume, "-ac", std::to_string(s.channels), "-c:a", codecArgs, "-b:a", br, "-f", format,
+    if (!feed->encoder.Start({"ffmpeg",
+                              "-nostdin",
+                              "-loglevel",
+                              "error",
+                              "-re",
+                              "-f",
+                              "lavfi",
+                              "-i",
+                              sine,
+                              "-af",
+                              volume,
+                              "-ac",
+                              std::to_string(s.channels),
+                              "-c:a",
+                              codecArgs,
+                              "-b:a",
+                              br,
+                              "-f",
+                              format,
                               "pipe:1"},
                              true)) {
         error_ = "ffmpeg did not start";
@@ -219,13 +240,15 @@ bool IcecastRig::StartSource(const Source& s) {
         error_ = "cannot reach icecast2";
         return false;
     }
-    std::string req = "PUT " + s.mount + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) + "\r\n" +
-                      Basic("source", kPassword) + "User-Agent: wavelot-test-source\r\nContent-Type: " +
-                      contentType + "\r\nice-name: " + s.name + "\r\nice-genre: " + s.genre +
-                      "\r\nice-description: " + s.description + "\r\nice-url: " + s.url + "\r\nice-public: 0\r\n";
+    std::string req =
+        "PUT " + s.mount + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) + "\r\n" +
+        Basic("source", kPassword) + "User-Agent: wavelot-test-source\r\nContent-Type: " + contentType +
+        "\r\nice-name: " + s.name + "\r\nice-genre: " + s.genre + "\r\nice-description: " + s.description +
+        "\r\nice-url: " + s.url + "\r\nice-public: 0\r\n";
     if (s.sendAudioInfo)
-        req += "ice-bitrate: " + std::to_string(s.bitrateKbps) + "\r\nice-audio-info: ice-samplerate=" +
-               std::to_string(s.sampleRate) + ";ice-bitrate=" + std::to_string(s.bitrateKbps) +
+        req += "ice-bitrate: " + std::to_string(s.bitrateKbps) +
+               "\r\nice-audio-info: ice-samplerate=" + std::to_string(s.sampleRate) +
+               ";ice-bitrate=" + std::to_string(s.bitrateKbps) +
                ";ice-channels=" + std::to_string(s.channels) + "\r\n";
     req += "\r\n";
     if (!SendAll(feed->socket, req.data(), req.size())) {
@@ -276,10 +299,8 @@ bool IcecastRig::StartSource(const Source& s) {
 }
 
 bool IcecastRig::SetTitle(const std::string& mount, const std::string& title) {
-    const std::string target = "/admin/metadata?mount=" +
-                               PercentEncode(mount) +
-                               "&mode=updinfo&song=" +
-                               PercentEncode(title);
+    const std::string target =
+        "/admin/metadata?mount=" + PercentEncode(mount) + "&mode=updinfo&song=" + PercentEncode(title);
     std::string body;
     return LoopbackGet(port_, target, Basic("admin", kPassword), &body) == 200;
 }
@@ -297,6 +318,8 @@ void IcecastRig::StopSource(const std::string& mount) {
     f.reset();
 }
 
-void IcecastRig::StopServer() { server_.Stop(2000); }
+void IcecastRig::StopServer() {
+    server_.Stop(2000);
+}
 
 }  // namespace wavelot::test

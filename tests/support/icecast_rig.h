@@ -30,11 +30,11 @@ public:
     struct Source {
         std::string mount = "/test.mp3";
         Codec codec = Codec::Mp3;
-        int frequency = 440;     // Hz of the sine tone
+        int frequency = 440;  // Hz of the sine tone
         int sampleRate = 44100;
         int channels = 2;
         int bitrateKbps = 128;
-        double amplitude = 0.5;  // of the sine, 0..1
+        double amplitude = 0.5;        // of the sine, 0..1
         std::string name = "Test FM";  // bytes as sent (UTF-8 passes through Icecast)
         std::string genre = "Jazz";
         std::string description = "Test station";

@@ -103,15 +103,32 @@ std::string IcyServer::IcyHead(const std::string& name, int metaint, const std::
     return h;
 }
 
-std::string IcyServer::MakeTone(const std::string& dir, int frequency, double seconds, const std::string& codec,
-                                const std::string& format, int bitrateKbps, const std::string& extension) {
+std::string IcyServer::MakeTone(const std::string& dir, int frequency, double seconds,
+                                const std::string& codec, const std::string& format, int bitrateKbps,
+                                const std::string& extension) {
     const std::string path = dir + "/tone" + std::to_string(frequency) + "_" + codec + "." + extension;
     ChildProcess ff;
     std::ostringstream dur;
     dur << seconds;
-    if (!ff.Start({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                   "sine=frequency=" + std::to_string(frequency) + ":sample_rate=44100:duration=" + dur.str(), "-af",
-                   "volume=4", "-ac", "2", "-c:a", codec, "-b:a", std::to_string(bitrateKbps) + "k", "-f", format,
+    if (!ff.Start({"ffmpeg",
+                   "-nostdin",
+                   "-loglevel",
+                   "error",
+                   "-y",
+                   "-f",
+                   "lavfi",
+                   "-i",
+                   "sine=frequency=" + std::to_string(frequency) + ":sample_rate=44100:duration=" + dur.str(),
+                   "-af",
+                   "volume=4",
+                   "-ac",
+                   "2",
+                   "-c:a",
+                   codec,
+                   "-b:a",
+                   std::to_string(bitrateKbps) + "k",
+                   "-f",
+                   format,
                    path}))
         return {};
     int status = -1;
@@ -144,7 +161,8 @@ void IcyServer::Serve(int fd) {
     std::string head;
     char buf[4096];
     const auto readBy = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (head.find("\r\n\r\n") == std::string::npos && std::chrono::steady_clock::now() < readBy && !dropped()) {
+    while (head.find("\r\n\r\n") == std::string::npos && std::chrono::steady_clock::now() < readBy &&
+           !dropped()) {
         pollfd p{fd, POLLIN, 0};
         if (poll(&p, 1, 50) <= 0)
             continue;

@@ -7,8 +7,8 @@
 // proxy. Every request head is recorded.
 //
 //   wavelot::test::IcyServer icy;
-//   icy.SetStream("/live", {.head = IcyServer::IcyHead("Test FM", 8192), .audioFile = tone, .metaint = 8192});
-//   icy.SetMeta("/live", "StreamTitle='\xA4\xA4\xA4\xE5';");   // Big5 bytes, as sent
+//   icy.SetStream("/live", {.head = IcyServer::IcyHead("Test FM", 8192), .audioFile = tone, .metaint =
+//   8192}); icy.SetMeta("/live", "StreamTitle='\xA4\xA4\xA4\xE5';");   // Big5 bytes, as sent
 
 #include <atomic>
 #include <map>
@@ -22,10 +22,10 @@ namespace wavelot::test {
 class IcyServer {
 public:
     struct Stream {
-        std::string head;       // status line and headers, each ending CR LF; the blank line is added
-        std::string audioFile;  // looped as the body; empty: no audio (body, if any, is sent instead)
-        std::string body;       // a fixed body sent after the head, then the connection closes
-        int metaint = 0;        // 0: no metadata blocks in the body
+        std::string head;            // status line and headers, each ending CR LF; the blank line is added
+        std::string audioFile;       // looped as the body; empty: no audio (body, if any, is sent instead)
+        std::string body;            // a fixed body sent after the head, then the connection closes
+        int metaint = 0;             // 0: no metadata blocks in the body
         int bytesPerSecond = 16000;  // pace of the audio; 0: as fast as the client reads
         int burstBytes = 32768;      // sent at once before the pacing starts
         int delayMs = 0;             // wait before answering anything
@@ -49,7 +49,8 @@ public:
     int OpenConnections() const { return open_.load(); }
 
     // "ICY 200 OK" head with the usual SHOUTcast headers; name empty: no icy-name line.
-    static std::string IcyHead(const std::string& name, int metaint, const std::string& contentType = "audio/mpeg",
+    static std::string IcyHead(const std::string& name, int metaint,
+                               const std::string& contentType = "audio/mpeg",
                                const std::string& genre = "Pop", int bitrate = 128);
     // An MP3 (or other format ffmpeg's -f knows) tone made with the ffmpeg program; returns the
     // path, empty when ffmpeg failed. codec e.g. "libmp3lame", format e.g. "mp3".
@@ -67,11 +68,11 @@ private:
     std::atomic<int> dropGeneration_{0};
     std::thread acceptThread_;
     mutable std::mutex mu_;
-    std::map<std::string, Stream> streams_;                 // (mu_)
+    std::map<std::string, Stream> streams_;                    // (mu_)
     std::map<std::string, std::pair<int, std::string>> meta_;  // (mu_) version, bytes
-    std::vector<std::string> heads_;                        // (mu_)
-    std::vector<std::thread> threads_;                      // (mu_)
-    std::vector<int> fds_;                                  // (mu_) open client sockets
+    std::vector<std::string> heads_;                           // (mu_)
+    std::vector<std::thread> threads_;                         // (mu_)
+    std::vector<int> fds_;                                     // (mu_) open client sockets
 };
 
 }  // namespace wavelot::test

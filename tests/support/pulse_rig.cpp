@@ -46,13 +46,14 @@ bool PulseRig::Start() {
         return false;
     }
     chmod(dir_.c_str(), 0700);
-    const std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + dir_, "HOME=" + dir_, "PULSE_SERVER=",
-                                          "XDG_CONFIG_HOME=" + dir_ + "/config"};
+    const std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + dir_, "HOME=" + dir_,
+                                          "PULSE_SERVER=", "XDG_CONFIG_HOME=" + dir_ + "/config"};
     ChildProcess daemon;
-    if (!daemon.Start({"pulseaudio", "-D", "--exit-idle-time=20", "-n", "--daemonize=yes", "--use-pid-file=yes",
-                       "--load=module-null-sink sink_name=wavelot_null rate=44100 channels=2",
-                       "--load=module-native-protocol-unix auth-anonymous=1"},
-                      false, env, dir_ + "/pulse.log")) {
+    if (!daemon.Start(
+            {"pulseaudio", "-D", "--exit-idle-time=20", "-n", "--daemonize=yes", "--use-pid-file=yes",
+             "--load=module-null-sink sink_name=wavelot_null rate=44100 channels=2",
+             "--load=module-native-protocol-unix auth-anonymous=1"},
+            false, env, dir_ + "/pulse.log")) {
         error_ = "pulseaudio did not start";
         return false;
     }

@@ -62,6 +62,8 @@ double RigCpuSeconds() {
     return total;
 }
 
-double ProcessCpuSeconds() { return ClockSeconds(CLOCK_PROCESS_CPUTIME_ID); }
+double ProcessCpuSeconds() {
+    return ClockSeconds(CLOCK_PROCESS_CPUTIME_ID);
+}
 
 }  // namespace wavelot::test

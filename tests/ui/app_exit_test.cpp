@@ -1,10 +1,10 @@
 // The real program: SIGTERM (a logout without a session manager, `kill`) runs the exit
 // command's shutdown, so the lists and the search settings are saved instead of lost.
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <chrono>
 #include <thread>
 
@@ -19,8 +19,7 @@ namespace {
 
 using namespace Qt::Literals::StringLiterals;
 
-TEST(ProgramExit, SigtermSavesTheListsAndTheSearchSettings)
-{
+TEST(ProgramExit, SigtermSavesTheListsAndTheSearchSettings) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString program = QString::fromLocal8Bit(qgetenv("WAVELOT_BUILD_DIR")) + u"/app/wavelot"_s;
@@ -43,7 +42,8 @@ TEST(ProgramExit, SigtermSavesTheListsAndTheSearchSettings)
     ASSERT_TRUE(app.Running()) << "the program ended by itself";
     EXPECT_EQ(app.Stop(10000), 0) << "SIGTERM ends the program normally";
 
-    EXPECT_TRUE(QFileInfo::exists(dir.filePath(u"Setting/RunJob.ini"_s))) << "the job list is written at exit";
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(u"Setting/RunJob.ini"_s)))
+        << "the job list is written at exit";
     clsSongArray reloaded;
     EXPECT_EQ(ReadListIni(favFile, false, reloaded), 1);
     EXPECT_EQ(reloaded.Title(0), u"Kept FM"_s);

@@ -2,10 +2,10 @@
 // A main window in a program folder of its own (a temporary folder with Setting/ beside it),
 // its directory hosts pointed at a local HTTP server, started with Form_Load.
 
+#include <gtest/gtest.h>
 #include <QComboBox>
 #include <QDir>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <memory>
 
 #include "core/app_folders.h"
@@ -25,8 +25,7 @@ using namespace Qt::Literals::StringLiterals;
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         UiApp();
         ASSERT_TRUE(dir_.isValid());
         ASSERT_TRUE(server_.Ok());
@@ -34,32 +33,30 @@ protected:
         Write(settings::kSetRecode, u"1"_s);
         Write(settings::kSavedVolume, u"80"_s);
         const QString local = server_.UrlText("");
-        for (const QString& key : {directory_keys::kShoutcastHost, directory_keys::kIcecastHost,
-                                   directory_keys::kIcecastBase, directory_keys::kLiveDoorHost,
-                                   directory_keys::kInLiveHost})
+        for (const QString& key :
+             {directory_keys::kShoutcastHost, directory_keys::kIcecastHost, directory_keys::kIcecastBase,
+              directory_keys::kLiveDoorHost, directory_keys::kInLiveHost})
             WriteIni(directory_keys::kSection, key, local, SettingFile());
         WriteIni(directory_keys::kSection, directory_keys::kShoutcastTuneInHost, u"http://tunein.test"_s,
                  SettingFile());
-        WriteIni(directory_keys::kSection, directory_keys::kShoutcastKeys[0], u"KEY1KEY1KEY1KEY1"_s, SettingFile());
+        WriteIni(directory_keys::kSection, directory_keys::kShoutcastKeys[0], u"KEY1KEY1KEY1KEY1"_s,
+                 SettingFile());
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         CancelWatchers();
         window_.reset();
         core_.reset();
     }
 
-    void Write(const QString& key, const QString& value)
-    {
+    void Write(const QString& key, const QString& value) {
         WriteIni(settings::kSectionSetting, key, value, SettingFile());
     }
     QString Read(const QString& key) { return ReadIni(settings::kSectionSetting, key, SettingFile()); }
 
     // As the program starts: the parts first (favourites or jobs a test put into Lists() before
     // are kept), then the window over them.
-    frmMain& Open()
-    {
+    frmMain& Open() {
         if (!core_)
             core_ = std::make_unique<AppCore>();
         EXPECT_TRUE(core_->StartEngine());
@@ -69,13 +66,11 @@ protected:
         return *window_;
     }
     // The window and its parts gone, as at the end of a run.
-    void Close()
-    {
+    void Close() {
         window_.reset();
         core_.reset();
     }
-    StationLists& Lists()
-    {
+    StationLists& Lists() {
         if (!core_)
             core_ = std::make_unique<AppCore>();
         return core_->Lists();
@@ -83,15 +78,13 @@ protected:
     Player& player() { return core_->player(); }
 
     // As a user picks a directory: the box's selection, then its click.
-    static void ChooseDirectory(frmMain& w, int index)
-    {
+    static void ChooseDirectory(frmMain& w, int index) {
         auto* box = qobject_cast<QComboBox*>(w.Search().cmbRadioType().hWnd());
         box->setCurrentIndex(index);
         Q_EMIT box->activated(index);
     }
 
-    static std::string DataBytes(const QString& name)
-    {
+    static std::string DataBytes(const QString& name) {
         QFile f(QString::fromLocal8Bit(qgetenv("WAVELOT_TEST_DATA")) + u"/directories/"_s + name);
         f.open(QIODevice::ReadOnly);
         return f.readAll().toStdString();

@@ -19,8 +19,7 @@
 namespace wavelot::test {
 namespace {
 
-QString ReadUtf16File(const QString& path)
-{
+QString ReadUtf16File(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return {};
@@ -30,8 +29,7 @@ QString ReadUtf16File(const QString& path)
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(b.constData() + 2), (b.size() - 2) / 2);
 }
 
-TEST_F(MainWindowTest, FirstRunAsksOnceThenNeverAgain)
-{
+TEST_F(MainWindowTest, FirstRunAsksOnceThenNeverAgain) {
     Write(settings::kSetRecode, u"0"_s);
     QString question, info;
     OnNextModal([&](QWidget* m) {
@@ -45,7 +43,8 @@ TEST_F(MainWindowTest, FirstRunAsksOnceThenNeverAgain)
     frmMain& w = Open();
     EXPECT_TRUE(question.startsWith(u"您好："_s));
     EXPECT_TRUE(question.endsWith(u"\r\n這是您第一次使用 Wavelot，您是否要先指定錄音檔儲存資料夾？"_s));
-    EXPECT_EQ(info, u"錄音檔儲存資料夾尚未指定，程式已經將資料夾預先指定為"_s + RecordFolder() + u" 謝謝您的使用。"_s);
+    EXPECT_EQ(info, u"錄音檔儲存資料夾尚未指定，程式已經將資料夾預先指定為"_s + RecordFolder() +
+                        u" 謝謝您的使用。"_s);
     EXPECT_EQ(Read(settings::kSetRecode), u"1"_s);
     EXPECT_EQ(Read(settings::kFilePath), RecordFolder());
     EXPECT_TRUE(QDir(RecordFolder()).exists()) << "the recording folder is created at start";
@@ -53,17 +52,18 @@ TEST_F(MainWindowTest, FirstRunAsksOnceThenNeverAgain)
     Close();
 
     bool asked = false;
-    OnNextModal([&](QWidget* m) {
-        asked = true;
-        m->close();
-    }, 1500);
+    OnNextModal(
+        [&](QWidget* m) {
+            asked = true;
+            m->close();
+        },
+        1500);
     Open();
     Pump(1600);
     EXPECT_FALSE(asked) << "SetRecode 1: no question";
 }
 
-TEST_F(MainWindowTest, FirstRunFolderChosenInTheBrowser)
-{
+TEST_F(MainWindowTest, FirstRunFolderChosenInTheBrowser) {
     Write(settings::kSetRecode, u"0"_s);
     QTemporaryDir chosen;
     QString info;
@@ -90,8 +90,7 @@ TEST_F(MainWindowTest, FirstRunFolderChosenInTheBrowser)
     EXPECT_EQ(Read(settings::kSetRecode), u"1"_s);
 }
 
-TEST_F(MainWindowTest, StartUpRestoresTheSearchSettingsAndTheLists)
-{
+TEST_F(MainWindowTest, StartUpRestoresTheSearchSettingsAndTheLists) {
     Write(settings::kSearchType, u"1"_s);
     Write(settings::kSearchGenre, u"13"_s);
     Write(settings::kSearchName, u"jazz fm"_s);
@@ -116,8 +115,7 @@ TEST_F(MainWindowTest, StartUpRestoresTheSearchSettingsAndTheLists)
     EXPECT_EQ(w.cmdPlay(0)->height(), 22);
 }
 
-TEST_F(MainWindowTest, TabsShowTheirPanelsAndTheToolbar)
-{
+TEST_F(MainWindowTest, TabsShowTheirPanelsAndTheToolbar) {
     frmMain& w = Open();
     const QString names[4] = {u"tab1_search"_s, u"tab2_favorites"_s, u"tab3_jobs"_s, u"tab4_playlog"_s};
     player().AddLog(u"12:00:00: Artist - Song"_s, true);
@@ -132,8 +130,7 @@ TEST_F(MainWindowTest, TabsShowTheirPanelsAndTheToolbar)
     }
 }
 
-TEST_F(MainWindowTest, SearchInputsFollowTheDirectoryAndTheOption)
-{
+TEST_F(MainWindowTest, SearchInputsFollowTheDirectoryAndTheOption) {
     frmMain& w = Open();
     ChooseDirectory(w, 2);
     EXPECT_FALSE(w.Search().SearchType(0).hWnd()->isEnabled());
@@ -173,25 +170,23 @@ struct DirectoryCase {
     QString firstTitle;
 };
 
-TEST_F(MainWindowTest, ASearchOnEveryDirectoryFillsTheResultList)
-{
+TEST_F(MainWindowTest, ASearchOnEveryDirectoryFillsTheResultList) {
     frmMain& w = Open();
     server_.Handle("/legacy/genresearch", [](const HttpRequest&) {
         return HttpResponse::Ok(DataBytes(u"shoutcast_answer.xml"_s), "text/xml");
     });
-    server_.Handle("/search", [](const HttpRequest&) {
-        return HttpResponse::Ok(DataBytes(u"icecast_search.html"_s));
-    });
+    server_.Handle("/search",
+                   [](const HttpRequest&) { return HttpResponse::Ok(DataBytes(u"icecast_search.html"_s)); });
     server_.Handle("/stats/list.v2.zdat", [](const HttpRequest&) {
         return HttpResponse::Ok(DataBytes(u"livedoor_list.zdat"_s), "text/plain");
     });
-    server_.Handle("/rank/rank_bc2.htm", [](const HttpRequest&) {
-        return HttpResponse::Ok(DataBytes(u"inlive_rank.htm"_s));
-    });
+    server_.Handle("/rank/rank_bc2.htm",
+                   [](const HttpRequest&) { return HttpResponse::Ok(DataBytes(u"inlive_rank.htm"_s)); });
     QFile::copy(QString::fromLocal8Bit(qgetenv("WAVELOT_TEST_DATA")) + u"/directories/Radio.txt"_s,
                 SettingFolder() + u"Radio.txt"_s);
 
-    const char* shots[5] = {"search_shoutcast", "search_icecast", "search_livedoor", "search_local", "search_inlive"};
+    const char* shots[5] = {"search_shoutcast", "search_icecast", "search_livedoor", "search_local",
+                            "search_inlive"};
     for (int dir = 0; dir < 5; ++dir) {
         ChooseDirectory(w, dir);
         w.RunCommand(frmMain::kCmdSearch);
@@ -211,8 +206,7 @@ TEST_F(MainWindowTest, ASearchOnEveryDirectoryFillsTheResultList)
     EXPECT_EQ(w.Search().clsSearch().ColumnWidth(1), 165);
 }
 
-TEST_F(MainWindowTest, ColumnClicksAlternateTheOrderAndTheRightClickCopiesToTheLists)
-{
+TEST_F(MainWindowTest, ColumnClicksAlternateTheOrderAndTheRightClickCopiesToTheLists) {
     frmMain& w = Open();
     server_.Handle("/legacy/genresearch", [](const HttpRequest&) {
         return HttpResponse::Ok(DataBytes(u"shoutcast_answer.xml"_s), "text/xml");
@@ -225,7 +219,8 @@ TEST_F(MainWindowTest, ColumnClicksAlternateTheOrderAndTheRightClickCopiesToTheL
     QStringList rates;
     for (int i = 0; i < 3; ++i)
         rates << Lists().searchList.JobStart(i);
-    EXPECT_EQ(rates, (QStringList{u"192 kbps"_s, u"128 kbps"_s, u"64 kbps"_s})) << "first click: descending, by number";
+    EXPECT_EQ(rates, (QStringList{u"192 kbps"_s, u"128 kbps"_s, u"64 kbps"_s}))
+        << "first click: descending, by number";
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x2, 5));
     EXPECT_EQ(Lists().searchList.JobStart(0), u"64 kbps"_s) << "second click: ascending";
     EXPECT_EQ(w.Search().clsSearch().Model()->index(0, 2).data().toString(), u"64 kbps"_s);
@@ -255,8 +250,7 @@ TEST_F(MainWindowTest, ColumnClicksAlternateTheOrderAndTheRightClickCopiesToTheL
     EXPECT_EQ(Lists().jobList.ListCount(), 1);
 }
 
-TEST_F(MainWindowTest, ARightClickOnAnEmptyListShowsNoMenu)
-{
+TEST_F(MainWindowTest, ARightClickOnAnEmptyListShowsNoMenu) {
     frmMain& w = Open();
     bool menu = false;
     OnNextModal([&](QWidget*) { menu = true; }, 500);
@@ -267,8 +261,7 @@ TEST_F(MainWindowTest, ARightClickOnAnEmptyListShowsNoMenu)
     EXPECT_FALSE(menu);
 }
 
-TEST_F(MainWindowTest, PlayLogMenuClearsTheLog)
-{
+TEST_F(MainWindowTest, PlayLogMenuClearsTheLog) {
     frmMain& w = Open();
     w.TabStrip().SetTabItem(4);
     player().AddLog(u"10:00:00: One"_s, true);
@@ -285,8 +278,7 @@ TEST_F(MainWindowTest, PlayLogMenuClearsTheLog)
     EXPECT_EQ(w.clsStart().ListCount(), 1);
 }
 
-TEST_F(MainWindowTest, RecordMuteAndSortCommands)
-{
+TEST_F(MainWindowTest, RecordMuteAndSortCommands) {
     frmMain& w = Open();
     w.RunCommand(frmMain::kCmdRecord);
     EXPECT_TRUE(player().IsRecording());
@@ -316,8 +308,7 @@ TEST_F(MainWindowTest, RecordMuteAndSortCommands)
     EXPECT_EQ(w.clsFavorites().Model()->index(0, 0).data().toString(), u"gamma"_s);
 }
 
-TEST_F(MainWindowTest, WithoutATrayClosingMinimisesAndOnlyExitSavesTheLists)
-{
+TEST_F(MainWindowTest, WithoutATrayClosingMinimisesAndOnlyExitSavesTheLists) {
     frmMain& w = Open();
     ASSERT_FALSE(TrayIcon::Available()) << "offscreen has no tray";
     w.close();
@@ -329,7 +320,12 @@ TEST_F(MainWindowTest, WithoutATrayClosingMinimisesAndOnlyExitSavesTheLists)
 
     Lists().favoriteList.AddItem({.file = u"http://fav.test/1"_s, .title = u"我的電台"_s, .code = 1});
     w.clsFavorites().Add();
-    Lists().jobList.AddItem({.file = u"http://job.test/1"_s, .title = u"Job One"_s, .jobMode = 1, .jobStart = u"07:00:00"_s, .jobStop = u"08:00:00"_s, .runJob = 1});
+    Lists().jobList.AddItem({.file = u"http://job.test/1"_s,
+                             .title = u"Job One"_s,
+                             .jobMode = 1,
+                             .jobStart = u"07:00:00"_s,
+                             .jobStop = u"08:00:00"_s,
+                             .runJob = 1});
     w.clsRunJobs().Add();
     w.Search().cmbGenre().SetListIndex(5);
     w.Search().txtSearch().setText(u"深夜"_s);

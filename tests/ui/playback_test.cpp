@@ -27,34 +27,36 @@ public Q_SLOTS:
     void open(const QUrl& url) { urls << url; }
 };
 
-std::string StationPage(const std::string& name)
-{
+std::string StationPage(const std::string& name) {
     return "<html><body><table class=\"servers-list\">\n<tr class=\"row\">\n<td class=\"description\">\n"
-           "<p class=\"stream-name\"><span class=\"name\"><a href=\"http://example.org/\" onclick=\"return false;\">" +
+           "<p class=\"stream-name\"><span class=\"name\"><a href=\"http://example.org/\" onclick=\"return "
+           "false;\">" +
            name +
            "</a></span>\n<span class=\"listeners\">[1&nbsp;listeners]</span></p>\n"
-           "<p class=\"stream-description\">" + name + "</p>\n</td>\n<td class=\"tune-in\">\n"
+           "<p class=\"stream-description\">" +
+           name +
+           "</p>\n</td>\n<td class=\"tune-in\">\n"
            "<p class=\"format\" title=\"128 kbps\">\n"
-           "<a href=\"/listen/1/test.m3u\" title=\"Listen to '" + name + "' (M3U)\">M3U</a>\n"
+           "<a href=\"/listen/1/test.m3u\" title=\"Listen to '" +
+           name +
+           "' (M3U)\">M3U</a>\n"
            "<a href=\"/by_format/MP3\" class=\"streams\">MP3</a></p>\n</td>\n</tr>\n</table></body></html>\n";
 }
 
 class PlaybackTest : public MainWindowTest {
 protected:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         pulse_ = new PulseRig;
         pulseOk_ = pulse_->Start();
         ice_ = new IcecastRig;
-        iceOk_ = ice_->Start() && ice_->StartSource({.mount = "/test.mp3", .frequency = 440, .amplitude = 0.5});
+        iceOk_ =
+            ice_->Start() && ice_->StartSource({.mount = "/test.mp3", .frequency = 440, .amplitude = 0.5});
     }
-    static void TearDownTestSuite()
-    {
+    static void TearDownTestSuite() {
         delete ice_;
         delete pulse_;
     }
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(pulseOk_) << pulse_->Error();
         ASSERT_TRUE(iceOk_) << ice_->Error();
         MainWindowTest::SetUp();
@@ -63,19 +65,19 @@ protected:
         server_.Handle("/listen/1/test.m3u", [stream](const HttpRequest&) {
             return HttpResponse::Ok("#EXTM3U\n" + stream + "\n", "audio/x-mpegurl");
         });
-        WriteIni(web_search_keys::kSection, web_search_keys::kGoogleHost, u"http://search.test"_s, SettingFile());
-        server_.Handle("/search", [](const HttpRequest&) { return HttpResponse::Ok(StationPage("Loopback FM")); });
+        WriteIni(web_search_keys::kSection, web_search_keys::kGoogleHost, u"http://search.test"_s,
+                 SettingFile());
+        server_.Handle("/search",
+                       [](const HttpRequest&) { return HttpResponse::Ok(StationPage("Loopback FM")); });
     }
 
     // Mean loudness of what reached the sound server over ms milliseconds.
-    static double Loudness(int ms)
-    {
+    static double Loudness(int ms) {
         pulse_->StartRecording();
         Pump(ms);
         return Rms(pulse_->StopRecording(), 4410);
     }
-    float StreamVolume(frmMain&)
-    {
+    float StreamVolume(frmMain&) {
         float v = -1;
         core_->Audio().ChannelGetAttribute(player().Current(), audio::ATTRIB_VOL, &v);
         return v;
@@ -91,8 +93,7 @@ IcecastRig* PlaybackTest::ice_ = nullptr;
 bool PlaybackTest::pulseOk_ = false;
 bool PlaybackTest::iceOk_ = false;
 
-TEST_F(PlaybackTest, SearchDoubleClickPlayTitleVolumeMuteMenuAndStop)
-{
+TEST_F(PlaybackTest, SearchDoubleClickPlayTitleVolumeMuteMenuAndStop) {
     const std::string title = "Artist - 測試歌曲";
     ASSERT_TRUE(ice_->SetTitle("/test.mp3", title));
     frmMain& w = Open();

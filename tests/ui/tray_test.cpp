@@ -12,24 +12,18 @@ namespace {
 
 class TrayTest : public MainWindowTest {
 protected:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         desktop_ = new DesktopRig;
         desktopOk_ = desktop_->Start();
     }
-    static void TearDownTestSuite()
-    {
-        delete desktop_;
-    }
-    void SetUp() override
-    {
+    static void TearDownTestSuite() { delete desktop_; }
+    void SetUp() override {
         ASSERT_TRUE(desktopOk_) << desktop_->Error();
         MainWindowTest::SetUp();  // creates the QApplication on the rig's display
         ASSERT_EQ(QGuiApplication::platformName(), u"xcb"_s);
         ASSERT_TRUE(WaitUntil([] { return TrayIcon::Available(); }, 10000)) << "trayer offers no tray";
     }
-    static void Activate(frmMain& w, QSystemTrayIcon::ActivationReason reason)
-    {
+    static void Activate(frmMain& w, QSystemTrayIcon::ActivationReason reason) {
         Q_EMIT w.Tray().Icon()->activated(reason);
     }
     static DesktopRig* desktop_;
@@ -38,8 +32,7 @@ protected:
 DesktopRig* TrayTest::desktop_ = nullptr;
 bool TrayTest::desktopOk_ = false;
 
-TEST_F(TrayTest, CloseHidesIntoTheTrayAndALeftClickBringsTheWindowBack)
-{
+TEST_F(TrayTest, CloseHidesIntoTheTrayAndALeftClickBringsTheWindowBack) {
     frmMain& w = Open();
     ASSERT_TRUE(WaitUntil([&] { return w.isVisible(); }, 3000));
     EXPECT_FALSE(w.Tray().Shown()) << "no icon while the window is shown";
@@ -55,8 +48,7 @@ TEST_F(TrayTest, CloseHidesIntoTheTrayAndALeftClickBringsTheWindowBack)
     SaveShot(&w, u"xvfb_window"_s);
 }
 
-TEST_F(TrayTest, TrayMenuVolumeMuteShowAndExit)
-{
+TEST_F(TrayTest, TrayMenuVolumeMuteShowAndExit) {
     frmMain& w = Open();
     w.close();
     ASSERT_TRUE(WaitUntil([&] { return !w.isVisible(); }, 3000));
@@ -94,12 +86,12 @@ TEST_F(TrayTest, TrayMenuVolumeMuteShowAndExit)
     QFile f(SettingFolder() + u"Favorites.ini"_s);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray bytes = f.readAll();
-    EXPECT_TRUE(QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2), (bytes.size() - 2) / 2)
-                    .contains(u"Tray FM"_s));
+    EXPECT_TRUE(
+        QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2), (bytes.size() - 2) / 2)
+            .contains(u"Tray FM"_s));
 }
 
-TEST_F(TrayTest, DismissingTheMenuDoesNothing)
-{
+TEST_F(TrayTest, DismissingTheMenuDoesNothing) {
     frmMain& w = Open();
     w.close();
     ASSERT_TRUE(WaitUntil([&] { return !w.isVisible(); }, 3000));

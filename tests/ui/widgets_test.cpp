@@ -1,5 +1,6 @@
 // The widget layer on its own: hooks, control wrapper, pop-up menus, drawing helpers, the list
 // view and its model, the command buttons, the volume slider arithmetic and the spectrum.
+#include <gtest/gtest.h>
 #include <QAbstractItemModelTester>
 #include <QComboBox>
 #include <QImage>
@@ -8,7 +9,6 @@
 #include <QPainter>
 #include <QTableView>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include "tests/ui/ui_test_util.h"
 #include "ui/cls_control.h"
@@ -29,8 +29,7 @@ namespace {
 
 class Recorder : public SubOwner {
 public:
-    void WindowProc(bool& handled, QObject*, QEvent* e, quintptr ref) override
-    {
+    void WindowProc(bool& handled, QObject*, QEvent* e, quintptr ref) override {
         types.push_back(e->type());
         refs.push_back(ref);
         handled = swallow.contains(e->type());
@@ -40,8 +39,7 @@ public:
     QSet<QEvent::Type> swallow;
 };
 
-TEST(SubclassHook, SeesEventsConsumesWhenHandledAndGoesAwayWithTheWindow)
-{
+TEST(SubclassHook, SeesEventsConsumesWhenHandledAndGoesAwayWithTheWindow) {
     UiApp();
     auto* w = new QLineEdit;
     Recorder r;
@@ -64,8 +62,7 @@ TEST(SubclassHook, SeesEventsConsumesWhenHandledAndGoesAwayWithTheWindow)
     EXPECT_EQ(clsSub::Instance().HookCount(), before) << "destroying the window removes its hook";
 }
 
-TEST(Control, ListMembersBeforeCreateAndAddItemPositions)
-{
+TEST(Control, ListMembersBeforeCreateAndAddItemPositions) {
     UiApp();
     QWidget host;
     host.resize(200, 22);
@@ -96,8 +93,7 @@ TEST(Control, ListMembersBeforeCreateAndAddItemPositions)
     EXPECT_EQ(c.hWnd()->size(), QSize(300, 30)) << "the control follows its host's size";
 }
 
-TEST(Control, TabStripTimePickerAndTextBoxKeys)
-{
+TEST(Control, TabStripTimePickerAndTextBoxKeys) {
     UiApp();
     QWidget host;
     host.resize(300, 24);
@@ -139,8 +135,7 @@ TEST(Control, TabStripTimePickerAndTextBoxKeys)
     EXPECT_EQ(text.text(), u"ab"_s);
 }
 
-TEST(PopupMenu, ReturnsTheChosenIdOrZeroAndOnlyOneMenuExists)
-{
+TEST(PopupMenu, ReturnsTheChosenIdOrZeroAndOnlyOneMenuExists) {
     UiApp();
     MenuEnd();  // no menu: nothing happens
     EXPECT_EQ(MenuShow(nullptr), 0);
@@ -168,8 +163,7 @@ TEST(PopupMenu, ReturnsTheChosenIdOrZeroAndOnlyOneMenuExists)
     EXPECT_EQ(CurrentMenu(), nullptr);
 }
 
-TEST(Theme, BlendRoundsHalfToEvenAndFramedRectsAreFramed)
-{
+TEST(Theme, BlendRoundsHalfToEvenAndFramedRectsAreFramed) {
     EXPECT_EQ(BlendColor(QColor(255, 0, 100), QColor(0, 255, 100), 255), QColor(255, 0, 100));
     EXPECT_EQ(BlendColor(QColor(255, 0, 100), QColor(0, 255, 100), 0), QColor(0, 255, 100));
     // (51 * 3 + 204 * 0) / 255 = 0.6 rounds to 1.
@@ -190,8 +184,7 @@ TEST(Theme, BlendRoundsHalfToEvenAndFramedRectsAreFramed)
     EXPECT_EQ(img->pixelColor(4, 3), QColor(255, 255, 255)) << "alpha 0 fills with white";
 }
 
-TEST(Theme, FallsBackToAnInstalledFaceWithTraditionalChinese)
-{
+TEST(Theme, FallsBackToAnInstalledFaceWithTraditionalChinese) {
     UiApp();
     const QString family = UiFontFamily();
     EXPECT_FALSE(family.isEmpty());
@@ -208,8 +201,7 @@ struct ListFixture {
     std::vector<std::pair<int, int>> clicks;
     std::vector<int> keyDowns;
 
-    explicit ListFixture(int style = LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL)
-    {
+    explicit ListFixture(int style = LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL) {
         UiApp();
         panel.resize(400, 300);
         view.Create(&panel, style, 0, 0, 400, 300, 1, 20, WS_EX_STATICEDGE);
@@ -219,23 +211,24 @@ struct ListFixture {
             ++dataCalls;
             text = rows.value(item) + QStringLiteral("c%1").arg(sub);
         });
-        QObject::connect(&view, &clsListView::Click, [this](int item, int button) { clicks.push_back({item, button}); });
+        QObject::connect(&view, &clsListView::Click, [this](int item, int button) {
+            clicks.push_back({item, button});
+        });
         QObject::connect(&view, &clsListView::KeyDown, [this](int key, int) { keyDowns.push_back(key); });
         panel.show();
     }
-    void Fill(int n)
-    {
+    void Fill(int n) {
         for (int i = 0; i < n; ++i)
             rows << QStringLiteral("r%1").arg(rows.size());
         view.AddRows(n);
     }
 };
 
-TEST(ListView, ModelPassesTheItemModelTesterAndAsksOnlyForShownCells)
-{
+TEST(ListView, ModelPassesTheItemModelTesterAndAsksOnlyForShownCells) {
     ListFixture f;
     {
-        QAbstractItemModelTester tester(f.view.Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+        QAbstractItemModelTester tester(f.view.Model(),
+                                        QAbstractItemModelTester::FailureReportingMode::Fatal);
         f.Fill(5000);
         f.rows << u"last"_s;
         f.view.Add();
@@ -262,8 +255,7 @@ TEST(ListView, ModelPassesTheItemModelTesterAndAsksOnlyForShownCells)
     EXPECT_EQ(f.view.ListCount(), 2) << "an index outside the rows removes nothing";
 }
 
-TEST(ListView, UpAndDownWrapAroundAndBlockKeySwallowsKeys)
-{
+TEST(ListView, UpAndDownWrapAroundAndBlockKeySwallowsKeys) {
     ListFixture f;
     f.Fill(4);
     f.view.SetSelected(0, true);
@@ -286,8 +278,7 @@ TEST(ListView, UpAndDownWrapAroundAndBlockKeySwallowsKeys)
     EXPECT_EQ(f.keyDowns.size(), 3u) << "and raise no KeyDown";
 }
 
-TEST(ListView, SelectionQueriesMoveAndExtendedStyles)
-{
+TEST(ListView, SelectionQueriesMoveAndExtendedStyles) {
     ListFixture f(LVS_REPORT | LVS_OWNERDATA);
     f.Fill(10);
     f.view.SetSelected(2, true);
@@ -315,8 +306,7 @@ TEST(ListView, SelectionQueriesMoveAndExtendedStyles)
     EXPECT_EQ(f.view.ColumnWidth(1), 66);
 }
 
-TEST(ListView, MouseClicksDragsAndDroppedFiles)
-{
+TEST(ListView, MouseClicksDragsAndDroppedFiles) {
     ListFixture f(LVS_REPORT | LVS_OWNERDATA);
     f.Fill(10);
     QWidget* vp = f.view.hWnd()->viewport();
@@ -324,7 +314,8 @@ TEST(ListView, MouseClicksDragsAndDroppedFiles)
     QStringList dropped;
     QObject::connect(&f.view, &clsListView::DblClick, [&](int i, int b) { dbl.push_back({i, b}); });
     QObject::connect(&f.view, &clsListView::DragBegin, [&](int i, int, int b) { drags.push_back({i, b}); });
-    QObject::connect(&f.view, &clsListView::FilesDropped, [&](const QStringList& files, int, int) { dropped = files; });
+    QObject::connect(&f.view, &clsListView::FilesDropped,
+                     [&](const QStringList& files, int, int) { dropped = files; });
 
     QTest::mouseClick(vp, Qt::RightButton, {}, QPoint(20, 50));
     EXPECT_EQ(f.clicks.back(), std::make_pair(2, 2));
@@ -353,8 +344,7 @@ TEST(ListView, MouseClicksDragsAndDroppedFiles)
     EXPECT_EQ(dropped, (QStringList{u"/tmp/a.m3u"_s, u"/tmp/b.pls"_s, u"/tmp/c.ini"_s}));
 }
 
-TEST(ListView, CustomDrawColoursRowsAndCanSkipDefaultDrawing)
-{
+TEST(ListView, CustomDrawColoursRowsAndCanSkipDefaultDrawing) {
     ListFixture f;
     f.Fill(3);
     QObject::connect(&f.view, &clsListView::CustomDraw, [](NMLVCustomDraw& rec, int& result) {
@@ -374,8 +364,7 @@ TEST(ListView, CustomDrawColoursRowsAndCanSkipDefaultDrawing)
     EXPECT_EQ(shot.pixelColor(150, 50), QColor(255, 0, 0));
 }
 
-TEST(CommandButton, ThreeLooksAndAClickOnlyOnReleaseOverIt)
-{
+TEST(CommandButton, ThreeLooksAndAClickOnlyOnReleaseOverIt) {
     UiApp();
     QString caption = u"靜 音"_s;
     CommandButton b(7, [&] { return caption; });
@@ -401,8 +390,7 @@ TEST(CommandButton, ThreeLooksAndAClickOnlyOnReleaseOverIt)
     EXPECT_EQ(b.Caption(), u"解除靜音"_s) << "captions are read when drawn";
 }
 
-TEST(VolumeSlider, KnobAndVolumeArithmetic)
-{
+TEST(VolumeSlider, KnobAndVolumeArithmetic) {
     using namespace volume_slider;
     const int w = 86 * kUnitsPerPixel;  // 1290 units
     EXPECT_DOUBLE_EQ(KnobLeft(w, 0), 0);
@@ -416,16 +404,14 @@ TEST(VolumeSlider, KnobAndVolumeArithmetic)
     EXPECT_EQ(VolumeAt(77, 425), 4) << "3.5 goes to 4";
 }
 
-TEST(Tray, TipIsCutTo127Units)
-{
+TEST(Tray, TipIsCutTo127Units) {
     const QString tip = u"Wavelot\r\n"_s + QString(200, u'x');
     EXPECT_EQ(TrayTipText(tip).size(), 127);
     EXPECT_TRUE(TrayTipText(tip).startsWith(u"Wavelot\r\nxxx"_s));
     EXPECT_EQ(TrayTipText(u"short"_s), u"short"_s);
 }
 
-TEST(Keys, VirtualKeyNumbers)
-{
+TEST(Keys, VirtualKeyNumbers) {
     EXPECT_EQ(VirtualKey(Qt::Key_Return), 13);
     EXPECT_EQ(VirtualKey(Qt::Key_Enter), 13);
     EXPECT_EQ(VirtualKey(Qt::Key_Delete), 46);
