@@ -110,6 +110,13 @@ void Settings::WriteLast(const LastStation& station) const {
     doc.Save(file_);
 }
 
+bool Settings::CatchUpJobs() const {
+    return Lenient(k::kSectionSetting, k::kCatchUpJobs, file_) == 1;
+}
+void Settings::WriteCatchUpJobs(bool on) const {
+    WriteIni(k::kSectionSetting, k::kCatchUpJobs, on ? 1 : 0, file_);
+}
+
 int Settings::EnabledProxy() const {
     return Strict(k::kSectionProxy, k::kEnabledProxy, file_);
 }

@@ -53,6 +53,8 @@ public:
     LastStation Last() const;
     // The three keys in one atomic replace, in the order SongUrl, SongName, SongCode.
     void WriteLast(const LastStation& station) const;
+    bool CatchUpJobs() const;  // see kCatchUpJobs; false when missing
+    void WriteCatchUpJobs(bool on) const;
 
     // Section "Proxy".
     int EnabledProxy() const;

@@ -27,6 +27,9 @@ inline const QString kLoopRec = u"LoopRec"_s;          // 1 = record again after
 inline const QString kSongUrl = u"SongUrl"_s;          // address of the station started last
 inline const QString kSongName = u"SongName"_s;        // name of the station started last
 inline const QString kSongCode = u"SongCode"_s;        // its text-encoding code; strict
+// 1 = a job whose time span is running when the scheduler starts (or wakes after missing its
+// start) is started at once; anything else or missing = only at its start second. Lenient.
+inline const QString kCatchUpJobs = u"CatchUpJobs"_s;
 
 // Section "Proxy".
 inline const QString kEnabledProxy = u"EnabledProxy"_s;  // "1" = use UserProxy; strict at play

@@ -45,6 +45,8 @@ TEST_F(SettingsTest, NumbersAreReadStrictlyOrLenientlyByKey) {
         {s::kSectionSetting, s::kSearchType, &Settings::SearchType, u"7"_s, 0},
         {s::kSectionSetting, s::kQuality, &Settings::Quality, u" 4"_s, 4},
         {s::kSectionSetting, s::kLoopRec, &Settings::LoopRec, u"1;"_s, 1},
+        {s::kSectionSetting, s::kCatchUpJobs, &Settings::CatchUpJobs, u"1 "_s, 1},
+        {s::kSectionSetting, s::kCatchUpJobs, &Settings::CatchUpJobs, u"2"_s, 0},
         {s::kSectionSetting, s::kIndexEQ, &Settings::IndexEQ, u"5x"_s, 0},
         {s::kSectionSetting, s::kIndexEQ, &Settings::IndexEQ, u"12"_s, 12},
         {s::kSectionSetting, s::kSetRecode, &Settings::SetRecode, u"1 "_s, 1},
