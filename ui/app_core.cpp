@@ -4,6 +4,7 @@
 #include "core/list_files.h"
 #include "engine/engine_setup.h"
 #include "engine/player.h"
+#include "scheduler/job_scheduler.h"
 
 namespace wavelot {
 
@@ -32,6 +33,7 @@ bool AppCore::StartEngine() {
         return false;
     engineStarted_ = true;
     player_ = std::make_unique<Player>(SettingFile(), audio_, lists_.playLogList);
+    scheduler_ = std::make_unique<JobScheduler>(lists_.jobList, *player_, SettingFile());
     return true;
 }
 
@@ -39,6 +41,7 @@ void AppCore::ReleaseEngine() {
     if (!engineStarted_)
         return;
     engineStarted_ = false;
+    scheduler_.reset();
     player_.reset();
     ReleaseAudioEngine(audio_);
 }

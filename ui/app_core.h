@@ -13,6 +13,7 @@
 
 namespace wavelot {
 
+class JobScheduler;
 class Player;
 
 class AppCore {
@@ -23,10 +24,11 @@ public:
     AppCore(const AppCore&) = delete;
     AppCore& operator=(const AppCore&) = delete;
 
-    // The audio engine with the network options, and the player on it. False when the engine
-    // cannot start: the program cannot play anything and ends.
+    // The audio engine with the network options, the player on it and the job scheduler on the
+    // player (not yet running). False when the engine cannot start: the program cannot play
+    // anything and ends.
     bool StartEngine();
-    // The player first, then the plug-ins and the engine.
+    // The scheduler first, then the player, the plug-ins and the engine.
     void ReleaseEngine();
 
     // Favorites.ini into the favourites and RunJob.ini into the jobs, appended.
@@ -38,6 +40,7 @@ public:
     AudioLibrary& Audio() { return audio_; }
     Player& player() { return *player_; }  // after StartEngine, until ReleaseEngine
     bool HasPlayer() const { return player_ != nullptr; }
+    JobScheduler* Scheduler() { return scheduler_.get(); }  // null before StartEngine, after ReleaseEngine
     DirectorySearch& Search() { return search_; }
     const Settings& settings() const { return settings_; }
 
@@ -46,6 +49,7 @@ private:
     StationLists lists_;
     AudioLibrary audio_;
     std::unique_ptr<Player> player_;
+    std::unique_ptr<JobScheduler> scheduler_;
     DirectorySearch search_;
     bool engineStarted_ = false;
 };

@@ -5,6 +5,7 @@
 
 #include "core/app_folders.h"
 #include "engine/player.h"
+#include "scheduler/job_scheduler.h"
 #include "ui/app_core.h"
 #include "ui/cls_control.h"
 #include "ui/main_window_texts.h"
@@ -21,6 +22,8 @@ constexpr int kTabStripHeight = 24;
 constexpr int kBottomButtonWidth = 76;
 constexpr int kMuteButtonWidth = 60;
 constexpr int kToolbarButtonWidth = 68;
+constexpr int kDisplayMs = 30;
+constexpr int kHiddenDisplayMs = 1000;
 }  // namespace
 
 frmMain::frmMain(AppCore& core, QWidget* parent) : QWidget(parent), core_(core), player_(core.player()) {
@@ -40,7 +43,8 @@ frmMain::frmMain(AppCore& core, QWidget* parent) : QWidget(parent), core_(core),
 frmMain::~frmMain() {
     tmrVis_.stop();
     tmrSong_.stop();
-    tmrJob_.stop();
+    if (JobScheduler* scheduler = core_.Scheduler())
+        scheduler->Stop();  // the job timer lives as long as the window
 }
 
 void frmMain::BuildControls() {
@@ -63,15 +67,10 @@ void frmMain::BuildControls() {
     buttons_[kCmdSearch]->setParent(searchPage_);
     playLog_ = new PlayLogView(player_, this);
 
-    tmrVis_.setInterval(30);
+    tmrVis_.setInterval(kDisplayMs);
     tmrSong_.setInterval(10);
-    tmrJob_.setInterval(10);
     connect(&tmrVis_, &QTimer::timeout, this, &frmMain::tmrVis_Timer);
     connect(&tmrSong_, &QTimer::timeout, this, &frmMain::tmrSong_Timer);
-    connect(&tmrJob_, &QTimer::timeout, this, [this] {
-        if (jobTick_)
-            jobTick_();
-    });
     connect(statusBar_, &StatusDisplay::Pressed, this, &frmMain::picStatusBar_Pressed);
     connect(trackBar_, &VolumeSlider::VolumeDragged, this, [this](int v) {
         volume_ = v;
@@ -86,6 +85,7 @@ void frmMain::BuildControls() {
     connect(searchPage_, &SearchPage::CopyRequested, this, &frmMain::CopyToList);
     connect(searchPage_, &SearchPage::SearchRequested, this, [this] { RunCommand(kCmdSearch); });
     connect(&player_, &Player::iconTipChanged, this, &frmMain::IconTip);
+    connect(&player_, &Player::logLineAdded, this, [this] { PaceDisplayTimer(); });
     connect(&player_, &Player::recordingChanged, this, [this] { buttons_[kCmdRecord]->update(); });
 }
 
@@ -112,6 +112,35 @@ void frmMain::BuildButtons() {
 void frmMain::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     Form_Resize();
+}
+
+void frmMain::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    PaceDisplayTimer();
+}
+
+void frmMain::hideEvent(QHideEvent* e) {
+    QWidget::hideEvent(e);
+    PaceDisplayTimer();
+}
+
+void frmMain::changeEvent(QEvent* e) {
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange)
+        PaceDisplayTimer();
+}
+
+// Shown, the display timer draws; hidden or minimised it only keeps the song timer in step with
+// playback, once a second, and sleeps while nothing plays (tmrVis_Timer). The player logs every
+// connect and every stop, and a log line wakes it again (BuildControls).
+void frmMain::PaceDisplayTimer() {
+    if (!loaded_ || shutDown_)
+        return;
+    const int ms = isVisible() && !isMinimized() ? kDisplayMs : kHiddenDisplayMs;
+    if (tmrVis_.interval() != ms)
+        tmrVis_.setInterval(ms);
+    if (!tmrVis_.isActive())
+        tmrVis_.start();
 }
 
 void frmMain::Form_Resize() {
@@ -191,14 +220,6 @@ void frmMain::SetDragging(bool state) {
         setCursor(Qt::SizeAllCursor);
     else
         unsetCursor();
-}
-
-void frmMain::SetJobTick(std::function<void()> tick) {
-    jobTick_ = std::move(tick);
-    if (jobTick_ && loaded_)
-        tmrJob_.start();
-    else if (!jobTick_)
-        tmrJob_.stop();
 }
 
 void frmMain::closeEvent(QCloseEvent* e) {

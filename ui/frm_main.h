@@ -1,9 +1,10 @@
 #pragma once
 // The main window: four tabs (search, favourites, jobs, play log), fifteen command buttons,
-// the volume slider, the status bar with the spectrum, the tray icon and three timers. It holds
-// the layout and wires events to the parts the application created (AppCore): what a command
-// does lives in those parts. The command numbers (0..14) are the button indexes, which the
-// tray, the scheduler and the reconnect logic use too.
+// the volume slider, the status bar with the spectrum, the tray icon and two timers; the job
+// scheduler runs from the window's load to its shutdown. It holds the layout and wires events
+// to the parts the application created (AppCore): what a command does lives in those parts.
+// The command numbers (0..14) are the button indexes, which the tray and the reconnect logic
+// use too.
 
 #include <QTimer>
 #include <QWidget>
@@ -72,8 +73,6 @@ public:
     bool Dragging() const { return dragging_; }
     void SetDragging(bool state);
     void PlayRadio(const QString& url, const QString& name, int code);
-    // The job timer's tick, filled by the scheduler; the timer runs only while one is set.
-    void SetJobTick(std::function<void()> tick);
 
     // Parts, for tests.
     int Volume() const { return volume_; }
@@ -98,6 +97,9 @@ Q_SIGNALS:
 protected:
     void closeEvent(QCloseEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
+    void changeEvent(QEvent* e) override;
 
 private:
     void BuildControls();
@@ -115,11 +117,11 @@ private:
     void ShowEqMenu();
     void ShowTrayMenu();
     void tmrVis_Timer();
+    void PaceDisplayTimer();
     void tmrSong_Timer();
 
     AppCore& core_;
     Player& player_;
-    std::function<void()> jobTick_;
 
     QWidget* picTab_ = nullptr;
     QWidget* tabStripHost_ = nullptr;
@@ -136,7 +138,6 @@ private:
     clsListView jobsView_;
     TrayIcon tray_;
 
-    QTimer tmrJob_;
     QTimer tmrSong_;
     QTimer tmrVis_;
 

@@ -133,8 +133,11 @@ void frmMain::tmrVis_Timer() {
         tmrSong_.start();
     else if (!playing && tmrSong_.isActive())
         tmrSong_.stop();
-    if (!isVisible() || isMinimized())
+    if (!isVisible() || isMinimized()) {
+        if (!playing && player_.PlaybackState() == Player::State::Idle)
+            tmrVis_.stop();  // nothing to follow until the player logs a connect
         return;
+    }
     if (!playing) {
         statusBar_->ShowIdle();
         return;

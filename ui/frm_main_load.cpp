@@ -5,6 +5,7 @@
 #include "core/path_utils.h"
 #include "core/settings.h"
 #include "engine/player.h"
+#include "scheduler/job_scheduler.h"
 #include "ui/app_core.h"
 #include "ui/cls_control.h"
 #include "ui/folder_browser.h"
@@ -54,9 +55,16 @@ void frmMain::Form_Load() {
     player_.SetVolume(volume_);
 
     tmrVis_Timer();  // play or stop button at once, not 30 ms later
-    tmrVis_.start();
-    if (jobTick_)
-        tmrJob_.start();
+    PaceDisplayTimer();
+    if (JobScheduler* scheduler = core_.Scheduler()) {
+        // Every change of the job list shows in its view: the scheduler plans by the list.
+        const ListViewModel* jobs = jobsView_.Model();
+        connect(jobs, &ListViewModel::rowsInserted, scheduler, &JobScheduler::JobsChanged);
+        connect(jobs, &ListViewModel::rowsRemoved, scheduler, &JobScheduler::JobsChanged);
+        connect(jobs, &ListViewModel::modelReset, scheduler, &JobScheduler::JobsChanged);
+        connect(jobs, &ListViewModel::dataChanged, scheduler, &JobScheduler::JobsChanged);
+        scheduler->Start();
+    }
 }
 
 void frmMain::FirstRunQuestion() {
@@ -86,7 +94,8 @@ void frmMain::Shutdown() {
     shutDown_ = true;
     tmrVis_.stop();
     tmrSong_.stop();
-    tmrJob_.stop();
+    if (JobScheduler* scheduler = core_.Scheduler())
+        scheduler->Stop();
     if (player_.IsPlaying())
         player_.StopRadio();
     searchPage_->SaveInputs();
