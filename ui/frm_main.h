@@ -114,6 +114,7 @@ private:
     void SortStationList(bool ascending);
     void clsStation_CustomDraw(clsListView& view, NMLVCustomDraw& rec, int& result);
     void picStatusBar_Pressed(int button);
+    void OpenRadioEdit(bool edit);
     void ShowEqMenu();
     void ShowTrayMenu();
     void tmrVis_Timer();

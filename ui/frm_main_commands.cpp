@@ -9,6 +9,7 @@
 #include "engine/time_text.h"
 #include "ui/app_core.h"
 #include "ui/frm_main.h"
+#include "ui/frm_radio_edit.h"
 #include "ui/main_window_texts.h"
 #include "ui/popup_menu.h"
 #include "ui/search_page.h"
@@ -34,10 +35,12 @@ void frmMain::RunCommand(int index) {
         ApplyVolume();
         buttons_[kCmdMute]->update();
         break;
+    case kCmdAdd: OpenRadioEdit(false); break;
+    case kCmdEdit: OpenRadioEdit(true); break;
     case kCmdSortAscending:
     case kCmdSortDescending: SortStationList(index == kCmdSortAscending); break;
     default:
-        // Options, add, edit, delete, export and import open windows that are not built yet.
+        // Options, delete, export and import open windows that are not built yet.
         break;
     }
 }
@@ -45,6 +48,17 @@ void frmMain::RunCommand(int index) {
 void frmMain::PlayRadio(const QString& url, const QString& name, int code) {
     if (!shutDown_)
         player_.PlayRadio(url, name, code);
+}
+
+// Editing needs a selected row of the favourites or the jobs; adding works on every tab, though
+// only those two store anything.
+void frmMain::OpenRadioEdit(bool edit) {
+    const int tab = TabStrip().TabItem();
+    clsListView* view = tab == 2 ? &favoritesView_ : tab == 3 ? &jobsView_ : nullptr;
+    if (edit && (view == nullptr || view->ListCount() == 0 || view->SelCount() == 0))
+        return;
+    frmRadioEdit dialog(core_.Lists(), tab, view);
+    dialog.LoadMe(this, edit);
 }
 
 void frmMain::ApplyVolume() {

@@ -1,12 +1,134 @@
-// The scheduler behind the main window: a job that starts while the window is hidden.
+// The station and job editor through the main window's add and edit commands, and a job that
+// starts while the window is hidden.
+#include <QAbstractButton>
+#include <QTabBar>
+#include <QTimeEdit>
+
+#include "core/list_files.h"
 #include "engine/player.h"
 #include "engine/time_text.h"
 #include "tests/support/child_process.h"
 #include "tests/support/icy_server.h"
 #include "tests/ui/main_window_fixture.h"
+#include "text/station_text.h"
+#include "ui/frm_radio_edit.h"
 
 namespace wavelot::test {
 namespace {
+
+// Opens the editor with command (add or edit) on tab and hands it to act, which closes it.
+void WithEditor(frmMain& w, int tab, int command, const std::function<void(frmRadioEdit&)>& act) {
+    w.TabStrip().SetTabItem(tab);
+    bool opened = false;
+    OnNextModal([&](QWidget* m) {
+        opened = true;
+        act(*qobject_cast<frmRadioEdit*>(m));
+    });
+    w.RunCommand(command);
+    EXPECT_TRUE(opened);
+}
+void Click(clsControl& c) {
+    qobject_cast<QAbstractButton*>(c.hWnd())->click();
+}
+int TabCount(frmRadioEdit& d) {
+    return qobject_cast<QTabBar*>(d.TabStrip().hWnd())->count();
+}
+// Each record as "title|file|code|comment|mode|type|start|stop|run|weekmark".
+QStringList Rows(const clsSongArray& list) {
+    QStringList rows;
+    for (int i = 0; i < list.ListCount(); ++i) {
+        const StationRow r = list.Row(i);
+        rows << u"%1|%2|%3|%4|%5|%6|%7|%8|%9|%10"_s.arg(r.title, r.file, QString::number(r.code), r.comment)
+                    .arg(r.jobMode)
+                    .arg(r.jobType)
+                    .arg(r.jobStart, r.jobStop)
+                    .arg(r.runJob)
+                    .arg(r.weekMark);
+    }
+    return rows;
+}
+
+TEST_F(MainWindowTest, EditorAddsAFavouriteAndAWeeklyJob) {
+    frmMain& w = Open();
+    WithEditor(w, kTabFavorites, frmMain::kCmdAdd, [](frmRadioEdit& d) {
+        EXPECT_EQ(d.windowTitle(), u"新增網路電台"_s);
+        EXPECT_EQ(d.cmdOK().text(), u"新 增"_s);
+        EXPECT_EQ(TabCount(d), 1);
+        EXPECT_FALSE(d.chkStartJob().Visible());
+        d.txtRadioUrl().setText(u"http://fav.test/"_s);
+        d.txtComment().setText(u"Jazz"_s);
+        d.cboCode().SetListIndex(kStationCodeBig5);
+        SaveShot(&d, u"radio_edit_favourite"_s);
+        Click(d.cmdOK());
+    });
+    EXPECT_EQ(Rows(Lists().favoriteList),
+              QStringList{u"http://fav.test/|http://fav.test/|1|Jazz|0|0|||0|0"_s});
+    EXPECT_EQ(w.clsFavorites().GetSelectedItems(), std::vector<int>{0}) << "the new row, alone";
+
+    WithEditor(w, kTabJobs, frmMain::kCmdAdd, [](frmRadioEdit& d) {
+        EXPECT_EQ(TabCount(d), 2);
+        EXPECT_TRUE(d.chkStartJob().Visible());
+        d.txtRadioName().setText(u"晚間新聞"_s);
+        d.txtRadioUrl().setText(u"http://job.test/"_s);
+        Click(d.chkStartJob());
+        SaveShot(&d, u"radio_edit_general"_s);
+        d.TabStrip().SetTabItem(2);
+        EXPECT_TRUE(d.Page(2)->isVisible() && !d.Page(1)->isVisible());
+        EXPECT_FALSE(d.chkDay(2).hWnd()->isEnabled()) << "every day: no day boxes";
+        Click(d.optSpecific());
+        EXPECT_TRUE(!d.optEvery().Checked() && d.chkDay(2).hWnd()->isEnabled());
+        Click(d.chkDay(2));  // Monday
+        Click(d.chkDay(6));  // Friday
+        qobject_cast<QTimeEdit*>(d.dtpStart().hWnd())->setTime(QTime(19, 5, 9));
+        qobject_cast<QTimeEdit*>(d.dtpStop().hWnd())->setTime(QTime(20, 0, 0));
+        d.cboMode().SetListIndex(1);
+        SaveShot(&d, u"radio_edit_schedule"_s);
+        Click(d.cmdOK());
+    });
+    EXPECT_EQ(Rows(Lists().jobList),
+              QStringList{u"晚間新聞|http://job.test/|0||1|1|19:05:09|20:00:00|1|68"_s});
+    EXPECT_EQ(w.clsRunJobs().ListCount(), 1);
+}
+
+TEST_F(MainWindowTest, EditorEditsOnlyTheFirstSelectedRowAndCancelChangesNothing) {
+    StationRow row{.jobType = 1, .jobStart = u"7:00:00"_s, .jobStop = u"08:00:00"_s, .weekMark = 68};
+    for (clsSongArray* list : {&Lists().favoriteList, &Lists().jobList})
+        for (const QString& name : {u"A"_s, u"B"_s, u"C"_s}) {
+            row.file = row.title = name;
+            list->AddItem(row);
+        }
+    frmMain& w = Open();
+    for (const int tab : {kTabFavorites, kTabJobs}) {
+        clsListView& view = tab == kTabFavorites ? w.clsFavorites() : w.clsRunJobs();
+        const clsSongArray& list = tab == kTabFavorites ? Lists().favoriteList : Lists().jobList;
+        view.SetSelected(2, true);
+        view.SetSelected(0, true);
+        const QStringList before = Rows(list);
+        WithEditor(w, tab, frmMain::kCmdEdit, [](frmRadioEdit& d) {
+            EXPECT_EQ(d.windowTitle(), u"編輯網路電台"_s);
+            EXPECT_EQ(d.cmdOK().text(), u"編 輯"_s);
+            EXPECT_EQ(d.txtRadioName().text(), u"A"_s);
+            d.txtRadioName().setText(u"Changed"_s);
+            Click(d.cmdCancel());
+        });
+        EXPECT_EQ(Rows(list), before) << "cancel";
+        WithEditor(w, tab, frmMain::kCmdEdit, [tab](frmRadioEdit& d) {
+            d.txtRadioName().setText(u"Changed"_s);
+            if (tab == kTabJobs) {
+                EXPECT_TRUE(d.optSpecific().Checked());
+                EXPECT_TRUE(d.chkDay(6).Checked());
+                EXPECT_EQ(qobject_cast<QTimeEdit*>(d.dtpStart().hWnd())->time(), QTime(7, 0, 0));
+                Click(d.chkDay(2));
+                Click(d.chkDay(6));  // weekly without a day
+            }
+            Click(d.cmdOK());
+        });
+        QStringList after = before;
+        after[0] = tab == kTabJobs ? u"Changed|A|0||0|0|07:00:00|08:00:00|0|0"_s
+                                   : u"Changed|A|0||0|1|7:00:00|08:00:00|0|68"_s;
+        EXPECT_EQ(Rows(list), after) << "tab " << tab;
+    }
+}
 
 // The job is added after the start, as the list commands add one: the scheduler learns of it from
 // the job view.
