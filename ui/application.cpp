@@ -5,10 +5,10 @@
 #include <QSessionManager>
 
 #include "core/app_folders.h"
+#include "core/exit_signals.h"
 #include "engine/engine_setup.h"
 #include "text/station_text.h"
 #include "ui/app_core.h"
-#include "ui/exit_signals.h"
 #include "ui/frm_main.h"
 
 namespace wavelot {

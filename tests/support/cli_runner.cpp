@@ -7,9 +7,11 @@ using namespace Qt::StringLiterals;
 
 namespace wavelot::test {
 
-CliResult RunCli(const QStringList& args, int timeoutMs) {
+CliResult RunCli(const QStringList& args, int timeoutMs, const QString& program) {
     QProcess p;
-    p.start(QString::fromLocal8Bit(qgetenv("WAVELOT_BUILD_DIR")) + u"/app/wavelot-cli"_s, args);
+    p.start(program.isEmpty() ? QString::fromLocal8Bit(qgetenv("WAVELOT_BUILD_DIR")) + u"/app/wavelot-cli"_s
+                              : program,
+            args);
     CliResult r;
     if (!p.waitForFinished(timeoutMs) || p.exitStatus() != QProcess::NormalExit)
         return r;

@@ -1,4 +1,4 @@
-#include "ui/exit_signals.h"
+#include "core/exit_signals.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>

@@ -1,7 +1,8 @@
 #pragma once
 // SIGTERM, SIGINT and SIGHUP (a logout without a session manager, `kill`, a closed terminal)
-// end the program through its exit command, so the lists are saved as if the user had
-// pressed "離 開". The signal handler only writes a byte to a pipe; the main thread reads it.
+// become a signal on the main thread: the window ends the program through its exit command on
+// it, so the lists are saved as if the user had pressed "離 開", and wavelot-cli ends its run
+// in order. The signal handler only writes a byte to a pipe; the main thread reads it.
 
 #include <QObject>
 
