@@ -161,6 +161,7 @@ void frmRadioEdit::LoadMe(QWidget* owner, bool lEdit) {
     Fill(edit_->Load(QTime::currentTime()));
     tabStrip_.SetTabItem(1);
     TabStrip_Click();
+    txtRadioName_.hWnd()->setFocus();
     setModal(true);
     exec();
 }
