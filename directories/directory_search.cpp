@@ -209,8 +209,12 @@ SearchOutcome RunDirectorySearch(const SearchRequest& request, const DirectoryCo
     out.rawText = RawBoxText(directory, answer);
     const bool recognised = ParseRawBoxText(directory, out.rawText, out.developerKey, config, searchList,
                                             scratchList, onRow, &out.stationIds);
-    if (!FetchFailed(out))
+    if (!FetchFailed(out)) {
         out.status = StatusAfterParse(out, directory, recognised, searchList.ListCount(), answer);
+    } else if (directory == static_cast<int>(Directory::Shoutcast) && out.developerKey.isEmpty() &&
+               out.status == SearchStatus::HttpError && out.httpStatus >= 400 && out.httpStatus < 500) {
+        out.status = SearchStatus::NoKey;  // refused for want of a key, whatever the status says
+    }
     return out;
 }
 

@@ -17,7 +17,7 @@ enum class SearchStatus {
     FetchFailed,     // no answer: see the outcome's fetchFailure
     HttpError,       // the server answered with another status than 200 (the outcome's httpStatus)
     KeyRejected,     // SHOUTcast refused every developer key tried
-    NoKey,           // SHOUTcast found nothing, and no developer key is configured
+    NoKey,           // SHOUTcast found nothing or answered 4xx, and no developer key is configured
     Unreadable,      // an answer, but not in the form the directory's parser reads
     ListUnreadable,  // the local list file is missing or cannot be read
     NotADirectory,   // a directory index outside the table

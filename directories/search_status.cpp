@@ -47,7 +47,9 @@ QString SearchStatusLine(const SearchOutcome& outcome) {
     case SearchStatus::FetchFailed: return failed + FetchFailureLine(outcome.fetchFailure, host);
     case SearchStatus::HttpError: return failed + u"%1 回應 HTTP %2"_s.arg(host).arg(outcome.httpStatus);
     case SearchStatus::KeyRejected: return failed + u"SHOUTcast 拒絕了開發者金鑰"_s;
-    case SearchStatus::NoKey: return failed + u"SHOUTcast 需要開發者金鑰（Setting.ini 的 ShoutcastKey1）"_s;
+    case SearchStatus::NoKey:
+        // The keyless directory is the way out for a user without a key of their own.
+        return failed + u"SHOUTcast 需要開發者金鑰，可改選 Radio-Browser 目錄"_s;
     case SearchStatus::Unreadable: return failed + u"無法解讀 %1 的回應"_s.arg(host);
     case SearchStatus::ListUnreadable: return failed + u"無法讀取國內電台清單 Radio.txt"_s;
     case SearchStatus::NotADirectory: break;

@@ -334,6 +334,8 @@ TEST_F(DirectorySearchTest, TheStatusSaysWhyNothingWasFound) {
     config_.shoutcastKeys = {};
     server_.HandleAll([](const HttpRequest&) { return HttpResponse::Ok("<response>bad key</response>"); });
     EXPECT_EQ(Run(0).status, SearchStatus::NoKey);
+    server_.HandleAll([](const HttpRequest&) { return HttpResponse::Status(401); });
+    EXPECT_EQ(SearchStatusLine(Run(0)), u"搜尋失敗：SHOUTcast 需要開發者金鑰，可改選 Radio-Browser 目錄"_s);
 }
 
 TEST_F(DirectorySearchTest, PlayingARadioBrowserResultCountsAClick) {
