@@ -6,6 +6,7 @@
 #include <QJsonValue>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -100,6 +101,8 @@ bool ParseRadioBrowserAnswer(const QByteArray& json, clsSongArray& searchList, R
     if (error.error != QJsonParseError::NoError || !doc.isArray())
         return false;
     const QJsonArray stations = doc.array();
+    if (ids)
+        ids->reserve(ids->size() + std::min<qsizetype>(stations.size(), kRadioBrowserStationLimit));
     int taken = 0;
     for (const QJsonValue& element : stations) {
         if (taken == kRadioBrowserStationLimit)
