@@ -210,7 +210,7 @@ TEST_F(MainWindowTest, RadioBrowserSearchesAndTheStatusBarSaysWhyNothingCame) {
     const std::string page = DataBytes(u"radio_browser_stations.json"_s);
     const std::string local = "[{\"stationuuid\":\"u-1\",\"name\":\"Loopback\",\"url_resolved\":\"" +
                               server_.Url("/gone.mp3") + "\",\"codec\":\"MP3\",\"bitrate\":128}]";
-    server_.Handle("/json/stations/search", [&](const HttpRequest& r) {
+    server_.Handle("/json/stations/search", [page, local](const HttpRequest& r) {
         if (r.query.find("name=down") == 0)
             return HttpResponse::Status(503, "overloaded");
         if (r.query.find("name=none") == 0)
