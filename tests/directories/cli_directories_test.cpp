@@ -147,13 +147,10 @@ TEST_F(CliTest, RadioBrowserParseAndSearch) {
                          SettingFile()));
     ASSERT_EQ(Cli({u"search"_s, u"radio-browser"_s, u"--genre"_s, u"13"_s}, &out), 0);
     EXPECT_EQ(out.count(u'\n'), 5);
-    EXPECT_EQ(server.Requests().at(0).target,
-              "/json/stations/search?tag=jazz&hidebroken=true&order=clickcount&reverse=true&limit=200");
     QString err;
     ASSERT_EQ(Cli({u"search"_s, u"radio-browser"_s, u"--name"_s, u"深夜"_s}, &out, &err), 0);
     EXPECT_TRUE(out.isEmpty());
     EXPECT_EQ(err, u"搜尋完成：沒有找到電台\n"_s);
-    EXPECT_EQ(Cli({u"search"_s, u"radio-browser"_s}, &out), 2);  // needs a genre or a name
 }
 
 }  // namespace

