@@ -57,6 +57,9 @@ void Settings::WriteIndexEQ(int index) const {
 }
 
 int Settings::SavedVolume() const {
+    // Nothing stored yet is a first run: full volume, so the first station is heard.
+    if (ReadIni(k::kSectionSetting, k::kSavedVolume, file_).isEmpty())
+        return k::kVolumeUnset;
     return std::clamp(Lenient(k::kSectionSetting, k::kSavedVolume, file_), k::kVolumeMin, k::kVolumeMax);
 }
 void Settings::WriteSavedVolume(int value) const {

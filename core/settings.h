@@ -39,7 +39,7 @@ public:
     int IndexEQ() const;
     // Leaves the file alone when it already holds the index: every connect stores it again.
     void WriteIndexEQ(int index) const;
-    int SavedVolume() const;  // clamped to 0..100
+    int SavedVolume() const;  // clamped to 0..100; 100 while the key is missing or empty
     void WriteSavedVolume(int value) const;
     int SetRecode() const;
     void WriteSetRecode(int value) const;
