@@ -185,6 +185,27 @@ TEST_F(RecorderTest, QualityEntryGivesTheBitRate) {
     }
 }
 
+TEST_F(RecorderTest, AnotherStationOrAStopEndsTheRecording) {
+    Connect("/rates.mp3", u"Rate Song"_s);
+    int finished = 0;
+    QObject::connect(recorder_.get(), &Recorder::fileFinished, [&] { ++finished; });
+    // A station started while recording: the file is closed and the new station not recorded.
+    player_->ToggleRecording();
+    PumpWait(800);
+    player_->PlayRadio(Url("/fail.mp3"), u"Other"_s, 0);
+    EXPECT_FALSE(player_->IsRecording());
+    ASSERT_TRUE(WaitUntil([&] { return finished == 1; }, 5000));
+    EXPECT_EQ(ProbeAudio(started_[0]).codec, u"mp3"_s);
+    // The stop command.
+    player_->ToggleRecording();
+    PumpWait(800);
+    player_->StopRadio();
+    EXPECT_FALSE(player_->IsRecording());
+    ASSERT_TRUE(WaitUntil([&] { return finished == 2; }, 5000));
+    EXPECT_EQ(started_.size(), 2);
+    EXPECT_NEAR(ProbeAudio(started_[1]).seconds, 0.8, 0.4);
+}
+
 TEST_F(RecorderTest, DroppedStreamIsReconnectedAndRecordedAgainOnlyWithLoopRec) {
     for (const bool loop : {true, false}) {
         SCOPED_TRACE(loop ? "LoopRec 1" : "LoopRec 0");
