@@ -131,6 +131,7 @@ void EncoderFeed::Push(const float* frames, size_t count) {
         chunk[2 * i + 1] = char((s >> 8) & 0xFF);
     }
     bool drop = false;
+    bool wake = false;
     {
         std::lock_guard lock(mu_);
         if (dead_ || closing_)
@@ -141,13 +142,15 @@ void EncoderFeed::Push(const float* frames, size_t count) {
         } else {
             queuedBytes_ += chunk.size();
             queue_.push_back(std::move(chunk));
+            wake = queuedBytes_ >= size_t(rate_) * 4 * kBatchMs / 1000;
         }
     }
     if (drop) {
         kill(pid_, SIGKILL);
         Report(ENCODE_NOTIFY_ENCODER);
     }
-    cv_.notify_all();
+    if (drop || wake)
+        cv_.notify_all();
 }
 
 void EncoderFeed::DieLocked() {
@@ -185,15 +188,26 @@ void EncoderFeed::WriterLoop() {
     sigemptyset(&pipeSet);
     sigaddset(&pipeSet, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipeSet, nullptr);
+    const size_t batchBytes = size_t(rate_) * 4 * kBatchMs / 1000;
     for (;;) {
         std::string chunk;
         {
+            // Sound is handed over in batches: a few large writes a second wake the encoder
+            // far less often than one per decoded block.
             std::unique_lock lock(mu_);
-            cv_.wait(lock, [&] { return dead_ || closing_ || !queue_.empty(); });
-            if (dead_ || queue_.empty())
+            cv_.wait_for(lock, std::chrono::milliseconds(kBatchMs),
+                         [&] { return dead_ || closing_ || queuedBytes_ >= batchBytes; });
+            if (dead_)
                 break;
-            chunk = std::move(queue_.front());
-            queue_.pop_front();
+            if (queue_.empty()) {
+                if (closing_)
+                    break;
+                continue;
+            }
+            chunk.reserve(queuedBytes_);
+            for (std::string& c : queue_)
+                chunk += c;
+            queue_.clear();
         }
         size_t off = 0;
         bool failed = false;

@@ -44,6 +44,9 @@ public:
     void SetNotify(Notify notify);
 
     static constexpr int kMaxBacklogSeconds = 5;
+    // The writer hands the program what has queued every this many ms, or as soon as that much
+    // sound has queued.
+    static constexpr int kBatchMs = 250;
 
 private:
     EncoderFeed(pid_t pid, int fd, int rate);
