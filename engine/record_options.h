@@ -18,4 +18,14 @@ public:
     virtual bool LoopRecording() const = 0;
 };
 
+// Options fixed by their owner, for users without the dialog (the command-line tool).
+struct FixedRecordOptions : RecordOptions {
+    QString folder;
+    int quality = 0;
+    bool loop = false;
+    QString RecordingFolder() const override { return folder; }
+    int QualityIndex() const override { return quality; }
+    bool LoopRecording() const override { return loop; }
+};
+
 }  // namespace wavelot

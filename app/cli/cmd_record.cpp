@@ -71,23 +71,6 @@ std::optional<RecordArgs> ParseArgs(const CommandArgs& args) {
     return out;
 }
 
-// The options of the command line, else the program's stored ones.
-class CliRecordOptions : public RecordOptions {
-public:
-    CliRecordOptions(const RecordArgs& args, const Settings& settings)
-        : folder_(args.dir.value_or(settings.FilePath())),
-          quality_(args.quality.value_or(settings.Quality())),
-          loopRec_(args.loopRec) {}
-    QString RecordingFolder() const override { return folder_; }
-    int QualityIndex() const override { return quality_; }
-    bool LoopRecording() const override { return loopRec_; }
-
-private:
-    QString folder_;
-    int quality_;
-    bool loopRec_;
-};
-
 void PrintLine(const QString& text) {
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
@@ -112,8 +95,12 @@ int Run(const CommandArgs& args) {
 
     int status = 0;
     {
+        // The options of the command line, else the program's stored ones.
         const Settings settings(SettingFile());
-        const CliRecordOptions options(r, settings);
+        FixedRecordOptions options;
+        options.folder = r.dir.value_or(settings.FilePath());
+        options.quality = r.quality.value_or(settings.Quality());
+        options.loop = r.loopRec;
         clsSongArray playLog;
         Player player(SettingFile(), audio, playLog);
         Recorder recorder(player, audio, options, ProgramFolder(), RecordFolder());

@@ -113,14 +113,6 @@ double RssMiB(const std::string& pid) {
     return 0;
 }
 
-class BenchOptions : public RecordOptions {
-public:
-    QString folder;
-    QString RecordingFolder() const override { return folder; }
-    int QualityIndex() const override { return 3; }  // 128 Kbps
-    bool LoopRecording() const override { return false; }
-};
-
 void BM_Recording(benchmark::State& state) {
     App();
     const std::string dir = test::MakeTempDir("wavelot-record-bench");
@@ -136,8 +128,9 @@ void BM_Recording(benchmark::State& state) {
     AudioLibrary audio;
     audio.Init(0, 44100);
     clsSongArray log;
-    BenchOptions options;
+    FixedRecordOptions options;
     options.folder = temp.filePath(QStringLiteral("rec"));
+    options.quality = 3;  // 128 Kbps
     const int seconds = int(state.range(0));
     for (auto _ : state) {
         Player player(settings, audio, log);
