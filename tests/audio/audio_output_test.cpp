@@ -123,74 +123,42 @@ TEST_F(OutputTest, TheFeedIsAnOpenEndedWavStreamAfterTheEffects) {
     EXPECT_NE(ReadAll(raw).substr(0, 4), "RIFF");
 }
 
-// 16-bit stereo PCM after a 44-byte WAV header, as the left channel in -1..1.
-std::vector<double> LeftChannel(const std::string& wav) {
-    std::vector<double> out;
-    for (size_t i = 44; i + 3 < wav.size(); i += 4)
-        out.push_back(double(int16_t(uint8_t(wav[i]) | (uint8_t(wav[i + 1]) << 8))) / 32768.0);
-    return out;
-}
-
 TEST_F(OutputTest, SwitchHandsTheSoundOnWithoutAGapAndNotifiesEachEnd) {
     AudioLibrary lib;
     ASSERT_TRUE(lib.Init(0));
     StreamHandle h = OpenPlaying(lib);
-    ASSERT_NE(h, 0u);
-    const auto cat = [](const std::string& file) {
-        return QStringList{QStringLiteral("sh"), QStringLiteral("-c"), QStringLiteral("cat > \"$0\""),
-                           QString::fromStdString(file)};
-    };
     std::vector<std::pair<EncoderHandle, quint32>> notes;
-    const auto watch = [&](EncoderHandle e) {
+    const auto start = [&](const std::string& file) {
+        const EncoderHandle e =
+            lib.EncodeSwitch(h, {QStringLiteral("sh"), QStringLiteral("-c"), QStringLiteral("cat > \"$0\""),
+                                 QString::fromStdString(file)});
         lib.EncodeSetNotify(e, [&](EncoderHandle enc, quint32 status) { notes.emplace_back(enc, status); });
+        return e;
     };
     const std::string a = ScratchDir() + "/a.wav", b = ScratchDir() + "/b.wav";
-    const EncoderHandle first = lib.EncodeSwitch(h, cat(a));
-    ASSERT_NE(first, 0u);
-    watch(first);
+    const EncoderHandle first = start(a);
     Pump(700);
-    const EncoderHandle second = lib.EncodeSwitch(h, cat(b));
-    ASSERT_NE(second, 0u);
-    watch(second);
+    const EncoderHandle second = start(b);
     EXPECT_EQ(lib.EncodeIsActive(first), ACTIVE_STOPPED);
-    EXPECT_EQ(lib.EncodeIsActive(second), ACTIVE_PLAYING);
     Pump(300);
-    ASSERT_TRUE(lib.EncodeStop(h));
-    EXPECT_TRUE(WaitFor([&] { return notes.size() == 2; }, 2000));
-    EXPECT_EQ(notes, (std::vector<std::pair<EncoderHandle, quint32>>{{first, ENCODE_NOTIFY_FREE},
-                                                                     {second, ENCODE_NOTIFY_FREE}}));
-
-    // The 1 kHz tone fitted on the end of the first file goes on, in phase, in the second.
-    const std::vector<double> x = LeftChannel(ReadAll(a)), y = LeftChannel(ReadAll(b));
-    ASSERT_GT(x.size(), 4410u);
-    ASSERT_GT(y.size(), 441u);
-    const double w = 2 * M_PI * 1000.0 / 44100.0;
-    double ss = 0, sc = 0, cc = 0, xs = 0, xc = 0;
-    for (size_t i = x.size() - 441; i < x.size(); ++i) {
-        const double t = double(i), sn = std::sin(w * t), cs = std::cos(w * t);
-        ss += sn * sn, sc += sn * cs, cc += cs * cs, xs += x[i] * sn, xc += x[i] * cs;
-    }
-    const double det = ss * cc - sc * sc;
-    const double ka = (xs * cc - xc * sc) / det, kb = (xc * ss - xs * sc) / det;
-    double err = 0, power = 0;
-    for (size_t j = 0; j < 441; ++j) {
-        const double t = double(x.size() + j);
-        const double predicted = ka * std::sin(w * t) + kb * std::cos(w * t);
-        err += (y[j] - predicted) * (y[j] - predicted);
-        power += predicted * predicted;
-    }
-    EXPECT_LT(err / power, 0.01) << "a gap or a repeat at the switch would break the phase";
-
-    // A program that ends by itself is reported, once, and then freed like any other.
-    notes.clear();
-    const EncoderHandle dies = lib.EncodeSwitch(h, {QStringLiteral("true")});
-    ASSERT_NE(dies, 0u);
-    watch(dies);
-    ASSERT_TRUE(WaitFor([&] { return !notes.empty(); }, 3000));
-    EXPECT_EQ(notes[0], std::make_pair(dies, ENCODE_NOTIFY_ENCODER));
-    lib.StreamFree(h);  // the end notification still comes after the stream is gone
+    lib.StreamFree(h);  // the end notifications come all the same
     EXPECT_TRUE(WaitFor([&] { return notes.size() == 2; }, 3000));
-    EXPECT_EQ(notes.back(), std::make_pair(dies, ENCODE_NOTIFY_FREE));
+    EXPECT_EQ(notes, (decltype(notes){{first, ENCODE_NOTIFY_FREE}, {second, ENCODE_NOTIFY_FREE}}));
+
+    // A 1 kHz sine obeys x[n] = 2 cos(w) x[n-1] - x[n-2]; a sample lost or repeated at the
+    // switch breaks that where the second file begins. (Left channel, 16-bit, after the header.)
+    std::vector<double> x;
+    for (const std::string& wav : {ReadAll(a), ReadAll(b)})
+        for (size_t i = 44; i + 3 < wav.size(); i += 4)
+            x.push_back(double(int16_t(uint8_t(wav[i]) | (uint8_t(wav[i + 1]) << 8))) / 32768.0);
+    const size_t junction = (ReadAll(a).size() - 44) / 4;
+    ASSERT_GT(junction, 22050u);
+    const double c = 2 * std::cos(2 * M_PI * 1000.0 / 44100.0);
+    const auto residual = [&](size_t n) { return std::fabs(x[n] - (c * x[n - 1] - x[n - 2])); };
+    double inside = 0.003;  // 16-bit rounding and the MP3's own noise, a little more
+    for (size_t n = junction - 4410; n < junction; ++n)
+        inside = std::max(inside, residual(n));
+    EXPECT_LT(std::max(residual(junction), residual(junction + 1)), 3 * inside);
 }
 
 TEST_F(OutputTest, EncodersThatCannotStartDieOrHangNeverHoldUpPlayback) {
