@@ -131,6 +131,19 @@ int Settings::ProxyCount() const {
 QString Settings::ProxyEntry(int n) const {
     return ReadIni(k::kSectionProxy, k::ProxyEntryKey(n), file_);
 }
+QStringList Settings::ProxyEntries(int max) const {
+    IniDocument doc;
+    doc.Load(file_);
+    const int count =
+        std::min(LenientInt(doc.Value(k::kSectionProxy, k::kProxyCount).value_or(QString())), max);
+    QStringList entries;
+    for (int n = 1; n <= count; ++n) {
+        QString v = doc.Value(k::kSectionProxy, k::ProxyEntryKey(n)).value_or(QString());
+        v.remove(QChar(0));
+        entries.append(v.left(kIniReadLimit));
+    }
+    return entries;
+}
 
 struct ConfigOverrides::Doc {
     IniDocument ini;

@@ -9,6 +9,7 @@
 // UTF-8, EnabledProxy 0 = no proxy.
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -61,6 +62,9 @@ public:
     void WriteUserProxy(const QString& proxy) const;
     int ProxyCount() const;
     QString ProxyEntry(int n) const;  // "Proxy" & n, 1-based
+    // Entries 1 to ProxyCount (at most max), empty ones included, from one reading of the file:
+    // a count of millions in a damaged file must not stall whoever reads them.
+    QStringList ProxyEntries(int max) const;
 
 private:
     QString file_;

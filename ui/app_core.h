@@ -14,19 +14,24 @@
 namespace wavelot {
 
 class Player;
+class Recorder;
+class StreamWatchdog;
+class frmOption;
 
 class AppCore {
 public:
-    // The application folders must be set (InitAppFolders) before.
+    // The application folders must be set (InitAppFolders) before. Loads the options dialog,
+    // hidden: its controls hold the recording folder and quality from now on.
     AppCore();
     ~AppCore();  // releases the engine if ReleaseEngine did not run
     AppCore(const AppCore&) = delete;
     AppCore& operator=(const AppCore&) = delete;
 
-    // The audio engine with the network options, and the player on it. False when the engine
-    // cannot start: the program cannot play anything and ends.
+    // The audio engine with the network options, and the player, the recorder and the stream
+    // watchdog on it. False when the engine cannot start: the program cannot play anything and
+    // ends.
     bool StartEngine();
-    // The player first, then the plug-ins and the engine.
+    // The watchdog, the recorder and the player first, then the plug-ins and the engine.
     void ReleaseEngine();
 
     // Favorites.ini into the favourites and RunJob.ini into the jobs, appended.
@@ -38,6 +43,9 @@ public:
     AudioLibrary& Audio() { return audio_; }
     Player& player() { return *player_; }  // after StartEngine, until ReleaseEngine
     bool HasPlayer() const { return player_ != nullptr; }
+    Recorder& recorder() { return *recorder_; }        // as the player
+    StreamWatchdog& Watchdog() { return *watchdog_; }  // as the player
+    frmOption& Options() { return *options_; }
     DirectorySearch& Search() { return search_; }
     const Settings& settings() const { return settings_; }
 
@@ -45,7 +53,10 @@ private:
     Settings settings_;
     StationLists lists_;
     AudioLibrary audio_;
+    std::unique_ptr<frmOption> options_;
     std::unique_ptr<Player> player_;
+    std::unique_ptr<Recorder> recorder_;
+    std::unique_ptr<StreamWatchdog> watchdog_;
     DirectorySearch search_;
     bool engineStarted_ = false;
 };

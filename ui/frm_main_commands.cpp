@@ -6,9 +6,11 @@
 #include "core/pump_wait.h"
 #include "engine/eq_presets.h"
 #include "engine/player.h"
+#include "engine/stream_watchdog.h"
 #include "engine/time_text.h"
 #include "ui/app_core.h"
 #include "ui/frm_main.h"
+#include "ui/frm_option.h"
 #include "ui/main_window_texts.h"
 #include "ui/popup_menu.h"
 #include "ui/search_page.h"
@@ -25,6 +27,7 @@ void frmMain::RunCommand(int index) {
     case kCmdStop: player_.StopRadio(); break;
     case kCmdRecord: player_.ToggleRecording(); break;
     case kCmdEqualizer: ShowEqMenu(); break;
+    case kCmdOptions: core_.Options().ShowModal(this); break;
     case kCmdExit:
         exitRequested_ = true;
         close();
@@ -37,7 +40,7 @@ void frmMain::RunCommand(int index) {
     case kCmdSortAscending:
     case kCmdSortDescending: SortStationList(index == kCmdSortAscending); break;
     default:
-        // Options, add, edit, delete, export and import open windows that are not built yet.
+        // Add, edit, delete, export and import open windows that are not built yet.
         break;
     }
 }
@@ -129,10 +132,12 @@ void frmMain::tmrVis_Timer() {
     const bool playing = player_.IsPlaying();
     buttons_[kCmdPlay]->setVisible(!playing);
     buttons_[kCmdStop]->setVisible(playing);
-    if (playing && !tmrSong_.isActive())
+    if (playing && !tmrSong_.isActive()) {
         tmrSong_.start();
-    else if (!playing && tmrSong_.isActive())
+    } else if (!playing && tmrSong_.isActive()) {
         tmrSong_.stop();
+        tmrSong_Timer();  // its last tick: a drop is checked whichever timer saw it first
+    }
     if (!isVisible() || isMinimized())
         return;
     if (!playing) {
@@ -147,9 +152,9 @@ void frmMain::tmrVis_Timer() {
 
 void frmMain::tmrSong_Timer() {
     // Titles also arrive through the engine's metadata notification; polling catches streams
-    // whose tags change without one. Reconnecting a dropped stream comes with the recorder.
-    if (!shutDown_ && player_.IsConnected())
-        player_.UpdateSongTitle(player_.StationCode());
+    // whose tags change without one.
+    if (!shutDown_)
+        core_.Watchdog().Tick();
 }
 
 }  // namespace wavelot

@@ -63,6 +63,12 @@ TEST_F(SettingsTest, NumbersAreReadStrictlyOrLenientlyByKey) {
     }
 }
 
+TEST_F(SettingsTest, ProxyEntriesAreCountedEmptyOnesIncludedAndCapped) {
+    Put(s::kSectionProxy, s::kProxyCount, u"2000000000"_s);
+    Put(s::kSectionProxy, s::ProxyEntryKey(1), u"a:1"_s);
+    EXPECT_EQ(Settings(File()).ProxyEntries(3), (QStringList{u"a:1"_s, QString(), QString()}));
+}
+
 TEST_F(SettingsTest, LastStationIsWholeAndWrittenInOrder) {
     const Settings settings(File());
     EXPECT_EQ(settings.Last(), LastStation{});

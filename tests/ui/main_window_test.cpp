@@ -14,6 +14,7 @@
 #include "core/text_file.h"
 #include "engine/player.h"
 #include "tests/ui/main_window_fixture.h"
+#include "ui/frm_option.h"
 #include "ui/popup_menu.h"
 
 namespace wavelot::test {
@@ -47,6 +48,7 @@ TEST_F(MainWindowTest, FirstRunAsksOnceThenNeverAgain) {
                         u" 謝謝您的使用。"_s);
     EXPECT_EQ(Read(settings::kSetRecode), u"1"_s);
     EXPECT_EQ(Read(settings::kFilePath), RecordFolder());
+    EXPECT_EQ(core_->Options().RecordingFolder(), RecordFolder()) << "the options dialog's box too";
     EXPECT_TRUE(QDir(RecordFolder()).exists()) << "the recording folder is created at start";
     EXPECT_EQ(w.windowTitle(), u"Wavelot"_s);
     Close();
@@ -87,6 +89,7 @@ TEST_F(MainWindowTest, FirstRunFolderChosenInTheBrowser) {
     const QString folder = chosen.path() + u"/"_s;
     EXPECT_EQ(info, u"錄音檔儲存資料夾已經指定為 "_s + folder + u" 謝謝您的使用。"_s);
     EXPECT_EQ(Read(settings::kFilePath), folder);
+    EXPECT_EQ(core_->Options().RecordingFolder(), folder);
     EXPECT_EQ(Read(settings::kSetRecode), u"1"_s);
 }
 
