@@ -57,6 +57,9 @@ void Settings::WriteIndexEQ(int index) const {
 }
 
 int Settings::SavedVolume() const {
+    // Nothing stored yet is a first run: full volume, so the first station is heard.
+    if (ReadIni(k::kSectionSetting, k::kSavedVolume, file_).isEmpty())
+        return k::kVolumeUnset;
     return std::clamp(Lenient(k::kSectionSetting, k::kSavedVolume, file_), k::kVolumeMin, k::kVolumeMax);
 }
 void Settings::WriteSavedVolume(int value) const {
@@ -134,6 +137,19 @@ int Settings::ProxyCount() const {
 }
 QString Settings::ProxyEntry(int n) const {
     return ReadIni(k::kSectionProxy, k::ProxyEntryKey(n), file_);
+}
+QStringList Settings::ProxyEntries(int max) const {
+    IniDocument doc;
+    doc.Load(file_);
+    const int count =
+        std::min(LenientInt(doc.Value(k::kSectionProxy, k::kProxyCount).value_or(QString())), max);
+    QStringList entries;
+    for (int n = 1; n <= count; ++n) {
+        QString v = doc.Value(k::kSectionProxy, k::ProxyEntryKey(n)).value_or(QString());
+        v.remove(QChar(0));
+        entries.append(v.left(kIniReadLimit));
+    }
+    return entries;
 }
 
 struct ConfigOverrides::Doc {

@@ -9,6 +9,7 @@
 // UTF-8, EnabledProxy 0 = no proxy.
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -39,7 +40,7 @@ public:
     int IndexEQ() const;
     // Leaves the file alone when it already holds the index: every connect stores it again.
     void WriteIndexEQ(int index) const;
-    int SavedVolume() const;  // clamped to 0..100
+    int SavedVolume() const;  // clamped to 0..100; 100 while the key is missing or empty
     void WriteSavedVolume(int value) const;
     int SetRecode() const;
     void WriteSetRecode(int value) const;
@@ -63,6 +64,9 @@ public:
     void WriteUserProxy(const QString& proxy) const;
     int ProxyCount() const;
     QString ProxyEntry(int n) const;  // "Proxy" & n, 1-based
+    // Entries 1 to ProxyCount (at most max), empty ones included, from one reading of the file:
+    // a count of millions in a damaged file must not stall whoever reads them.
+    QStringList ProxyEntries(int max) const;
 
 private:
     QString file_;

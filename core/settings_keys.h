@@ -19,7 +19,7 @@ inline const QString kSearchType = u"SearchType"_s;    // "0" genre box, "1" key
 inline const QString kSearchGenre = u"SearchGenre"_s;  // genre index; lenient
 inline const QString kSearchName = u"SearchName"_s;    // last keyword text
 inline const QString kIndexEQ = u"IndexEQ"_s;          // 1 off, 2..12 presets; strict
-inline const QString kSavedVolume = u"SavedVolume"_s;  // 0..100; lenient
+inline const QString kSavedVolume = u"SavedVolume"_s;  // 0..100; lenient; missing: 100
 inline const QString kSetRecode = u"SetRecode"_s;      // 0 until the first-run question; strict
 inline const QString kFilePath = u"FilePath"_s;        // recording folder
 inline const QString kQuality = u"Quality"_s;          // 0..6, index into kQualityTexts; lenient
@@ -41,9 +41,10 @@ inline QString ProxyEntryKey(int n) {
     return kProxyEntryPrefix + QString::number(n);
 }
 
-// Range of SavedVolume.
+// Range of SavedVolume, and what it reads as before anything was stored.
 inline constexpr int kVolumeMin = 0;
 inline constexpr int kVolumeMax = 100;
+inline constexpr int kVolumeUnset = 100;
 
 // Recording bit rates offered by the options dialog, indexed by Quality.
 inline const QString kQualityTexts[] = {u"32 Kbps"_s,  u"64 Kbps"_s,  u"96 Kbps"_s, u"128 Kbps"_s,

@@ -16,6 +16,13 @@ DirectoryConfig LoadDirectoryConfig(const QString& settingFile) {
     c.icecastBase = o.Host(kIcecastBase, c.icecastBase);
     c.liveDoorHost = o.Host(kLiveDoorHost, c.liveDoorHost);
     c.inLiveHost = o.Host(kInLiveHost, c.inLiveHost);
+    for (QString server : o.Text(kRadioBrowserServers, QString()).split(u',')) {
+        server = server.trimmed();
+        while (server.endsWith(u'/'))
+            server.chop(1);
+        if (!server.isEmpty())
+            c.radioBrowserServers << server;
+    }
     return c;
 }
 

@@ -1,10 +1,11 @@
 #pragma once
 // Where the directories live: hosts, the SHOUTcast tune-in host, the Icecast site address put
-// before its playlist paths, and the three SHOUTcast developer keys. Each has a compiled-in
-// default and may be overridden in Setting.ini, section "Directories", so a test (or a user
-// with a developer key of their own) can point every directory elsewhere.
+// before its playlist paths, the three SHOUTcast developer keys and the Radio-Browser servers.
+// Each has a compiled-in default and may be overridden in Setting.ini, section "Directories",
+// so a test (or a user with a developer key of their own) can point every directory elsewhere.
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -23,6 +24,9 @@ inline const QString kIcecastHost = u"IcecastHost"_s;  // search page
 inline const QString kIcecastBase = u"IcecastBase"_s;  // put before "/listen/..."
 inline const QString kLiveDoorHost = u"LiveDoorHost"_s;
 inline const QString kInLiveHost = u"InLiveHost"_s;
+// Comma-separated base addresses ("https://host:port", no trailing slash). When present they
+// replace the discovery of the directory's mirrors.
+inline const QString kRadioBrowserServers = u"RadioBrowserServers"_s;
 
 // Scheme and host (and port), no trailing slash.
 inline const QString kDefaultShoutcastHost = u"http://api.shoutcast.com"_s;
@@ -47,10 +51,13 @@ struct DirectoryConfig {
     QString icecastBase = directory_keys::kDefaultIcecastBase;
     QString liveDoorHost = directory_keys::kDefaultLiveDoorHost;
     QString inLiveHost = directory_keys::kDefaultInLiveHost;
+    // Empty: find the mirrors at search time (radio_browser_servers.h).
+    QStringList radioBrowserServers;
 };
 
 // Defaults overridden by every non-empty value of the section; trailing slashes of host
-// values are dropped so paths join with exactly one. A missing file gives the defaults.
+// values are dropped so paths join with exactly one (for each entry of the server list too,
+// whose blank entries are skipped). A missing file gives the defaults.
 DirectoryConfig LoadDirectoryConfig(const QString& settingFile);
 
 }  // namespace wavelot

@@ -1,13 +1,16 @@
 #include "directories/directory_search.h"
 
+#include <chrono>
 #include <cstring>
 
 #include "directories/icecast_parser.h"
 #include "directories/inlive_parser.h"
 #include "directories/livedoor_parser.h"
+#include "directories/radio_browser_clicks.h"
+#include "directories/radio_browser_servers.h"
 #include "directories/radio_list.h"
 #include "directories/shoutcast_parser.h"
-#include "net/http_fetch.h"
+#include "text/code_page.h"
 
 using namespace Qt::StringLiterals;
 
@@ -23,6 +26,71 @@ QString QueryText(const SearchRequest& request) {
     return request.searchKind == kSearchByName ? request.text : GenreQueryKey(request.genreIndex);
 }
 
+// Fetches one address into the outcome's record; the decoded body of a 200 answer, else the
+// empty text with the status saying what failed.
+QString FetchInto(SearchOutcome& out, const QString& url, int codePage, const HttpLimits& limits = {}) {
+    out.urls << url;
+    const HttpResult r = HttpGet(url, limits);
+    if (!r.transferOk) {
+        out.status = SearchStatus::FetchFailed;
+        out.fetchFailure = r.failure;
+        out.httpStatus = 0;
+        return {};
+    }
+    out.fetchFailure = HttpFailure::None;
+    out.httpStatus = r.status;
+    if (r.status != 200) {
+        out.status = SearchStatus::HttpError;
+        return {};
+    }
+    out.status = SearchStatus::NothingFound;
+    return DecodeBytes(r.body, codePage);
+}
+
+bool FetchFailed(const SearchOutcome& out) {
+    return out.status == SearchStatus::FetchFailed || out.status == SearchStatus::HttpError;
+}
+
+// A mirror that is down or overloaded says so with these; another mirror may well answer.
+bool TryAnotherServer(const SearchOutcome& out) {
+    return out.status == SearchStatus::FetchFailed || out.httpStatus == 429 || out.httpStatus >= 500;
+}
+
+QString FetchRadioBrowser(const SearchRequest& request, const DirectoryConfig& config, SearchOutcome& out) {
+    HttpLimits limits;
+    limits.connectTimeLimit = std::chrono::seconds(5);
+    const QString path = RadioBrowserSearchPath(request.searchKind, request.genreIndex, request.text);
+    const int codePage = kDirectories[static_cast<int>(Directory::RadioBrowser)].codePage;
+    for (const QString& server : RadioBrowserServers(config)) {
+        const QString answer = FetchInto(out, server + path, codePage, limits);
+        if (!FetchFailed(out)) {
+            out.server = server;
+            return answer;
+        }
+        if (!TryAnotherServer(out))
+            break;
+    }
+    return {};
+}
+
+// The status of a search whose fetch worked, from what the parser made of the answer.
+SearchStatus StatusAfterParse(const SearchOutcome& out, int directory, bool recognised, int rows,
+                              const QString& answer) {
+    if (rows > 0)
+        return SearchStatus::Found;
+    if (directory == static_cast<int>(Directory::Shoutcast)) {
+        if (out.developerKey.isEmpty())
+            return SearchStatus::NoKey;
+        if (IsRejectedKeyStatus(GetShoutcastStatus(answer)))
+            return SearchStatus::KeyRejected;
+    }
+    return recognised ? SearchStatus::NothingFound : SearchStatus::Unreadable;
+}
+
+bool Contains(const QString& text, const QString& marker) {
+    return text.contains(marker, Qt::CaseInsensitive);
+}
+
 }  // namespace
 
 QString SearchUrl(const SearchRequest& request, const DirectoryConfig& config, const QString& developerKey) {
@@ -33,6 +101,11 @@ QString SearchUrl(const SearchRequest& request, const DirectoryConfig& config, c
     case Directory::Icecast: return config.icecastHost + u"/search?search="_s + QueryText(request);
     case Directory::LiveDoor: return config.liveDoorHost + u"/stats/list.v2.zdat"_s;
     case Directory::InLive: return config.inLiveHost + u"/rank/rank_bc2.htm?listmode=100"_s;
+    case Directory::RadioBrowser: {
+        const QStringList servers = config.radioBrowserServers;
+        return (servers.isEmpty() ? RadioBrowserBuiltInServers().first() : servers.first()) +
+               RadioBrowserSearchPath(request.searchKind, request.genreIndex, request.text);
+    }
     case Directory::Local:
     default: return {};
     }
@@ -72,19 +145,30 @@ QString RawBoxText(int directory, const QString& answer) {
     return box;
 }
 
-void ParseRawBoxText(int directory, const QString& rawText, const QString& developerKey,
+bool ParseRawBoxText(int directory, const QString& rawText, const QString& developerKey,
                      const DirectoryConfig& config, clsSongArray& searchList, clsSongArray& scratchList,
-                     const RowAdded& onRow) {
+                     const RowAdded& onRow, RadioBrowserIds* stationIds) {
+    const int before = searchList.ListCount();
+    bool recognised = false;
     switch (static_cast<Directory>(directory)) {
     case Directory::Shoutcast:
         ParseShoutcastAnswer(rawText, developerKey, config.shoutcastTuneInHost, searchList, onRow);
+        recognised = Contains(rawText, u"<stationlist"_s);
         break;
-    case Directory::Icecast: ParseIcecastPage(rawText, config.icecastBase, searchList, onRow); break;
-    case Directory::LiveDoor: ParseLiveDoorList(rawText, searchList, onRow); break;
+    case Directory::Icecast:
+        ParseIcecastPage(rawText, config.icecastBase, searchList, onRow);
+        recognised = Contains(rawText, u"servers-list"_s);
+        break;
+    case Directory::LiveDoor:
+        ParseLiveDoorList(rawText, searchList, onRow);
+        recognised = rawText.trimmed().isEmpty();
+        break;
     case Directory::InLive: ParseInLivePage(rawText, scratchList, searchList, onRow); break;
+    case Directory::RadioBrowser: return ParseRadioBrowserAnswer(rawText, searchList, stationIds, onRow);
     case Directory::Local:
-    default: break;
+    default: return false;
     }
+    return recognised || searchList.ListCount() > before;
 }
 
 SearchOutcome RunDirectorySearch(const SearchRequest& request, const DirectoryConfig& config,
@@ -93,12 +177,17 @@ SearchOutcome RunDirectorySearch(const SearchRequest& request, const DirectoryCo
     SearchOutcome out;
     searchList.Clear();
     scratchList.Clear();
-    if (!InTable(request.directory))
+    if (!InTable(request.directory)) {
+        out.status = SearchStatus::NotADirectory;
         return out;
+    }
 
     const int directory = request.directory;
     if (directory == static_cast<int>(Directory::Local)) {
-        LoadRadioList(radioListPath, searchList, onRow);
+        if (!LoadRadioList(radioListPath, searchList, onRow))
+            out.status = SearchStatus::ListUnreadable;
+        else
+            out.status = searchList.ListCount() > 0 ? SearchStatus::Found : SearchStatus::NothingFound;
         return out;
     }
 
@@ -107,18 +196,25 @@ SearchOutcome RunDirectorySearch(const SearchRequest& request, const DirectoryCo
     if (directory == static_cast<int>(Directory::Shoutcast)) {
         for (size_t k = 0; k < config.shoutcastKeys.size(); ++k) {
             out.developerKey = config.shoutcastKeys[k];
-            out.urls << SendableUrl(SearchUrl(request, config, out.developerKey));
-            answer = HttpGetText(out.urls.last(), codePage);
+            answer = FetchInto(out, SendableUrl(SearchUrl(request, config, out.developerKey)), codePage);
             if (!IsRejectedKeyStatus(GetShoutcastStatus(answer)))
                 break;
         }
+    } else if (directory == static_cast<int>(Directory::RadioBrowser)) {
+        answer = FetchRadioBrowser(request, config, out);
     } else {
-        out.urls << SendableUrl(SearchUrl(request, config));
-        answer = HttpGetText(out.urls.last(), codePage);
+        answer = FetchInto(out, SendableUrl(SearchUrl(request, config)), codePage);
     }
 
     out.rawText = RawBoxText(directory, answer);
-    ParseRawBoxText(directory, out.rawText, out.developerKey, config, searchList, scratchList, onRow);
+    const bool recognised = ParseRawBoxText(directory, out.rawText, out.developerKey, config, searchList,
+                                            scratchList, onRow, &out.stationIds);
+    if (!FetchFailed(out)) {
+        out.status = StatusAfterParse(out, directory, recognised, searchList.ListCount(), answer);
+    } else if (directory == static_cast<int>(Directory::Shoutcast) && out.developerKey.isEmpty() &&
+               out.status == SearchStatus::HttpError && out.httpStatus >= 400 && out.httpStatus < 500) {
+        out.status = SearchStatus::NoKey;  // refused for want of a key, whatever the status says
+    }
     return out;
 }
 
@@ -129,6 +225,8 @@ DirectorySearch::DirectorySearch(QString settingFile, QString radioListPath, cls
       searchList_(searchList),
       scratchList_(scratchList) {}
 
+DirectorySearch::~DirectorySearch() = default;
+
 SearchOutcome DirectorySearch::Run(const SearchRequest& request, const RowAdded& onRow) {
     if (running_)
         return {};
@@ -137,8 +235,19 @@ SearchOutcome DirectorySearch::Run(const SearchRequest& request, const RowAdded&
     SearchOutcome out = RunDirectorySearch(request, LoadDirectoryConfig(settingFile_), radioListPath_,
                                            searchList_, scratchList_, onRow);
     rawText_ = out.rawText;
+    radioBrowserServer_ = out.server;
+    radioBrowserIds_ = out.stationIds;
     running_ = false;
     return out;
+}
+
+void DirectorySearch::ReportPlayed(const QString& file) {
+    const auto id = radioBrowserIds_.constFind(file);
+    if (id == radioBrowserIds_.constEnd() || radioBrowserServer_.isEmpty())
+        return;
+    if (!clicks_)
+        clicks_ = std::make_unique<RadioBrowserClicks>();
+    clicks_->Send(SendableUrl(radioBrowserServer_ + RadioBrowserClickPath(*id)));
 }
 
 }  // namespace wavelot

@@ -164,8 +164,13 @@ void Player::OpenStream(const QString& url, int code, const QString& name) {
     PumpWait(kCrossFadeMs);
     audio_.StreamFree(previous);
 
-    if (generation == generation_ && current_ == mine)
+    if (generation == generation_ && current_ == mine) {
         isConnected_ = true;
+        // A stream that ended during the fade sent its end notification while it did not count
+        // as connected yet: tell the reconnect logic now.
+        if (!IsPlaying())
+            Q_EMIT currentStreamEnded();
+    }
 }
 
 void Player::LogDetails(const ConnectDetails& details) {

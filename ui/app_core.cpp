@@ -4,7 +4,10 @@
 #include "core/list_files.h"
 #include "engine/engine_setup.h"
 #include "engine/player.h"
+#include "engine/recorder.h"
+#include "engine/stream_watchdog.h"
 #include "scheduler/job_scheduler.h"
+#include "ui/frm_option.h"
 
 namespace wavelot {
 
@@ -19,8 +22,11 @@ QString JobsFile() {
 
 AppCore::AppCore()
     : settings_(SettingFile()),
+      options_(std::make_unique<frmOption>(settings_)),
       search_(SettingFile(), SettingFolder() + QString::fromUtf16(kRadioFileName), lists_.searchList,
-              lists_.rankingScratchList) {}
+              lists_.rankingScratchList) {
+    options_->Form_Load();
+}
 
 AppCore::~AppCore() {
     ReleaseEngine();
@@ -33,6 +39,9 @@ bool AppCore::StartEngine() {
         return false;
     engineStarted_ = true;
     player_ = std::make_unique<Player>(SettingFile(), audio_, lists_.playLogList);
+    recorder_ = std::make_unique<Recorder>(*player_, audio_, *options_, ProgramFolder(), RecordFolder());
+    player_->SetRecordStarter([r = recorder_.get()] { r->StartRecord(); });
+    watchdog_ = std::make_unique<StreamWatchdog>(*player_, *options_);
     scheduler_ = std::make_unique<JobScheduler>(lists_.jobList, *player_, SettingFile());
     return true;
 }
@@ -42,6 +51,9 @@ void AppCore::ReleaseEngine() {
         return;
     engineStarted_ = false;
     scheduler_.reset();
+    watchdog_.reset();
+    player_->SetRecordStarter({});
+    recorder_.reset();
     player_.reset();
     ReleaseAudioEngine(audio_);
 }

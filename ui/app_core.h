@@ -15,20 +15,25 @@ namespace wavelot {
 
 class JobScheduler;
 class Player;
+class Recorder;
+class StreamWatchdog;
+class frmOption;
 
 class AppCore {
 public:
-    // The application folders must be set (InitAppFolders) before.
+    // The application folders must be set (InitAppFolders) before. Loads the options dialog,
+    // hidden: its controls hold the recording folder and quality from now on.
     AppCore();
     ~AppCore();  // releases the engine if ReleaseEngine did not run
     AppCore(const AppCore&) = delete;
     AppCore& operator=(const AppCore&) = delete;
 
-    // The audio engine with the network options, the player on it and the job scheduler on the
-    // player (not yet running). False when the engine cannot start: the program cannot play
-    // anything and ends.
+    // The audio engine with the network options, and the player, the recorder, the stream
+    // watchdog and the job scheduler (not yet running) on it. False when the engine cannot start:
+    // the program cannot play anything and ends.
     bool StartEngine();
-    // The scheduler first, then the player, the plug-ins and the engine.
+    // The scheduler, the watchdog, the recorder and the player first, then the plug-ins and the
+    // engine.
     void ReleaseEngine();
 
     // Favorites.ini into the favourites and RunJob.ini into the jobs, appended.
@@ -40,6 +45,9 @@ public:
     AudioLibrary& Audio() { return audio_; }
     Player& player() { return *player_; }  // after StartEngine, until ReleaseEngine
     bool HasPlayer() const { return player_ != nullptr; }
+    Recorder& recorder() { return *recorder_; }        // as the player
+    StreamWatchdog& Watchdog() { return *watchdog_; }  // as the player
+    frmOption& Options() { return *options_; }
     JobScheduler* Scheduler() { return scheduler_.get(); }  // null before StartEngine, after ReleaseEngine
     DirectorySearch& Search() { return search_; }
     const Settings& settings() const { return settings_; }
@@ -48,7 +56,10 @@ private:
     Settings settings_;
     StationLists lists_;
     AudioLibrary audio_;
+    std::unique_ptr<frmOption> options_;
     std::unique_ptr<Player> player_;
+    std::unique_ptr<Recorder> recorder_;
+    std::unique_ptr<StreamWatchdog> watchdog_;
     std::unique_ptr<JobScheduler> scheduler_;
     DirectorySearch search_;
     bool engineStarted_ = false;

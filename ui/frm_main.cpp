@@ -84,6 +84,7 @@ void frmMain::BuildControls() {
     connect(searchPage_, &SearchPage::PlayRequested, this, &frmMain::PlayRadio);
     connect(searchPage_, &SearchPage::CopyRequested, this, &frmMain::CopyToList);
     connect(searchPage_, &SearchPage::SearchRequested, this, [this] { RunCommand(kCmdSearch); });
+    connect(searchPage_, &SearchPage::SearchStatusChanged, statusBar_, &StatusDisplay::ShowNotice);
     connect(&player_, &Player::iconTipChanged, this, &frmMain::IconTip);
     connect(&player_, &Player::logLineAdded, this, [this] { PaceDisplayTimer(); });
     connect(&player_, &Player::recordingChanged, this, [this] { buttons_[kCmdRecord]->update(); });

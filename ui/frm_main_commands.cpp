@@ -6,9 +6,11 @@
 #include "core/pump_wait.h"
 #include "engine/eq_presets.h"
 #include "engine/player.h"
+#include "engine/stream_watchdog.h"
 #include "engine/time_text.h"
 #include "ui/app_core.h"
 #include "ui/frm_main.h"
+#include "ui/frm_option.h"
 #include "ui/frm_radio_edit.h"
 #include "ui/main_window_texts.h"
 #include "ui/popup_menu.h"
@@ -26,6 +28,7 @@ void frmMain::RunCommand(int index) {
     case kCmdStop: player_.StopRadio(); break;
     case kCmdRecord: player_.ToggleRecording(); break;
     case kCmdEqualizer: ShowEqMenu(); break;
+    case kCmdOptions: core_.Options().ShowModal(this); break;
     case kCmdExit:
         exitRequested_ = true;
         close();
@@ -40,7 +43,7 @@ void frmMain::RunCommand(int index) {
     case kCmdSortAscending:
     case kCmdSortDescending: SortStationList(index == kCmdSortAscending); break;
     default:
-        // Options, delete, export and import open windows that are not built yet.
+        // Delete, export and import open windows that are not built yet.
         break;
     }
 }
@@ -143,10 +146,12 @@ void frmMain::tmrVis_Timer() {
     const bool playing = player_.IsPlaying();
     buttons_[kCmdPlay]->setVisible(!playing);
     buttons_[kCmdStop]->setVisible(playing);
-    if (playing && !tmrSong_.isActive())
+    if (playing && !tmrSong_.isActive()) {
         tmrSong_.start();
-    else if (!playing && tmrSong_.isActive())
+    } else if (!playing && tmrSong_.isActive()) {
         tmrSong_.stop();
+        tmrSong_Timer();  // its last tick: a drop is checked whichever timer saw it first
+    }
     if (!isVisible() || isMinimized()) {
         if (!playing && player_.PlaybackState() == Player::State::Idle)
             tmrVis_.stop();  // nothing to follow until the player logs a connect
@@ -164,9 +169,9 @@ void frmMain::tmrVis_Timer() {
 
 void frmMain::tmrSong_Timer() {
     // Titles also arrive through the engine's metadata notification; polling catches streams
-    // whose tags change without one. Reconnecting a dropped stream comes with the recorder.
-    if (!shutDown_ && player_.IsConnected())
-        player_.UpdateSongTitle(player_.StationCode());
+    // whose tags change without one.
+    if (!shutDown_)
+        core_.Watchdog().Tick();
 }
 
 }  // namespace wavelot

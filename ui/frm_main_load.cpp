@@ -10,6 +10,7 @@
 #include "ui/cls_control.h"
 #include "ui/folder_browser.h"
 #include "ui/frm_main.h"
+#include "ui/frm_option.h"
 #include "ui/main_window_texts.h"
 #include "ui/play_log_view.h"
 #include "ui/search_page.h"
@@ -85,6 +86,7 @@ void frmMain::FirstRunQuestion() {
     } else {
         QMessageBox::information(this, title, ui_text::kFolderDeclined + RecordFolder() + ui_text::kThanks);
     }
+    core_.Options().txtFilePath().setText(folder);
     core_.settings().WriteFilePath(folder);
 }
 

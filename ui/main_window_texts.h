@@ -19,6 +19,8 @@ inline const QString kUnmute = u"解除靜音"_s;
 inline const QString kSearchColumns[4] = {u"電台名稱"_s, u"類型"_s, u"頻率"_s, u"聽眾"_s};
 inline const QString kStationColumn = u"電台名稱"_s;
 
+inline const QString kSearching = u"搜尋中 . . ."_s;
+
 inline const QString kAddToFavorites = u"加入我的最愛"_s;
 inline const QString kAddToJobs = u"加入排程工作"_s;
 inline const QString kExportLog = u"輸出播放日誌"_s;

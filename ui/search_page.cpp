@@ -5,6 +5,7 @@
 
 #include "core/settings.h"
 #include "directories/directory_search.h"
+#include "directories/search_status.h"
 #include "ui/main_window_texts.h"
 #include "ui/popup_menu.h"
 #include "ui/screen_metrics.h"
@@ -22,7 +23,7 @@ const QColor kEvenBack(58, 58, 58);
 const QColor kEvenText(153, 153, 153);
 constexpr int kListTop = 30;
 
-// SHOUTcast and Icecast take a genre or a name; the listings are fetched whole.
+// SHOUTcast, Icecast and Radio-Browser take a genre or a name; the listings are fetched whole.
 bool HasSearchInputs(int directory) {
     return directory >= 0 && directory < kDirectoryCount && kDirectories[directory].hasSearchInputs;
 }
@@ -126,6 +127,7 @@ void SearchPage::BuildList() {
         if (searchView_.ListCount() == 0 || searchView_.SelCount() == 0 || item < 0)
             return;
         const clsSongArray& list = search_.Results();
+        search_.ReportPlayed(list.File(item));  // queued; the connect does not wait for it
         Q_EMIT PlayRequested(list.File(item), list.Title(item), list.Code(item));
     });
     connect(&searchView_, &clsListView::ColumnClick, this, &SearchPage::clsSearch_ColumnClick);
@@ -212,6 +214,7 @@ void SearchPage::RunSearch() {
     txtSearch_.SetEnabled(false);
     cmbRadioType_.SetEnabled(false);
     searchView_.Block(true);
+    Q_EMIT SearchStatusChanged(ui_text::kSearching, false);
     QCoreApplication::processEvents();
 
     const SearchRequest request{.directory = directory,
@@ -220,7 +223,7 @@ void SearchPage::RunSearch() {
                                 .text = txtSearch_.text()};
     // Rows are counted while the parser appends and handed to the view in one step at the end:
     // the view is blocked meanwhile, and one model insert costs less than thousands.
-    search_.Run(request);
+    const SearchOutcome outcome = search_.Run(request);
     txtRichEdit_->setPlainText(search_.RawText());
     searchView_.Clear();
     searchView_.AddRows(search_.Results().ListCount());
@@ -232,6 +235,7 @@ void SearchPage::RunSearch() {
     searchView_.Block(false);
     // Inputs that the directory choice governs get their state back as the choice says.
     cmbRadioType_Click();
+    Q_EMIT SearchStatusChanged(SearchStatusLine(outcome), IsSearchFailure(outcome.status));
 }
 
 void SearchPage::clsSearch_CustomDraw(NMLVCustomDraw& rec, int& result) {

@@ -47,6 +47,9 @@ Q_SIGNALS:
     void CopyRequested(const StationRow& row, int target);
     // Enter in the name box while searching by name.
     void SearchRequested();
+    // A line for the status bar: "搜尋中 . . ." when a search starts; when it ends, how it went
+    // (empty when it found stations). `failure` marks a search that could not be done.
+    void SearchStatusChanged(const QString& line, bool failure);
 
 private:
     void BuildInputs();

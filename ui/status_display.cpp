@@ -11,6 +11,7 @@ namespace wavelot {
 namespace {
 const QColor kBack(0x33, 0x33, 0x33);
 const QColor kText(0xEE, 0xEE, 0xEE);
+const QColor kWarningText(0xFF, 0xC8, 0x5A);
 
 QColor Gradient(double position) {
     const SpectrumColour c = SpectrumBars::GradientColour(1, position);
@@ -43,6 +44,12 @@ StatusDisplay::StatusDisplay(QWidget* parent) : QWidget(parent) {
     setFont(UiFont(14));
 }
 
+QString StatusDisplay::Text() const {
+    if (!notice_.isEmpty())
+        return notice_;
+    return playing_ ? text_ : QString::fromUtf16(kReadyText);
+}
+
 void StatusDisplay::ShowIdle() {
     const bool changed = playing_;
     playing_ = false;
@@ -54,7 +61,20 @@ void StatusDisplay::ShowIdle() {
 void StatusDisplay::ShowPlaying(const QString& text) {
     playing_ = true;
     text_ = text;
+    ExpireNotice();
     update();
+}
+
+void StatusDisplay::ShowNotice(const QString& text, bool warning) {
+    notice_ = text;
+    noticeWarning_ = warning;
+    noticeAge_.start();
+    update();
+}
+
+void StatusDisplay::ExpireNotice() {
+    if (!notice_.isEmpty() && std::chrono::milliseconds(noticeAge_.elapsed()) >= noticeHold_)
+        notice_.clear();
 }
 
 void StatusDisplay::paintEvent(QPaintEvent*) {
@@ -64,7 +84,7 @@ void StatusDisplay::paintEvent(QPaintEvent*) {
     p.translate(inner.topLeft());
     if (playing_)
         PaintBars(p, bars_, inner.height());
-    p.setPen(kText);
+    p.setPen(!notice_.isEmpty() && noticeWarning_ ? kWarningText : kText);
     p.setFont(font());
     DrawTextBand(p, Text(), 5, 0, inner.width() - 5, inner.height(), DT_LEFT);
 }

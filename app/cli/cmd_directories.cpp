@@ -12,6 +12,7 @@
 #include "directories/directory_search.h"
 #include "directories/directory_tables.h"
 #include "directories/radio_list.h"
+#include "directories/search_status.h"
 #include "text/code_page.h"
 
 using namespace Qt::StringLiterals;
@@ -84,7 +85,11 @@ int RunParse(const CommandArgs& args) {
             return kFailure;
         }
         const QString answer = DecodeBytes(file.readAll(), kDirectories[directory].codePage);
-        ParseRawBoxText(directory, RawBoxText(directory, answer), QString(), config, searchList, scratchList);
+        if (!ParseRawBoxText(directory, RawBoxText(directory, answer), QString(), config, searchList,
+                             scratchList)) {
+            std::fprintf(stderr, "cannot read %s as an answer of %s\n", args[1].c_str(), args[0].c_str());
+            return kFailure;
+        }
     }
     PrintList(searchList);
     return 0;
@@ -117,7 +122,8 @@ int RunSearch(const CommandArgs& args) {
         }
         haveQuery = true;
     }
-    // Genre and name choose what SHOUTcast and Icecast look for; the listings ignore them.
+    // Genre and name choose what SHOUTcast, Icecast and Radio-Browser look for; the listings
+    // ignore them.
     if (kDirectories[directory].hasSearchInputs && !haveQuery)
         return UsageError("search");
 
@@ -126,15 +132,20 @@ int RunSearch(const CommandArgs& args) {
     clsSongArray scratchList;
     DirectorySearch search(SettingFile(), SettingFolder() + QString::fromUtf16(kRadioFileName), searchList,
                            scratchList);
-    search.Run(request);
+    const SearchOutcome outcome = search.Run(request);
     PrintList(searchList);
-    return 0;
+    // The status-bar line: why nothing was found, or that nothing was.
+    const QString line = SearchStatusLine(outcome);
+    if (!line.isEmpty())
+        std::fprintf(stderr, "%s\n", line.toUtf8().constData());
+    return IsSearchFailure(outcome.status) ? kFailure : 0;
 }
 
-const CommandRegistration parseReg{"parse", "parse (shoutcast|icecast|livedoor|local|inlive) FILE",
-                                   &RunParse};
+const CommandRegistration parseReg{
+    "parse", "parse (shoutcast|icecast|livedoor|local|inlive|radio-browser) FILE", &RunParse};
 const CommandRegistration searchReg{
-    "search", "search (shoutcast|icecast|livedoor|local|inlive) [--genre INDEX | --name TEXT]", &RunSearch};
+    "search", "search (shoutcast|icecast|livedoor|local|inlive|radio-browser) [--genre INDEX | --name TEXT]",
+    &RunSearch};
 
 }  // namespace
 

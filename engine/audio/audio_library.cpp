@@ -378,6 +378,48 @@ EncoderHandle AudioLibrary::EncodeStart(StreamHandle handle, const QStringList& 
     return h;
 }
 
+EncoderHandle AudioLibrary::EncodeSwitch(StreamHandle handle, const QStringList& argv, quint32 flags) {
+    auto s = backend_->Find(handle);
+    if (!s)
+        return 0;
+    // Started before the switch, so the sound waits for no program start-up.
+    auto feed = EncoderFeed::Start(argv, s->OutRate(), (flags & ENCODE_NOHEAD) == 0);
+    EncoderHandle h = 0;
+    {
+        std::lock_guard lock(backend_->mu);
+        if (!backend_->streams.count(handle))
+            return 0;  // freed meanwhile; the feed stops as it goes out of scope
+        std::erase_if(backend_->encoders, [handle](const auto& kv) { return kv.second == handle; });
+        if (feed) {
+            h = backend_->NewHandle();
+            backend_->encoders[h] = handle;
+        }
+    }
+    for (auto& old : s->SwapEncoders(h, std::move(feed)))
+        old->Stop();
+    return h;
+}
+
+bool AudioLibrary::EncodeSetNotify(EncoderHandle handle, EncodeNotifyProc proc) {
+    std::shared_ptr<Stream> s;
+    {
+        std::lock_guard lock(backend_->mu);
+        auto enc = backend_->encoders.find(handle);
+        if (enc == backend_->encoders.end())
+            return false;
+        auto st = backend_->streams.find(enc->second);
+        if (st != backend_->streams.end())
+            s = st->second;
+    }
+    if (!s)
+        return false;
+    auto shared = std::make_shared<const EncodeNotifyProc>(std::move(proc));
+    Backend* backend = backend_.get();
+    return s->SetEncoderNotify(handle, [backend, shared, handle](quint32 kind) {
+        backend->PostEncoderNotify(shared, handle, kind);
+    });
+}
+
 bool AudioLibrary::EncodeStop(Handle handle) {
     std::shared_ptr<Stream> s;
     EncoderHandle which = 0;

@@ -102,6 +102,10 @@ inline constexpr quint32 SAMPLE_FLOAT = 256;
 // EncodeStart flags.
 inline constexpr quint32 ENCODE_NOHEAD = 1;  // send raw PCM without the WAV header
 
+// What EncodeSetNotify reports.
+inline constexpr quint32 ENCODE_NOTIFY_ENCODER = 1;  // the program ended or was dropped by itself
+inline constexpr quint32 ENCODE_NOTIFY_FREE = 5;     // the encoder is gone and its program has ended
+
 // 0xFFFFFFFF: the error result of the calls that return a count.
 inline constexpr quint32 ERROR_RESULT = 0xFFFFFFFFu;
 
@@ -131,6 +135,8 @@ struct StreamTimings {
 // A sync callback: the sync's handle, the stream it was set on, and a value of the kind
 // (SYNC_STALL: 0 stalled / 1 resumed; otherwise 0).
 using SyncProc = std::function<void(SyncHandle sync, StreamHandle stream, quint32 data)>;
+// An encoder notification: the encoder and ENCODE_NOTIFY_ENCODER or ENCODE_NOTIFY_FREE.
+using EncodeNotifyProc = std::function<void(EncoderHandle encoder, quint32 status)>;
 
 }  // namespace audio
 
@@ -249,15 +255,30 @@ public:
     // never through a shell, and feeds it the stream's sound after its effects and before the
     // volume: a WAV header (16-bit PCM at the output rate, stereo, both sizes 0xFFFFFFFF as for
     // an open-ended stream; left out with ENCODE_NOHEAD) and then the sound, on its standard
-    // input. Its standard output and error go to /dev/null. Returns 0 when the program cannot be
-    // started. An encoder that dies or falls more than a few seconds behind is dropped; it never
-    // holds up playback.
+    // input. The arguments are passed in UTF-8 and the program runs with LC_ALL=C.UTF-8, so it
+    // reads them as UTF-8 whatever this process's locale. Its standard output and error go to
+    // /dev/null. Returns 0 when the program cannot be started. An encoder that dies or falls
+    // more than a few seconds behind is dropped (EncodeSetNotify tells); it never holds up
+    // playback.
     audio::EncoderHandle EncodeStart(audio::StreamHandle handle, const QStringList& argv, quint32 flags = 0);
+    // Ends every encoder of the stream and starts argv in their place (as EncodeStart) in one
+    // step: the sound the old programs did not get is the sound the new one begins with, so
+    // nothing is lost or doubled between them. The old ones are ended as by EncodeStop, also
+    // when the new program cannot start or argv is empty (then 0 is returned), and their files
+    // are complete on return. On a stream without encoders it is EncodeStart.
+    audio::EncoderHandle EncodeSwitch(audio::StreamHandle handle, const QStringList& argv, quint32 flags = 0);
     // handle: an encoder, or a stream (all its encoders). Closes the program's input and waits
     // (at most about 3 s) for it to finish writing, so the file is complete on return.
     bool EncodeStop(audio::Handle handle);
     // ACTIVE_PLAYING while the program runs and takes the sound, else ACTIVE_STOPPED.
     quint32 EncodeIsActive(audio::Handle handle) const;
+    // Sets the encoder's notification, queued to the main thread like the syncs:
+    // ENCODE_NOTIFY_ENCODER when the program ended or was dropped without EncodeStop (at most
+    // once; at once if that happened before this call), then ENCODE_NOTIFY_FREE once the
+    // encoder is gone (EncodeStop, EncodeSwitch, or its stream freed) and its program has
+    // ended, so its output file is complete. Unlike syncs, the notifications still arrive after
+    // the encoder and its stream were freed: the callback must check what it refers to.
+    bool EncodeSetNotify(audio::EncoderHandle handle, audio::EncodeNotifyProc proc);
 
     audio::StreamTimings ChannelGetTimings(audio::StreamHandle handle) const;
 

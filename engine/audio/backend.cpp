@@ -93,6 +93,15 @@ void Backend::Post(StreamHandle h, quint32 kind, quint32 data) {
         target, [this, h, kind, data] { Deliver(h, kind, data); }, Qt::QueuedConnection);
 }
 
+void Backend::PostEncoderNotify(std::shared_ptr<const EncodeNotifyProc> proc, EncoderHandle encoder,
+                                quint32 kind) {
+    QObject* target = dispatcher;
+    if (!target || !proc)
+        return;
+    QMetaObject::invokeMethod(
+        target, [proc = std::move(proc), encoder, kind] { (*proc)(encoder, kind); }, Qt::QueuedConnection);
+}
+
 void Backend::Deliver(StreamHandle h, quint32 kind, quint32 data) {
     std::vector<std::pair<SyncHandle, SyncProc>> calls;
     {

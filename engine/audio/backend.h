@@ -68,6 +68,8 @@ public:
     void Post(StreamHandle h, quint32 kind, quint32 data);
     // Main thread.
     void Deliver(StreamHandle h, quint32 kind, quint32 data);
+    // From any thread: queue an encoder notification to the main thread.
+    void PostEncoderNotify(std::shared_ptr<const EncodeNotifyProc> proc, EncoderHandle encoder, quint32 kind);
     // Frees everything and waits for the reaper (bounded by how fast streams leave).
     void Shutdown();
 

@@ -1,5 +1,7 @@
 #include "engine/audio/encoder_feed.h"
 
+#include "engine/audio/audio_library.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -22,6 +24,19 @@ namespace {
 void PutLe(std::string& s, uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i)
         s.push_back(char((v >> (8 * i)) & 0xFF));
+}
+
+// This process's environment with LC_ALL set to a UTF-8 locale: the arguments are UTF-8, and a
+// program such as lame converts its text arguments by the locale (under "C" it silently drops
+// every tag that is not ASCII). C.UTF-8 is built into the C library, so it always exists.
+std::vector<std::string> ChildEnvironment() {
+    std::vector<std::string> env;
+    for (char** e = environ; e && *e; ++e) {
+        if (std::strncmp(*e, "LC_ALL=", 7) != 0)
+            env.emplace_back(*e);
+    }
+    env.emplace_back("LC_ALL=C.UTF-8");
+    return env;
 }
 
 }  // namespace
@@ -53,6 +68,11 @@ std::unique_ptr<EncoderFeed> EncoderFeed::Start(const QStringList& argv, int rat
     for (std::string& a : args)
         cargv.push_back(a.data());
     cargv.push_back(nullptr);
+    std::vector<std::string> env = ChildEnvironment();
+    std::vector<char*> cenv;
+    for (std::string& e : env)
+        cenv.push_back(e.data());
+    cenv.push_back(nullptr);
 
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
@@ -76,8 +96,8 @@ std::unique_ptr<EncoderFeed> EncoderFeed::Start(const QStringList& argv, int rat
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
     const bool hasSlash = args.front().find('/') != std::string::npos;
-    int rc = hasSlash ? posix_spawn(&pid, cargv[0], &fa, &attr, cargv.data(), environ)
-                      : posix_spawnp(&pid, cargv[0], &fa, &attr, cargv.data(), environ);
+    int rc = hasSlash ? posix_spawn(&pid, cargv[0], &fa, &attr, cargv.data(), cenv.data())
+                      : posix_spawnp(&pid, cargv[0], &fa, &attr, cargv.data(), cenv.data());
     posix_spawn_file_actions_destroy(&fa);
     posix_spawnattr_destroy(&attr);
     close(fds[0]);
@@ -111,21 +131,55 @@ void EncoderFeed::Push(const float* frames, size_t count) {
         chunk[2 * i + 1] = char((s >> 8) & 0xFF);
     }
     bool drop = false;
+    bool wake = false;
     {
         std::lock_guard lock(mu_);
         if (dead_ || closing_)
             return;
         if (queuedBytes_ + chunk.size() > size_t(rate_) * 4 * kMaxBacklogSeconds) {
-            dead_ = true;
+            DieLocked();
             drop = true;
         } else {
             queuedBytes_ += chunk.size();
             queue_.push_back(std::move(chunk));
+            wake = queuedBytes_ >= size_t(rate_) * 4 * kBatchMs / 1000;
         }
     }
-    if (drop)
+    if (drop) {
         kill(pid_, SIGKILL);
-    cv_.notify_all();
+        Report(ENCODE_NOTIFY_ENCODER);
+    }
+    if (drop || wake)
+        cv_.notify_all();
+}
+
+void EncoderFeed::DieLocked() {
+    if (!dead_ && !closing_)
+        diedUnasked_ = true;
+    dead_ = true;
+}
+
+void EncoderFeed::Report(quint32 kind) {
+    Notify notify;
+    {
+        std::lock_guard lock(mu_);
+        if (!notify_)
+            return;
+        bool& reported = kind == ENCODE_NOTIFY_ENCODER ? deathReported_ : freeReported_;
+        if (reported || (kind == ENCODE_NOTIFY_ENCODER && !diedUnasked_))
+            return;
+        reported = true;
+        notify = notify_;
+    }
+    notify(kind);
+}
+
+void EncoderFeed::SetNotify(Notify notify) {
+    {
+        std::lock_guard lock(mu_);
+        notify_ = std::move(notify);
+    }
+    Report(ENCODE_NOTIFY_ENCODER);
 }
 
 void EncoderFeed::WriterLoop() {
@@ -134,15 +188,26 @@ void EncoderFeed::WriterLoop() {
     sigemptyset(&pipeSet);
     sigaddset(&pipeSet, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipeSet, nullptr);
+    const size_t batchBytes = size_t(rate_) * 4 * kBatchMs / 1000;
     for (;;) {
         std::string chunk;
         {
+            // Sound is handed over in batches: a few large writes a second wake the encoder
+            // far less often than one per decoded block.
             std::unique_lock lock(mu_);
-            cv_.wait(lock, [&] { return dead_ || closing_ || !queue_.empty(); });
-            if (dead_ || queue_.empty())
+            cv_.wait_for(lock, std::chrono::milliseconds(kBatchMs),
+                         [&] { return dead_ || closing_ || queuedBytes_ >= batchBytes; });
+            if (dead_)
                 break;
-            chunk = std::move(queue_.front());
-            queue_.pop_front();
+            if (queue_.empty()) {
+                if (closing_)
+                    break;
+                continue;
+            }
+            chunk.reserve(queuedBytes_);
+            for (std::string& c : queue_)
+                chunk += c;
+            queue_.clear();
         }
         size_t off = 0;
         bool failed = false;
@@ -162,15 +227,18 @@ void EncoderFeed::WriterLoop() {
         std::lock_guard lock(mu_);
         queuedBytes_ -= chunk.size();
         if (failed) {
-            dead_ = true;
+            DieLocked();
             break;
         }
     }
     close(fd_);
     fd_ = -1;
-    std::lock_guard lock(mu_);
-    writerDone_ = true;
-    cv_.notify_all();
+    {
+        std::lock_guard lock(mu_);
+        writerDone_ = true;
+        cv_.notify_all();
+    }
+    Report(ENCODE_NOTIFY_ENCODER);
 }
 
 void EncoderFeed::Stop() {
@@ -191,6 +259,7 @@ void EncoderFeed::Stop() {
     if (writer_.joinable())
         writer_.join();
     Reap(3000);
+    Report(ENCODE_NOTIFY_FREE);
 }
 
 void EncoderFeed::Reap(int waitMs) {

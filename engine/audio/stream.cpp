@@ -434,6 +434,34 @@ std::vector<std::unique_ptr<EncoderFeed>> Stream::TakeEncoders(EncoderHandle id)
     return out;
 }
 
+std::vector<std::unique_ptr<EncoderFeed>> Stream::SwapEncoders(EncoderHandle id,
+                                                               std::unique_ptr<EncoderFeed> feed) {
+    std::vector<std::unique_ptr<EncoderFeed>> out;
+    std::lock_guard lock(mu_);
+    for (auto& [eid, old] : encoders_)
+        out.push_back(std::move(old));
+    encoders_.clear();
+    if (feed)
+        encoders_.emplace_back(id, std::move(feed));
+    return out;
+}
+
+bool Stream::SetEncoderNotify(EncoderHandle id, std::function<void(quint32)> notify) {
+    EncoderFeed* feed = nullptr;
+    {
+        std::lock_guard lock(mu_);
+        for (auto& [eid, f] : encoders_)
+            if (eid == id)
+                feed = f.get();
+        if (!feed)
+            return false;
+        // Under mu_ so the feed cannot be taken out and destroyed meanwhile; the feed reports
+        // a death that already happened by posting only, which takes no lock of ours.
+        feed->SetNotify(std::move(notify));
+    }
+    return true;
+}
+
 bool Stream::EncoderAlive(EncoderHandle id) const {
     std::lock_guard lock(mu_);
     for (const auto& [eid, feed] : encoders_) {

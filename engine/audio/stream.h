@@ -80,7 +80,13 @@ public:
     void AddEncoder(EncoderHandle id, std::unique_ptr<EncoderFeed> feed);
     // The feed (or all feeds for id 0) taken out, to be stopped by the caller without locks.
     std::vector<std::unique_ptr<EncoderFeed>> TakeEncoders(EncoderHandle id);
+    // Every feed taken out and the new one (if any) put in, between two blocks of sound: the
+    // old feeds end and the new one begins at the same sample. The old ones are the caller's
+    // to stop.
+    std::vector<std::unique_ptr<EncoderFeed>> SwapEncoders(EncoderHandle id,
+                                                           std::unique_ptr<EncoderFeed> feed);
     bool EncoderAlive(EncoderHandle id) const;
+    bool SetEncoderNotify(EncoderHandle id, std::function<void(quint32)> notify);
     int OutRate() const { return cfg_.outRate; }
 
     // TransportSink (reader thread)

@@ -27,7 +27,8 @@ protected:
 };
 
 // Each numeric key decides its own conversion: lenient keys take a leading number, strict keys
-// only a whole one; a missing key reads as the key's default.
+// only a whole one; a missing key reads as the key's default (0, but full volume on a first run,
+// while a stored 0 stays 0).
 TEST_F(SettingsTest, NumbersAreReadStrictlyOrLenientlyByKey) {
     using Reader = std::function<int(const Settings&)>;
     struct Case {
@@ -36,11 +37,13 @@ TEST_F(SettingsTest, NumbersAreReadStrictlyOrLenientlyByKey) {
         Reader read;
         QString stored;
         int expected;
+        int missing = 0;
     };
     const Case cases[] = {
-        {s::kSectionSetting, s::kSavedVolume, &Settings::SavedVolume, u"80 %"_s, 80},
-        {s::kSectionSetting, s::kSavedVolume, &Settings::SavedVolume, u"150"_s, 100},
-        {s::kSectionSetting, s::kSavedVolume, &Settings::SavedVolume, u"-5"_s, 0},
+        {s::kSectionSetting, s::kSavedVolume, &Settings::SavedVolume, u"80 %"_s, 80, 100},
+        {s::kSectionSetting, s::kSavedVolume, &Settings::SavedVolume, u"150"_s, 100, 100},
+        {s::kSectionSetting, s::kSavedVolume, &Settings::SavedVolume, u"-5"_s, 0, 100},
+        {s::kSectionSetting, s::kSavedVolume, &Settings::SavedVolume, u"0"_s, 0, 100},
         {s::kSectionSetting, s::kSearchType, &Settings::SearchType, u"1x"_s, 1},
         {s::kSectionSetting, s::kSearchType, &Settings::SearchType, u"7"_s, 0},
         {s::kSectionSetting, s::kQuality, &Settings::Quality, u" 4"_s, 4},
@@ -56,10 +59,16 @@ TEST_F(SettingsTest, NumbersAreReadStrictlyOrLenientlyByKey) {
     const Settings settings(File());
     for (const Case& c : cases) {
         QFile::remove(File());
-        EXPECT_EQ(c.read(settings), 0) << c.key.toStdString() << " missing";
+        EXPECT_EQ(c.read(settings), c.missing) << c.key.toStdString() << " missing";
         Put(c.section, c.key, c.stored);
         EXPECT_EQ(c.read(settings), c.expected) << c.key.toStdString() << "=" << c.stored.toStdString();
     }
+}
+
+TEST_F(SettingsTest, ProxyEntriesAreCountedEmptyOnesIncludedAndCapped) {
+    Put(s::kSectionProxy, s::kProxyCount, u"2000000000"_s);
+    Put(s::kSectionProxy, s::ProxyEntryKey(1), u"a:1"_s);
+    EXPECT_EQ(Settings(File()).ProxyEntries(3), (QStringList{u"a:1"_s, QString(), QString()}));
 }
 
 TEST_F(SettingsTest, LastStationIsWholeAndWrittenInOrder) {

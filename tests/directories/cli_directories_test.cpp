@@ -31,14 +31,16 @@ protected:
         ASSERT_TRUE(QDir(dir_.path()).mkpath(u"Setting"_s));
     }
 
-    // Exit status; stdout into `out`.
-    int Cli(const QStringList& args, QString* out) {
+    // Exit status; stdout into `out`, stderr into `err` when given.
+    int Cli(const QStringList& args, QString* out, QString* err = nullptr) {
         QProcess p;
         p.start(program_, args);
         // The test's own event loop is not running, so wait here for the program to finish.
         if (!p.waitForFinished(60000))
             return -1;
         *out = QString::fromUtf8(p.readAllStandardOutput());
+        if (err)
+            *err = QString::fromUtf8(p.readAllStandardError());
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     }
 
@@ -115,9 +117,40 @@ TEST_F(CliTest, SearchReadsTheSettingsBesideTheProgram) {
     ASSERT_EQ(Cli({u"search"_s, u"icecast"_s, u"--name"_s, u"late night"_s}, &out), 0);
     EXPECT_EQ(out.count(u'\n'), 3);
 
+    // A failed search prints no rows and says why, with a failing exit status.
     server.Handle("/search", [](const HttpRequest&) { return HttpResponse::Status(500); });
-    ASSERT_EQ(Cli({u"search"_s, u"icecast"_s, u"--name"_s, u"x"_s}, &out), 0);
+    QString err;
+    ASSERT_EQ(Cli({u"search"_s, u"icecast"_s, u"--name"_s, u"x"_s}, &out, &err), 1);
     EXPECT_TRUE(out.isEmpty());
+    EXPECT_EQ(err, u"搜尋失敗：127.0.0.1:"_s + QString::number(server.Port()) + u" 回應 HTTP 500\n"_s);
+}
+
+TEST_F(CliTest, RadioBrowserParseAndSearch) {
+    QString out;
+    ASSERT_EQ(Cli({u"parse"_s, u"radio-browser"_s, DataPath(u"radio_browser_stations.json"_s)}, &out), 0);
+    EXPECT_TRUE(
+        out.startsWith(u"http://stream.jazz.example.net:8000/lounge128.mp3\tSmooth Jazz Lounge\t0\tMP3\t"
+                       u"0\t0\t128 kbps\t4512\t0\t0\n"_s))
+        << out.toStdString();
+    EXPECT_EQ(out.count(u'\n'), 5);
+    EXPECT_EQ(Cli({u"parse"_s, u"radio-browser"_s, DataPath(u"icecast_search.html"_s)}, &out), 1);
+
+    HttpServer server;
+    ASSERT_TRUE(server.Ok());
+    QFile page(DataPath(u"radio_browser_stations.json"_s));
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const std::string json = page.readAll().toStdString();
+    server.Handle("/json/stations/search", [json](const HttpRequest& r) {
+        return HttpResponse::Ok(r.query.find("name=") == 0 ? "[]" : json, "application/json");
+    });
+    ASSERT_TRUE(WriteIni(directory_keys::kSection, directory_keys::kRadioBrowserServers, server.UrlText(""),
+                         SettingFile()));
+    ASSERT_EQ(Cli({u"search"_s, u"radio-browser"_s, u"--genre"_s, u"13"_s}, &out), 0);
+    EXPECT_EQ(out.count(u'\n'), 5);
+    QString err;
+    ASSERT_EQ(Cli({u"search"_s, u"radio-browser"_s, u"--name"_s, u"深夜"_s}, &out, &err), 0);
+    EXPECT_TRUE(out.isEmpty());
+    EXPECT_EQ(err, u"搜尋完成：沒有找到電台\n"_s);
 }
 
 }  // namespace

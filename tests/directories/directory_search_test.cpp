@@ -7,7 +7,10 @@
 
 #include <string>
 
+#include <atomic>
+
 #include "directories/directory_search.h"
+#include "directories/search_status.h"
 #include "tests/directories/row_matchers.h"
 #include "tests/support/http_server.h"
 
@@ -39,6 +42,7 @@ protected:
         config_.icecastBase = u"http://dir.test"_s;
         config_.liveDoorHost = local;
         config_.inLiveHost = local;
+        config_.radioBrowserServers = {local};
     }
 
     SearchOutcome Run(int directory, int kind = kSearchByGenre, int genre = 0, const QString& text = {}) {
@@ -212,7 +216,7 @@ TEST_F(DirectorySearchTest, LocalListNeedsNoNetwork) {
                                  {u"http://radio.example.tw/pbs"_s, u"警廣全國交通網"_s, 0, {}, {}, {}},
                              }));
     radioList_ = u"/nonexistent/Radio.txt"_s;
-    Run(3);
+    EXPECT_EQ(Run(3).status, SearchStatus::ListUnreadable);
     EXPECT_EQ(search_.ListCount(), 0);
 }
 
@@ -239,9 +243,90 @@ TEST_F(DirectorySearchTest, FailedFetchesGiveEmptyLists) {
     EXPECT_EQ(s.ListCount(), 0);
     // An index outside the table fetches nothing.
     server_.ClearRequests();
-    Run(5);
+    EXPECT_EQ(Run(kDirectoryCount).status, SearchStatus::NotADirectory);
     Run(-1);
     EXPECT_EQ(server_.RequestCount(), 0u);
+}
+
+constexpr int kRadioBrowser = static_cast<int>(Directory::RadioBrowser);
+
+TEST_F(DirectorySearchTest, RadioBrowserOverloadedServerHandsTheSearchOn) {
+    for (const int refusal : {503, 429}) {
+        HttpServer other;
+        ASSERT_TRUE(other.Ok());
+        config_.radioBrowserServers = {server_.UrlText(""), other.UrlText("")};
+        server_.ClearRequests();
+        // Whichever server is asked first refuses; the other one answers.
+        auto asked = std::make_shared<std::atomic<int>>(0);
+        const HttpHandler handler = [asked, refusal](const HttpRequest&) {
+            if ((*asked)++ == 0)
+                return HttpResponse::Status(refusal, "busy");
+            return HttpResponse::Ok(DataFile("radio_browser_stations.json"), "application/json");
+        };
+        server_.HandleAll(handler);
+        other.HandleAll(handler);
+        const SearchOutcome out = Run(kRadioBrowser, kSearchByGenre, 13);
+        EXPECT_EQ(server_.RequestCount(), 1u) << refusal;
+        EXPECT_EQ(other.RequestCount(), 1u) << refusal;
+        EXPECT_EQ(out.status, SearchStatus::Found);
+        EXPECT_TRUE(out.urls.last().startsWith(out.server)) << "the click goes where the answer came from";
+        EXPECT_EQ(notified_, 5);
+        EXPECT_EQ(out.stationIds.value(search_.File(0)), u"a1b2c3d4-0001-4000-8000-000000000001"_s);
+    }
+}
+
+// Every way a search can end without stations, and the status-bar line it gives.
+TEST_F(DirectorySearchTest, TheStatusSaysWhyNothingWasFound) {
+    int closedPort;
+    {
+        HttpServer gone;
+        closedPort = gone.Port();
+    }
+    const QString host = u"127.0.0.1:"_s + QString::number(server_.Port());
+    const struct {
+        int directory;
+        HttpResponse answer;
+        SearchStatus status;
+        QString line;
+        size_t requests;
+    } cases[] = {
+        {kRadioBrowser, HttpResponse::Ok("[]"), SearchStatus::NothingFound, u"搜尋完成：沒有找到電台"_s, 1},
+        {kRadioBrowser, HttpResponse::Ok("<html>maintenance</html>"), SearchStatus::Unreadable,
+         u"搜尋失敗：無法解讀 "_s + host + u" 的回應"_s, 1},
+        // A 404 is the same on every mirror: no other is asked.
+        {kRadioBrowser, HttpResponse::Status(404), SearchStatus::HttpError,
+         u"搜尋失敗："_s + host + u" 回應 HTTP 404"_s, 1},
+        {1, HttpResponse::Status(500), SearchStatus::HttpError, u"搜尋失敗："_s + host + u" 回應 HTTP 500"_s,
+         1},
+        {1, HttpResponse::Ok("<html><div class=\"cards\">changed</div></html>"), SearchStatus::Unreadable,
+         u"搜尋失敗：無法解讀 "_s + host + u" 的回應"_s, 1},
+        {0, HttpResponse::Ok(DataFile("shoutcast_rejected.xml")), SearchStatus::KeyRejected,
+         u"搜尋失敗：SHOUTcast 拒絕了開發者金鑰"_s, 3},
+        {0, HttpResponse::Ok("<stationlist>\n</stationlist>"), SearchStatus::NothingFound,
+         u"搜尋完成：沒有找到電台"_s, 1},
+        {2, HttpResponse::Ok(""), SearchStatus::NothingFound, u"搜尋完成：沒有找到電台"_s, 1},
+        {4, HttpResponse::Ok("<html>점검 중</html>"), SearchStatus::Unreadable,
+         u"搜尋失敗：無法解讀 "_s + host + u" 的回應"_s, 1},
+    };
+    for (const auto& c : cases) {
+        server_.ClearRequests();
+        config_.radioBrowserServers = {server_.UrlText(""), server_.UrlText("/")};
+        server_.HandleAll([answer = c.answer](const HttpRequest&) { return answer; });
+        const SearchOutcome out = Run(c.directory, kSearchByName, 0, u"x"_s);
+        EXPECT_EQ(out.status, c.status) << c.directory << " " << c.line.toStdString();
+        EXPECT_EQ(SearchStatusLine(out), c.line);
+        EXPECT_EQ(server_.RequestCount(), c.requests) << c.line.toStdString();
+        EXPECT_EQ(search_.ListCount(), 0);
+    }
+    config_.radioBrowserServers = {u"http://127.0.0.1:"_s + QString::number(closedPort)};
+    const SearchOutcome refused = Run(kRadioBrowser);
+    EXPECT_EQ(refused.fetchFailure, HttpFailure::CannotConnect);
+    EXPECT_EQ(SearchStatusLine(refused), u"搜尋失敗：無法連線至 127.0.0.1:"_s + QString::number(closedPort));
+    config_.shoutcastKeys = {};
+    server_.HandleAll([](const HttpRequest&) { return HttpResponse::Ok("<response>bad key</response>"); });
+    EXPECT_EQ(Run(0).status, SearchStatus::NoKey);
+    server_.HandleAll([](const HttpRequest&) { return HttpResponse::Status(401); });
+    EXPECT_EQ(SearchStatusLine(Run(0)), u"搜尋失敗：SHOUTcast 需要開發者金鑰，可改選 Radio-Browser 目錄"_s);
 }
 
 TEST(SendableUrl, EscapesOnlyWhatARequestLineCannotCarry) {

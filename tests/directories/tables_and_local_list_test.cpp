@@ -82,7 +82,12 @@ TEST(DirectoryTables, ColumnLayouts) {
     EXPECT_EQ(l.adjustment, -5);
     ASSERT_TRUE(ColumnLayoutFor(3, false, &l));
     EXPECT_EQ(l.column1 + l.column2 + l.column3, 0);
-    EXPECT_FALSE(ColumnLayoutFor(5, false, &l));
+    ColumnLayout shoutcast{};
+    ASSERT_TRUE(ColumnLayoutFor(0, true, &shoutcast));
+    ASSERT_TRUE(ColumnLayoutFor(static_cast<int>(Directory::RadioBrowser), true, &l));
+    EXPECT_EQ(l.column2, shoutcast.column2);  // Radio-Browser rows are laid out as SHOUTcast's
+    EXPECT_EQ(l.adjustment, shoutcast.adjustment);
+    EXPECT_FALSE(ColumnLayoutFor(kDirectoryCount, false, &l));
     EXPECT_FALSE(ColumnLayoutFor(-1, true, &l));
     // Halves go to the even neighbour.
     EXPECT_EQ(Column0Width(7, ColumnLayout{0, 0, 0, 0}), 6);     // 6.1

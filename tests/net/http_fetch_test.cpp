@@ -3,10 +3,14 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTest>
 #include <QTimer>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
+#include "net/host_names.h"
 #include "net/http_fetch.h"
 #include "tests/support/http_server.h"
 
@@ -162,6 +166,7 @@ TEST_F(HttpGetTextTest, BrokenTransfersAreEmpty) {
     });
     server_.Handle("/garbage", [](const HttpRequest&) { return HttpResponse::RawBytes("hello\r\n"); });
     EXPECT_TRUE(HttpGetText(server_.UrlText("/cut"), 65001).isEmpty());
+    EXPECT_EQ(HttpGet(server_.UrlText("/cut")).failure, HttpFailure::Broken);
     EXPECT_TRUE(HttpGetText(server_.UrlText("/garbage"), 65001).isEmpty());
     // A body delimited by the end of the connection is complete.
     server_.Handle("/old-style", [](const HttpRequest&) {
@@ -207,6 +212,64 @@ TEST_F(HttpGetTextTest, AFetchInsideAnEventHandlerDuringAFetchWorks) {
     QTimer::singleShot(50, [&] { inner = HttpGetText(server_.UrlText("/inner"), 65001); });
     EXPECT_EQ(HttpGetText(server_.UrlText("/outer"), 65001), QStringLiteral("outer"));
     EXPECT_EQ(inner, QStringLiteral("inner"));
+}
+
+// What a caller that reports failures gets to know.
+TEST_F(HttpGetTextTest, FailuresSayWhatWentWrong) {
+    int closedPort;
+    {
+        HttpServer gone;
+        closedPort = gone.Port();
+    }
+    server_.Handle("/never", [](const HttpRequest&) { return HttpResponse::Never(); });
+    server_.Handle("/endless", [](const HttpRequest&) { return HttpResponse::Endless(); });
+    HttpLimits limits;
+    limits.timeLimit = 500ms;
+    limits.maxBodyBytes = 1 << 16;
+    const struct {
+        QString url;
+        HttpFailure failure;
+    } cases[] = {
+        {QStringLiteral("http://127.0.0.1:%1/").arg(closedPort), HttpFailure::CannotConnect},
+        {server_.UrlText("/never"), HttpFailure::TimedOut},
+        {server_.UrlText("/endless"), HttpFailure::TooLarge},
+        {QStringLiteral("ftp://127.0.0.1/"), HttpFailure::BadUrl},
+        {server_.UrlText("/nothing-here"), HttpFailure::None},  // a 404 is an answer
+    };
+    for (const auto& c : cases) {
+        const HttpResult r = HttpGet(c.url, limits);
+        EXPECT_EQ(r.failure, c.failure) << c.url.toStdString();
+        EXPECT_EQ(r.transferOk, c.failure == HttpFailure::None) << c.url.toStdString();
+    }
+}
+
+TEST_F(HttpGetTextTest, AWorkerThreadFetchBlocksAndCanBeCancelled) {
+    server_.Handle("/never", [](const HttpRequest&) { return HttpResponse::Never(); });
+    server_.Handle("/ok", [](const HttpRequest&) { return HttpResponse::Ok("fine"); });
+    std::atomic<bool> cancel{false};
+    HttpLimits limits;
+    limits.cancel = &cancel;
+    HttpResult ok;
+    HttpResult cancelled;
+    std::thread worker([&] {
+        ok = HttpGet(server_.UrlText("/ok"), limits);
+        cancelled = HttpGet(server_.UrlText("/never"), limits);
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server_.RequestCount() == 2; }, 5000));
+    QElapsedTimer clock;
+    clock.start();
+    cancel = true;
+    worker.join();
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_EQ(ok.body, "fine");
+    EXPECT_EQ(cancelled.failure, HttpFailure::Cancelled);
+}
+
+TEST(ResolveHostNames, NamesOfTheAddressesBehindAHost) {
+    // Answered from the hosts file: no name server is asked.
+    const QStringList names = ResolveHostNames(QStringLiteral("127.0.0.1"), 3s);
+    EXPECT_TRUE(names.contains(QStringLiteral("localhost"))) << names.join(u',').toStdString();
+    EXPECT_TRUE(ResolveHostNames(QString(), 3s).isEmpty());
 }
 
 }  // namespace

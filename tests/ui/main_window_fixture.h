@@ -33,9 +33,9 @@ protected:
         Write(settings::kSetRecode, u"1"_s);
         Write(settings::kSavedVolume, u"80"_s);
         const QString local = server_.UrlText("");
-        for (const QString& key :
-             {directory_keys::kShoutcastHost, directory_keys::kIcecastHost, directory_keys::kIcecastBase,
-              directory_keys::kLiveDoorHost, directory_keys::kInLiveHost})
+        for (const QString& key : {directory_keys::kShoutcastHost, directory_keys::kIcecastHost,
+                                   directory_keys::kIcecastBase, directory_keys::kLiveDoorHost,
+                                   directory_keys::kInLiveHost, directory_keys::kRadioBrowserServers})
             WriteIni(directory_keys::kSection, key, local, SettingFile());
         WriteIni(directory_keys::kSection, directory_keys::kShoutcastTuneInHost, u"http://tunein.test"_s,
                  SettingFile());

@@ -14,6 +14,7 @@
 #include "core/text_file.h"
 #include "engine/player.h"
 #include "tests/ui/main_window_fixture.h"
+#include "ui/frm_option.h"
 #include "ui/popup_menu.h"
 
 namespace wavelot::test {
@@ -47,6 +48,7 @@ TEST_F(MainWindowTest, FirstRunAsksOnceThenNeverAgain) {
                         u" 謝謝您的使用。"_s);
     EXPECT_EQ(Read(settings::kSetRecode), u"1"_s);
     EXPECT_EQ(Read(settings::kFilePath), RecordFolder());
+    EXPECT_EQ(core_->Options().RecordingFolder(), RecordFolder()) << "the options dialog's box too";
     EXPECT_TRUE(QDir(RecordFolder()).exists()) << "the recording folder is created at start";
     EXPECT_EQ(w.windowTitle(), u"Wavelot"_s);
     Close();
@@ -87,6 +89,7 @@ TEST_F(MainWindowTest, FirstRunFolderChosenInTheBrowser) {
     const QString folder = chosen.path() + u"/"_s;
     EXPECT_EQ(info, u"錄音檔儲存資料夾已經指定為 "_s + folder + u" 謝謝您的使用。"_s);
     EXPECT_EQ(Read(settings::kFilePath), folder);
+    EXPECT_EQ(core_->Options().RecordingFolder(), folder);
     EXPECT_EQ(Read(settings::kSetRecode), u"1"_s);
 }
 
@@ -204,6 +207,60 @@ TEST_F(MainWindowTest, ASearchOnEveryDirectoryFillsTheResultList) {
     // InLive hides the rate column (width 0) and shows the genre wide.
     EXPECT_EQ(w.Search().clsSearch().ColumnWidth(2), 0);
     EXPECT_EQ(w.Search().clsSearch().ColumnWidth(1), 165);
+}
+
+TEST_F(MainWindowTest, RadioBrowserSearchesAndTheStatusBarSaysWhyNothingCame) {
+    const std::string page = DataBytes(u"radio_browser_stations.json"_s);
+    std::string local = "[";
+    for (const char* n : {"1", "2"})  // addresses on loopback: playing them must not leave it
+        local += std::string("{\"stationuuid\":\"u-") + n + "\",\"name\":\"Loop " + n + "\",\"url\":\"" +
+                 server_.Url("/gone.mp3?") + n + "\"},";
+    local.back() = ']';
+    server_.Handle("/json/stations/search", [page, local](const HttpRequest& r) {
+        if (r.query.find("name=down") == 0)
+            return HttpResponse::Status(503, "overloaded");
+        if (r.query.find("name=none") == 0)
+            return HttpResponse::Ok("[]", "application/json");
+        return HttpResponse::Ok(r.query.find("name=loop") == 0 ? local : page, "application/json");
+    });
+    frmMain& w = Open();
+    SearchPage& s = w.Search();
+    ChooseDirectory(w, 5);
+    EXPECT_EQ(s.cmbRadioType().List(5), u"Radio-Browser"_s);
+    EXPECT_TRUE(s.SearchType(0).hWnd()->isEnabled());
+    s.cmbGenre().SetListIndex(13);
+    QTest::mouseClick(w.cmdPlay(frmMain::kCmdSearch), Qt::LeftButton);
+    ASSERT_EQ(s.clsSearch().ListCount(), 5);
+    EXPECT_EQ(s.clsSearch().Model()->index(1, 0).data().toString(), u"爵士樂電台 台北"_s);
+    EXPECT_EQ(s.clsSearch().Model()->index(0, 2).data().toString(), u"128 kbps"_s);
+    EXPECT_EQ(w.picStatusBar()->Text(), u"就緒 . . ."_s) << "a search that found stations leaves no line";
+    SaveShot(&w, u"search_radio_browser"_s);
+
+    QTest::mouseClick(s.SearchType(1).hWnd(), Qt::LeftButton);
+    const struct {
+        QString name;
+        int rows;
+        QString line;
+    } cases[] = {
+        {u"none"_s, 0, u"搜尋完成：沒有找到電台"_s},
+        {u"down"_s, 0, u"搜尋失敗：127.0.0.1:"_s + QString::number(server_.Port()) + u" 回應 HTTP 503"_s},
+        {u"loopback"_s, 2, u"就緒 . . ."_s},
+    };
+    for (const auto& c : cases) {
+        s.txtSearch().setText(c.name);
+        QTest::keyClick(s.txtSearch().hWnd(), Qt::Key_Return);
+        EXPECT_EQ(s.clsSearch().ListCount(), c.rows) << c.name.toStdString();
+        EXPECT_EQ(w.picStatusBar()->Text(), c.line);
+        if (c.rows == 0)
+            SaveShot(&w, u"search_radio_browser_"_s + c.name);
+    }
+    // Playing a result tells the directory, beside the connect; sorted, the rows keep their stations.
+    QTest::mouseClick(s.clsSearch().hWnd()->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                      QPoint(30, 5));
+    ASSERT_EQ(Lists().searchList.Title(0), u"Loop 2"_s);
+    QTest::mouseDClick(s.clsSearch().hWnd()->viewport(), Qt::LeftButton, {}, QPoint(30, 10));
+    const auto clicked = [](const HttpRequest& r) { return r.target == "/json/url/u-2"; };
+    EXPECT_TRUE(WaitUntil([&] { return std::ranges::any_of(server_.Requests(), clicked); }, 10000));
 }
 
 TEST_F(MainWindowTest, ColumnClicksAlternateTheOrderAndTheRightClickCopiesToTheLists) {

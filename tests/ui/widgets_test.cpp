@@ -18,6 +18,7 @@
 #include "ui/list_view.h"
 #include "ui/mod_theme.h"
 #include "ui/popup_menu.h"
+#include "ui/status_display.h"
 #include "ui/tray_icon.h"
 #include "ui/volume_slider.h"
 
@@ -409,6 +410,21 @@ TEST(Tray, TipIsCutTo127Units) {
     EXPECT_EQ(TrayTipText(tip).size(), 127);
     EXPECT_TRUE(TrayTipText(tip).startsWith(u"Wavelot\r\nxxx"_s));
     EXPECT_EQ(TrayTipText(u"short"_s), u"short"_s);
+}
+
+TEST(StatusBar, ANoticeStaysWhileIdleAndGivesWayToTheSongTitle) {
+    UiApp();
+    StatusDisplay bar;
+    bar.SetNoticeHold(std::chrono::milliseconds(200));
+    bar.ShowNotice(u"搜尋失敗：無法連線至 dir.test"_s, true);
+    Pump(300);
+    bar.ShowIdle();
+    EXPECT_EQ(bar.Text(), u"搜尋失敗：無法連線至 dir.test"_s) << "nothing plays: it stays";
+    bar.ShowPlaying(u"00:01 * Song"_s);
+    EXPECT_EQ(bar.Text(), u"00:01 * Song"_s) << "shown longer ago than the hold";
+    bar.ShowNotice(u"搜尋完成：沒有找到電台"_s, false);
+    bar.ShowPlaying(u"00:02 * Song"_s);
+    EXPECT_EQ(bar.Text(), u"搜尋完成：沒有找到電台"_s);
 }
 
 TEST(Keys, VirtualKeyNumbers) {

@@ -1,0 +1,71 @@
+// Radio-Browser: parsing answers far longer than a search asks for, and a whole search of
+// 200 stations against a server on loopback.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "bench/support/radio_browser_answer.h"
+#include "core/song_array.h"
+#include "directories/directory_search.h"
+#include "directories/radio_browser.h"
+#include "tests/support/http_server.h"
+
+namespace {
+
+// From the bytes as the fetch hands them over.
+void BM_RadioBrowserParseBytes(benchmark::State& state) {
+    const QByteArray answer = wavelot::bench::RadioBrowserAnswer(static_cast<int>(state.range(0)));
+    int rows = 0;
+    for (auto _ : state) {
+        auto list = std::make_unique<wavelot::clsSongArray>();
+        auto ids = std::make_unique<wavelot::RadioBrowserIds>();
+        wavelot::ParseRadioBrowserAnswer(answer, *list, ids.get());
+        rows = list->ListCount();
+        state.PauseTiming();  // freeing the rows is not part of reading them
+        list.reset();
+        ids.reset();
+        state.ResumeTiming();
+    }
+    state.counters["stations"] = rows;
+    state.SetBytesProcessed(state.iterations() * answer.size());
+}
+BENCHMARK(BM_RadioBrowserParseBytes)->Arg(200)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// From the raw-text box's text, as the search parses it.
+void BM_RadioBrowserParseText(benchmark::State& state) {
+    const QString answer =
+        QString::fromUtf8(wavelot::bench::RadioBrowserAnswer(static_cast<int>(state.range(0))));
+    for (auto _ : state) {
+        auto list = std::make_unique<wavelot::clsSongArray>();
+        auto ids = std::make_unique<wavelot::RadioBrowserIds>();
+        wavelot::ParseRadioBrowserAnswer(answer, *list, ids.get());
+        benchmark::DoNotOptimize(list->ListCount());
+        state.PauseTiming();
+        list.reset();
+        ids.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_RadioBrowserParseText)->Arg(200)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// Request, answer, decoding, raw-text box steps and parse of a 200-station search.
+void BM_RadioBrowserSearch200(benchmark::State& state) {
+    wavelot::test::HttpServer server;
+    const std::string answer = wavelot::bench::RadioBrowserAnswer(200).toStdString();
+    server.Handle("/json/stations/search", [&answer](const wavelot::test::HttpRequest&) {
+        return wavelot::test::HttpResponse::Ok(answer, "application/json");
+    });
+    wavelot::DirectoryConfig config;
+    config.radioBrowserServers = {server.UrlText("")};
+    wavelot::clsSongArray list;
+    wavelot::clsSongArray scratch;
+    for (auto _ : state) {
+        const wavelot::SearchRequest request{.directory = static_cast<int>(wavelot::Directory::RadioBrowser)};
+        wavelot::RunDirectorySearch(request, config, {}, list, scratch);
+        if (list.ListCount() != 200)
+            state.SkipWithError("search did not find 200 stations");
+    }
+}
+BENCHMARK(BM_RadioBrowserSearch200)->Unit(benchmark::kMillisecond);
+
+}  // namespace

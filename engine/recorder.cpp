@@ -1,0 +1,146 @@
+#include "engine/recorder.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QStorageInfo>
+
+#include "core/path_utils.h"
+#include "engine/id3_tag.h"
+#include "engine/player.h"
+#include "engine/record_files.h"
+#include "engine/record_options.h"
+#include "engine/time_text.h"
+
+using namespace Qt::StringLiterals;
+
+namespace wavelot {
+
+namespace {
+
+const QString kRecordingNow = u"正在錄製 "_s;
+const QString kCannotRecord = u"錯誤！無法錄音："_s;
+const QString kRecordingBroken = u"錯誤！錄音中斷："_s;
+const QString kNoLame = u"找不到編碼程式 lame"_s;
+const QString kLameWontStart = u"無法啟動編碼程式 "_s;
+const QString kCannotWrite = u"無法寫入 "_s;
+const QString kDiskFull = u"磁碟空間不足 "_s;
+const QString kLameEnded = u"編碼程式 lame 已結束 "_s;
+
+// lame overwrites the file from its start; creating it first tells a folder that cannot be
+// written to from an encoder that cannot start.
+bool CreateEmptyFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+}
+
+// What is left to do once lame has ended: a live WAV input has no length, and lame writes that
+// as a length frame of 4294967295 ms, which players show as a 49-day song. A file lame never
+// wrote to is removed rather than left empty.
+void FinishFile(const QString& file) {
+    const QFileInfo info(file);
+    if (info.exists() && info.size() == 0) {
+        QFile::remove(file);
+        return;
+    }
+    DropId3v2Frames(file, {QByteArrayLiteral("TLEN")});
+}
+
+}  // namespace
+
+Recorder::Recorder(Player& player, AudioLibrary& audio, const RecordOptions& options, QString programFolder,
+                   QString defaultFolder, QObject* parent)
+    : QObject(parent),
+      player_(player),
+      audio_(audio),
+      options_(options),
+      programFolder_(std::move(programFolder)),
+      defaultFolder_(std::move(defaultFolder)) {}
+
+Recorder::~Recorder() = default;
+
+QString Recorder::LamePath() const {
+    const QFileInfo own(WithBackslash(programFolder_) + u"lame"_s);
+    if (own.isFile() && own.isExecutable())
+        return own.absoluteFilePath();
+    return QStandardPaths::findExecutable(u"lame"_s);
+}
+
+void Recorder::StartRecord() {
+    const audio::StreamHandle stream = player_.Current();
+    if (audio_.ChannelIsActive(stream) != audio::ACTIVE_PLAYING)
+        return;
+    const QString root = RecordingRoot(options_.RecordingFolder(), defaultFolder_, programFolder_);
+    const QString folder = root + StationFolderName(player_.DisplayName()) + u'/';
+    CreateFolder(folder);
+    const QString title = player_.SongTitle();
+    const QString file =
+        ChooseRecordingFile(folder, SongFileBase(title), QDateTime::currentDateTime(), PathExists);
+
+    if (!CreateEmptyFile(file)) {
+        SwitchFile(stream, QString(), {});
+        Report(kCannotRecord + kCannotWrite + file);
+        return;
+    }
+    const QString lame = LamePath();
+    QStringList argv;
+    if (!lame.isEmpty())
+        argv = LameArguments(lame, file, QualityBitrate(options_.QualityIndex()), SplitSongTitle(title),
+                             player_.DisplayName());
+    if (!SwitchFile(stream, file, argv)) {
+        QFile::remove(file);
+        Report(kCannotRecord + (lame.isEmpty() ? kNoLame : kLameWontStart + lame));
+        return;
+    }
+    Report(kRecordingNow + title);
+}
+
+bool Recorder::SwitchFile(audio::StreamHandle stream, const QString& file, const QStringList& argv) {
+    const audio::EncoderHandle encoder = audio_.EncodeSwitch(stream, argv);
+    encoder_ = encoder;
+    currentFile_ = encoder ? file : QString();
+    if (!encoder)
+        return false;
+    ++unfinished_;
+    QPointer<Recorder> self(this);
+    audio_.EncodeSetNotify(encoder, [self, file](audio::EncoderHandle enc, quint32 status) {
+        if (status == audio::ENCODE_NOTIFY_FREE) {
+            FinishFile(file);
+            if (self)
+                self->OnEncoderFreed(enc, file);
+        } else if (self) {
+            self->OnEncoderDied(enc, file);
+        }
+    });
+    Q_EMIT fileStarted(file);
+    return true;
+}
+
+void Recorder::OnEncoderDied(audio::EncoderHandle encoder, const QString& file) {
+    if (encoder == encoder_) {
+        const QStorageInfo disk(QFileInfo(file).absolutePath());
+        const bool full = disk.isValid() && disk.bytesAvailable() < kDiskFullBytes;
+        Report(kRecordingBroken + (full ? kDiskFull : kLameEnded) + file);
+        encoder_ = 0;
+        currentFile_.clear();
+    }
+    // Releases the dead encoder; its end notification finishes the file.
+    audio_.EncodeStop(encoder);
+}
+
+void Recorder::OnEncoderFreed(audio::EncoderHandle encoder, const QString& file) {
+    if (encoder == encoder_) {
+        encoder_ = 0;
+        currentFile_.clear();
+    }
+    --unfinished_;
+    Q_EMIT fileFinished(file);
+}
+
+void Recorder::Report(const QString& text) {
+    player_.AddLog(LogTimePrefix() + text, true);
+}
+
+}  // namespace wavelot

@@ -1,0 +1,213 @@
+// Recording against a real Icecast server whose titles change through its admin interface: one
+// tagged MP3 per title with safe names at the chosen bit rate, reconnects with and without
+// recording again, failures in the play log, and wavelot-cli record.
+#include <QDir>
+#include <QProcess>
+
+#include "engine/record_options.h"
+#include "engine/recorder.h"
+#include "engine/stream_watchdog.h"
+#include "tests/engine/player_fixture.h"
+#include "tests/support/child_process.h"
+#include "tests/support/icecast_rig.h"
+#include "tests/support/mp3_probe.h"
+
+using namespace Qt::StringLiterals;
+
+namespace wavelot::test {
+namespace {
+
+// One server for the program; each test has mounts of its own, titled from the start.
+IcecastRig& Ice() {
+    static IcecastRig rig;
+    static const bool started = [] {
+        const auto mount = [](const char* path, const char* name, const char* title) {
+            return rig.StartSource({.mount = path, .name = name}) && rig.SetTitle(path, title);
+        };
+        return rig.Start() && mount("/songs.mp3", "..", "歌手甲 - 第一首") &&
+               mount("/drop.mp3", "Drop FM", "Drop") && mount("/fail.mp3", "Fail FM", "Fail") &&
+               mount("/cli.mp3", "CLI FM", "CLI - One");
+    }();
+    (void)started;
+    return rig;
+}
+QString Url(const std::string& mount) {
+    return QString::fromStdString(Ice().Url(mount));
+}
+
+QStringList FilesIn(const QString& dir) {  // in code-point order
+    QStringList names = QDir(dir).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+    names.sort();
+    return names;
+}
+
+class RecorderTest : public PlayerTest {
+protected:
+    void SetUp() override {
+        PlayerTest::SetUp();
+        ASSERT_GT(Ice().Port(), 0) << Ice().Error();
+        program_ = dir_.filePath(u"program/"_s);
+        QDir().mkpath(program_);
+        options_.folder = dir_.filePath(u"rec"_s);
+        recorder_ =
+            std::make_unique<Recorder>(*player_, audio_, options_, program_, dir_.filePath(u"default/"_s));
+        player_->SetRecordStarter([this] { recorder_->StartRecord(); });
+        watchdog_ = std::make_unique<StreamWatchdog>(*player_, options_);
+        QObject::connect(recorder_.get(), &Recorder::fileStarted, [this](const QString& f) {
+            started_.append(f);
+            startedAt_.append(clock_.elapsed());
+        });
+        clock_.start();
+    }
+    void TearDown() override {
+        if (player_ && player_->IsRecording())
+            player_->ToggleRecording();
+        WaitUntil([&] { return recorder_->UnfinishedFiles() == 0; }, 5000);
+        watchdog_.reset();
+        recorder_.reset();
+        PlayerTest::TearDown();
+    }
+    void Connect(const std::string& mount, const QString& title) {
+        player_->PlayRadio(Url(mount), u"Station"_s, 0);
+        ASSERT_TRUE(WaitUntil([&] { return player_->SongTitle() == title; }, 15000));
+    }
+    void Finish() {
+        ASSERT_TRUE(WaitUntil([&] { return recorder_->UnfinishedFiles() == 0; }, 5000));
+    }
+    QString Root() const { return options_.folder + u'/'; }
+
+    QString program_;
+    FixedRecordOptions options_;
+    std::unique_ptr<Recorder> recorder_;
+    std::unique_ptr<StreamWatchdog> watchdog_;
+    QElapsedTimer clock_;
+    QStringList started_;
+    QList<qint64> startedAt_;
+};
+
+TEST_F(RecorderTest, OneTaggedFilePerTitleUnderSafeNames) {
+    Connect("/songs.mp3", u"歌手甲 - 第一首"_s);
+    options_.quality = 6;  // "320 Kbps"
+    player_->ToggleRecording();
+    std::string overlong = "歌手 - ";  // 309 bytes
+    for (int i = 0; i < 100; ++i)
+        overlong += "長";
+    const std::string titles[] = {"AC/DC - 第二首", "歌手甲 - 第一首", overlong};
+    for (const std::string& t : titles) {
+        PumpWait(2000);
+        ASSERT_TRUE(Ice().SetTitle("/songs.mp3", t));
+    }
+    ASSERT_TRUE(WaitUntil([&] { return started_.size() == 4; }, 15000)) << started_.join(u'\n').toStdString();
+    PumpWait(1000);
+    const qint64 stoppedAt = clock_.elapsed();
+    player_->ToggleRecording();
+    Finish();
+
+    // The station's name ".." gets a name of its own; a title's slash is dropped; the same title
+    // again gets the date; an overlong title is cut, leaving room for a date.
+    EXPECT_EQ(FilesIn(dir_.path()), (QStringList{u"Setting.ini"_s, u"program"_s, u"rec"_s}));
+    const QString folder = Root() + u"未命名電台/"_s;
+    EXPECT_EQ(started_[0], folder + u"歌手甲 - 第一首.mp3"_s);
+    EXPECT_EQ(started_[1], folder + u"ACDC - 第二首.mp3"_s);
+    EXPECT_TRUE(
+        QRegularExpression(u"/歌手甲 - 第一首_\\d{6}_\\d{6}_\\.mp3$"_s).match(started_[2]).hasMatch());
+    EXPECT_EQ(started_[3], folder + u"歌手 - "_s + QString(74, u'長') + u".mp3"_s);  // 231 bytes
+    const QString artists[] = {u"歌手甲"_s, u"AC/DC"_s, u"歌手甲"_s, u"歌手"_s};
+    const QString songs[] = {u"第一首"_s, u"第二首"_s, u"第一首"_s, QString(100, u'長')};
+    for (int i = 0; i < 4; ++i) {
+        const AudioFacts f = ProbeAudio(started_[i]);
+        EXPECT_EQ(f.codec, u"mp3"_s) << i;
+        EXPECT_EQ(f.bitRate, 320000);
+        // Each file holds the sound from its switch to the next, to the sample.
+        EXPECT_NEAR(f.seconds, ((i < 3 ? startedAt_[i + 1] : stoppedAt) - startedAt_[i]) / 1000.0, 0.4) << i;
+        EXPECT_EQ(f.tags[u"artist"_s].toString(), artists[i]);
+        EXPECT_EQ(f.tags[u"title"_s].toString(), songs[i]);
+        EXPECT_EQ(f.tags[u"album"_s].toString(), u".."_s);
+        EXPECT_FALSE(f.tags.contains(u"TLEN"_s)) << "no length frame for a live input";
+    }
+    EXPECT_EQ(CountLinesEndingWith(u": 正在錄製 歌手甲 - 第一首"_s), 2);
+}
+
+TEST_F(RecorderTest, DroppedStreamIsReconnectedAndRecordedAgainOnlyWithLoopRec) {
+    qint64 reconnectedAt = -1;
+    QObject::connect(watchdog_.get(), &StreamWatchdog::reconnected,
+                     [&](bool ok) { reconnectedAt = ok ? clock_.elapsed() : -2; });
+    for (const bool loop : {true, false}) {
+        SCOPED_TRACE(loop ? "LoopRec 1" : "LoopRec 0");
+        options_.loop = loop;
+        started_.clear();
+        reconnectedAt = -1;
+        Connect("/drop.mp3", u"Drop"_s);
+        // The mount goes away and comes back before the buffered sound has played out.
+        Ice().StopSource("/drop.mp3");
+        ASSERT_TRUE(Ice().StartSource({.mount = "/drop.mp3", .name = "Drop FM"}) &&
+                    Ice().SetTitle("/drop.mp3", "Drop"));
+        ASSERT_TRUE(WaitUntil([&] { return reconnectedAt != -1; }, 30000));
+        ASSERT_GE(reconnectedAt, 0) << "the reconnect failed";
+        PumpWait(loop ? 0 : 3500);
+        ASSERT_EQ(started_.size(), loop ? 1 : 0);
+        EXPECT_NEAR(loop ? (startedAt_.last() - reconnectedAt) / 1000.0 : 3.0, 3.0, 0.5);
+        EXPECT_EQ(player_->IsRecording(), loop);
+        EXPECT_TRUE(player_->IsPlaying());
+        if (loop)
+            player_->ToggleRecording();
+    }
+}
+
+TEST_F(RecorderTest, RecordingsThatCannotStartOrEndByThemselvesAreReported) {
+    Connect("/fail.mp3", u"Fail"_s);
+    const auto lastLine = [&] { return Untimed(LogLines(log_)).last(); };
+    options_.folder = dir_.filePath(u"Setting.ini/rec"_s);  // cannot be made: a file is in the way
+    player_->ToggleRecording();
+    EXPECT_EQ(lastLine(), u"T: 錯誤！無法錄音：無法寫入 "_s + Root() + u"Fail FM/Fail.mp3"_s);
+    EXPECT_TRUE(player_->IsRecording()) << "the wish stays for the next title";
+    player_->ToggleRecording();
+
+    // No lame in the program folder nor on the path.
+    options_.folder = dir_.filePath(u"rec"_s);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", "/nonexistent");
+    player_->ToggleRecording();
+    qputenv("PATH", path);
+    EXPECT_EQ(lastLine(), u"T: 錯誤！無法錄音：找不到編碼程式 lame"_s);
+    EXPECT_TRUE(FilesIn(Root() + u"Fail FM"_s).isEmpty()) << "no empty file is left behind";
+    player_->ToggleRecording();
+
+    // The program folder's own lame, which gives up after a moment.
+    QFile lame(program_ + u"lame"_s);
+    ASSERT_TRUE(lame.open(QIODevice::WriteOnly) &&
+                lame.write("#!/bin/sh\nhead -c 100000 >/dev/null\nexit 1\n"));
+    lame.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    lame.close();
+    player_->ToggleRecording();
+    ASSERT_EQ(started_.size(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return CountLinesEndingWith(started_[0]) == 1; }, 8000));
+    EXPECT_EQ(lastLine(), u"T: 錯誤！錄音中斷：編碼程式 lame 已結束 "_s + started_[0]);
+    Finish();
+    EXPECT_FALSE(QFile::exists(started_[0])) << "lame wrote nothing";
+    EXPECT_TRUE(player_->IsPlaying()) << "playback goes on";
+}
+
+TEST(CliRecordTest, RecordsTheStationOrExitsWithOneWhenTheConnectFails) {
+    ASSERT_GT(Ice().Port(), 0) << Ice().Error();
+    QTemporaryDir dir;  // a copy of the tool, so its settings are private
+    const QString exe = dir.filePath(u"wavelot-cli"_s), out = dir.filePath(u"out"_s);
+    ASSERT_TRUE(QFile::copy(qEnvironmentVariable("WAVELOT_BUILD_DIR") + u"/app/wavelot-cli"_s, exe));
+    QProcess p;
+    p.start(exe,
+            {u"record"_s, Url("/cli.mp3"), u"--seconds"_s, u"3"_s, u"--dir"_s, out, u"--quality"_s, u"0"_s});
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_TRUE(p.readAllStandardOutput().contains(": 正在錄製 "));
+    const AudioFacts f = ProbeAudio(out + u"/CLI FM/CLI - One.mp3"_s);
+    EXPECT_EQ(f.bitRate, 32000);
+    EXPECT_EQ(f.tags[u"title"_s].toString(), u"One"_s);
+
+    p.start(exe,
+            {u"record"_s, u"http://127.0.0.1:%1/none.mp3"_s.arg(FreeLoopbackPort()), u"--seconds"_s, u"3"_s});
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), 1);
+}
+
+}  // namespace
+}  // namespace wavelot::test
