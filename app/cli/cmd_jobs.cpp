@@ -1,10 +1,11 @@
-// wavelot-cli jobs: the job scheduler without a window. It plays (and, for record jobs, issues
-// the record command) exactly as the window's scheduler does, and prints the play log.
+// wavelot-cli jobs: the job scheduler without a window. It plays, records and reconnects with the
+// same parts the window uses (player, recorder, stream watchdog), and prints the play log.
 #include <QCoreApplication>
-#include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QString>
+#include <QThread>
 #include <QTimer>
 
 #include <climits>
@@ -15,11 +16,14 @@
 #include "core/app_folders.h"
 #include "core/exit_signals.h"
 #include "core/list_files.h"
-#include "core/path_utils.h"
+#include "core/settings.h"
 #include "core/song_array.h"
 #include "engine/audio/audio_library.h"
 #include "engine/engine_setup.h"
 #include "engine/player.h"
+#include "engine/record_options.h"
+#include "engine/recorder.h"
+#include "engine/stream_watchdog.h"
 #include "scheduler/job_scheduler.h"
 #include "scheduler/job_time.h"
 
@@ -28,10 +32,12 @@ namespace {
 
 // What one timer can wait (about 24 days); without --seconds the run has no end.
 constexpr double kMaxSeconds = INT_MAX / 1000;
+// As the window's song timer: titles are polled and drops looked for while a stream plays.
+constexpr int kSongTickMs = 10;
 
 struct JobsArgs {
     QString jobsFile;
-    QString recordFolder;
+    std::optional<QString> dir;
     std::optional<double> seconds;
 };
 
@@ -46,7 +52,7 @@ std::optional<JobsArgs> ParseArgs(const CommandArgs& args) {
         if (a == "--jobs") {
             out.jobsFile = value;
         } else if (a == "--dir") {
-            out.recordFolder = value;
+            out.dir = value;
         } else if (a == "--seconds") {
             out.seconds = value.toDouble(&ok);
             ok = ok && *out.seconds >= 0 && *out.seconds <= kMaxSeconds;
@@ -73,14 +79,6 @@ int Run(const CommandArgs& args) {
     InitAppFolders();
     const QString jobsFile =
         parsed->jobsFile.isEmpty() ? SettingFolder() + QString::fromUtf16(kRunJobFileName) : parsed->jobsFile;
-    const QString recordFolder = parsed->recordFolder.isEmpty()
-                                     ? RecordFolder()
-                                     : WithBackslash(QDir(parsed->recordFolder).absolutePath());
-    if (!CreateFolder(recordFolder)) {
-        Print(stderr, QStringLiteral("wavelot-cli: cannot create the recording folder ") + recordFolder);
-        return 1;
-    }
-
     clsSongArray jobs;
     if (!QFileInfo(jobsFile).isReadable() || ReadListIni(jobsFile, true, jobs) == 0) {
         Print(stderr, QStringLiteral("wavelot-cli: no jobs in ") + jobsFile);
@@ -89,10 +87,10 @@ int Run(const CommandArgs& args) {
     int enabled = 0;
     for (int i = 0; i < jobs.ListCount(); ++i)
         enabled += jobs.RunJob(i) == kJobEnabled ? 1 : 0;
-    Print(stderr, QStringLiteral("wavelot-cli: %1 jobs (%2 enabled) from %3, recordings in %4")
+    Print(stderr, QStringLiteral("wavelot-cli: %1 jobs (%2 enabled) from %3")
                       .arg(jobs.ListCount())
                       .arg(enabled)
-                      .arg(jobsFile, recordFolder));
+                      .arg(jobsFile));
 
     AudioLibrary audio;
     if (!InitAudioEngine(audio)) {
@@ -100,26 +98,36 @@ int Run(const CommandArgs& args) {
         return 1;
     }
     {
+        // The stored options, as the window's options dialog starts with; --dir for the folder.
+        const Settings settings(SettingFile());
+        FixedRecordOptions options;
+        options.folder = parsed->dir.value_or(settings.FilePath());
+        options.quality = settings.Quality();
+        options.loop = settings.LoopRec() == 1;
         clsSongArray playLog;
         Player player(SettingFile(), audio, playLog);
+        Recorder recorder(player, audio, options, ProgramFolder(), RecordFolder());
+        player.SetRecordStarter([&recorder] { recorder.StartRecord(); });
+        StreamWatchdog watchdog(player, options);
         JobScheduler scheduler(jobs, player, SettingFile());
-        QEventLoop loop;
-        // Titles arrive with the engine's metadata notification; polling them while a stream
-        // plays, as the window's song timer does, also catches tags that change without one.
-        // Nothing polls while nothing plays, so an idle run wakes only for the scheduler.
-        QTimer titles;
-        titles.setInterval(100);
-        QObject::connect(&titles, &QTimer::timeout, [&] {
+
+        // The song timer runs while something plays; a play-log line (every connect logs one)
+        // starts it, so an idle run wakes only for the scheduler.
+        QTimer song;
+        song.setInterval(kSongTickMs);
+        QObject::connect(&song, &QTimer::timeout, [&] {
             if (player.PlaybackState() == Player::State::Idle)
-                titles.stop();
-            else if (player.IsConnected())
-                player.UpdateSongTitle(player.StationCode());
+                song.stop();
+            else
+                watchdog.Tick();
         });
         QObject::connect(&player, &Player::logLineAdded, [&](const QString& text, bool) {
             Print(stdout, text);
-            if (!titles.isActive())
-                titles.start();
+            if (!song.isActive())
+                song.start();
         });
+
+        QEventLoop loop;
         ExitSignals signals;
         QObject::connect(&signals, &ExitSignals::ExitRequested, &loop, &QEventLoop::quit);
         QTimer end;
@@ -131,8 +139,17 @@ int Run(const CommandArgs& args) {
         scheduler.Start();
         loop.exec();
         scheduler.Stop();
-        titles.stop();
+        song.stop();
         player.StopRadio();
+        audio.EncodeStop(player.Current());  // a stream that dropped is not stopped by StopRadio
+        // The files are finished by the encoders' end notifications.
+        QElapsedTimer wait;
+        wait.start();
+        while (recorder.UnfinishedFiles() > 0 && wait.elapsed() < 5000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QThread::msleep(5);
+        }
+        player.SetRecordStarter({});
     }
     ReleaseAudioEngine(audio);
     return 0;
