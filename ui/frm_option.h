@@ -1,10 +1,10 @@
 #pragma once
-// The options dialog: the recording's quality and folder, recording again after a drop, and
-// the proxy for stream connections. It is loaded hidden at start-up and stays loaded for the
-// whole run; the options command shows it modally. Its controls are the live recording folder
-// and quality (RecordOptions): an edit closed without applying still counts for this run and is
-// shown again next time, and only "套 用" stores it. The proxy and the loop switch count from
-// the settings file, so only once applied.
+// The options dialog: the recording's quality and folder, recording again after a drop, the
+// proxy for stream connections, and whether the scheduler catches up a job start it missed. It is loaded
+// hidden at start-up and stays loaded for the whole run; the options command shows it modally. Its controls
+// are the live recording folder and quality (RecordOptions): an edit closed without applying still counts for
+// this run and is shown again next time, and only "套 用" stores it. The proxy and the loop and catch-up
+// switches count from the settings file, so only once applied.
 
 #include <QDialog>
 
@@ -43,6 +43,7 @@ public:
     clsControl& txtFilePath() { return txtFilePath_; }
     clsControl& cmdRecOut() { return cmdRecOut_; }
     clsControl& chkLoopRec() { return chkLoopRec_; }
+    clsControl& chkCatchUpJobs() { return chkCatchUpJobs_; }
     clsControl& cmdOK() { return cmdOK_; }
     clsControl& cmdCancel() { return cmdCancel_; }
 
@@ -69,6 +70,7 @@ private:
     clsControl txtFilePath_;
     clsControl cmdRecOut_;
     clsControl chkLoopRec_;
+    clsControl chkCatchUpJobs_;
     clsControl cmdOK_;
     clsControl cmdCancel_;
     QWidget* picProxy1_ = nullptr;

@@ -26,6 +26,7 @@ TEST_F(OptionsTest, LoadFillsTheControlsFromTheSettings) {
     Write(settings::kFilePath, u"/music/rec/"_s);
     Write(settings::kQuality, u"4"_s);
     Write(settings::kLoopRec, u"1"_s);
+    Write(settings::kCatchUpJobs, u"1"_s);
     WriteIni(settings::kSectionProxy, settings::kUserProxy, u"10.0.0.1:3128"_s, SettingFile());
     frmOption& d = Options();
     EXPECT_EQ(d.size(), QSize(447, 201));
@@ -35,7 +36,7 @@ TEST_F(OptionsTest, LoadFillsTheControlsFromTheSettings) {
     EXPECT_EQ(d.cboProxy().text(), u"10.0.0.1:3128"_s);
     EXPECT_FALSE(d.cboProxy().hWnd()->isEnabled());
     EXPECT_EQ(d.cboQuality().List(d.QualityIndex()), u"192 Kbps"_s);
-    EXPECT_TRUE(d.chkLoopRec().Checked());
+    EXPECT_TRUE(d.chkLoopRec().Checked() && d.chkCatchUpJobs().Checked());
     EXPECT_EQ(d.RecordingFolder(), u"/music/rec/"_s);
     d.show();
     SaveShot(&d, u"options_default"_s);
@@ -74,7 +75,7 @@ TEST_F(OptionsTest, FolderChosenAndClosedWithoutApplyingTakesTheNextRecording) {
     EXPECT_EQ(Read(settings::kFilePath), u"/old/folder/"_s) << "closing stores nothing";
 }
 
-TEST_F(OptionsTest, ApplyStoresTheFiveValuesInOrderAndTheProxyTakesTheNextConnect) {
+TEST_F(OptionsTest, ApplyStoresTheSixValuesInOrderAndTheProxyTakesTheNextConnect) {
     HttpServer proxy;
     proxy.HandleAll([](const HttpRequest&) { return HttpResponse::Status(404); });
     const QString station = u"http://127.0.0.1:1/live.mp3"_s;  // nothing listens: only a proxy answers
@@ -83,6 +84,7 @@ TEST_F(OptionsTest, ApplyStoresTheFiveValuesInOrderAndTheProxyTakesTheNextConnec
     d.txtFilePath().setText(u"/music/新/"_s);
     d.cboQuality().SetListIndex(4);
     d.chkLoopRec().SetChecked(true);
+    d.chkCatchUpJobs().SetChecked(true);
     for (const bool on : {true, false}) {
         d.show();
         d.cboProxy().setText(u"127.0.0.1:%1"_s.arg(proxy.Port()));
@@ -96,7 +98,7 @@ TEST_F(OptionsTest, ApplyStoresTheFiveValuesInOrderAndTheProxyTakesTheNextConnec
             ASSERT_TRUE(f.open(QIODevice::ReadOnly));
             // Each key was new, so each went to the end of its section as it was written.
             EXPECT_EQ(QString::fromUtf8(f.readAll()),
-                      u"[Setting]\r\nFilePath=/music/新/\r\nQuality=4\r\nLoopRec=1\r\n"
+                      u"[Setting]\r\nFilePath=/music/新/\r\nQuality=4\r\nLoopRec=1\r\nCatchUpJobs=1\r\n"
                       u"[Proxy]\r\nUserProxy=127.0.0.1:%1\r\nEnabledProxy=1\r\n"_s.arg(proxy.Port()));
             Write(settings::kSetRecode, u"1"_s);
             Open();
