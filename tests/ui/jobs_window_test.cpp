@@ -1,14 +1,20 @@
 // The station and job editor through the main window's add and edit commands, and a job that
 // starts while the window is hidden.
 #include <QAbstractButton>
+#include <QDirIterator>
+#include <QProcess>
 #include <QTabBar>
 #include <QTimeEdit>
 
 #include "core/list_files.h"
 #include "engine/player.h"
+#include "engine/recorder.h"
 #include "engine/time_text.h"
+#include "scheduler/job_time.h"
 #include "tests/support/child_process.h"
+#include "tests/support/icecast_rig.h"
 #include "tests/support/icy_server.h"
+#include "tests/support/mp3_probe.h"
 #include "tests/ui/main_window_fixture.h"
 #include "text/station_text.h"
 #include "ui/frm_radio_edit.h"
@@ -148,6 +154,45 @@ TEST_F(MainWindowTest, AJobAddedLaterStartsWhileTheWindowIsHidden) {
         WaitUntil([&] { return player().IsPlaying() && player().StationName() == u"Hidden"_s; }, 8000));
     EXPECT_TRUE(WaitUntil([&] { return w.tmrSong().isActive(); }, 3000)) << "titles followed in the tray too";
     EXPECT_FALSE(w.isVisible());
+}
+
+// Seconds of MP3 recorded under folder, all files together.
+double RecordedSeconds(const QString& folder) {
+    double seconds = 0;
+    for (QDirIterator it(folder, {u"*.mp3"_s}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+        seconds += ProbeAudio(it.next()).seconds;
+    return seconds;
+}
+
+// One record job of a minute, run by the window and at the same time by wavelot-cli jobs (a copy
+// in a folder of its own) on a real Icecast server: each records about a minute of MP3.
+TEST_F(MainWindowTest, ARecordJobOfAMinuteRecordsWithTheWindowAndWithoutOne) {
+    IcecastRig ice;
+    ASSERT_TRUE(ice.Start() && ice.StartSource({.mount = "/job.mp3"}) && ice.SetTitle("/job.mp3", "Job Song"))
+        << ice.Error();
+    QTemporaryDir windowRecordings, cliRecordings, cliFolder;
+    Write(settings::kFilePath, windowRecordings.path() + u"/"_s);
+    // Recording begins 3 s after the start (4 with the connect and the fade).
+    const QTime start = QTime::currentTime().addSecs(3);
+    Lists().jobList.AddItem({.file = QString::fromStdString(ice.Url("/job.mp3")),
+                             .title = u"Job"_s,
+                             .jobMode = kJobModeRecord,
+                             .jobStart = ClockText(start),
+                             .jobStop = ClockText(start.addSecs(64)),
+                             .runJob = 1});
+    const QString jobsFile = cliFolder.filePath(u"jobs.ini"_s), exe = cliFolder.filePath(u"wavelot-cli"_s);
+    ASSERT_TRUE(WriteListIni(jobsFile, Lists().jobList, true));
+    ASSERT_TRUE(QFile::copy(qEnvironmentVariable("WAVELOT_BUILD_DIR") + u"/app/wavelot-cli"_s, exe));
+    QProcess cli;
+    cli.start(exe,
+              {u"jobs"_s, u"--jobs"_s, jobsFile, u"--dir"_s, cliRecordings.path(), u"--seconds"_s, u"75"_s});
+    frmMain& w = Open();
+    w.hide();
+    EXPECT_TRUE(WaitUntil([&] { return cli.state() == QProcess::NotRunning; }, 90000));
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    EXPECT_TRUE(WaitUntil([&] { return core_->recorder().UnfinishedFiles() == 0; }, 5000));
+    EXPECT_NEAR(RecordedSeconds(windowRecordings.path()), 60, 2.5);
+    EXPECT_NEAR(RecordedSeconds(cliRecordings.path()), 60, 2.5);
 }
 
 }  // namespace
