@@ -45,8 +45,7 @@ protected:
         player_ = std::make_unique<Player>(dir_.filePath(u"Setting.ini"_s), audio_, log_);
         scheduler_ =
             std::make_unique<JobScheduler>(jobs_, *player_, player_->SettingFile(), [this] { return Now(); });
-        // What the player did ("hh:mm:ss: " cut off), named by the job's title, with the time of
-        // the test's clock.
+        // What the player did (no "hh:mm:ss: "), by the job's title, at the time of the test's clock.
         QObject::connect(player_.get(), &Player::logLineAdded, [this](const QString& line, bool) {
             if (line.mid(10).startsWith(u"連線至 "_s) || line.mid(10) == u"停止播放"_s)
                 Note(line.mid(10));
@@ -121,11 +120,8 @@ TEST_F(SchedulerTest, OneSecondInListOrder) {
         {"stop equal to start", {J(u"A"_s, S, S)}, {u"停止播放"_s, u"連線至 A"_s}, u"A"_s},
         {"two starts", {J(u"A"_s, S), J(u"B"_s, S)}, {u"連線至 A"_s, u"連線至 B"_s}, u"B"_s},
         {"two starts, other order", {J(u"B"_s, S), J(u"A"_s, S)}, {u"連線至 B"_s, u"連線至 A"_s}, u"A"_s},
-        {"A stops at B's start", {J(u"A"_s, never, S), J(u"B"_s, S)}, {u"停止播放"_s, u"連線至 B"_s}, u"B"_s},
-        {"B starts at A's stop",
-         {J(u"B"_s, S), J(u"A"_s, never, S)},
-         {u"連線至 B"_s, u"停止播放"_s},
-         QString()},
+        {"A stops, then B", {J(u"A"_s, never, S), J(u"B"_s, S)}, {u"停止播放"_s, u"連線至 B"_s}, u"B"_s},
+        {"B, then A stops", {J(u"B"_s, S), J(u"A"_s, never, S)}, {u"連線至 B"_s, u"停止播放"_s}, QString()},
         {"7:00:00, and a stop with a date part",
          {J(u"J"_s, u"7:00:00"_s, u"2001/02/03 07:00:03"_s)},
          {u"連線至 J"_s, u"停止播放"_s},

@@ -7,11 +7,9 @@ using namespace Qt::StringLiterals;
 
 namespace wavelot::test {
 
-CliResult RunCli(const QStringList& args, int timeoutMs, const QString& program) {
+CliResult RunCli(const QStringList& args, int timeoutMs) {
     QProcess p;
-    p.start(program.isEmpty() ? QString::fromLocal8Bit(qgetenv("WAVELOT_BUILD_DIR")) + u"/app/wavelot-cli"_s
-                              : program,
-            args);
+    p.start(QString::fromLocal8Bit(qgetenv("WAVELOT_BUILD_DIR")) + u"/app/wavelot-cli"_s, args);
     CliResult r;
     if (!p.waitForFinished(timeoutMs) || p.exitStatus() != QProcess::NormalExit)
         return r;

@@ -1,7 +1,6 @@
 #pragma once
 // Runs the wavelot-cli built in this build tree and collects what it printed.
 #include <QByteArray>
-#include <QString>
 #include <QStringList>
 
 namespace wavelot::test {
@@ -12,8 +11,6 @@ struct CliResult {
     QByteArray err;
 };
 
-// program: another copy of wavelot-cli (one in a folder of its own keeps the Setting/ folder it
-// writes private); the build tree's by default.
-CliResult RunCli(const QStringList& args, int timeoutMs = 60000, const QString& program = {});
+CliResult RunCli(const QStringList& args, int timeoutMs = 60000);
 
 }  // namespace wavelot::test
