@@ -39,10 +39,10 @@ void WallTimer::Start(qint64 ms) {
     ::clock_gettime(CLOCK_REALTIME, &now);
     // An absolute time that has passed (or now) fires at once; an all-zero one would disarm.
     const qint64 ns = now.tv_nsec + qMax<qint64>(ms, 0) * 1000000;
-    itimerspec spec{};
-    spec.it_value.tv_sec = now.tv_sec + static_cast<time_t>(ns / 1000000000);
-    spec.it_value.tv_nsec = static_cast<long>(ns % 1000000000);
-    ::timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr);
+    itimerspec when{};
+    when.it_value.tv_sec = now.tv_sec + static_cast<time_t>(ns / 1000000000);
+    when.it_value.tv_nsec = static_cast<long>(ns % 1000000000);
+    ::timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &when, nullptr);
 }
 
 void WallTimer::Stop() {
