@@ -54,6 +54,8 @@ public:
     LastStation Last() const;
     // The three keys in one atomic replace, in the order SongUrl, SongName, SongCode.
     void WriteLast(const LastStation& station) const;
+    bool SongNotify() const;  // true unless the key holds 0
+    void WriteSongNotify(bool on) const;
 
     // Section "Proxy".
     int EnabledProxy() const;

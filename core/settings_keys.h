@@ -27,6 +27,9 @@ inline const QString kLoopRec = u"LoopRec"_s;          // 1 = record again after
 inline const QString kSongUrl = u"SongUrl"_s;          // address of the station started last
 inline const QString kSongName = u"SongName"_s;        // name of the station started last
 inline const QString kSongCode = u"SongCode"_s;        // its text-encoding code; strict
+// 0 = no desktop notification of a new song while the window is in the tray; missing, empty or
+// any other number = notify. Lenient.
+inline const QString kSongNotify = u"SongNotify"_s;
 
 // Section "Proxy".
 inline const QString kEnabledProxy = u"EnabledProxy"_s;  // "1" = use UserProxy; strict at play

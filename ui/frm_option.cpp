@@ -42,6 +42,7 @@ const QString kQualityCaption = u"輸出音質："_s;
 const QString kFolderCaption = u"錄音輸出："_s;
 const QString kBrowse = u"..."_s;
 const QString kLoopRec = u"斷線後強制錄音"_s;
+const QString kSongNotify = u"在系統匣時通知新歌曲"_s;
 const QString kApply = u"套 用"_s;
 const QString kClose = u"關 閉"_s;
 const QString kChooseFolder = u"請選擇資料夾："_s;
@@ -109,6 +110,8 @@ void frmOption::Form_Load() {
     Create(labels_[4], Host("picQualityer", 270, 1995, 900, 240), CtrlStyle::Label, kQualityCaption);
     Create(cboQuality_, Host("picQuality", 1230, 1935, 1635, 340), CtrlStyle::DropDownList);
     Create(chkLoopRec_, Host("picLoopRec", 3015, 1980, 1740, 240), CtrlStyle::CheckBox, kLoopRec);
+    // A desktop setting, in neither section: beside the buttons, on their middle line.
+    Create(chkSongNotify_, Host("picSongNotify", 180, 2620, 3900, 240), CtrlStyle::CheckBox, kSongNotify);
     Create(cmdOK_, Host("picOK", 4485, 2550, 1050, 380), CtrlStyle::PushButton, kApply);
     Create(cmdCancel_, Host("picCancel", 5565, 2550, 1050, 380), CtrlStyle::PushButton, kClose);
 
@@ -118,6 +121,7 @@ void frmOption::Form_Load() {
     connect(&cmdCancel_, &clsControl::Click, this, &frmOption::cmdCancel_Click);
 
     chkLoopRec_.SetChecked(settings_.LoopRec() == 1);
+    chkSongNotify_.SetChecked(settings_.SongNotify());
 
     for (const QString& entry : settings_.ProxyEntries(kMaxProxyEntries))
         cboProxy_.AddItem(entry);
@@ -178,6 +182,9 @@ void frmOption::cmdOK_Click() {
     settings_.WriteUserProxy(cboProxy_.text());
     settings_.WriteEnabledProxy(chkUserProxy_.Checked() ? 1 : 0);
     settings_.WriteLoopRec(chkLoopRec_.Checked() ? 1 : 0);
+    // Only a change is stored: a missing key already means on.
+    if (chkSongNotify_.Checked() != settings_.SongNotify())
+        settings_.WriteSongNotify(chkSongNotify_.Checked());
     cmdCancel_Click();
 }
 

@@ -43,6 +43,7 @@ public:
     clsControl& txtFilePath() { return txtFilePath_; }
     clsControl& cmdRecOut() { return cmdRecOut_; }
     clsControl& chkLoopRec() { return chkLoopRec_; }
+    clsControl& chkSongNotify() { return chkSongNotify_; }
     clsControl& cmdOK() { return cmdOK_; }
     clsControl& cmdCancel() { return cmdCancel_; }
 
@@ -69,6 +70,7 @@ private:
     clsControl txtFilePath_;
     clsControl cmdRecOut_;
     clsControl chkLoopRec_;
+    clsControl chkSongNotify_;
     clsControl cmdOK_;
     clsControl cmdCancel_;
     QWidget* picProxy1_ = nullptr;
