@@ -23,6 +23,9 @@ QString SettingFolder();  // ".../Setting/"
 QString RecordFolder();   // ".../Recode/", the default recording folder
 QString SettingFile();    // SettingFolder() + "Setting.ini"
 
+// The name of the program's desktop entry (wavelot.desktop) and of its icon.
+inline constexpr char16_t kDesktopEntryName[] = u"wavelot";
+
 inline constexpr char16_t kSettingFileName[] = u"Setting.ini";
 inline constexpr char16_t kFavoritesFileName[] = u"Favorites.ini";
 inline constexpr char16_t kRunJobFileName[] = u"RunJob.ini";
