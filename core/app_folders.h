@@ -3,7 +3,9 @@
 // settings file path.
 //
 // Folders: Setting/ and Recode/ beside the executable when that folder is writable, otherwise
-// under $XDG_DATA_HOME/Wavelot/ (QStandardPaths). Every folder path ends with "/".
+// under $XDG_DATA_HOME/Wavelot/ (QStandardPaths). An installed program always uses the latter:
+// one whose folder is a bin/ with ../share/applications/wavelot.desktop beside it, as
+// `cmake --install` and packages lay it out. Every folder path ends with "/".
 
 #include <QString>
 
