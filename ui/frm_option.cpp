@@ -111,7 +111,7 @@ void frmOption::Form_Load() {
     Create(cboQuality_, Host("picQuality", 1230, 1935, 1635, 340), CtrlStyle::DropDownList);
     Create(chkLoopRec_, Host("picLoopRec", 3015, 1980, 1740, 240), CtrlStyle::CheckBox, kLoopRec);
     // A desktop setting, in neither section: beside the buttons, on their middle line.
-    Create(chkSongNotify_, Host("picSongNotify", 180, 2620, 3900, 240), CtrlStyle::CheckBox, kSongNotify);
+    Create(chkSongNotify_, Host("picSongNotify", 270, 2620, 3900, 240), CtrlStyle::CheckBox, kSongNotify);
     Create(cmdOK_, Host("picOK", 4485, 2550, 1050, 380), CtrlStyle::PushButton, kApply);
     Create(cmdCancel_, Host("picCancel", 5565, 2550, 1050, 380), CtrlStyle::PushButton, kClose);
 

@@ -1,14 +1,17 @@
 // The main window offscreen: start-up and the first-run question, the search on every
 // directory against a local server, the tabs, the lists' menus and sorting, the close request
 // and the exit command's saving.
+#include <QAbstractButton>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTest>
+#include <QTranslator>
 
 #include "core/list_files.h"
 #include "core/text_file.h"
@@ -16,6 +19,7 @@
 #include "tests/ui/main_window_fixture.h"
 #include "ui/frm_option.h"
 #include "ui/popup_menu.h"
+#include "ui/qt_translations.h"
 
 namespace wavelot::test {
 namespace {
@@ -63,6 +67,35 @@ TEST_F(MainWindowTest, FirstRunAsksOnceThenNeverAgain) {
     Open();
     Pump(1600);
     EXPECT_FALSE(asked) << "SetRecode 1: no question";
+}
+
+TEST_F(MainWindowTest, FirstRunQuestionHasChineseButtons) {
+    ASSERT_TRUE(InstallQtTranslations(UiApp())) << "qtbase_zh_TW.qm (qt6-translations-l10n)";
+    Write(settings::kSetRecode, u"0"_s);
+    QStringList captions;
+    const auto read = [&](QWidget* modal, std::initializer_list<QMessageBox::StandardButton> buttons,
+                          const QString& shot) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        // The access key stays, as Chinese desktops write it: "是(&Y)".
+        static const QRegularExpression accessKey(u"\\(&.\\)$"_s);
+        for (const QMessageBox::StandardButton b : buttons)
+            captions << box->button(b)->text().remove(accessKey);
+        SaveShot(box, shot);
+    };
+    OnNextModal([&](QWidget* m) {
+        read(m, {QMessageBox::Yes, QMessageBox::No}, u"first_run_question"_s);
+        OnNextModal([&](QWidget* m2) {
+            read(m2, {QMessageBox::Ok}, u"first_run_information"_s);
+            ClickBoxButton(m2, QMessageBox::Ok);
+        });
+        ClickBoxButton(m, QMessageBox::No);
+    });
+    Open();
+    for (QTranslator* t : UiApp().findChildren<QTranslator*>()) {
+        QCoreApplication::removeTranslator(t);
+        delete t;
+    }
+    EXPECT_EQ(captions, (QStringList{u"是"_s, u"否"_s, u"確定"_s}));
 }
 
 TEST_F(MainWindowTest, FirstRunFolderChosenInTheBrowser) {
