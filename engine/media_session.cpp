@@ -16,6 +16,9 @@ MediaSession::MediaSession(Player& player, const clsSongArray& favorites, QObjec
     : QObject(parent), player_(&player), favorites_(favorites) {
     poll_.setInterval(kPollMs);
     connect(&poll_, &QTimer::timeout, this, &MediaSession::Refresh);
+    soon_.setSingleShot(true);
+    soon_.setInterval(0);
+    connect(&soon_, &QTimer::timeout, this, &MediaSession::Refresh);
     connect(&player, &Player::titleChanged, this, [this] {
         newSong_ = true;
         OnPlayerEvent();
@@ -32,7 +35,7 @@ MediaSession::MediaSession(Player& player, const clsSongArray& favorites, QObjec
 
 void MediaSession::OnPlayerEvent() {
     sinceEvent_.start();
-    Refresh();
+    soon_.start();
 }
 
 void MediaSession::Refresh() {

@@ -4,9 +4,11 @@
 // publishes this and forwards commands; what it shows is decided here, where tests drive it
 // with a real player.
 //
-// The player tells of most changes with its signals; whether its stream plays is a question of
-// the audio library's state (a drop or a stall is not announced), so while anything is going
-// on the session looks again twice a second, and not at all while the player is idle.
+// The player tells of most changes with its signals; the session looks once the signals of one
+// step are over (a connect sets the station, its details and its title in a row, which is one
+// change to a listener). Whether its stream plays is a question of the audio library's state (a
+// drop or a stall is not announced), so while anything is going on the session also looks twice
+// a second, and not at all while the player is idle.
 //
 // Main thread only.
 
@@ -76,6 +78,7 @@ private:
     bool newSong_ = false;  // a title was logged since the last look
     QElapsedTimer sinceEvent_;
     QTimer poll_;
+    QTimer soon_;  // the look after the current signals
 };
 
 // The playback status as the media-control protocol names it.
