@@ -34,6 +34,14 @@ bool CanWriteIn(const QString& folder) {
     return probe.open();
 }
 
+// Installed, the program is shared by the machine's users and replaced by updates, so it keeps
+// nothing beside itself even where it could (a prefix in the user's home, root running it).
+bool InstalledLayout(const QString& program) {
+    return QDir(program).dirName() == u"bin"_s &&
+           QFileInfo::exists(program + u"../share/applications/"_s + QString::fromUtf16(kDesktopEntryName) +
+                             u".desktop"_s);
+}
+
 }  // namespace
 
 QString ProgramTitle() {
@@ -52,9 +60,10 @@ bool InitAppFolders(const QString& programFolder) {
     f.program = program;
 
     // Beside the program when its settings folder (or, before the first run, the program
-    // folder itself) is writable; otherwise in the per-user data folder.
+    // folder itself) is writable and it is not installed; otherwise in the per-user data folder.
     const QString besideSetting = program + u"Setting/"_s;
-    const bool beside = QFileInfo(besideSetting).isDir() ? CanWriteIn(besideSetting) : CanWriteIn(program);
+    const bool beside = !InstalledLayout(program) &&
+                        (QFileInfo(besideSetting).isDir() ? CanWriteIn(besideSetting) : CanWriteIn(program));
     QString base = program;
     if (!beside) {
         QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);

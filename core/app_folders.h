@@ -3,7 +3,9 @@
 // settings file path.
 //
 // Folders: Setting/ and Recode/ beside the executable when that folder is writable, otherwise
-// under $XDG_DATA_HOME/Wavelot/ (QStandardPaths). Every folder path ends with "/".
+// under $XDG_DATA_HOME/Wavelot/ (QStandardPaths). An installed program always uses the latter:
+// one whose folder is a bin/ with ../share/applications/wavelot.desktop beside it, as
+// `cmake --install` and packages lay it out. Every folder path ends with "/".
 
 #include <QString>
 
@@ -22,6 +24,9 @@ QString ProgramFolder();  // the executable's folder (or the one given), ending 
 QString SettingFolder();  // ".../Setting/"
 QString RecordFolder();   // ".../Recode/", the default recording folder
 QString SettingFile();    // SettingFolder() + "Setting.ini"
+
+// The name of the program's desktop entry (wavelot.desktop) and of its icon.
+inline constexpr char16_t kDesktopEntryName[] = u"wavelot";
 
 inline constexpr char16_t kSettingFileName[] = u"Setting.ini";
 inline constexpr char16_t kFavoritesFileName[] = u"Favorites.ini";

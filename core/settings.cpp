@@ -119,6 +119,15 @@ bool Settings::CatchUpJobs() const {
 void Settings::WriteCatchUpJobs(bool on) const {
     WriteIni(k::kSectionSetting, k::kCatchUpJobs, on ? 1 : 0, file_);
 }
+bool Settings::SongNotify() const {
+    // A first run has no key: notifications are on until the options dialog turns them off.
+    if (ReadIni(k::kSectionSetting, k::kSongNotify, file_).isEmpty())
+        return true;
+    return Lenient(k::kSectionSetting, k::kSongNotify, file_) != 0;
+}
+void Settings::WriteSongNotify(bool on) const {
+    WriteIni(k::kSectionSetting, k::kSongNotify, on ? 1 : 0, file_);
+}
 
 int Settings::EnabledProxy() const {
     return Strict(k::kSectionProxy, k::kEnabledProxy, file_);

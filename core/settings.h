@@ -56,6 +56,8 @@ public:
     void WriteLast(const LastStation& station) const;
     bool CatchUpJobs() const;  // see kCatchUpJobs; false when missing
     void WriteCatchUpJobs(bool on) const;
+    bool SongNotify() const;  // true unless the key holds 0
+    void WriteSongNotify(bool on) const;
 
     // Section "Proxy".
     int EnabledProxy() const;

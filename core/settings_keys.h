@@ -30,6 +30,9 @@ inline const QString kSongCode = u"SongCode"_s;        // its text-encoding code
 // 1 = a job whose time span is running when the scheduler starts (or wakes after missing its
 // start) is started at once; anything else or missing = only at its start second. Lenient.
 inline const QString kCatchUpJobs = u"CatchUpJobs"_s;
+// 0 = no desktop notification of a new song while the window is in the tray; missing, empty or
+// any other number = notify. Lenient.
+inline const QString kSongNotify = u"SongNotify"_s;
 
 // Section "Proxy".
 inline const QString kEnabledProxy = u"EnabledProxy"_s;  // "1" = use UserProxy; strict at play

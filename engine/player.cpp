@@ -25,7 +25,9 @@ namespace wavelot {
 namespace s = settings;
 
 Player::Player(QString settingFile, AudioLibrary& audio, clsSongArray& playLog, QObject* parent)
-    : QObject(parent), settings_(std::move(settingFile)), audio_(audio), playLog_(playLog) {}
+    : QObject(parent), settings_(std::move(settingFile)), audio_(audio), playLog_(playLog) {
+    volume_ = settings_.SavedVolume();
+}
 
 Player::~Player() {
     // Syncs die with their streams, so nothing queued can reach this object afterwards.
@@ -119,6 +121,7 @@ void Player::OpenStream(const QString& url, int code, const QString& name) {
     const audio::StreamHandle previous = current_;
     previous_ = previous;
     stationName_ = name;
+    stationUrl_ = url;
     stationCode_ = code;
     current_ = mine;
 
@@ -196,10 +199,12 @@ void Player::StopRadio() {
 
 void Player::SetVolume(int value) {
     value = std::clamp(value, s::kVolumeMin, s::kVolumeMax);
+    volume_ = value;
     volumeLevel_ = value == 0 ? 1 : 1 + (value + 9) / 10;
     const float target = isMuted_ ? 0.0f : static_cast<float>(value) / 100.0f;
     audio_.ChannelSlideAttribute(current_, audio::ATTRIB_VOL, target, kVolumeGlideMs);
     settings_.WriteSavedVolume(value);
+    Q_EMIT volumeChanged(value);
 }
 
 void Player::UpdateSongTitle(int code) {

@@ -98,8 +98,12 @@ public:
     // Takes effect at the next SetVolume or connect; callers pass the slider value afterwards.
     void SetMuted(bool muted) { isMuted_ = muted; }
     int VolumeLevel() const { return volumeLevel_; }
+    // The value last applied by SetVolume (0..100), muted or not; the stored one before that.
+    int Volume() const { return volume_; }
     QString StationName() const { return stationName_; }
     QString DisplayName() const { return displayName_; }
+    // The address of the station whose stream is the current one.
+    QString StationUrl() const { return stationUrl_; }
     int StationCode() const { return stationCode_; }
     QString SongTitle() const { return songTitle_; }
     QString LastTitle() const { return lastTitle_; }
@@ -119,6 +123,8 @@ Q_SIGNALS:
     void iconTipChanged(const QString& tip);
     // The record command changed the recording wish.
     void recordingChanged(bool recording);
+    // SetVolume applied a value (also the one it already had).
+    void volumeChanged(int volume);
     // The current stream played to its end by itself (server gone, source stopped) while it was
     // the connected one; the reconnect logic may act at once instead of waiting for a poll.
     void currentStreamEnded();
@@ -142,7 +148,9 @@ private:
     bool isRecording_ = false;
     bool isMuted_ = false;
     int volumeLevel_ = 1;
+    int volume_ = 0;
     QString stationName_;
+    QString stationUrl_;
     QString displayName_;
     int stationCode_ = 0;
     QString songTitle_;

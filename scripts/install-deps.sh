@@ -13,8 +13,8 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # clang for the fuzz targets (libFuzzer ships in libclang-rt)
   clang libclang-rt-14-dev
-  # Qt 6 widgets, test and the offscreen/xcb platforms
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  # Qt 6 widgets, D-Bus, test and the offscreen/xcb platforms; Qt's own Traditional Chinese texts
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   # audio: FFmpeg libraries, PulseAudio client, transport, code pages
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libavfilter-dev
   libcurl4-openssl-dev libicu-dev libpulse-dev
@@ -22,6 +22,9 @@ PACKAGES=(
   pulseaudio pulseaudio-utils icecast2 ffmpeg lame
   # a desktop for window and tray tests, and a font with Traditional Chinese and Hangul
   xvfb xauth trayer fonts-wqy-microhei
+  # a private message bus for the desktop-bus tests; validators of the installed menu entry and
+  # AppStream file
+  dbus-daemon desktop-file-utils appstream
 )
 
 missing=()

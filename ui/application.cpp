@@ -9,7 +9,9 @@
 #include "engine/engine_setup.h"
 #include "text/station_text.h"
 #include "ui/app_core.h"
+#include "ui/desktop_bus.h"
 #include "ui/frm_main.h"
+#include "ui/qt_translations.h"
 
 namespace wavelot {
 
@@ -18,7 +20,8 @@ int RunApplication(int argc, char** argv) {
     // Hiding to the tray is not an exit: only the exit command ends the event loop.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(ProgramTitle());
-    QApplication::setDesktopFileName(QStringLiteral("wavelot"));
+    QApplication::setDesktopFileName(QString::fromUtf16(kDesktopEntryName));
+    InstallQtTranslations(app);
 
     InitAppFolders();
     LoadBig5ExtTable(SettingFolder() + QString::fromUtf16(kUaoFileName));
@@ -32,6 +35,7 @@ int RunApplication(int argc, char** argv) {
     QObject::connect(&window, &frmMain::ShutdownDone, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     window.show();
     window.Form_Load();
+    const auto desktop = DesktopBus::OnDesktop(core, window);
 
     // The end of the desktop session and termination signals save what the exit command saves.
     ExitSignals signals;

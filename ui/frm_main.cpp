@@ -3,6 +3,8 @@
 
 #include <QCloseEvent>
 
+#include <algorithm>
+
 #include "core/app_folders.h"
 #include "engine/player.h"
 #include "scheduler/job_scheduler.h"
@@ -240,6 +242,22 @@ void frmMain::IconTip(const QString& tip) {
 
 void frmMain::IconAdd() {
     tray_.Add();
+}
+
+void frmMain::ShowMainWindow() {
+    if (!isVisible()) {
+        ToggleTray();
+        return;
+    }
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void frmMain::SetSliderVolume(int volume) {
+    volume_ = std::clamp(volume, 0, 100);
+    trackBar_->SetVolume(volume_);
+    ApplyVolume();
 }
 
 void frmMain::ToggleTray() {

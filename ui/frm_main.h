@@ -66,6 +66,10 @@ public:
     void IconAdd();
     void ToggleTray();
     void RunTrayCommand(int command);
+    // Brings the window back as the tray's show command does, or raises it when it is shown.
+    void ShowMainWindow();
+    // Sets the volume as a drag of the slider does: the knob, the value and the stream.
+    void SetSliderVolume(int volume);
 
     void SetListviewWidth(int column1, int column2, int column3, int adjustment);
     void TabStrip_Click();

@@ -43,6 +43,7 @@ const QString kFolderCaption = u"錄音輸出："_s;
 const QString kBrowse = u"..."_s;
 const QString kLoopRec = u"斷線後強制錄音"_s;
 const QString kCatchUpJobs = u"補上錯過的排程工作"_s;
+const QString kSongNotify = u"在系統匣時通知新歌曲"_s;
 const QString kApply = u"套 用"_s;
 const QString kClose = u"關 閉"_s;
 const QString kChooseFolder = u"請選擇資料夾："_s;
@@ -110,8 +111,10 @@ void frmOption::Form_Load() {
     Create(labels_[4], Host("picQualityer", 270, 1995, 900, 240), CtrlStyle::Label, kQualityCaption);
     Create(cboQuality_, Host("picQuality", 1230, 1935, 1635, 340), CtrlStyle::DropDownList);
     Create(chkLoopRec_, Host("picLoopRec", 3015, 1980, 1740, 240), CtrlStyle::CheckBox, kLoopRec);
-    // Not in either section: it is the scheduler's. Left of the buttons, on their line.
-    Create(chkCatchUpJobs_, Host("picCatchUpJobs", 270, 2620, 3900, 240), CtrlStyle::CheckBox, kCatchUpJobs);
+    // Neither is in a section: one is the scheduler's, the other the desktop's. Left of the
+    // buttons, one above the other.
+    Create(chkCatchUpJobs_, Host("picCatchUpJobs", 270, 2460, 3900, 240), CtrlStyle::CheckBox, kCatchUpJobs);
+    Create(chkSongNotify_, Host("picSongNotify", 270, 2730, 3900, 240), CtrlStyle::CheckBox, kSongNotify);
     Create(cmdOK_, Host("picOK", 4485, 2550, 1050, 380), CtrlStyle::PushButton, kApply);
     Create(cmdCancel_, Host("picCancel", 5565, 2550, 1050, 380), CtrlStyle::PushButton, kClose);
 
@@ -122,6 +125,7 @@ void frmOption::Form_Load() {
 
     chkLoopRec_.SetChecked(settings_.LoopRec() == 1);
     chkCatchUpJobs_.SetChecked(settings_.CatchUpJobs());
+    chkSongNotify_.SetChecked(settings_.SongNotify());
 
     for (const QString& entry : settings_.ProxyEntries(kMaxProxyEntries))
         cboProxy_.AddItem(entry);
@@ -183,6 +187,9 @@ void frmOption::cmdOK_Click() {
     settings_.WriteEnabledProxy(chkUserProxy_.Checked() ? 1 : 0);
     settings_.WriteLoopRec(chkLoopRec_.Checked() ? 1 : 0);
     settings_.WriteCatchUpJobs(chkCatchUpJobs_.Checked());
+    // Only a change is stored: a missing key already means on.
+    if (chkSongNotify_.Checked() != settings_.SongNotify())
+        settings_.WriteSongNotify(chkSongNotify_.Checked());
     cmdCancel_Click();
 }
 

@@ -44,6 +44,7 @@ public:
     clsControl& cmdRecOut() { return cmdRecOut_; }
     clsControl& chkLoopRec() { return chkLoopRec_; }
     clsControl& chkCatchUpJobs() { return chkCatchUpJobs_; }
+    clsControl& chkSongNotify() { return chkSongNotify_; }
     clsControl& cmdOK() { return cmdOK_; }
     clsControl& cmdCancel() { return cmdCancel_; }
 
@@ -71,6 +72,7 @@ private:
     clsControl cmdRecOut_;
     clsControl chkLoopRec_;
     clsControl chkCatchUpJobs_;
+    clsControl chkSongNotify_;
     clsControl cmdOK_;
     clsControl cmdCancel_;
     QWidget* picProxy1_ = nullptr;

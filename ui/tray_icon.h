@@ -5,6 +5,7 @@
 // instead of hiding, so it can always be found again.
 
 #include <QIcon>
+#include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -17,8 +18,11 @@ inline constexpr int kTrayTipLimit = 127;
 // The tip as the icon holds it: cut to 127 UTF-16 units.
 QString TrayTipText(const QString& tip);
 
-// The program's icon, drawn once (no image files are shipped).
+// The program's icon, drawn once. The installed icons are drawn by the same routine at build
+// time; data/icons/wavelot.svg is its scalable twin and must change with it.
 QIcon ProgramIcon();
+// One size of it (size x size pixels); needs no application object.
+QImage ProgramIconImage(int size);
 
 class TrayIcon : public QObject {
     Q_OBJECT

@@ -39,7 +39,10 @@ TEST_F(SettingsTest, NumbersAreReadStrictlyOrLenientlyByKey) {
         int expected;
         int missing = 0;
     };
+    const Reader songNotify = [](const Settings& x) { return x.SongNotify() ? 1 : 0; };
     const Case cases[] = {
+        {s::kSectionSetting, s::kSongNotify, songNotify, u"0 "_s, 0, 1},
+        {s::kSectionSetting, s::kSongNotify, songNotify, u"x"_s, 0, 1},
         {s::kSectionSetting, s::kSavedVolume, &Settings::SavedVolume, u"80 %"_s, 80, 100},
         {s::kSectionSetting, s::kSavedVolume, &Settings::SavedVolume, u"150"_s, 100, 100},
         {s::kSectionSetting, s::kSavedVolume, &Settings::SavedVolume, u"-5"_s, 0, 100},

@@ -6,6 +6,7 @@
 
 #include "engine/record_options.h"
 #include "engine/recorder.h"
+#include "engine/recording_activity.h"
 #include "engine/stream_watchdog.h"
 #include "tests/engine/player_fixture.h"
 #include "tests/support/child_process.h"
@@ -53,6 +54,9 @@ protected:
             std::make_unique<Recorder>(*player_, audio_, options_, program_, dir_.filePath(u"default/"_s));
         player_->SetRecordStarter([this] { recorder_->StartRecord(); });
         watchdog_ = std::make_unique<StreamWatchdog>(*player_, options_);
+        activity_ = std::make_unique<RecordingActivity>(*recorder_);
+        QObject::connect(activity_.get(), &RecordingActivity::activeChanged,
+                         [this](bool active) { activeChanges_.append(active); });
         QObject::connect(recorder_.get(), &Recorder::fileStarted, [this](const QString& f) {
             started_.append(f);
             startedAt_.append(clock_.elapsed());
@@ -63,6 +67,7 @@ protected:
         if (player_ && player_->IsRecording())
             player_->ToggleRecording();
         WaitUntil([&] { return recorder_->UnfinishedFiles() == 0; }, 5000);
+        activity_.reset();
         watchdog_.reset();
         recorder_.reset();
         PlayerTest::TearDown();
@@ -80,6 +85,8 @@ protected:
     FixedRecordOptions options_;
     std::unique_ptr<Recorder> recorder_;
     std::unique_ptr<StreamWatchdog> watchdog_;
+    std::unique_ptr<RecordingActivity> activity_;
+    QList<bool> activeChanges_;
     QElapsedTimer clock_;
     QStringList started_;
     QList<qint64> startedAt_;
@@ -100,8 +107,10 @@ TEST_F(RecorderTest, OneTaggedFilePerTitleUnderSafeNames) {
     ASSERT_TRUE(WaitUntil([&] { return started_.size() == 4; }, 15000)) << started_.join(u'\n').toStdString();
     PumpWait(1000);
     const qint64 stoppedAt = clock_.elapsed();
+    EXPECT_EQ(activeChanges_, QList<bool>{true}) << "one recording across the switches";
     player_->ToggleRecording();
     Finish();
+    EXPECT_EQ(activeChanges_, (QList<bool>{true, false}));
 
     // The station's name ".." gets a name of its own; a title's slash is dropped; the same title
     // again gets the date; an overlong title is cut, leaving room for a date.
@@ -172,6 +181,7 @@ TEST_F(RecorderTest, RecordingsThatCannotStartOrEndByThemselvesAreReported) {
     EXPECT_EQ(lastLine(), u"T: 錯誤！無法錄音：找不到編碼程式 lame"_s);
     EXPECT_TRUE(FilesIn(Root() + u"Fail FM"_s).isEmpty()) << "no empty file is left behind";
     player_->ToggleRecording();
+    EXPECT_TRUE(activeChanges_.isEmpty()) << "a wish that writes nothing is no recording";
 
     // The program folder's own lame, which gives up after a moment.
     QFile lame(program_ + u"lame"_s);
@@ -184,6 +194,7 @@ TEST_F(RecorderTest, RecordingsThatCannotStartOrEndByThemselvesAreReported) {
     ASSERT_TRUE(WaitUntil([&] { return CountLinesEndingWith(started_[0]) == 1; }, 8000));
     EXPECT_EQ(lastLine(), u"T: 錯誤！錄音中斷：編碼程式 lame 已結束 "_s + started_[0]);
     Finish();
+    EXPECT_EQ(activeChanges_, (QList<bool>{true, false})) << "ended with its encoder";
     EXPECT_FALSE(QFile::exists(started_[0])) << "lame wrote nothing";
     EXPECT_TRUE(player_->IsPlaying()) << "playback goes on";
 }

@@ -1,14 +1,17 @@
 // The main window offscreen: start-up and the first-run question, the search on every
 // directory against a local server, the tabs, the lists' menus and sorting, the close request
 // and the exit command's saving.
+#include <QAbstractButton>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTest>
+#include <QTranslator>
 
 #include "core/list_files.h"
 #include "core/text_file.h"
@@ -16,6 +19,7 @@
 #include "tests/ui/main_window_fixture.h"
 #include "ui/frm_option.h"
 #include "ui/popup_menu.h"
+#include "ui/qt_translations.h"
 
 namespace wavelot::test {
 namespace {
@@ -63,6 +67,26 @@ TEST_F(MainWindowTest, FirstRunAsksOnceThenNeverAgain) {
     Open();
     Pump(1600);
     EXPECT_FALSE(asked) << "SetRecode 1: no question";
+}
+
+TEST_F(MainWindowTest, FirstRunQuestionHasChineseButtons) {
+    ASSERT_TRUE(InstallQtTranslations(UiApp())) << "qtbase_zh_TW.qm (qt6-translations-l10n)";
+    Write(settings::kSetRecode, u"0"_s);
+    QStringList captions;  // without the access key, which Chinese desktops write "是(&Y)"
+    const auto read = [&](QWidget* modal, const QString& shot, QMessageBox::StandardButton answer) {
+        for (QAbstractButton* b : qobject_cast<QMessageBox*>(modal)->buttons())
+            captions << b->text().remove(QRegularExpression(u"\\(&.\\)$"_s));
+        SaveShot(modal, shot);
+        ClickBoxButton(modal, answer);
+    };
+    OnNextModal([&](QWidget* m) {
+        OnNextModal([&](QWidget* m2) { read(m2, u"first_run_information"_s, QMessageBox::Ok); });
+        read(m, u"first_run_question"_s, QMessageBox::No);
+    });
+    Open();
+    for (QTranslator* t : UiApp().findChildren<QTranslator*>())
+        delete t;  // uninstalls itself
+    EXPECT_EQ(captions, (QStringList{u"是"_s, u"否"_s, u"確定"_s}));
 }
 
 TEST_F(MainWindowTest, FirstRunFolderChosenInTheBrowser) {

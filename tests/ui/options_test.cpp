@@ -38,6 +38,7 @@ TEST_F(OptionsTest, LoadFillsTheControlsFromTheSettings) {
     EXPECT_EQ(d.cboQuality().List(d.QualityIndex()), u"192 Kbps"_s);
     EXPECT_TRUE(d.chkLoopRec().Checked() && d.chkCatchUpJobs().Checked());
     EXPECT_EQ(d.RecordingFolder(), u"/music/rec/"_s);
+    EXPECT_TRUE(d.chkSongNotify().Checked()) << "song notifications are on without the key";
     d.show();
     SaveShot(&d, u"options_default"_s);
 }
@@ -107,6 +108,10 @@ TEST_F(OptionsTest, ApplyStoresTheSixValuesInOrderAndTheProxyTakesTheNextConnect
         ASSERT_EQ(proxy.RequestCount(), 1u) << on;  // the first connect only
         EXPECT_EQ(proxy.Requests()[0].target, station.toStdString());
     }
+    frmOption& options = core_->Options();
+    QTest::mouseClick(options.chkSongNotify().hWnd(), Qt::LeftButton);
+    QTest::mouseClick(options.cmdOK().hWnd(), Qt::LeftButton);
+    EXPECT_EQ(Read(settings::kSongNotify), u"0"_s);
 }
 
 }  // namespace

@@ -1,0 +1,29 @@
+#include "ui/desktop_bus.h"
+
+#include "engine/media_session.h"
+#include "engine/player.h"
+#include "engine/recording_activity.h"
+#include "ui/app_core.h"
+#include "ui/frm_main.h"
+#include "ui/mpris_service.h"
+#include "ui/sleep_inhibitor.h"
+#include "ui/song_notifier.h"
+
+namespace wavelot {
+
+DesktopBus::DesktopBus(AppCore& core, frmMain& window, const QDBusConnection& session,
+                       const QDBusConnection& system)
+    : session_(std::make_unique<MediaSession>(core.player(), core.Lists().favoriteList)),
+      mpris_(std::make_unique<MprisService>(*session_, window, core.Lists().favoriteList, session)),
+      notifier_(std::make_unique<SongNotifier>(core.player(), window, core.settings(), session)),
+      activity_(std::make_unique<RecordingActivity>(core.recorder())),
+      inhibitor_(std::make_unique<SleepInhibitor>(*activity_, system)) {}
+
+DesktopBus::~DesktopBus() = default;
+
+std::unique_ptr<DesktopBus> DesktopBus::OnDesktop(AppCore& core, frmMain& window) {
+    return std::make_unique<DesktopBus>(core, window, QDBusConnection::sessionBus(),
+                                        QDBusConnection::systemBus());
+}
+
+}  // namespace wavelot
