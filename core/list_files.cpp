@@ -80,7 +80,7 @@ bool WriteIniRows(const QString& path, int count, const RowAt& rowAt, bool withJ
 
 int ReadListIni(const QString& path, bool withJobFields, clsSongArray& target, const RowAddedFn& rowAdded) {
     IniDocument doc;
-    if (QFileInfo(path).size() >= kListFileSizeLimit || !doc.Load(path))
+    if (!doc.Load(path))
         return 0;
     auto text = [&](const QString& key, int i) {
         QString v = doc.Value(kPlayListSection, key + QString::number(i)).value_or(QString());

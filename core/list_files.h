@@ -35,8 +35,9 @@ struct ImportTargets {
     clsSongArray* jobs = nullptr;       // tab 3
 };
 
-// Larger INI lists are not read (the M3U reader has the text-file limit of 4 MiB): a hostile
-// file must not take the memory. The program's own list of 20,000 jobs is about 11 MiB.
+// An import does not read larger INI lists (the M3U reader has the text-file limit of 4 MiB): a
+// hostile file must not take the memory. The program's own list of 20,000 jobs is about 11 MiB,
+// and its own files are read whatever their size, so none of them is ever lost to the limit.
 inline constexpr qint64 kListFileSizeLimit = 64 * 1024 * 1024;
 
 // INI list reader. Integer fields that are missing or not a number read as 0 (Code included,

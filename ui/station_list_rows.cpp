@@ -35,15 +35,23 @@ const QString kLabels[4] = {u"電台名稱"_s, u"排程時間"_s, u"排程日期
 
 StationRowLook BaseLook(int index, bool largeFonts) {
     StationRowLook look;
-    look.back = index % 2 == 0 ? kEvenBack : kOddBack;
+    look.back = RowBackground(index);
     look.selectedFill = kSelectedFill;
     look.selectedBorder = kSelectedBorder;
     look.dots = kDots;
-    look.font = UiFont(largeFonts ? 14 : 13);
+    look.font = RowFont(largeFonts);
     return look;
 }
 
 }  // namespace
+
+QColor RowBackground(int index) {
+    return index % 2 == 0 ? kEvenBack : kOddBack;
+}
+
+QFont RowFont(bool largeFonts) {
+    return UiFont(largeFonts ? 14 : 13);
+}
 
 QString StationLineText(const StationRow& row) {
     return u"[ "_s + StationCodeName(row.code) + u" ] "_s + row.title;

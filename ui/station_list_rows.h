@@ -56,6 +56,9 @@ QString JobTimeText(const StationRow& row);
 // "每天" for every other job.
 QString JobDaysText(const StationRow& row, const QLocale& locale);
 
+// The unselected background of row index, and the lists' font.
+QColor RowBackground(int index);
+QFont RowFont(bool largeFonts);
 // index: the row's index (its parity picks the background). largeFonts: the 120-dpi screen.
 StationRowLook FavoriteRowLook(const StationRow& row, int index, bool largeFonts);
 StationRowLook JobRowLook(const StationRow& row, int index, bool largeFonts, const QLocale& locale);

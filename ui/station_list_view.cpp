@@ -111,8 +111,8 @@ QVariant StationListView::RowRole(int row, int role) const {
         return QVariant::fromValue(which_ == KeptList::Jobs ? JobRowLook(r, row, largeFonts_, QLocale())
                                                             : FavoriteRowLook(r, row, largeFonts_));
     }
-    case Qt::BackgroundRole: return FavoriteRowLook({}, row, largeFonts_).back;
-    case Qt::FontRole: return FavoriteRowLook({}, row, largeFonts_).font;
+    case Qt::BackgroundRole: return RowBackground(row);
+    case Qt::FontRole: return RowFont(largeFonts_);
     default: return {};
     }
 }
