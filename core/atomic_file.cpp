@@ -1,9 +1,11 @@
 #include "core/atomic_file.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
@@ -18,6 +20,24 @@ mode_t CurrentUmask() {
     return m;
 }
 
+constexpr char kTempInfix[] = ".tmp-";
+constexpr int kTempRandomLength = 6;  // mkstemp's XXXXXX
+
+// The target a symbolic link points to, so its temporary files lie beside the real file.
+QString Resolved(const QString& target) {
+    const QFileInfo info(target);
+    return info.isSymLink() && info.exists() ? info.canonicalFilePath() : target;
+}
+
+// True while fd still names the file at path: a start-up of another instance may have removed
+// the temporary file between mkstemp and flock.
+bool StillNamed(int fd, const QByteArray& path) {
+    struct stat a {
+    }, b{};
+    return ::fstat(fd, &a) == 0 && ::stat(path.constData(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
 }  // namespace
 
 AtomicFile::~AtomicFile() {
@@ -29,16 +49,24 @@ bool AtomicFile::Open(const QString& target) {
     if (target.isEmpty())
         return false;
     // Replace what a symbolic link points to, not the link.
-    QString resolved = target;
-    const QFileInfo info(target);
-    if (info.isSymLink() && info.exists())
-        resolved = info.canonicalFilePath();
+    const QString resolved = Resolved(target);
     if (QFileInfo(resolved).isDir())
         return false;
+    RemoveStaleTempFiles(resolved);
 
     targetPath_ = QFile::encodeName(resolved);
-    tempPath_ = targetPath_ + ".tmp-XXXXXX";
-    fd_ = mkstemp(tempPath_.data());
+    for (int attempt = 0; attempt < 3 && fd_ < 0; ++attempt) {
+        tempPath_ = targetPath_ + kTempInfix + QByteArray(kTempRandomLength, 'X');
+        fd_ = mkstemp(tempPath_.data());
+        if (fd_ < 0)
+            break;
+        ::fcntl(fd_, F_SETFD, FD_CLOEXEC);
+        // Held until the file is renamed or removed: it tells other saves it is in use.
+        if (::flock(fd_, LOCK_EX) != 0 || !StillNamed(fd_, tempPath_)) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
     if (fd_ < 0) {
         tempPath_.clear();
         return false;
@@ -107,6 +135,26 @@ void AtomicFile::Cancel() {
 bool WriteFileAtomically(const QString& target, const QByteArray& bytes) {
     AtomicFile f;
     return f.Open(target) && f.Write(bytes) && f.Commit();
+}
+
+int RemoveStaleTempFiles(const QString& target) {
+    const QFileInfo info(Resolved(target));
+    const QString prefix = info.fileName() + QLatin1String(kTempInfix);
+    const QDir dir = info.absoluteDir();
+    int removed = 0;
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!name.startsWith(prefix) || name.size() != prefix.size() + kTempRandomLength)
+            continue;
+        const QByteArray path = QFile::encodeName(dir.filePath(name));
+        const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        // A lock that cannot be had belongs to a save in progress.
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && StillNamed(fd, path) && ::unlink(path.constData()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    return removed;
 }
 
 }  // namespace wavelot

@@ -5,6 +5,11 @@
 // over the target. Every write is checked to its last byte: a short write (full disk, file-size
 // limit) fails the whole file. (QSaveFile was not used: on a short write during its final flush
 // it reported success with the file cut off.)
+//
+// The temporary file is "<target>.tmp-XXXXXX" and is locked (flock) while it is written. A
+// program killed between creating it and the rename leaves it behind; the next save of the same
+// target, and the program's start-up, remove such files, but never one that is locked, so a save
+// running at the same moment (a second instance of the program) keeps its file.
 
 #include <QByteArray>
 #include <QString>
@@ -35,5 +40,9 @@ private:
 
 // The whole file at once.
 bool WriteFileAtomically(const QString& target, const QByteArray& bytes);
+
+// Removes the temporary files that killed saves of target left beside it, except those a save
+// is writing now. Returns how many were removed.
+int RemoveStaleTempFiles(const QString& target);
 
 }  // namespace wavelot

@@ -5,6 +5,8 @@
 #include "core/song_array.h"
 #include "core/text_file.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QTime>
 
 #include <algorithm>
@@ -34,6 +36,44 @@ QString OneLine(const QString& v) {
 void Notify(const RowAddedFn& rowAdded) {
     if (rowAdded)
         rowAdded();
+}
+
+// Whether the file can be read as a list at all, before it is read.
+ListImport::Status CheckListFile(const QString& path, qint64 limit) {
+    const QFileInfo info(path);
+    QFile f(path);
+    if (!info.isFile() || !f.open(QIODevice::ReadOnly))
+        return ListImport::Status::Unreadable;
+    if (f.size() >= limit)
+        return ListImport::Status::TooLarge;
+    return ListImport::Status::Imported;
+}
+
+template <typename RowAt>
+bool WriteIniRows(const QString& path, int count, const RowAt& rowAt, bool withJobFields) {
+    TextFileWriter w;
+    if (!w.CreateTextFile(path))
+        return false;
+    w.WriteTextLine(u"[PlayList]"_s);
+    for (int i = 0; i < count; ++i) {
+        const StationRow& r = rowAt(i);
+        const QString n = QString::number(i + 1);
+        w.WriteTextLine(u"File"_s + n + u'=' + OneLine(r.file));
+        w.WriteTextLine(u"Title"_s + n + u'=' + OneLine(r.title));
+        w.WriteTextLine(u"Code"_s + n + u'=' + QString::number(r.code));
+        w.WriteTextLine(u"Comment"_s + n + u'=' + OneLine(r.comment));
+        if (withJobFields) {
+            w.WriteTextLine(u"JobMode"_s + n + u'=' + QString::number(r.jobMode));
+            w.WriteTextLine(u"JobType"_s + n + u'=' + QString::number(r.jobType));
+            w.WriteTextLine(u"StrTime"_s + n + u'=' + OneLine(r.jobStart));
+            w.WriteTextLine(u"StopTime"_s + n + u'=' + OneLine(r.jobStop));
+            w.WriteTextLine(u"RunJob"_s + n + u'=' + QString::number(r.runJob));
+            w.WriteTextLine(u"WeekMark"_s + n + u'=' + QString::number(r.weekMark));
+        }
+        w.WriteTextLine(QString());
+    }
+    w.WriteTextLine(kNumberOfEntries + u'=' + QString::number(count));
+    return w.CloseTextFile();
 }
 
 }  // namespace
@@ -82,29 +122,20 @@ int ReadListIni(const QString& path, bool withJobFields, clsSongArray& target, c
 }
 
 bool WriteListIni(const QString& path, const clsSongArray& list, bool withJobFields) {
-    TextFileWriter w;
-    if (!w.CreateTextFile(path))
-        return false;
-    w.WriteTextLine(u"[PlayList]"_s);
-    const int count = list.ListCount();
-    for (int i = 0; i < count; ++i) {
-        const QString n = QString::number(i + 1);
-        w.WriteTextLine(u"File"_s + n + u'=' + OneLine(list.File(i)));
-        w.WriteTextLine(u"Title"_s + n + u'=' + OneLine(list.Title(i)));
-        w.WriteTextLine(u"Code"_s + n + u'=' + QString::number(list.Code(i)));
-        w.WriteTextLine(u"Comment"_s + n + u'=' + OneLine(list.Comment(i)));
-        if (withJobFields) {
-            w.WriteTextLine(u"JobMode"_s + n + u'=' + QString::number(list.JobMode(i)));
-            w.WriteTextLine(u"JobType"_s + n + u'=' + QString::number(list.JobType(i)));
-            w.WriteTextLine(u"StrTime"_s + n + u'=' + OneLine(list.JobStart(i)));
-            w.WriteTextLine(u"StopTime"_s + n + u'=' + OneLine(list.JobStop(i)));
-            w.WriteTextLine(u"RunJob"_s + n + u'=' + QString::number(list.RunJob(i)));
-            w.WriteTextLine(u"WeekMark"_s + n + u'=' + QString::number(list.WeekMark(i)));
-        }
-        w.WriteTextLine(QString());
-    }
-    w.WriteTextLine(kNumberOfEntries + u'=' + QString::number(count));
-    return w.CloseTextFile();
+    StationRow row;
+    return WriteIniRows(
+        path, list.ListCount(),
+        [&](int i) -> const StationRow& {
+            row = list.Row(i);
+            return row;
+        },
+        withJobFields);
+}
+
+bool WriteListIni(const QString& path, const std::vector<StationRow>& rows, bool withJobFields) {
+    return WriteIniRows(
+        path, static_cast<int>(rows.size()),
+        [&](int i) -> const StationRow& { return rows[static_cast<size_t>(i)]; }, withJobFields);
 }
 
 int ReadM3u(const QString& path, int currentTab, const ImportTargets& targets, const RowAddedFn& rowAdded) {
@@ -163,6 +194,29 @@ int ImportListFile(const QString& path, int currentTab, const ImportTargets& tar
     if (currentTab == kTabJobs && targets.jobs)
         return ReadListIni(path, true, *targets.jobs, rowAdded);
     return 0;
+}
+
+ListImport ImportList(const QString& path, int currentTab, const ImportTargets& targets,
+                      const RowAddedFn& rowAdded) {
+    const QString ext = FileExtension(path).toLower();
+    const bool m3u = ext == u"m3u"_s;
+    clsSongArray* target = currentTab == kTabFavorites ? targets.favorites
+                           : currentTab == kTabJobs    ? targets.jobs
+                                                       : nullptr;
+    if (target == nullptr || (!m3u && ext != u"pls"_s && ext != u"ini"_s))
+        return {};
+    const ListImport::Status check = CheckListFile(path, m3u ? kTextFileSizeLimit : kListFileSizeLimit);
+    if (check != ListImport::Status::Imported)
+        return {check};
+    clsSongArray read;
+    const int count = ImportListFile(path, currentTab, {&read, &read});
+    if (count == 0)
+        return {ListImport::Status::NoStations};
+    for (int i = 0; i < read.ListCount(); ++i) {
+        target->AddItem(read.Row(i));
+        Notify(rowAdded);
+    }
+    return {ListImport::Status::Imported, count};
 }
 
 bool ExportListFile(const QString& path, const clsSongArray& list, bool withJobFields) {

@@ -16,10 +16,11 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
+
+#include "core/song_array.h"
 
 namespace wavelot {
-
-class clsSongArray;
 
 using RowAddedFn = std::function<void()>;
 
@@ -34,6 +35,11 @@ struct ImportTargets {
     clsSongArray* jobs = nullptr;       // tab 3
 };
 
+// An import does not read larger INI lists (the M3U reader has the text-file limit of 4 MiB): a
+// hostile file must not take the memory. The program's own list of 20,000 jobs is about 11 MiB,
+// and its own files are read whatever their size, so none of them is ever lost to the limit.
+inline constexpr qint64 kListFileSizeLimit = 64 * 1024 * 1024;
+
 // INI list reader. Integer fields that are missing or not a number read as 0 (Code included,
 // so entries of PLS files written by other software load with Code 0). Values are read whole:
 // an address longer than 127 characters survives a save and reload.
@@ -41,6 +47,8 @@ int ReadListIni(const QString& path, bool withJobFields, clsSongArray& target,
                 const RowAddedFn& rowAdded = {});
 // True when the file was written completely and put in place.
 bool WriteListIni(const QString& path, const clsSongArray& list, bool withJobFields);
+// The same from a copy of the records, for a writer on another thread.
+bool WriteListIni(const QString& path, const std::vector<StationRow>& rows, bool withJobFields);
 
 // M3U reader: "#EXTINF:" gives the pending title (the text after its first comma is the name,
 // kept as it stands); each address line takes the most recent name, or itself when there is
@@ -54,6 +62,22 @@ bool WriteM3u(const QString& path, const clsSongArray& list);
 // extension reads nothing.
 int ImportListFile(const QString& path, int currentTab, const ImportTargets& targets,
                    const RowAddedFn& rowAdded = {});
+
+// An import as the user's commands do it: all or nothing. The file is read into a list of its
+// own first, and only a file that gave stations is appended to the target, in one go.
+struct ListImport {
+    enum class Status {
+        Imported,    // `added` stations appended
+        Ignored,     // not a list's extension, or a tab without a list: nothing read
+        Unreadable,  // missing, not a file, or it could not be read
+        TooLarge,    // over the reader's limit
+        NoStations,  // read, but not a list, or a list without a station address
+    };
+    Status status = Status::Ignored;
+    int added = 0;
+};
+ListImport ImportList(const QString& path, int currentTab, const ImportTargets& targets,
+                      const RowAddedFn& rowAdded = {});
 
 // Export by extension: "m3u" writes M3U, "pls" and "ini" the INI list format (with job fields
 // when withJobFields); any other extension writes nothing and returns false.

@@ -3,6 +3,7 @@
 // StationLists and hands it to whatever shows or changes a list; nothing reaches the lists
 // through globals.
 
+#include "core/list_changes.h"
 #include "core/song_array.h"
 
 namespace wavelot {
@@ -14,6 +15,9 @@ struct StationLists {
     clsSongArray searchList;          // the last directory search
     clsSongArray playLogList;         // one record per play-log line
     clsSongArray rankingScratchList;  // raw ranking rows before they reach the search list
+    ListChanges changes;              // announces changes of the two kept lists
+
+    clsSongArray& Kept(KeptList which) { return which == KeptList::Favorites ? favoriteList : jobList; }
 
     // Shutdown empties every list (their files were written before).
     void ClearAll() {

@@ -49,7 +49,14 @@ RadioEditFields RadioEdit::Load(const QTime& now) const {
     return f;
 }
 
-RadioEdit::Result RadioEdit::Store(RadioEditFields f) const {
+RadioEdit::Result RadioEdit::Store(RadioEditFields fields) const {
+    const Result result = StoreInList(std::move(fields));
+    if (result.outcome == Outcome::Updated || result.outcome == Outcome::Appended)
+        lists_.changes.Announce(target_ == Target::Favorites ? KeptList::Favorites : KeptList::Jobs);
+    return result;
+}
+
+RadioEdit::Result RadioEdit::StoreInList(RadioEditFields f) const {
     if (f.url.isEmpty())
         return {Outcome::Refused};
     if (f.name.isEmpty())

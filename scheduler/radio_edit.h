@@ -53,9 +53,12 @@ public:
     // What the dialog opens with; now is the time of day both pickers start at (and keep when
     // the stored time cannot be read).
     RadioEditFields Load(const QTime& now) const;
+    // Stores and announces the change of the list (StationLists::changes).
     Result Store(RadioEditFields fields) const;
 
 private:
+    Result StoreInList(RadioEditFields f) const;
+
     StationLists& lists_;
     Target target_;
     int editRow_;

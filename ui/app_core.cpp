@@ -1,6 +1,7 @@
 #include "ui/app_core.h"
 
 #include "core/app_folders.h"
+#include "core/atomic_file.h"
 #include "core/list_files.h"
 #include "engine/engine_setup.h"
 #include "engine/player.h"
@@ -43,6 +44,11 @@ bool AppCore::StartEngine() {
     player_->SetRecordStarter([r = recorder_.get()] { r->StartRecord(); });
     watchdog_ = std::make_unique<StreamWatchdog>(*player_, *options_);
     scheduler_ = std::make_unique<JobScheduler>(lists_.jobList, *player_, SettingFile());
+    QObject::connect(&lists_.changes, &ListChanges::Changed, scheduler_.get(),
+                     [s = scheduler_.get()](KeptList l) {
+                         if (l == KeptList::Jobs)
+                             s->JobsChanged();
+                     });
     return true;
 }
 
@@ -59,11 +65,16 @@ void AppCore::ReleaseEngine() {
 }
 
 void AppCore::LoadLists() {
+    for (const QString& file : {FavoritesFile(), JobsFile(), SettingFile()})
+        RemoveStaleTempFiles(file);
     ReadListIni(FavoritesFile(), false, lists_.favoriteList);
     ReadListIni(JobsFile(), true, lists_.jobList);
+    autosave_.SetFile(KeptList::Favorites, FavoritesFile());
+    autosave_.SetFile(KeptList::Jobs, JobsFile());
 }
 
-void AppCore::SaveLists() const {
+void AppCore::SaveLists() {
+    autosave_.Stop();
     WriteListIni(FavoritesFile(), lists_.favoriteList, false);
     WriteListIni(JobsFile(), lists_.jobList, true);
 }

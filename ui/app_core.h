@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "core/list_autosave.h"
 #include "core/settings.h"
 #include "core/station_lists.h"
 #include "directories/directory_search.h"
@@ -36,10 +37,13 @@ public:
     // engine.
     void ReleaseEngine();
 
-    // Favorites.ini into the favourites and RunJob.ini into the jobs, appended.
+    // Favorites.ini into the favourites and RunJob.ini into the jobs, appended, after removing
+    // the temporary files killed saves left in the settings folder. From then on every
+    // announced change of a list is written to its file a few seconds later.
     void LoadLists();
-    // Both files rewritten whole; the favourites without job fields.
-    void SaveLists() const;
+    // Both files rewritten whole (the favourites without job fields), after the autosave has
+    // stopped: no later write of it can replace these.
+    void SaveLists();
 
     StationLists& Lists() { return lists_; }
     AudioLibrary& Audio() { return audio_; }
@@ -55,6 +59,7 @@ public:
 private:
     Settings settings_;
     StationLists lists_;
+    ListAutosave autosave_{lists_};
     AudioLibrary audio_;
     std::unique_ptr<frmOption> options_;
     std::unique_ptr<Player> player_;

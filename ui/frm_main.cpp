@@ -15,6 +15,7 @@
 #include "ui/play_log_view.h"
 #include "ui/screen_metrics.h"
 #include "ui/search_page.h"
+#include "ui/station_list_view.h"
 
 namespace wavelot {
 
@@ -68,6 +69,7 @@ void frmMain::BuildControls() {
     searchPage_ = new SearchPage(core_.Search(), core_.settings(), buttons_[kCmdSearch], picTab_);
     buttons_[kCmdSearch]->setParent(searchPage_);
     playLog_ = new PlayLogView(player_, this);
+    MakeStationLists();
 
     tmrVis_.setInterval(kDisplayMs);
     tmrSong_.setInterval(10);
@@ -185,8 +187,8 @@ void frmMain::LayoutTabArea() {
 
     const int toolbarHeight = controlHeight_ + 1;
     const int listHeight = panelHeight - toolbarHeight - 4;
-    favoritesView_.Move(0, 0, w, listHeight);
-    jobsView_.Move(0, 0, w, listHeight);
+    favorites_->View().Move(0, 0, w, listHeight);
+    jobs_->View().Move(0, 0, w, listHeight);
     picJobToolbar_->setGeometry(0, h - toolbarHeight, w, toolbarHeight);
     int x = 0;
     for (int i = kCmdAdd; i <= kCmdSortDescending; ++i) {

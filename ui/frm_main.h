@@ -15,6 +15,7 @@
 
 #include "ui/command_button.h"
 #include "ui/list_view.h"
+#include "ui/station_list_ops.h"
 #include "ui/status_display.h"
 #include "ui/tray_icon.h"
 #include "ui/volume_slider.h"
@@ -25,7 +26,9 @@ class AppCore;
 class Player;
 class PlayLogView;
 class SearchPage;
+class StationListView;
 class clsControl;
+class clsSongArray;
 struct StationRow;
 
 class frmMain : public QWidget {
@@ -74,6 +77,14 @@ public:
     void SetListviewWidth(int column1, int column2, int column3, int adjustment);
     void TabStrip_Click();
     void Form_Resize();
+    // The favourites and job lists' handlers (the lists themselves are StationListView).
+    // A right click on a list shows its context menu; eType 0 the favourites, 1 the jobs.
+    void clsFavorites_Click(int iItem, int Button);
+    void clsRunJobs_Click(int iItem, int Button);
+    void nRightClicks(clsListView& ListPath, int eType);
+    // The key commands of ListPath over nArray (the list it shows).
+    void nTypes(clsListView& ListPath, clsSongArray& nArray, int iKey);
+    // A row drag runs (one at a time in both lists): the pointer shows the move arrows.
     bool Dragging() const { return dragging_; }
     void SetDragging(bool state);
     void PlayRadio(const QString& url, const QString& name, int code);
@@ -83,8 +94,10 @@ public:
     CommandButton* cmdPlay(int index) const { return buttons_.at(static_cast<size_t>(index)); }
     clsControl& TabStrip();
     SearchPage& Search() { return *searchPage_; }
-    clsListView& clsFavorites() { return favoritesView_; }
-    clsListView& clsRunJobs() { return jobsView_; }
+    clsListView& clsFavorites();
+    clsListView& clsRunJobs();
+    StationListView& Favorites() { return *favorites_; }
+    StationListView& Jobs() { return *jobs_; }
     clsListView& clsStart();
     StatusDisplay* picStatusBar() const { return statusBar_; }
     VolumeSlider* PicTrackBar() const { return trackBar_; }
@@ -108,6 +121,7 @@ protected:
 private:
     void BuildControls();
     void BuildButtons();
+    void MakeStationLists();
     void BuildStationLists();
     void BuildTabs();
     void FirstRunQuestion();
@@ -116,7 +130,8 @@ private:
     void LayoutTabArea();
     void CopyToList(const StationRow& row, int target);
     void SortStationList(bool ascending);
-    void clsStation_CustomDraw(clsListView& view, NMLVCustomDraw& rec, int& result);
+    // The list of the current tab (2 favourites, 3 jobs); null on the others.
+    StationListView* CurrentStationList();
     void picStatusBar_Pressed(int button);
     void OpenRadioEdit(bool edit);
     void ShowEqMenu();
@@ -139,8 +154,9 @@ private:
     PlayLogView* playLog_ = nullptr;
     std::array<CommandButton*, kCommandCount> buttons_{};
     std::unique_ptr<clsControl> tabStrip_;
-    clsListView favoritesView_;
-    clsListView jobsView_;
+    StationListView* favorites_ = nullptr;
+    StationListView* jobs_ = nullptr;
+    DragRows drag_;
     TrayIcon tray_;
 
     QTimer tmrSong_;

@@ -12,9 +12,11 @@
 #include "ui/frm_main.h"
 #include "ui/frm_option.h"
 #include "ui/frm_radio_edit.h"
+#include "ui/key_codes.h"
 #include "ui/main_window_texts.h"
 #include "ui/popup_menu.h"
 #include "ui/search_page.h"
+#include "ui/station_list_view.h"
 #include "ui/web_search.h"
 
 namespace wavelot {
@@ -40,11 +42,21 @@ void frmMain::RunCommand(int index) {
         break;
     case kCmdAdd: OpenRadioEdit(false); break;
     case kCmdEdit: OpenRadioEdit(true); break;
+    case kCmdDelete:
+        if (StationListView* list = CurrentStationList())
+            nTypes(list->View(), list->Ops().List(), VK_DELETE);
+        break;
+    case kCmdExport:
+        if (StationListView* list = CurrentStationList())
+            list->ExportList();
+        break;
+    case kCmdImport:
+        if (StationListView* list = CurrentStationList())
+            list->ImportList();
+        break;
     case kCmdSortAscending:
     case kCmdSortDescending: SortStationList(index == kCmdSortAscending); break;
-    default:
-        // Delete, export and import open windows that are not built yet.
-        break;
+    default: break;
     }
 }
 
@@ -57,7 +69,8 @@ void frmMain::PlayRadio(const QString& url, const QString& name, int code) {
 // only those two store anything.
 void frmMain::OpenRadioEdit(bool edit) {
     const int tab = TabStrip().TabItem();
-    clsListView* view = tab == 2 ? &favoritesView_ : tab == 3 ? &jobsView_ : nullptr;
+    StationListView* list = CurrentStationList();
+    clsListView* view = list != nullptr ? &list->View() : nullptr;
     if (edit && (view == nullptr || view->ListCount() == 0 || view->SelCount() == 0))
         return;
     frmRadioEdit dialog(core_.Lists(), tab, view);

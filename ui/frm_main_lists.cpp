@@ -1,67 +1,76 @@
-// Main window: the favourites and job lists, and copying search results into them.
+// Main window: the favourites and job lists' wiring, copying search results into them, and
+// sorting them.
+#include "core/list_files.h"
 #include "core/song_array.h"
+#include "core/station_lists.h"
 #include "engine/time_text.h"
 #include "ui/app_core.h"
 #include "ui/cls_control.h"
 #include "ui/frm_main.h"
-#include "ui/main_window_texts.h"
-#include "ui/screen_metrics.h"
+#include "ui/station_list_view.h"
 
 namespace wavelot {
 
-namespace {
-const QColor kListBack(51, 51, 51);
-const QColor kOddBack(51, 51, 51);
-const QColor kEvenBack(58, 58, 58);
-}  // namespace
-
-void frmMain::BuildStationLists() {
-    const int style = LVS_REPORT | LVS_OWNERDATA | LVS_NOCOLUMNHEADER;
-    struct StationView {
-        clsListView* view;
-        QWidget* panel;
-        clsSongArray* list;
-        int rowHeight;
-        const char* name;
+void frmMain::MakeStationLists() {
+    StationListView::Host host{
+        .currentTab = [this] { return TabStrip().TabItem(); },
+        .runCommand = [this](int command) { RunCommand(command); },
+        .playRadio = [this](const QString& url, const QString& name,
+                            int code) { PlayRadio(url, name, code); },
+        .dragging = [this] { return Dragging(); },
+        .setDragging = [this](bool state) { SetDragging(state); },
+        .drag = &drag_,
     };
     StationLists& lists = core_.Lists();
-    for (const StationView& sv :
-         {StationView{&favoritesView_, picFavorites_, &lists.favoriteList, 45, "clsFavorites"},
-          StationView{&jobsView_, picRunJobs_, &lists.jobList, JobRowHeightFor(largeFonts_), "clsRunJobs"}}) {
-        clsListView* view = sv.view;
-        clsSongArray* list = sv.list;
-        view->Create(sv.panel, style, 0, 0, 641, 324, 1, sv.rowHeight, WS_EX_STATICEDGE);
-        view->SetLVStyle(LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
-        view->BackColor(kListBack);
-        view->ColumnAdd(0, 581, ui_text::kStationColumn, 0);
-        view->hWnd()->setObjectName(QString::fromLatin1(sv.name));
-        connect(view, &clsListView::OnData, this, [list](int item, int sub, QString& text) {
-            if (sub == 0)
-                text = list->Title(item);
-        });
-        connect(view, &clsListView::CustomDraw, this, [this, view](NMLVCustomDraw& rec, int& result) {
-            clsStation_CustomDraw(*view, rec, result);
-        });
-        connect(view, &clsListView::DblClick, this, [this, view, list](int item, int) {
-            if (view->ListCount() > 0 && view->SelCount() > 0 && item >= 0)
-                PlayRadio(list->File(item), list->Title(item), list->Code(item));
-        });
-    }
+    favorites_ = new StationListView(lists, KeptList::Favorites, host, this);
+    jobs_ = new StationListView(lists, KeptList::Jobs, host, this);
 }
 
-// Until the favourites and job rows get their full drawing, they show the title in the search
-// list's colours.
-void frmMain::clsStation_CustomDraw(clsListView& view, NMLVCustomDraw& rec, int& result) {
-    if (rec.dwDrawStage == CDDS_PREPAINT) {
-        result = CDRF_NOTIFYITEMDRAW;
-        return;
-    }
-    if (rec.dwDrawStage != CDDS_ITEMPREPAINT)
-        return;
-    rec.uItemState &= ~(CDIS_SELECTED | CDIS_FOCUS);
-    const bool selected = view.Selected(rec.dwItemSpec);
-    rec.clrTextBk = selected ? QColor(75, 75, 75) : rec.dwItemSpec % 2 == 0 ? kEvenBack : kOddBack;
-    rec.clrText = QColor(222, 255, 255);
+void frmMain::BuildStationLists() {
+    StationLists& lists = core_.Lists();
+    favorites_->Create(picFavorites_, largeFonts_);
+    jobs_->Create(picRunJobs_, largeFonts_);
+    connect(&favorites_->View(), &clsListView::Click, this, &frmMain::clsFavorites_Click);
+    connect(&jobs_->View(), &clsListView::Click, this, &frmMain::clsRunJobs_Click);
+    connect(&favorites_->View(), &clsListView::KeyUp, this,
+            [this, &lists](int key, int) { nTypes(favorites_->View(), lists.favoriteList, key); });
+    connect(&jobs_->View(), &clsListView::KeyUp, this,
+            [this, &lists](int key, int) { nTypes(jobs_->View(), lists.jobList, key); });
+}
+
+clsListView& frmMain::clsFavorites() {
+    return favorites_->View();
+}
+
+clsListView& frmMain::clsRunJobs() {
+    return jobs_->View();
+}
+
+StationListView* frmMain::CurrentStationList() {
+    const int tab = TabStrip().TabItem();
+    return tab == kTabFavorites ? favorites_ : tab == kTabJobs ? jobs_ : nullptr;
+}
+
+void frmMain::clsFavorites_Click(int, int Button) {
+    if (Button == 2)
+        nRightClicks(favorites_->View(), 0);
+}
+
+void frmMain::clsRunJobs_Click(int, int Button) {
+    if (Button == 2)
+        nRightClicks(jobs_->View(), 1);
+}
+
+void frmMain::nRightClicks(clsListView& ListPath, int eType) {
+    StationListView* list = eType == 0 ? favorites_ : jobs_;
+    if (&list->View() == &ListPath)
+        list->ShowMenu();
+}
+
+void frmMain::nTypes(clsListView& ListPath, clsSongArray& nArray, int iKey) {
+    for (StationListView* list : {favorites_, jobs_})
+        if (&list->View() == &ListPath && &list->Ops().List() == &nArray)
+            list->KeyCommand(iKey);
 }
 
 // A search result copied to the favourites keeps its address, name and code; one copied to the
@@ -70,23 +79,21 @@ void frmMain::CopyToList(const StationRow& row, int target) {
     StationLists& lists = core_.Lists();
     if (target == 0) {
         lists.favoriteList.AddItem({.file = row.file, .title = row.title, .code = row.code});
-        favoritesView_.Add();
+        lists.changes.Announce(KeptList::Favorites);
     } else {
         const QString now = ClockText(QTime::currentTime());
         lists.jobList.AddItem(
             {.file = row.file, .title = row.title, .code = row.code, .jobStart = now, .jobStop = now});
-        jobsView_.Add();
+        lists.changes.Announce(KeptList::Jobs);
     }
 }
 
 void frmMain::SortStationList(bool ascending) {
-    const int tab = TabStrip().TabItem();
-    clsListView* view = tab == 2 ? &favoritesView_ : tab == 3 ? &jobsView_ : nullptr;
-    clsSongArray* list = tab == 2 ? &core_.Lists().favoriteList : tab == 3 ? &core_.Lists().jobList : nullptr;
-    if (view == nullptr || list->ListCount() == 0)
+    StationListView* list = CurrentStationList();
+    if (list == nullptr || list->Ops().List().ListCount() == 0)
         return;
-    list->Sort(ascending, clsSongArray::kSortTitle);
-    view->Refresh();
+    list->Ops().List().Sort(ascending, clsSongArray::kSortTitle);
+    core_.Lists().changes.Announce(list->Which());
 }
 
 }  // namespace wavelot

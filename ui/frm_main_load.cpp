@@ -14,6 +14,7 @@
 #include "ui/main_window_texts.h"
 #include "ui/play_log_view.h"
 #include "ui/search_page.h"
+#include "ui/station_list_view.h"
 
 namespace wavelot {
 
@@ -40,8 +41,8 @@ void frmMain::Form_Load() {
     setWindowTitle(ProgramTitle());
 
     core_.LoadLists();
-    favoritesView_.AddRows(core_.Lists().favoriteList.ListCount());
-    jobsView_.AddRows(core_.Lists().jobList.ListCount());
+    favorites_->FollowList();
+    jobs_->FollowList();
 
     CreateFolder(RecordFolder());
     Form_Resize();
@@ -57,15 +58,8 @@ void frmMain::Form_Load() {
 
     tmrVis_Timer();  // play or stop button at once, not 30 ms later
     PaceDisplayTimer();
-    if (JobScheduler* scheduler = core_.Scheduler()) {
-        // Every change of the job list shows in its view: the scheduler plans by the list.
-        const ListViewModel* jobs = jobsView_.Model();
-        connect(jobs, &ListViewModel::rowsInserted, scheduler, &JobScheduler::JobsChanged);
-        connect(jobs, &ListViewModel::rowsRemoved, scheduler, &JobScheduler::JobsChanged);
-        connect(jobs, &ListViewModel::modelReset, scheduler, &JobScheduler::JobsChanged);
-        connect(jobs, &ListViewModel::dataChanged, scheduler, &JobScheduler::JobsChanged);
-        scheduler->Start();
-    }
+    if (JobScheduler* scheduler = core_.Scheduler())
+        scheduler->Start();  // it hears of job list changes through the lists (AppCore)
 }
 
 void frmMain::FirstRunQuestion() {
@@ -104,7 +98,7 @@ void frmMain::Shutdown() {
     core_.SaveLists();
     core_.ReleaseEngine();
     tray_.Remove();
-    for (clsListView* v : {&searchPage_->clsSearch(), &favoritesView_, &jobsView_, &playLog_->View()})
+    for (clsListView* v : {&searchPage_->clsSearch(), &favorites_->View(), &jobs_->View(), &playLog_->View()})
         v->Clear();
     core_.Lists().ClearAll();
     Q_EMIT ShutdownDone();

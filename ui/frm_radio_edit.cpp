@@ -219,14 +219,11 @@ void frmRadioEdit::cmdOK_Click() {
     const RadioEdit::Result result = edit_->Store(f);
     switch (result.outcome) {
     case RadioEdit::Outcome::Refused: return;  // no address: the dialog stays open, silently
-    case RadioEdit::Outcome::Nothing: break;
-    case RadioEdit::Outcome::Updated:
-        if (view_ != nullptr)
-            view_->RedrawItem(result.row);
-        break;
+    case RadioEdit::Outcome::Nothing:
+    case RadioEdit::Outcome::Updated: break;
     case RadioEdit::Outcome::Appended:
+        // The view has its new row already: it follows the lists' announcements.
         if (view_ != nullptr) {
-            view_->Add();
             view_->SelectOnly(result.row);
             view_->SetFocus();
         }

@@ -144,6 +144,15 @@ void ListTable::paintEvent(QPaintEvent* e) {
     QTableView::paintEvent(e);
 }
 
+QItemSelectionModel::SelectionFlags ListTable::selectionCommand(const QModelIndex& index,
+                                                                const QEvent* event) const {
+    if (owner_->ownerSelects_ && event != nullptr &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
+         event->type() == QEvent::MouseButtonDblClick || event->type() == QEvent::MouseMove))
+        return QItemSelectionModel::NoUpdate;
+    return QTableView::selectionCommand(index, event);
+}
+
 }  // namespace detail
 
 clsListView::clsListView(QObject* parent) : QObject(parent) {}

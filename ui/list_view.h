@@ -46,6 +46,8 @@ protected:
     void dragMoveEvent(QDragMoveEvent* e) override;
     void dropEvent(QDropEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override;
 
 private:
     clsListView* owner_;
@@ -89,6 +91,9 @@ public:
     void Refresh();
     void BackColor(const QColor& oColor);
     void BlockKey(bool bState) { blockKey_ = bState; }
+    // While set, a press or click never changes the selection by itself: the owner's MouseDown
+    // handler selects (keys still select as usual).
+    void SetOwnerSelectsOnPress(bool on) { ownerSelects_ = on; }
     bool KeyBlocked() const { return blockKey_; }
     void SetFocus();
     QTableView* hWnd() const;
@@ -134,6 +139,7 @@ private:
     bool blockKey_ = false;
     bool blocked_ = false;
     bool multiSelect_ = false;
+    bool ownerSelects_ = false;
 };
 
 }  // namespace wavelot

@@ -74,7 +74,7 @@ QVariant ListViewModel::data(const QModelIndex& index, int role) const {
         const Qt::Alignment h = a == 1 ? Qt::AlignRight : a == 2 ? Qt::AlignHCenter : Qt::AlignLeft;
         return QVariant::fromValue(static_cast<int>(h | Qt::AlignVCenter));
     }
-    return {};
+    return roles_ ? roles_(index.row(), index.column(), role) : QVariant();
 }
 
 QVariant ListViewModel::headerData(int section, Qt::Orientation orientation, int role) const {

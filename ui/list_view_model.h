@@ -14,10 +14,13 @@ class ListViewModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     using TextSource = std::function<QString(int item, int subItem)>;
+    // Every other role (colours, fonts, an owner's own roles); an invalid QVariant for none.
+    using RoleSource = std::function<QVariant(int item, int subItem, int role)>;
 
     explicit ListViewModel(QObject* parent = nullptr);
 
     void SetTextSource(TextSource source) { source_ = std::move(source); }
+    void SetRoleSource(RoleSource source) { roles_ = std::move(source); }
     // 0 left, 1 right, 2 centre.
     bool InsertColumn(int index, const QString& caption, int alignment);
     int ColumnAlignment(int column) const;
@@ -42,6 +45,7 @@ private:
     std::vector<Column> columns_;
     int rows_ = 0;
     TextSource source_;
+    RoleSource roles_;
 };
 
 // Draw record handed to CustomDraw handlers: the stage, the row, its state flags and colours.

@@ -23,6 +23,23 @@ inline const QString kSearching = u"搜尋中 . . ."_s;
 
 inline const QString kAddToFavorites = u"加入我的最愛"_s;
 inline const QString kAddToJobs = u"加入排程工作"_s;
+inline const QString kMenuAddStation = u"新增電台"_s;
+inline const QString kMenuEditStation = u"編輯電台"_s;
+inline const QString kMenuDeleteStation = u"刪除電台"_s;
+inline const QString kMenuExportList = u"匯出電台清單"_s;
+inline const QString kMenuImportList = u"匯入電台清單"_s;
+inline const QString kAskCopyToFavorites = u"您確定要複製指定的電台到我的最愛清單上嗎？"_s;
+inline const QString kAskCopyToJobs = u"您確定要複製指定的電台到排程工作清單上嗎？"_s;
+inline const QString kAskDelete = u"您確定要刪除指定的清單嗎？"_s;
+inline const QString kAskOverwrite = u"清單檔案已存在，您要覆蓋它嗎？"_s;
+inline const QString kListFileFilter = u"播放清單檔案 (*.m3u *.pls *.ini)"_s;
+// Import and export failures, each followed by a line with the file's path.
+inline const QString kListUnreadable = u"無法讀取清單檔案："_s;
+inline const QString kListTooLarge = u"清單檔案太大，無法匯入："_s;
+inline const QString kListNoStations = u"這個檔案不是電台清單，或其中沒有可匯入的電台："_s;
+inline const QString kListNotWritten = u"無法寫入清單檔案："_s;
+inline const QString kListBadExtension = u"清單檔案的副檔名必須是 .m3u、.pls 或 .ini："_s;
+
 inline const QString kExportLog = u"輸出播放日誌"_s;
 inline const QString kClearLog = u"清除播放日誌"_s;
 inline const QString kGoogle = u"Google 網頁"_s;

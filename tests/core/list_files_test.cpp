@@ -261,6 +261,46 @@ TEST_F(ListFilesTest, ExportImportByExtension) {
     EXPECT_FALSE(QFile::exists(txt));
 }
 
+// The import command and file drops: a file that gives no stations leaves the list as it was
+// and says why.
+TEST_F(ListFilesTest, ImportIsAllOrNothingAndSaysWhy) {
+    using Status = ListImport::Status;
+    const QString big = Path(u"big.m3u"_s);
+    {
+        QFile f(big);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(kTextFileSizeLimit));
+    }
+    const QString binary = Path(u"picture.pls"_s);
+    ASSERT_TRUE(WriteBytes(binary, QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)));
+    ASSERT_TRUE(QDir(dir_.path()).mkdir(u"folder.ini"_s));
+    const QString comments = Path(u"comments.m3u"_s);
+    ASSERT_TRUE(WriteBytes(comments, "#EXTM3U\r\n#EXTINF:1,x\r\nrtsp://no.test/\r\n"));
+    const struct {
+        QString path;
+        int tab;
+        Status status;
+        int added;
+    } cases[] = {
+        {Path(u"missing.ini"_s), kTabFavorites, Status::Unreadable, 0},
+        {Path(u"folder.ini"_s), kTabFavorites, Status::Unreadable, 0},
+        {big, kTabJobs, Status::TooLarge, 0},
+        {binary, kTabFavorites, Status::NoStations, 0},
+        {comments, kTabJobs, Status::NoStations, 0},
+        {Path(u"list.txt"_s), kTabFavorites, Status::Ignored, 0},
+        {test::CoreDataFile(u"other_software.pls"_s), kTabSearch, Status::Ignored, 0},
+        {test::CoreDataFile(u"playlist.m3u"_s), kTabJobs, Status::Imported, 4},
+    };
+    for (const auto& c : cases) {
+        int rows = 0;
+        const ListImport r = ImportList(c.path, c.tab, Targets(), [&] { ++rows; });
+        EXPECT_EQ(r.status, c.status) << c.path.toStdString();
+        EXPECT_EQ(r.added, c.added) << c.path.toStdString();
+        EXPECT_EQ(rows, c.added);
+    }
+    EXPECT_EQ(favorites_.ListCount(), 0);
+    EXPECT_EQ(jobs_.ListCount(), 4);
+}
+
 TEST_F(ListFilesTest, FieldsWithLineBreaksCannotForgeEntries) {
     clsSongArray list;
     AddJob(list, u"http://a/"_s, u"x\r\nFile2=http://evil/\r\nNumberOfEntries=2"_s, 0, u"c\nd"_s, 0, 0, {},

@@ -186,5 +186,27 @@ TEST(AtomicFileTest, KilledWriterLeavesOldFile) {
     EXPECT_EQ(test::ReadBytes(target), QByteArray("good"));
 }
 
+// A killed save leaves "<target>.tmp-XXXXXX"; the next save (and the start-up) removes it, but
+// never the file a save is writing at that moment.
+TEST(AtomicFileTest, StaleTemporaryFilesGoALockedOneStays) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString target = dir.filePath(u"Favorites.ini"_s);
+    for (const char* name : {"Favorites.ini.tmp-aaaaaa", "Favorites.ini.tmp-bbbbbb", "Favorites.ini.tmp-x",
+                             "RunJob.ini.tmp-cccccc"})
+        ASSERT_TRUE(test::WriteBytes(dir.filePath(QString::fromLatin1(name)), "stale"));
+    AtomicFile writing;
+    ASSERT_TRUE(writing.Open(target));
+    EXPECT_EQ(QDir(dir.path()).entryList({u"Favorites.ini.tmp-*"_s}, QDir::Files).size(), 2)
+        << "opening removed both stale files of its target; the odd name stays, and its own";
+    EXPECT_EQ(RemoveStaleTempFiles(target), 0) << "the file being written is locked";
+    ASSERT_TRUE(writing.Write("new"));
+    ASSERT_TRUE(writing.Commit());
+    EXPECT_EQ(test::ReadBytes(target), QByteArray("new"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files),
+              (QStringList{u"Favorites.ini"_s, u"Favorites.ini.tmp-x"_s, u"RunJob.ini.tmp-cccccc"_s}));
+    EXPECT_EQ(RemoveStaleTempFiles(dir.filePath(u"RunJob.ini"_s)), 1);
+}
+
 }  // namespace
 }  // namespace wavelot

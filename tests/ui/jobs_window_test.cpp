@@ -145,7 +145,7 @@ double RecordedSeconds(const QString& folder) {
 // One record job of a minute, run by the window hidden in the tray and at the same time by
 // wavelot-cli jobs (a copy in a folder of its own) on a real Icecast server: each records about a
 // minute of MP3. The window's job comes after its start, as the list commands add one: the
-// scheduler learns of it from the job view.
+// scheduler learns of it from the lists' announcement.
 TEST_F(MainWindowTest, ARecordJobOfAMinuteRecordsInTheTrayAndWithoutAWindow) {
     IcecastRig ice;
     ASSERT_TRUE(ice.Start() && ice.StartSource({.mount = "/job.mp3"}) && ice.SetTitle("/job.mp3", "Job Song"))
@@ -160,7 +160,7 @@ TEST_F(MainWindowTest, ARecordJobOfAMinuteRecordsInTheTrayAndWithoutAWindow) {
     job.file = QString::fromStdString(ice.Url("/job.mp3"));
     job.jobStop = ClockText(start.addSecs(64));
     Lists().jobList.AddItem(job);
-    w.clsRunJobs().Add();
+    Lists().changes.Announce(KeptList::Jobs);
     const QString jobsFile = cliFolder.filePath(u"jobs.ini"_s), exe = cliFolder.filePath(u"wavelot-cli"_s);
     ASSERT_TRUE(WriteListIni(jobsFile, Lists().jobList, true));
     ASSERT_TRUE(QFile::copy(qEnvironmentVariable("WAVELOT_BUILD_DIR") + u"/app/wavelot-cli"_s, exe));
