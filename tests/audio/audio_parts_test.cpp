@@ -1,6 +1,7 @@
 // The pure parts of the back end, table-driven where the input is text, and the decoder fed
 // from memory.
 
+#include "engine/audio/continuation.h"
 #include "engine/audio/decoder.h"
 #include "engine/audio/encoder_feed.h"
 #include "engine/audio/equalizer.h"
@@ -18,6 +19,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -171,6 +174,59 @@ TEST(SpectrumTest, FullScaleSineOnABinCentreReadsOne) {
     EXPECT_EQ(snap.Last(3), (std::vector<float>{0.0f, 0.5f, 0.5f}));
 }
 
+// Sound that never repeats itself: twelve sines of random pitch and phase, sampled from time
+// `from` (seconds) on, shifted by `shift` samples.
+std::vector<int16_t> Music(unsigned seed, double from, double seconds, double shift = 0) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> pitch(80, 4000), phase(0, 2 * M_PI);
+    std::vector<std::pair<double, double>> sines(12);
+    for (auto& [f, p] : sines)
+        f = pitch(rng), p = phase(rng);
+    std::vector<int16_t> out(size_t(seconds * 44100));
+    for (size_t i = 0; i < out.size(); ++i) {
+        const double t = from + (double(i) + shift) / 44100;
+        double v = 0;
+        for (const auto& [f, p] : sines)
+            v += std::sin(2 * M_PI * f * t + p);
+        out[i] = int16_t(std::lrint(v * 1000));
+    }
+    return out;
+}
+
+std::vector<int16_t> Sine(double seconds, double from = 0) {
+    std::vector<int16_t> out(size_t(seconds * 44100));
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = int16_t(std::lrint(8000 * std::sin(2 * M_PI * 440 * (from + double(i) / 44100))));
+    return out;
+}
+
+TEST(ContinuationTest, FindsTheFirstFrameTheTailDoesNotHoldOrNothing) {
+    // The old stream ended at 8 s of its sound; the new one (first frame 1000) starts at `from`.
+    struct Case {
+        const char* what;
+        std::vector<int16_t> tail, fresh;
+        std::optional<qint64> begin;  // expected, as an offset from the new stream's first frame
+    };
+    const Case cases[] = {
+        {"a burst of three seconds", Music(1, 0, 8), Music(1, 5, 4), 3 * 44100},
+        {"resampled half a sample apart", Music(2, 0, 8), Music(2, 6.5, 4, 0.5), int(1.5 * 44100)},
+        {"a burst longer than the tail", Music(3, 2, 6), Music(3, 0.5, 4), std::nullopt},
+        {"a gap: nothing repeated", Music(4, 0, 8), Music(4, 9, 4), std::nullopt},
+        {"another station", Music(5, 0, 8), Music(6, 0, 4), std::nullopt},
+        {"too short to tell", Music(7, 0, 8), Music(7, 7.7, 4), std::nullopt},
+        {"a steady tone", Sine(8), Sine(4, 5), std::nullopt},
+        {"silence", std::vector<int16_t>(8 * 44100), std::vector<int16_t>(4 * 44100), std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::optional<quint64> found = FindContinuation({44100, c.tail}, 1000, c.fresh);
+        ASSERT_EQ(found.has_value(), c.begin.has_value());
+        if (found) {
+            EXPECT_NEAR(qint64(*found) - 1000, *c.begin, 1);
+        }
+    }
+}
+
 double ToneLevel(EqualizerChain& eq, double hz, int rate = 44100) {
     std::vector<float> frames(2 * 8192);
     double sum = 0;
@@ -222,8 +278,8 @@ public:
     }
     bool Aborted() const override { return false; }
     void OnFormat(const SourceFormat& format) override { formats.push_back(format); }
-    void OnTags(quint32, const QByteArray&, bool) override {}
-    bool OnPcm(float* frames, size_t count) override {
+    void OnTags(quint32, const QByteArray&, bool, qint64) override {}
+    bool OnPcm(float* frames, size_t count, qint64, size_t) override {
         pcm.insert(pcm.end(), frames, frames + count * 2);
         return true;
     }
