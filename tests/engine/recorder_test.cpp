@@ -51,8 +51,8 @@ protected:
         options_.folder = dir_.filePath(u"rec"_s);
         recorder_ =
             std::make_unique<Recorder>(*player_, audio_, options_, program_, dir_.filePath(u"default/"_s));
-        player_->SetRecordStarter([this] { recorder_->StartRecord(); });
-        watchdog_ = std::make_unique<StreamWatchdog>(*player_, options_);
+        player_->SetRecordStarter([this](const audio::EncodeFrom& from) { recorder_->StartRecord(from); });
+        watchdog_ = std::make_unique<StreamWatchdog>(*player_, *recorder_, options_);
         QObject::connect(recorder_.get(), &Recorder::fileStarted, [this](const QString& f) {
             started_.append(f);
             startedAt_.append(clock_.elapsed());
