@@ -125,6 +125,7 @@ void EncoderFeed::Attach(std::shared_ptr<const SampleHistory> history, Begin beg
         if (history_ || !history || closing_)
             return;
         history_ = std::move(history);
+        wake_ = true;
         delay_ = delayFrames;
         begin_ = std::move(begin);
         searching_ = begin_.after != nullptr;
@@ -156,6 +157,7 @@ quint64 EncoderFeed::EndAt(quint64 end) {
         std::lock_guard lock(mu_);
         kept = std::max(end, position_);
         end_ = kept;
+        wake_ = true;
     }
     cv_.notify_all();
     return kept;
@@ -261,7 +263,8 @@ void EncoderFeed::WriterLoop() {
         bool closing = false;
         {
             std::unique_lock lock(mu_);
-            cv_.wait_for(lock, std::chrono::milliseconds(kBatchMs));
+            cv_.wait_for(lock, std::chrono::milliseconds(kBatchMs), [&] { return dead_ || wake_; });
+            wake_ = false;
             if (dead_)
                 break;
             history = history_;
@@ -356,6 +359,7 @@ void EncoderFeed::Stop() {
         if (!end_ && history_)
             end_ = std::max(history_->End(), position_);
         closing_ = true;
+        wake_ = true;
         cv_.notify_all();
         // The program gets a few seconds to take what is left; a hung one is killed.
         if (!cv_.wait_for(lock, std::chrono::seconds(3), [&] { return writerDone_; })) {

@@ -11,7 +11,8 @@
 // Threads: Start and the setters are called by the library (under the stream's lock where the
 // stream says so); the writer thread is the feed's own; Stop and the destructor may be called from
 // any thread. Everything below marked (mu) is guarded by mu_, which is never held while writing to
-// the program or searching.
+// the program or searching; while it is held, the history may be asked for its positions (its own
+// lock, taken last).
 
 #include <QStringList>
 #include <QtGlobal>
@@ -104,6 +105,7 @@ private:
     quint64 position_ = 0;                          // (mu) first frame not taken
     std::optional<quint64> end_;                    // (mu)
     bool closing_ = false;                          // (mu)
+    bool wake_ = false;                             // (mu) news for the writer: attached, ended, stopping
     bool dead_ = false;                             // (mu)
     bool writerDone_ = false;                       // (mu)
     bool reaped_ = false;                           // (mu)
