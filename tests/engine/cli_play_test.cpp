@@ -113,7 +113,7 @@ TEST_F(CliPlayTest, AServerThatPausesWithItsConnectionOpenIsWaitedFor) {
     IcyServer icy;
     IcyServer::Stream s;
     s.head = IcyServer::IcyHead("Pause FM", 0);
-    s.audioFile = IcyServer::MakeTone(MakeTempDir("wavelot-cli-pause"), 440, 12);
+    s.audioFile = IcyServer::MakeTone(dir_.path().toStdString(), 440, 12);
     s.burstBytes = 8000;
     icy.SetStream("/pause", s);
     QProcess p;

@@ -4,7 +4,6 @@
 #include <QElapsedTimer>
 
 #include "tests/engine/recording_fixture.h"
-#include "tests/support/child_process.h"
 #include "tests/support/station_sound.h"
 
 using namespace Qt::StringLiterals;
@@ -14,7 +13,7 @@ namespace {
 
 TEST_F(RecordingTest, ARecordingOutlastsAServerAwayForSeventySeconds) {
     IcyServer icy;
-    icy.SetStream("/noise", LiveNoise(MakeTempDir("wavelot-long-away"), 32768));
+    icy.SetStream("/noise", LiveNoise(dir_.path().toStdString(), 32768));
     player_->PlayRadio(QString::fromStdString(icy.Url("/noise")), u"Noise"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     QList<qint64> failedAt;

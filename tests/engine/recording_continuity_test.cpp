@@ -4,7 +4,6 @@
 #include <QTimer>
 
 #include "tests/engine/recording_fixture.h"
-#include "tests/support/child_process.h"
 #include "tests/support/station_sound.h"
 
 using namespace Qt::StringLiterals;
@@ -12,17 +11,13 @@ using namespace Qt::StringLiterals;
 namespace wavelot::test {
 namespace {
 
-const std::string& Scratch() {
-    static const std::string dir = MakeTempDir("wavelot-continuity");
-    return dir;
-}
-
 class ContinuityTest : public RecordingTest {
 protected:
     QString Serve(const std::string& path, const IcyServer::Stream& s) {
         icy_.SetStream(path, s);
         return QString::fromStdString(icy_.Url(path));
     }
+    std::string Scratch() const { return dir_.path().toStdString(); }
     quint64 Sample(quint32 which) const { return audio_.ChannelGetSample(player_->Current(), which); }
     int Lines(const QString& text) const { return int(LogLines(log_).filter(text).size()); }
 
