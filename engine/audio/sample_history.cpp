@@ -5,11 +5,12 @@
 
 namespace wavelot::audio {
 
-SampleHistory::SampleHistory(size_t capacityFrames)
-    : buf_(std::max<size_t>(capacityFrames, 1) * 2), capacity_(std::max<size_t>(capacityFrames, 1)) {}
+SampleHistory::SampleHistory(size_t capacityFrames) : capacity_(std::max<size_t>(capacityFrames, 1)) {}
 
 void SampleHistory::Append(const float* frames, size_t count) {
     std::lock_guard lock(mu_);
+    if (buf_.empty())
+        buf_.resize(capacity_ * 2);  // only a stream that decodes holds sound
     for (size_t i = 0; i < count; ++i) {
         const size_t at = size_t((end_ + i) % capacity_) * 2;
         for (size_t c = 0; c < 2; ++c) {
@@ -18,6 +19,7 @@ void SampleHistory::Append(const float* frames, size_t count) {
         }
     }
     end_ += count;
+    first_ = std::max(first_, end_ > capacity_ ? end_ - capacity_ : 0);
 }
 
 void SampleHistory::SetEnded() {
@@ -29,6 +31,10 @@ void SampleHistory::Reserve(size_t capacityFrames) {
     std::lock_guard lock(mu_);
     if (capacityFrames <= capacity_)
         return;
+    if (buf_.empty()) {
+        capacity_ = capacityFrames;
+        return;
+    }
     std::vector<int16_t> grown(capacityFrames * 2);
     for (quint64 i = StartLocked(); i < end_; ++i) {
         const size_t from = size_t(i % capacity_) * 2, to = size_t(i % capacityFrames) * 2;
@@ -40,7 +46,7 @@ void SampleHistory::Reserve(size_t capacityFrames) {
 }
 
 quint64 SampleHistory::StartLocked() const {
-    return end_ > capacity_ ? end_ - capacity_ : 0;
+    return first_;
 }
 
 quint64 SampleHistory::Start() const {

@@ -48,8 +48,9 @@ private:
     quint64 StartLocked() const;
 
     mutable std::mutex mu_;
-    std::vector<int16_t> buf_;  // (mu_) frame i at (i % capacity) * 2
+    std::vector<int16_t> buf_;  // (mu_) frame i at (i % capacity) * 2; empty until the first frame
     size_t capacity_;           // (mu_) in frames
+    quint64 first_ = 0;         // (mu_) the oldest frame held (a grown history holds no older one)
     quint64 end_ = 0;           // (mu_)
     bool ended_ = false;        // (mu_)
 };

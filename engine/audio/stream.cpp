@@ -426,7 +426,7 @@ quint64 Stream::HeardFrame() const {
 }
 
 size_t Stream::HistoryBytes() const {
-    return history_->CapacityFrames() * 2 * sizeof(int16_t);
+    return history_->End() > 0 ? history_->CapacityFrames() * 2 * sizeof(int16_t) : 0;
 }
 
 std::shared_ptr<const TailData> Stream::Tail() const {

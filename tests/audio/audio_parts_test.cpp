@@ -7,6 +7,7 @@
 #include "engine/audio/equalizer.h"
 #include "engine/audio/icy_stream.h"
 #include "engine/audio/playlist.h"
+#include "engine/audio/sample_history.h"
 #include "engine/audio/spectrum.h"
 #include "engine/audio/volume_ramp.h"
 #include "tests/audio/audio_test_util.h"
@@ -172,6 +173,47 @@ TEST(SpectrumTest, FullScaleSineOnABinCentreReadsOne) {
     std::vector<float> stereo = {1, 0, 0.5f, 0.5f};
     snap.Append(stereo.data(), 2);
     EXPECT_EQ(snap.Last(3), (std::vector<float>{0.0f, 0.5f, 0.5f}));
+}
+
+TEST(SampleHistoryTest, HoldsTheLastFramesByIndexAndKeepsThemWhenItGrows) {
+    // Frame i is (i, -i) in 16-bit steps.
+    const auto append = [](SampleHistory& h, int from, int count) {
+        std::vector<float> frames;
+        for (int i = from; i < from + count; ++i)
+            frames.insert(frames.end(), {float(i) / 32767, float(-i) / 32767});
+        h.Append(frames.data(), size_t(count));
+    };
+    const auto held = [](const SampleHistory& h) {
+        std::vector<int16_t> out(2 * (h.End() - h.Start()));
+        EXPECT_EQ(h.Read(h.Start(), out.size() / 2, out.data()), out.size() / 2);
+        std::vector<int> left;
+        for (size_t i = 0; i < out.size(); i += 2) {
+            EXPECT_EQ(out[i], -out[i + 1]);
+            left.push_back(out[i]);
+        }
+        return left;
+    };
+    const auto range = [](int from, int to) {
+        std::vector<int> v;
+        for (int i = from; i < to; ++i)
+            v.push_back(i);
+        return v;
+    };
+    SampleHistory h(10);
+    append(h, 0, 25);  // wrapped twice
+    EXPECT_EQ(h.Start(), 15u);
+    EXPECT_EQ(held(h), range(15, 25));
+    int16_t one[2];
+    EXPECT_EQ(h.Read(14, 1, one), 0u) << "gone";
+    EXPECT_EQ(h.Read(25, 1, one), 0u) << "not yet decoded";
+    h.Reserve(16);
+    EXPECT_EQ(held(h), range(15, 25));
+    append(h, 25, 20);
+    EXPECT_EQ(h.Start(), 29u);
+    EXPECT_EQ(held(h), range(29, 45));
+    const SampleHistory::Mono mono = h.MonoMix(40, 100);
+    EXPECT_EQ(mono.first, 40u);
+    EXPECT_EQ(mono.samples, std::vector<int16_t>(5, 0));
 }
 
 // Sound that never repeats itself: twelve sines of random pitch and phase, sampled from time
