@@ -5,8 +5,9 @@
 //   engine_reconnect_soak_bench
 // Counters: drops, resumed (drops after which a new file began within a minute), files,
 // failed_attempts (attempts that found the server away), resume_mean_s and resume_max_s (break to
-// the new file), and rss (after giving freed memory back), fds and threads at the start and the
-// end (a leak shows as growth).
+// the new file), and at the start and the end: heap (bytes allocated and not freed: a leak shows
+// as growth), rss (after giving freed memory back; it also holds what the allocator keeps for
+// reuse, such as cached thread stacks), fds and threads.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -71,6 +72,12 @@ double StatusValue(const std::string& key) {
     return 0;
 }
 
+// What the allocator has handed out and not had back, every arena and mapped block included.
+double HeapInUseMib() {
+    const struct mallinfo2 m = mallinfo2();
+    return double(m.uordblks + m.hblkhd) / (1024 * 1024);
+}
+
 int OpenFds() {
     return int(
         QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size());
@@ -115,6 +122,7 @@ void BM_ReconnectSoak(benchmark::State& state) {
         // what remains is what is held.
         malloc_trim(0);
         const double rss0 = StatusValue("VmRSS:") / 1024, threads0 = StatusValue("Threads:");
+        const double heap0 = HeapInUseMib();
         const int fds0 = OpenFds();
         int resumed = 0;
         double sumS = 0, maxS = 0;
@@ -145,6 +153,8 @@ void BM_ReconnectSoak(benchmark::State& state) {
         malloc_trim(0);
         state.counters["rss_start_mib"] = rss0;
         state.counters["rss_end_mib"] = StatusValue("VmRSS:") / 1024;
+        state.counters["heap_start_mib"] = heap0;
+        state.counters["heap_end_mib"] = HeapInUseMib();
         state.counters["fds_start"] = fds0;
         state.counters["fds_end"] = OpenFds();
         state.counters["threads_start"] = threads0;
