@@ -35,7 +35,7 @@ Player::~Player() {
     audio_.StreamFree(current_);
 }
 
-void Player::SetRecordStarter(std::function<void()> startRecord) {
+void Player::SetRecordStarter(std::function<void(const audio::EncodeFrom&)> startRecord) {
     startRecord_ = std::move(startRecord);
 }
 
@@ -44,11 +44,12 @@ Player::State Player::PlaybackState() const {
         return State::Connecting;
     if (IsPlaying())
         return State::Playing;
-    return isConnected_ ? State::Dropped : State::Idle;
+    return isConnected_ || reconnectPending_ ? State::Dropped : State::Idle;
 }
 
 bool Player::IsPlaying() const {
-    return audio_.ChannelIsActive(current_) == audio::ACTIVE_PLAYING;
+    const quint32 active = audio_.ChannelIsActive(current_);
+    return active == audio::ACTIVE_PLAYING || active == audio::ACTIVE_STALLED;
 }
 
 double Player::ElapsedSeconds() const {
@@ -69,6 +70,11 @@ void Player::PlayLastStation() {
     PlayRadio(last.url, last.name, last.code);
 }
 
+void Player::Reconnect(bool quiet) {
+    const LastStation last = settings_.Last();
+    Open(last.url, last.name, last.code, true, quiet);
+}
+
 void Player::ToggleRecording() {
     if (isRecording_) {
         audio_.EncodeStop(current_);
@@ -76,18 +82,32 @@ void Player::ToggleRecording() {
     } else {
         isRecording_ = true;
         if (startRecord_)
-            startRecord_();
+            startRecord_({});
     }
     Q_EMIT recordingChanged(isRecording_);
 }
 
+void Player::ResumeRecording(const audio::EncodeFrom& from) {
+    if (isRecording_ || !isConnected_)
+        return;
+    isRecording_ = true;
+    if (startRecord_)
+        startRecord_(from);
+    Q_EMIT recordingChanged(true);
+}
+
 void Player::PlayRadio(const QString& url, const QString& name, int code) {
+    Open(url, name, code, false, false);
+}
+
+void Player::Open(const QString& url, const QString& name, int code, bool reconnect, bool quiet) {
     ++generation_;
     isConnected_ = false;
+    reconnectPending_ = reconnect;
     audio_.EncodeStop(current_);
     isRecording_ = false;
     ApplyProxySetting();
-    OpenStream(url, code, name);
+    OpenStream(url, code, name, reconnect, quiet);
     settings_.WriteLast({url, name, code});
 }
 
@@ -101,19 +121,31 @@ void Player::ApplyProxySetting() {
     }
 }
 
-void Player::OpenStream(const QString& url, int code, const QString& name) {
-    AddLog(QString(), false);
+void Player::OpenStream(const QString& url, int code, const QString& name, bool reconnect, bool quiet) {
+    const auto connectLines = [this, &name] {
+        AddLog(QString(), false);
+        AddLog(LogTimePrefix() + u"連線至 "_s + name, false);
+    };
     stationName_ = name;
-    AddLog(LogTimePrefix() + u"連線至 "_s + name, false);
+    if (!quiet)
+        connectLines();
 
+    const quint64 started = generation_;
     ++connecting_;
     const audio::StreamHandle mine = audio_.StreamCreateURL(url, 0, 0);
     --connecting_;
     pending_ = mine;
+    if (reconnect && generation_ != started) {
+        // The user chose another station or stopped while this attempt connected.
+        audio_.StreamFree(mine);
+        return;
+    }
     if (mine == 0) {
         AddLog(LogTimePrefix() + u"錯誤！無法連線至 "_s + stationName_, false);
         return;
     }
+    if (quiet)
+        connectLines();
     const quint64 generation = generation_;
 
     // A connect nested inside this one's wait may have changed the station meanwhile; the
@@ -169,6 +201,7 @@ void Player::OpenStream(const QString& url, int code, const QString& name) {
 
     if (generation == generation_ && current_ == mine) {
         isConnected_ = true;
+        reconnectPending_ = false;
         // A stream that ended during the fade sent its end notification while it did not count
         // as connected yet: tell the reconnect logic now.
         if (!IsPlaying())
@@ -183,10 +216,17 @@ void Player::LogDetails(const ConnectDetails& details) {
 }
 
 void Player::StopRadio() {
-    if (audio_.ChannelIsActive(current_) != audio::ACTIVE_PLAYING)
+    if (!IsPlaying()) {
+        if (isConnected_ || reconnectPending_) {
+            ++generation_;
+            isConnected_ = false;
+            reconnectPending_ = false;
+        }
         return;
+    }
     ++generation_;
     isConnected_ = false;
+    reconnectPending_ = false;
     const audio::StreamHandle stopping = current_;
     audio_.EncodeStop(stopping);
     isRecording_ = false;
@@ -208,10 +248,12 @@ void Player::SetVolume(int value) {
 }
 
 void Player::UpdateSongTitle(int code) {
-    TitleSource source{current_, true, audio_.ChannelGetTags(current_, audio::TAG_OGG), code, stationName_};
+    quint64 at = 0;
+    TitleSource source{current_, true, audio_.ChannelGetTags(current_, audio::TAG_OGG, &at), code,
+                       stationName_};
     if (source.tags.isNull()) {
         source.ogg = false;
-        source.tags = audio_.ChannelGetTags(current_, audio::TAG_META);
+        source.tags = audio_.ChannelGetTags(current_, audio::TAG_META, &at);
         if (source.tags.isNull()) {
             songTitle_ = stationName_;
             titleSource_ = {};
@@ -226,6 +268,7 @@ void Player::UpdateSongTitle(int code) {
             songTitle_ = IcyStreamTitle(TagStringText(source.tags, code), stationName_, songTitle_);
         }
         titleSource_ = std::move(source);
+        titleAt_ = at;
     }
 
     if (songTitle_ == lastTitle_)
@@ -237,7 +280,7 @@ void Player::UpdateSongTitle(int code) {
     if (!isRecording_) {
         audio_.EncodeStop(current_);
     } else if (startRecord_) {
-        startRecord_();
+        startRecord_({.sample = titleAt_});
     }
 }
 

@@ -35,8 +35,9 @@ public:
     enum class State {
         Idle,        // no stream plays
         Connecting,  // inside a connect; the previous stream, if any, keeps playing
-        Playing,     // connected and the current stream plays
-        Dropped,     // connected, but the current stream stopped by itself: due for a reconnect
+        Playing,     // connected and the current stream plays (or is stalled, waiting for data)
+        Dropped,     // the current stream ended by itself while connected, or a reconnect is under
+                     // way: the station is still wanted
     };
 
     // Fade and wait times in milliseconds.
@@ -55,7 +56,16 @@ public:
     void PlayRadio(const QString& url, const QString& name, int code);
     // The play command: the station started last, as the settings hold it.
     void PlayLastStation();
-    // Fades the current stream out and frees it; does nothing unless it is playing.
+    // The reconnect's attempt: PlayLastStation, except that a failed attempt keeps the station
+    // wanted (ReconnectPending) for the next one, until the user's own PlayRadio or StopRadio.
+    // quiet: the attempt logs one line when it fails, and its connect lines only once it succeeds
+    // (a server away for the night must not fill the log). An attempt overtaken by the user's
+    // PlayRadio or StopRadio while it connected gives its stream up.
+    void Reconnect(bool quiet);
+    bool ReconnectPending() const { return reconnectPending_; }
+    // Fades the current stream out and frees it; does nothing unless it is playing. On a stream
+    // that ended by itself (or while reconnect attempts wait) it only ends the wish to reconnect,
+    // without a log line.
     void StopRadio();
     // Clamps to 0..100, glides the current stream there (to silence while muted) and stores it.
     void SetVolume(int value);
@@ -71,15 +81,21 @@ public:
     void SetEqPreset(int index);
     void ApplyEq(const QString& gains);
 
-    // The recorder's hook: called by the record command when it turns recording on, and on a
-    // title change while IsRecording is set, to close the running file and begin one for the new
-    // title. Without one, recording is only a wish and a title change only logs.
-    void SetRecordStarter(std::function<void()> startRecord);
+    // The recorder's hook: closes the running file and begins one at `from`. Called by the record
+    // command when it turns recording on (from what the listener hears now), on a title change
+    // while IsRecording is set (from the frame where the new title took effect, so the split
+    // falls exactly there), and by ResumeRecording. Without one, recording is only a wish and a
+    // title change only logs.
+    void SetRecordStarter(std::function<void(const audio::EncodeFrom& from)> startRecord);
     // The record command: stops the encoder and clears the wish when recording, else sets the
     // wish and starts a recording file.
     void ToggleRecording();
+    // Sets the wish again after a reconnect cleared it, the file beginning at `from` (after what
+    // the dropped stream's recording holds). Nothing when recording already or not connected.
+    void ResumeRecording(const audio::EncodeFrom& from);
 
-    // True while the current stream plays (not stalled, stopped or freed).
+    // True while the current stream plays, stalls included: a server that pauses with its
+    // connection open has not dropped, and its sound resumes when data returns.
     bool IsPlaying() const;
     // Seconds the current stream has played.
     double ElapsedSeconds() const;
@@ -130,7 +146,8 @@ Q_SIGNALS:
     void currentStreamEnded();
 
 private:
-    void OpenStream(const QString& url, int code, const QString& name);
+    void Open(const QString& url, const QString& name, int code, bool reconnect, bool quiet);
+    void OpenStream(const QString& url, int code, const QString& name, bool reconnect, bool quiet);
     void LogDetails(const ConnectDetails& details);
     void ApplyProxySetting();
     void OnMetaSync(audio::StreamHandle stream);
@@ -139,12 +156,13 @@ private:
     const Settings settings_;
     AudioLibrary& audio_;
     clsSongArray& playLog_;
-    std::function<void()> startRecord_;
+    std::function<void(const audio::EncodeFrom&)> startRecord_;
 
     audio::StreamHandle previous_ = 0;
     audio::StreamHandle current_ = 0;
     audio::StreamHandle pending_ = 0;
     bool isConnected_ = false;
+    bool reconnectPending_ = false;  // a reconnect attempt failed and the next is due
     bool isRecording_ = false;
     bool isMuted_ = false;
     int volumeLevel_ = 1;
@@ -167,6 +185,7 @@ private:
         bool operator==(const TitleSource&) const = default;
     };
     TitleSource titleSource_;
+    quint64 titleAt_ = 0;  // the frame where the tags songTitle_ comes from took effect
     int indexEQ_ = 0;
     std::array<audio::FxHandle, kEqBandCount> eqFx_{};
     QByteArray proxyText_;  // the engine copies it; kept as the proxy in force

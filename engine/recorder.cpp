@@ -68,9 +68,9 @@ QString Recorder::LamePath() const {
     return QStandardPaths::findExecutable(u"lame"_s);
 }
 
-void Recorder::StartRecord() {
+void Recorder::StartRecord(const audio::EncodeFrom& from) {
     const audio::StreamHandle stream = player_.Current();
-    if (audio_.ChannelIsActive(stream) != audio::ACTIVE_PLAYING)
+    if (!player_.IsPlaying())
         return;
     const QString root = RecordingRoot(options_.RecordingFolder(), defaultFolder_, programFolder_);
     const QString folder = root + StationFolderName(player_.DisplayName()) + u'/';
@@ -80,7 +80,7 @@ void Recorder::StartRecord() {
         ChooseRecordingFile(folder, SongFileBase(title), QDateTime::currentDateTime(), PathExists);
 
     if (!CreateEmptyFile(file)) {
-        SwitchFile(stream, QString(), {});
+        SwitchFile(stream, QString(), {}, from);
         Report(kCannotRecord + kCannotWrite + file);
         return;
     }
@@ -89,7 +89,7 @@ void Recorder::StartRecord() {
     if (!lame.isEmpty())
         argv = LameArguments(lame, file, QualityBitrate(options_.QualityIndex()), SplitSongTitle(title),
                              player_.DisplayName());
-    if (!SwitchFile(stream, file, argv)) {
+    if (!SwitchFile(stream, file, argv, from)) {
         QFile::remove(file);
         Report(kCannotRecord + (lame.isEmpty() ? kNoLame : kLameWontStart + lame));
         return;
@@ -97,9 +97,15 @@ void Recorder::StartRecord() {
     Report(kRecordingNow + title);
 }
 
-bool Recorder::SwitchFile(audio::StreamHandle stream, const QString& file, const QStringList& argv) {
-    const audio::EncoderHandle encoder = audio_.EncodeSwitch(stream, argv);
+audio::AudioTail Recorder::RecordingTail() const {
+    return encoder_ ? audio_.ChannelGetTail(stream_) : audio::AudioTail();
+}
+
+bool Recorder::SwitchFile(audio::StreamHandle stream, const QString& file, const QStringList& argv,
+                          const audio::EncodeFrom& from) {
+    const audio::EncoderHandle encoder = audio_.EncodeSwitch(stream, argv, 0, from);
     encoder_ = encoder;
+    stream_ = stream;
     currentFile_ = encoder ? file : QString();
     if (!encoder)
         return false;

@@ -4,8 +4,11 @@
 // the decoded sound to the external lame program, which writes the file and its tags.
 //
 // The player calls StartRecord through its record-starter hook, when the record command turns
-// recording on and when the title changes while recording; the player itself stops the encoder
-// when recording is turned off or the station changes. Whoever ends an encoder, the recorder
+// recording on, when the title changes while recording and when a recording resumes after a
+// reconnect; the player itself stops the encoder when recording is turned off or the station
+// changes. Where a file ends and the next begins is a frame of the stream, not the moment the
+// call comes: the title's own position for a title change, so one song's file ends and the next
+// begins exactly where the station's metadata put the change. Whoever ends an encoder, the recorder
 // hears of it (the library's encoder notification) and finishes the file: it takes out the
 // bogus length frame lame writes for a live input, and it reports an encoder that ended by
 // itself as one play-log line.
@@ -35,10 +38,14 @@ public:
     ~Recorder() override;
 
     // Closes the running file and begins one for the current title, in the current station's
-    // folder; does nothing while the current stream is not playing. A file that cannot begin
-    // (no lame, the folder not writable) is reported in the play log and nothing records; the
-    // player's recording wish stays, so the next title change tries again.
-    void StartRecord();
+    // folder, at `from` (by default what the listener hears now); does nothing while the current
+    // stream is not playing. A file that cannot begin (no lame, the folder not writable) is
+    // reported in the play log and nothing records; the player's recording wish stays, so the
+    // next title change tries again.
+    void StartRecord(const audio::EncodeFrom& from = {});
+    // The last seconds of the stream the running file records (empty when none runs): kept across
+    // a reconnect, so the next file begins after what this one holds.
+    audio::AudioTail RecordingTail() const;
 
     // lame from the program folder when it is there, else the one on PATH; empty when neither.
     QString LamePath() const;
@@ -57,7 +64,8 @@ Q_SIGNALS:
 
 private:
     // The one place where the running file ends and the next begins (argv empty: only ends).
-    bool SwitchFile(audio::StreamHandle stream, const QString& file, const QStringList& argv);
+    bool SwitchFile(audio::StreamHandle stream, const QString& file, const QStringList& argv,
+                    const audio::EncodeFrom& from);
     void OnEncoderDied(audio::EncoderHandle encoder, const QString& file);
     void OnEncoderFreed(audio::EncoderHandle encoder, const QString& file);
     void Report(const QString& text);
@@ -68,6 +76,7 @@ private:
     const QString programFolder_;
     const QString defaultFolder_;
     audio::EncoderHandle encoder_ = 0;  // the encoder of currentFile_
+    audio::StreamHandle stream_ = 0;    // the stream it records
     QString currentFile_;
     int unfinished_ = 0;
 };

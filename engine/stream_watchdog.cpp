@@ -1,15 +1,40 @@
 #include "engine/stream_watchdog.h"
 
+#include <algorithm>
+#include <array>
+
 #include "core/pump_wait.h"
 #include "engine/player.h"
 #include "engine/record_options.h"
+#include "engine/recorder.h"
 
 namespace wavelot {
 
-StreamWatchdog::StreamWatchdog(Player& player, const RecordOptions& options, QObject* parent)
-    : QObject(parent), player_(player), options_(options) {
+StreamWatchdog::StreamWatchdog(Player& player, Recorder& recorder, const RecordOptions& options,
+                               QObject* parent)
+    : QObject(parent), player_(player), recorder_(recorder), options_(options) {
     // Queued: the player may report the end from inside a connect.
     connect(&player_, &Player::currentStreamEnded, this, &StreamWatchdog::Tick, Qt::QueuedConnection);
+    retry_.setSingleShot(true);
+    connect(&retry_, &QTimer::timeout, this, [this] {
+        // The user's own connect or stop ends the attempts; so does a stream that plays again.
+        if (!player_.ReconnectPending() || player_.IsPlaying())
+            return;
+        if (busy_) {
+            retry_.start(1000);
+            return;
+        }
+        busy_ = true;
+        Attempt();
+        busy_ = false;
+        if (again_)
+            CheckDrop();
+    });
+}
+
+int StreamWatchdog::RetryDelaySeconds(int attempt) {
+    static constexpr std::array<int, 7> kDelays = {0, 1, 2, 4, 8, 15, 30};
+    return kDelays[size_t(std::clamp(attempt, 0, int(kDelays.size()) - 1))];
 }
 
 void StreamWatchdog::Tick() {
@@ -38,15 +63,41 @@ void StreamWatchdog::ReconnectIfDropped() {
     if (player_.IsPlaying() || !player_.IsConnected() || dropped == handled_)
         return;
     handled_ = dropped;
-    player_.StopRadio();
-    player_.PlayLastStation();
-    Q_EMIT reconnected(player_.IsConnected());
-    if (options_.LoopRecording()) {
-        PumpWait(kRecordAgainAfterMs);
-        // The connect cleared the recording wish, so the record command starts a recording;
-        // after a failed connect nothing plays and nothing records.
-        player_.ToggleRecording();
+    retry_.stop();
+    attempt_ = 0;
+    // Taken before the attempt ends the recording: what its file holds at the end.
+    resume_ = player_.IsRecording();
+    tail_ = resume_ ? recorder_.RecordingTail() : audio::AudioTail();
+    Attempt();
+}
+
+void StreamWatchdog::Attempt() {
+    player_.Reconnect(attempt_ > 0);
+    ++attempt_;
+    const bool connected = player_.IsConnected();
+    Q_EMIT reconnected(connected);
+    if (connected) {
+        AfterReconnect();
+    } else if (player_.ReconnectPending()) {
+        retry_.start(RetryDelaySeconds(attempt_) * 1000);
+    } else {
+        tail_ = {};
     }
+}
+
+void StreamWatchdog::AfterReconnect() {
+    const audio::StreamHandle stream = player_.Current();
+    if (resume_) {
+        player_.ResumeRecording({.after = tail_});
+    } else if (options_.LoopRecording()) {
+        PumpWait(kRecordAgainAfterMs);
+        // Unless the user changed something meanwhile: the reconnect cleared the recording wish,
+        // so the record command starts a recording.
+        if (player_.Current() == stream && player_.IsConnected() && !player_.IsRecording())
+            player_.ToggleRecording();
+    }
+    resume_ = false;
+    tail_ = {};
 }
 
 }  // namespace wavelot

@@ -41,8 +41,8 @@ bool AppCore::StartEngine() {
     engineStarted_ = true;
     player_ = std::make_unique<Player>(SettingFile(), audio_, lists_.playLogList);
     recorder_ = std::make_unique<Recorder>(*player_, audio_, *options_, ProgramFolder(), RecordFolder());
-    player_->SetRecordStarter([r = recorder_.get()] { r->StartRecord(); });
-    watchdog_ = std::make_unique<StreamWatchdog>(*player_, *options_);
+    player_->SetRecordStarter([r = recorder_.get()](const audio::EncodeFrom& from) { r->StartRecord(from); });
+    watchdog_ = std::make_unique<StreamWatchdog>(*player_, *recorder_, *options_);
     scheduler_ = std::make_unique<JobScheduler>(lists_.jobList, *player_, SettingFile());
     QObject::connect(&lists_.changes, &ListChanges::Changed, scheduler_.get(),
                      [s = scheduler_.get()](KeptList l) {

@@ -157,8 +157,10 @@ void frmMain::tmrVis_Timer() {
     if (shutDown_)
         return;
     const bool playing = player_.IsPlaying();
-    buttons_[kCmdPlay]->setVisible(!playing);
-    buttons_[kCmdStop]->setVisible(playing);
+    // While a dropped station waits for its next reconnect attempt, stop is what ends them.
+    const bool wanted = playing || player_.PlaybackState() == Player::State::Dropped;
+    buttons_[kCmdPlay]->setVisible(!wanted);
+    buttons_[kCmdStop]->setVisible(wanted);
     if (playing && !tmrSong_.isActive()) {
         tmrSong_.start();
     } else if (!playing && tmrSong_.isActive()) {

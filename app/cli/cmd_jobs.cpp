@@ -107,8 +107,8 @@ int Run(const CommandArgs& args) {
         clsSongArray playLog;
         Player player(SettingFile(), audio, playLog);
         Recorder recorder(player, audio, options, ProgramFolder(), RecordFolder());
-        player.SetRecordStarter([&recorder] { recorder.StartRecord(); });
-        StreamWatchdog watchdog(player, options);
+        player.SetRecordStarter([&recorder](const audio::EncodeFrom& from) { recorder.StartRecord(from); });
+        StreamWatchdog watchdog(player, recorder, options);
         JobScheduler scheduler(jobs, player, SettingFile());
 
         // The song timer runs while something plays; a play-log line (every connect logs one)

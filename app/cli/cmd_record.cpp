@@ -104,8 +104,8 @@ int Run(const CommandArgs& args) {
         clsSongArray playLog;
         Player player(SettingFile(), audio, playLog);
         Recorder recorder(player, audio, options, ProgramFolder(), RecordFolder());
-        player.SetRecordStarter([&recorder] { recorder.StartRecord(); });
-        StreamWatchdog watchdog(player, options);
+        player.SetRecordStarter([&recorder](const audio::EncodeFrom& from) { recorder.StartRecord(from); });
+        StreamWatchdog watchdog(player, recorder, options);
         QObject::connect(&player, &Player::logLineAdded, [](const QString& text, bool) { PrintLine(text); });
 
         gRecordInterrupted = 0;

@@ -135,7 +135,7 @@ void BM_Recording(benchmark::State& state) {
     for (auto _ : state) {
         Player player(settings, audio, log);
         Recorder recorder(player, audio, options, temp.path(), temp.path());
-        player.SetRecordStarter([&] { recorder.StartRecord(); });
+        player.SetRecordStarter([&](const audio::EncodeFrom& from) { recorder.StartRecord(from); });
         player.PlayRadio(QString::fromStdString(icy.Url("/live")), QStringLiteral("Bench"), 0);
         if (!player.IsConnected()) {
             state.SkipWithError("connect failed");

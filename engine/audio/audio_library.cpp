@@ -133,6 +133,7 @@ StreamHandle AudioLibrary::StreamCreateURL(const QString& url, quint32, quint32)
         // The buffer holds bufferMs of the fastest common stream (320 kbit/s).
         cfg.ringBytes = size_t(c.bufferMs) * 40;
         cfg.prebufPercent = int(c.prebufPercent);
+        cfg.stallLimitMs = timeoutMs;
     }
     if (IsDirectScheme(u))
         cfg.directUrl = DirectUrl(u);
@@ -156,8 +157,9 @@ StreamHandle AudioLibrary::StreamCreateURL(const QString& url, quint32, quint32)
         b.connecting.insert(stream);
     }
 
-    // The answer can take up to the time-out to come, and the first audio a little longer.
-    const int limitMs = timeoutMs + 5000;
+    // The whole connect, playlist entries and the first decoded sound included, has the time-out:
+    // an answer that drips, does not decode, or lists addresses that never answer ends with it.
+    const int limitMs = timeoutMs;
     if (QCoreApplication::instance()) {
         QEventLoop loop;
         stream->SetStateWaker([&loop] { QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection); });
@@ -196,9 +198,9 @@ bool AudioLibrary::StreamFree(StreamHandle handle) {
     return backend_->Release(handle);
 }
 
-QByteArray AudioLibrary::ChannelGetTags(StreamHandle handle, quint32 tags) const {
+QByteArray AudioLibrary::ChannelGetTags(StreamHandle handle, quint32 tags, quint64* sample) const {
     auto s = backend_->Find(handle);
-    return s ? s->Tags(tags) : QByteArray();
+    return s ? s->Tags(tags, sample) : QByteArray();
 }
 
 SyncHandle AudioLibrary::ChannelSetSync(StreamHandle handle, quint32 type, quint64, SyncProc proc) {
@@ -359,7 +361,41 @@ bool AudioLibrary::FXGetParameters(FxHandle fx, DX8ParamEq* params) const {
     return s && params && s->GetBand(fx, params);
 }
 
-EncoderHandle AudioLibrary::EncodeStart(StreamHandle handle, const QStringList& argv, quint32 flags) {
+namespace {
+
+Stream::EncodeAt StreamEncodeAt(const EncodeFrom& from, const std::shared_ptr<const TailData>& tail) {
+    return {from.sample == SAMPLE_HEARD_NOW ? Stream::kHeardFrame : from.sample, tail};
+}
+
+}  // namespace
+
+double AudioTail::Seconds() const {
+    return data_ && data_->rate > 0 ? double(data_->mono.size()) / data_->rate : 0.0;
+}
+
+quint64 AudioLibrary::ChannelGetSample(StreamHandle handle, quint32 which) const {
+    auto s = backend_->Find(handle);
+    if (!s || (which != SAMPLE_DECODED && which != SAMPLE_HEARD))
+        return quint64(-1);
+    return which == SAMPLE_DECODED ? s->DecodedFrames() : s->HeardFrame();
+}
+
+AudioTail AudioLibrary::ChannelGetTail(StreamHandle handle) const {
+    AudioTail tail;
+    if (auto s = backend_->Find(handle))
+        tail.data_ = s->Tail();
+    return tail;
+}
+
+StreamMemory AudioLibrary::ChannelGetMemory(StreamHandle handle) const {
+    auto s = backend_->Find(handle);
+    if (!s)
+        return {};
+    return {s->RingBytes(), s->HistoryBytes()};
+}
+
+EncoderHandle AudioLibrary::EncodeStart(StreamHandle handle, const QStringList& argv, quint32 flags,
+                                        const EncodeFrom& from) {
     auto s = backend_->Find(handle);
     if (!s)
         return 0;
@@ -374,11 +410,12 @@ EncoderHandle AudioLibrary::EncodeStart(StreamHandle handle, const QStringList& 
         h = backend_->NewHandle();
         backend_->encoders[h] = handle;
     }
-    s->AddEncoder(h, std::move(feed));
+    s->AddEncoder(h, std::move(feed), StreamEncodeAt(from, from.after.data_));
     return h;
 }
 
-EncoderHandle AudioLibrary::EncodeSwitch(StreamHandle handle, const QStringList& argv, quint32 flags) {
+EncoderHandle AudioLibrary::EncodeSwitch(StreamHandle handle, const QStringList& argv, quint32 flags,
+                                         const EncodeFrom& at) {
     auto s = backend_->Find(handle);
     if (!s)
         return 0;
@@ -395,9 +432,24 @@ EncoderHandle AudioLibrary::EncodeSwitch(StreamHandle handle, const QStringList&
             backend_->encoders[h] = handle;
         }
     }
-    for (auto& old : s->SwapEncoders(h, std::move(feed)))
+    for (auto& old : s->SwapEncoders(h, std::move(feed), StreamEncodeAt(at, at.after.data_)))
         old->Stop();
     return h;
+}
+
+quint64 AudioLibrary::EncodeGetBegin(EncoderHandle handle) const {
+    std::shared_ptr<Stream> s;
+    {
+        std::lock_guard lock(backend_->mu);
+        auto enc = backend_->encoders.find(handle);
+        if (enc == backend_->encoders.end())
+            return quint64(-1);
+        auto st = backend_->streams.find(enc->second);
+        if (st != backend_->streams.end())
+            s = st->second;
+    }
+    const std::optional<quint64> begin = s ? s->EncoderBegin(handle) : std::nullopt;
+    return begin.value_or(quint64(-1));
 }
 
 bool AudioLibrary::EncodeSetNotify(EncoderHandle handle, EncodeNotifyProc proc) {

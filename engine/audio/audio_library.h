@@ -24,6 +24,8 @@
 
 namespace wavelot {
 
+class AudioLibrary;
+
 namespace audio {
 
 using Handle = quint32;
@@ -99,6 +101,12 @@ inline constexpr quint32 CTYPE_STREAM_OPUS = 0x11200;
 // ChannelInfo::flags.
 inline constexpr quint32 SAMPLE_FLOAT = 256;
 
+// Frame positions (ChannelGetSample). A stream's frames are counted at the output rate from its
+// first decoded one; tag positions, the heard position and where encoders begin and end are all
+// given in this unit.
+inline constexpr quint32 SAMPLE_DECODED = 0;  // frames decoded so far (the encoders' sound ends here)
+inline constexpr quint32 SAMPLE_HEARD = 1;    // the frame reaching the listener now
+
 // EncodeStart flags.
 inline constexpr quint32 ENCODE_NOHEAD = 1;  // send raw PCM without the WAV header
 
@@ -130,6 +138,39 @@ struct StreamTimings {
     qint64 created = 0;      // StreamCreateURL entered
     qint64 connected = 0;    // the answer's header block was complete
     qint64 firstSample = 0;  // the first decoded sample was handed to the sound output
+};
+
+// Memory a stream holds for its sound, for measurements.
+struct StreamMemory {
+    size_t networkBytes = 0;  // the network buffer
+    size_t historyBytes = 0;  // the decoded sound kept for the encoders (grows while one runs)
+};
+
+struct TailData;  // the back end's (continuation.h)
+
+// The last seconds of a stream's sound (ChannelGetTail), kept by the program across a reconnect:
+// an encoder started with it on the new stream begins at the first frame the tail does not
+// already hold, so a server's burst of sound the old stream delivered is not recorded twice.
+// Cheap to copy; empty by default.
+class AudioTail {
+public:
+    bool IsEmpty() const { return !data_; }
+    double Seconds() const;
+
+private:
+    friend class ::wavelot::AudioLibrary;
+    std::shared_ptr<const TailData> data_;
+};
+
+// Where an encoder's sound begins (EncodeStart), or where the old encoders end and the new one
+// begins (EncodeSwitch): the frame `sample` of the stream (SAMPLE_HEARD_NOW: what the listener
+// hears at the call; a frame the back end no longer holds counts as its oldest one). With a tail,
+// the later of that and the first frame the tail does not hold; that frame is searched for once
+// the first seconds of the stream are decoded (EncodeGetBegin tells when it is known).
+inline constexpr quint64 SAMPLE_HEARD_NOW = ~quint64(0);
+struct EncodeFrom {
+    quint64 sample = SAMPLE_HEARD_NOW;
+    AudioTail after;
 };
 
 // A sync callback: the sync's handle, the stream it was set on, and a value of the kind
@@ -201,7 +242,10 @@ public:
     // (keys as the demuxer gives them, lower case), updated at each chain link.
     // TAG_WMA: the ASF header's attributes as "key=value" strings, plus "Bitrate=<bit/s>".
     // A null QByteArray when the stream has no tags of the kind.
-    QByteArray ChannelGetTags(audio::StreamHandle handle, quint32 tags) const;
+    // sample (optional): the frame at which the tags took effect: for TAG_META the first frame
+    // decoded from the input at or after the byte where the metadata block stood, for an Ogg
+    // chain link its first frame, 0 for tags of the stream's header.
+    QByteArray ChannelGetTags(audio::StreamHandle handle, quint32 tags, quint64* sample = nullptr) const;
 
     // The callback is queued to the main thread, stamped with the stream handle, and dropped
     // when the stream (or the sync) was freed before it ran: it never runs on a back-end thread.
@@ -215,9 +259,11 @@ public:
     bool ChannelPause(audio::StreamHandle handle);
     bool ChannelStop(audio::StreamHandle handle);
     // ACTIVE_PLAYING from ChannelPlay until the stream ends; ACTIVE_STALLED while the output has
-    // been starved for over a second but the connection is still open; ACTIVE_STOPPED before
-    // ChannelPlay, after ChannelStop, after the end (server closed, network broken and the
-    // buffered sound played out), and for a handle that is not a stream.
+    // been starved for over a second but the connection is still open (sound resumes by itself
+    // when data comes again); ACTIVE_STOPPED before ChannelPlay, after ChannelStop, after the end,
+    // and for a handle that is not a stream. A stream ends when its connection closes (server
+    // gone, network broken) and the buffered sound has played out, or when it has been starved
+    // for CONFIG_NET_TIMEOUT with the connection open: a stall is not an end until then.
     quint32 ChannelIsActive(audio::StreamHandle handle) const;
 
     // ATTRIB_VOL only (ATTRIB_FREQ is read only). Values are clamped to 0..1; setting stops a
@@ -236,6 +282,12 @@ public:
     quint64 ChannelGetPosition(audio::StreamHandle handle, quint32 mode = audio::POS_BYTE) const;
     // Seconds for a byte count of that stream; negative on failure.
     double ChannelBytes2Seconds(audio::StreamHandle handle, quint64 pos) const;
+    // SAMPLE_DECODED or SAMPLE_HEARD, in frames; ERROR_RESULT (as quint64 -1) on failure.
+    quint64 ChannelGetSample(audio::StreamHandle handle, quint32 which) const;
+    // The stream's last seconds of sound up to the last frame decoded (for a stream that has
+    // ended: up to its end, which is where its recording ended). Empty on failure.
+    audio::AudioTail ChannelGetTail(audio::StreamHandle handle) const;
+    audio::StreamMemory ChannelGetMemory(audio::StreamHandle handle) const;
 
     // DATA_FFTn: writes n/2 floats to buffer and returns n/2 * 4 (bytes). DATA_AVAILABLE:
     // returns the bytes of decoded sound waiting for the output. ERROR_RESULT otherwise. The
@@ -257,19 +309,29 @@ public:
     // an open-ended stream; left out with ENCODE_NOHEAD) and then the sound, on its standard
     // input. The arguments are passed in UTF-8 and the program runs with LC_ALL=C.UTF-8, so it
     // reads them as UTF-8 whatever this process's locale. Its standard output and error go to
-    // /dev/null. Returns 0 when the program cannot be started. An encoder that dies or falls
-    // more than a few seconds behind is dropped (EncodeSetNotify tells); it never holds up
+    // /dev/null. Returns 0 when the program cannot be started. An encoder that dies or stops
+    // taking sound for a few seconds is dropped (EncodeSetNotify tells); it never holds up
     // playback.
-    audio::EncoderHandle EncodeStart(audio::StreamHandle handle, const QStringList& argv, quint32 flags = 0);
+    // The sound begins at `from` (by default what the listener hears at the call) and reaches the
+    // program a few seconds behind the decoder, which is what lets EncodeSwitch end it exactly at
+    // a frame decoded a moment before the switch.
+    audio::EncoderHandle EncodeStart(audio::StreamHandle handle, const QStringList& argv, quint32 flags = 0,
+                                     const audio::EncodeFrom& from = {});
     // Ends every encoder of the stream and starts argv in their place (as EncodeStart) in one
-    // step: the sound the old programs did not get is the sound the new one begins with, so
+    // step: the old ones end and the new one begins at the frame `at` names (by default what the
+    // listener hears now; later only if an old program was already handed sound past it), so
     // nothing is lost or doubled between them. The old ones are ended as by EncodeStop, also
     // when the new program cannot start or argv is empty (then 0 is returned), and their files
     // are complete on return. On a stream without encoders it is EncodeStart.
-    audio::EncoderHandle EncodeSwitch(audio::StreamHandle handle, const QStringList& argv, quint32 flags = 0);
-    // handle: an encoder, or a stream (all its encoders). Closes the program's input and waits
-    // (at most about 3 s) for it to finish writing, so the file is complete on return.
+    audio::EncoderHandle EncodeSwitch(audio::StreamHandle handle, const QStringList& argv, quint32 flags = 0,
+                                      const audio::EncodeFrom& at = {});
+    // handle: an encoder, or a stream (all its encoders). The program gets every frame decoded
+    // up to the call (or up to the end a switch gave it); its input is then closed, and the call
+    // waits (at most about 3 s) for it to finish writing, so the file is complete on return.
     bool EncodeStop(audio::Handle handle);
+    // The frame where the encoder's sound begins; ERROR_RESULT (as quint64 -1) while it is still
+    // being searched for (a start after a tail) or for an unknown encoder.
+    quint64 EncodeGetBegin(audio::EncoderHandle handle) const;
     // ACTIVE_PLAYING while the program runs and takes the sound, else ACTIVE_STOPPED.
     quint32 EncodeIsActive(audio::Handle handle) const;
     // Sets the encoder's notification, queued to the main thread like the syncs:

@@ -268,7 +268,7 @@ void Session::AnnounceHeaderTags() {
     if (isOgg_) {
         const QByteArray tags = DictTags(stream_->metadata);
         if (!tags.isNull())
-            host_.OnTags(TAG_OGG, tags, false);
+            host_.OnTags(TAG_OGG, tags, false, -1);
         // Handed on here: only the comments of a later chain link count as a change.
         stream_->event_flags &= ~AVSTREAM_EVENT_FLAG_METADATA_UPDATED;
     }
@@ -277,7 +277,7 @@ void Session::AnnounceHeaderTags() {
         av_dict_copy(tags.Address(), input_->metadata, 0);
         if (stream_->codecpar->bit_rate > 0)
             tags.Set("Bitrate", QByteArray::number(qint64(stream_->codecpar->bit_rate)).constData());
-        host_.OnTags(TAG_WMA, DictTags(tags.Get()), false);
+        host_.OnTags(TAG_WMA, DictTags(tags.Get()), false, -1);
     }
 }
 
@@ -299,7 +299,7 @@ bool Session::Decode() {
 bool Session::DecodePacket() {
     if (isOgg_ && (stream_->event_flags & AVSTREAM_EVENT_FLAG_METADATA_UPDATED)) {
         stream_->event_flags &= ~AVSTREAM_EVENT_FLAG_METADATA_UPDATED;
-        host_.OnTags(TAG_OGG, DictTags(stream_->metadata), true);
+        host_.OnTags(TAG_OGG, DictTags(stream_->metadata), true, packet_->pos);
     }
     // Joining mid-frame gives a few bad packets: skip them rather than give up.
     if (avcodec_send_packet(codec_.get(), packet_.get()) < 0)
@@ -326,7 +326,10 @@ bool Session::ResampleFrame() {
     if (out.count == 0)
         return true;
     decodedAny_ = true;
-    return host_.OnPcm(out.frames, out.count);
+    // Where the frame came from in the input: how metadata cut out at a byte position finds the
+    // first sample it belongs to.
+    const qint64 pos = frame_->pkt_pos >= 0 ? frame_->pkt_pos : packet_->pos;
+    return host_.OnPcm(out.frames, out.count, pos, out.lead);
 }
 
 }  // namespace

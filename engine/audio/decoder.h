@@ -23,10 +23,13 @@ public:
     virtual size_t ReadInput(char* out, size_t max) = 0;
     virtual bool Aborted() const = 0;
     virtual void OnFormat(const SourceFormat& format) = 0;
-    // kind TAG_OGG or TAG_WMA; chainLink: a new Ogg chain link brought the tags.
-    virtual void OnTags(quint32 kind, const QByteArray& tags, bool chainLink) = 0;
-    // false: stop decoding.
-    virtual bool OnPcm(float* frames, size_t count) = 0;
+    // kind TAG_OGG or TAG_WMA; chainLink: a new Ogg chain link brought the tags, which take
+    // effect with the sound of the packet at byte position pos of the input (-1: unknown).
+    virtual void OnTags(quint32 kind, const QByteArray& tags, bool chainLink, qint64 pos) = 0;
+    // Decoded sound. sourcePos: the input byte position of the packet the frame was decoded from
+    // (-1: unknown); that frame's own first sample is frames[lead] (the resampler may still hand
+    // out sound of earlier frames first). false: stop decoding.
+    virtual bool OnPcm(float* frames, size_t count, qint64 sourcePos, size_t lead) = 0;
 };
 
 // The demuxer libavformat should use for an answer's content type; null to probe.

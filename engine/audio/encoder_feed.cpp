@@ -107,11 +107,8 @@ std::unique_ptr<EncoderFeed> EncoderFeed::Start(const QStringList& argv, int rat
     }
     fcntl(fds[1], F_SETFL, fcntl(fds[1], F_GETFL) | O_NONBLOCK);
     std::unique_ptr<EncoderFeed> feed(new EncoderFeed(pid, fds[1], rate));
-    if (wavHeader) {
-        std::lock_guard lock(feed->mu_);
-        feed->queue_.push_back(OpenEndedWavHeader(rate, 2));
-        feed->queuedBytes_ += feed->queue_.back().size();
-    }
+    if (wavHeader)
+        feed->header_ = OpenEndedWavHeader(rate, 2);
     feed->writer_ = std::thread([f = feed.get()] { f->WriterLoop(); });
     return feed;
 }
@@ -122,35 +119,48 @@ EncoderFeed::~EncoderFeed() {
     Stop();
 }
 
-void EncoderFeed::Push(const float* frames, size_t count) {
-    std::string chunk(count * 4, '\0');
-    for (size_t i = 0; i < count * 2; ++i) {
-        const float v = std::clamp(frames[i], -1.0f, 1.0f);
-        const auto s = static_cast<int16_t>(std::lrint(v * 32767.0f));
-        chunk[2 * i] = char(s & 0xFF);
-        chunk[2 * i + 1] = char((s >> 8) & 0xFF);
-    }
-    bool drop = false;
-    bool wake = false;
+void EncoderFeed::Attach(std::shared_ptr<const SampleHistory> history, Begin begin, size_t delayFrames) {
     {
         std::lock_guard lock(mu_);
-        if (dead_ || closing_)
+        if (history_ || !history || closing_)
             return;
-        if (queuedBytes_ + chunk.size() > size_t(rate_) * 4 * kMaxBacklogSeconds) {
-            DieLocked();
-            drop = true;
-        } else {
-            queuedBytes_ += chunk.size();
-            queue_.push_back(std::move(chunk));
-            wake = queuedBytes_ >= size_t(rate_) * 4 * kBatchMs / 1000;
-        }
+        history_ = std::move(history);
+        wake_ = true;
+        delay_ = delayFrames;
+        begin_ = std::move(begin);
+        searching_ = begin_.after != nullptr;
+        position_ = begin_.frame;
     }
-    if (drop) {
-        kill(pid_, SIGKILL);
-        Report(ENCODE_NOTIFY_ENCODER);
+    cv_.notify_all();
+}
+
+quint64 EncoderFeed::Position() const {
+    std::lock_guard lock(mu_);
+    return position_;
+}
+
+std::optional<quint64> EncoderFeed::BeginFrame() const {
+    std::lock_guard lock(mu_);
+    if (searching_ || !history_)
+        return std::nullopt;
+    return begin_.frame;
+}
+
+EncoderFeed::Begin EncoderFeed::PendingBegin() const {
+    std::lock_guard lock(mu_);
+    return searching_ ? begin_ : Begin{};
+}
+
+quint64 EncoderFeed::EndAt(quint64 end) {
+    quint64 kept = 0;
+    {
+        std::lock_guard lock(mu_);
+        kept = std::max(end, position_);
+        end_ = kept;
+        wake_ = true;
     }
-    if (drop || wake)
-        cv_.notify_all();
+    cv_.notify_all();
+    return kept;
 }
 
 void EncoderFeed::DieLocked() {
@@ -182,62 +192,162 @@ void EncoderFeed::SetNotify(Notify notify) {
     Report(ENCODE_NOTIFY_ENCODER);
 }
 
+bool EncoderFeed::ResolveBegin(bool final) {
+    std::shared_ptr<const SampleHistory> history;
+    Begin begin;
+    {
+        std::lock_guard lock(mu_);
+        if (!searching_)
+            return true;
+        history = history_;
+        begin = begin_;
+    }
+    const quint64 first = history->Start();
+    const size_t wanted = ContinuationFramesWanted(rate_);
+    if (history->End() < first + wanted && !final && !history->Ended())
+        return false;
+    const SampleHistory::Mono fresh = history->MonoMix(first, first + wanted);
+    const std::optional<quint64> found = FindContinuation(*begin.after, fresh.first, fresh.samples);
+    const quint64 frame = std::max({begin.frame, found.value_or(fresh.first), history->Start()});
+    std::lock_guard lock(mu_);
+    searching_ = false;
+    begin_.frame = frame;
+    begin_.after.reset();
+    // A switch meanwhile may have ended this feed before its begin; it then holds nothing.
+    position_ = end_ ? std::min(frame, *end_) : frame;
+    return true;
+}
+
+bool EncoderFeed::WriteAll(const char* data, size_t size) {
+    using Clock = std::chrono::steady_clock;
+    auto progress = Clock::now();
+    size_t off = 0;
+    while (off < size) {
+        const ssize_t n = write(fd_, data + off, size - off);
+        if (n > 0) {
+            off += size_t(n);
+            progress = Clock::now();
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        pollfd p{fd_, POLLOUT, 0};
+        poll(&p, 1, 100);
+        std::lock_guard lock(mu_);
+        // A program that takes nothing for this long has hung: it is dropped rather than let
+        // the history run away from it (a slow one that keeps taking is waited for).
+        if (dead_ || (!closing_ && Clock::now() - progress > std::chrono::seconds(kMaxStallSeconds)))
+            return false;
+    }
+    return true;
+}
+
 void EncoderFeed::WriterLoop() {
     // A write to an encoder that died must fail with EPIPE, not end the program.
     sigset_t pipeSet;
     sigemptyset(&pipeSet);
     sigaddset(&pipeSet, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipeSet, nullptr);
-    const size_t batchBytes = size_t(rate_) * 4 * kBatchMs / 1000;
-    for (;;) {
-        std::string chunk;
+    std::vector<int16_t> samples(size_t(rate_) * 2);  // one second at a time
+    std::string bytes;
+    bool failed = false;
+    std::string header;
+    {
+        std::lock_guard lock(mu_);
+        header.swap(header_);
+    }
+    if (!header.empty())
+        failed = !WriteAll(header.data(), header.size());
+    while (!failed) {
+        std::shared_ptr<const SampleHistory> history;
+        bool closing = false;
         {
-            // Sound is handed over in batches: a few large writes a second wake the encoder
-            // far less often than one per decoded block.
             std::unique_lock lock(mu_);
-            cv_.wait_for(lock, std::chrono::milliseconds(kBatchMs),
-                         [&] { return dead_ || closing_ || queuedBytes_ >= batchBytes; });
+            cv_.wait_for(lock, std::chrono::milliseconds(kBatchMs), [&] { return dead_ || wake_; });
+            wake_ = false;
             if (dead_)
                 break;
-            if (queue_.empty()) {
-                if (closing_)
-                    break;
-                continue;
-            }
-            chunk.reserve(queuedBytes_);
-            for (std::string& c : queue_)
-                chunk += c;
-            queue_.clear();
+            history = history_;
+            closing = closing_;
         }
-        size_t off = 0;
-        bool failed = false;
-        while (off < chunk.size() && !failed) {
-            ssize_t n = write(fd_, chunk.data() + off, chunk.size() - off);
-            if (n > 0) {
-                off += size_t(n);
-            } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-                pollfd p{fd_, POLLOUT, 0};
-                poll(&p, 1, 100);
-                std::lock_guard lock(mu_);
-                failed = dead_;
-            } else {
-                failed = true;
-            }
+        if (!history) {
+            if (closing)
+                break;
+            continue;
         }
-        std::lock_guard lock(mu_);
-        queuedBytes_ -= chunk.size();
-        if (failed) {
-            DieLocked();
+        // An encoder that exited while it had nothing to read shows as an error on the pipe.
+        pollfd p{fd_, POLLOUT, 0};
+        if (poll(&p, 1, 0) > 0 && (p.revents & (POLLERR | POLLHUP))) {
+            failed = true;
             break;
         }
+        if (!ResolveBegin(closing))
+            continue;
+        bool done = false;
+        for (;;) {
+            const quint64 decoded = history->End();
+            const bool ended = history->Ended();
+            quint64 from = 0, limit = 0;
+            {
+                std::lock_guard lock(mu_);
+                if (position_ < history->Start()) {
+                    failed = true;  // the history moved on without it: sound was lost
+                    break;
+                }
+                from = position_;
+                if (end_)
+                    limit = std::min(*end_, decoded);
+                else if (ended || closing_)
+                    limit = decoded;
+                else
+                    limit = decoded > delay_ ? decoded - delay_ : 0;
+                limit = std::max(limit, from);
+                done =
+                    closing_ && (end_ ? from >= *end_ || (ended && from >= decoded) : true) && limit == from;
+            }
+            if (limit == from)
+                break;
+            const size_t n = history->Read(from, size_t(std::min<quint64>(limit - from, samples.size() / 2)),
+                                           samples.data());
+            if (n == 0) {
+                failed = true;
+                break;
+            }
+            {
+                std::lock_guard lock(mu_);
+                position_ = from + n;
+            }
+            bytes.resize(n * 4);
+            for (size_t i = 0; i < n * 2; ++i) {
+                const auto v = static_cast<uint16_t>(samples[i]);
+                bytes[2 * i] = char(v & 0xFF);
+                bytes[2 * i + 1] = char(v >> 8);
+            }
+            if (!WriteAll(bytes.data(), bytes.size())) {
+                failed = true;
+                break;
+            }
+        }
+        if (done)
+            break;
     }
+    bool dropped = false;
+    {
+        std::lock_guard lock(mu_);
+        if (failed) {
+            dropped = !dead_;
+            DieLocked();
+        }
+    }
+    if (dropped)
+        kill(pid_, SIGKILL);  // it may have stopped reading rather than exited
     close(fd_);
     fd_ = -1;
     {
         std::lock_guard lock(mu_);
         writerDone_ = true;
-        cv_.notify_all();
     }
+    cv_.notify_all();
     Report(ENCODE_NOTIFY_ENCODER);
 }
 
@@ -246,9 +356,12 @@ void EncoderFeed::Stop() {
         std::unique_lock lock(mu_);
         if (reaped_)
             return;
+        if (!end_ && history_)
+            end_ = std::max(history_->End(), position_);
         closing_ = true;
+        wake_ = true;
         cv_.notify_all();
-        // The program gets a few seconds to take what is queued; a hung one is killed.
+        // The program gets a few seconds to take what is left; a hung one is killed.
         if (!cv_.wait_for(lock, std::chrono::seconds(3), [&] { return writerDone_; })) {
             dead_ = true;
             lock.unlock();
@@ -284,13 +397,11 @@ bool EncoderFeed::Alive() const {
     std::lock_guard lock(mu_);
     if (dead_ || reaped_)
         return false;
-    int status = 0;
     // Peeks without reaping: the pid stays ours until Reap.
     siginfo_t info{};
     info.si_pid = 0;
     if (waitid(P_PID, id_t(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0)
         return false;
-    (void)status;
     return true;
 }
 

@@ -13,15 +13,21 @@ namespace {
 
 class PulseOutput final : public SoundOutput {
 public:
-    explicit PulseOutput(pa_simple* s) : s_(s) {}
+    PulseOutput(pa_simple* s, int rate) : s_(s), rate_(uint64_t(rate)) {}
     ~PulseOutput() override { pa_simple_free(s_); }
     bool Write(const float* frames, size_t count) override {
         int err = 0;
         return pa_simple_write(s_, frames, count * 2 * sizeof(float), &err) >= 0;
     }
+    size_t LatencyFrames() override {
+        int err = 0;
+        const pa_usec_t us = pa_simple_get_latency(s_, &err);
+        return us == pa_usec_t(-1) ? 0 : size_t(us * rate_ / 1000000);
+    }
 
 private:
     pa_simple* s_;
+    uint64_t rate_;
 };
 
 }  // namespace
@@ -73,7 +79,7 @@ std::unique_ptr<SoundOutput> OpenPulseOutput(int rate, const QByteArray& streamN
                                  &spec, nullptr, &attr, &err);
     if (!s)
         return nullptr;
-    return std::make_unique<PulseOutput>(s);
+    return std::make_unique<PulseOutput>(s, rate);
 }
 
 }  // namespace wavelot::audio

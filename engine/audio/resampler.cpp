@@ -1,5 +1,7 @@
 #include "engine/audio/resampler.h"
 
+#include <algorithm>
+
 extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/frame.h>
@@ -38,6 +40,7 @@ Resampler::Output Resampler::Convert(const AVFrame& frame, int fallbackChannels)
     if (cap <= 0)
         return result;
     out_.resize(size_t(cap) * 2);
+    const int64_t delay = swr_get_delay(swr_.get(), outRate_);
     auto* outp = reinterpret_cast<uint8_t*>(out_.data());
     const int n = swr_convert(swr_.get(), &outp, cap, const_cast<const uint8_t**>(frame.extended_data),
                               frame.nb_samples);
@@ -45,6 +48,7 @@ Resampler::Output Resampler::Convert(const AVFrame& frame, int fallbackChannels)
         return result;
     result.frames = out_.data();
     result.count = size_t(n);
+    result.lead = size_t(std::clamp<int64_t>(delay, 0, n));
     return result;
 }
 

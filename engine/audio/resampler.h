@@ -24,6 +24,9 @@ public:
         float* frames = nullptr;  // valid until the next Convert
         size_t count = 0;
         bool newFormat = false;  // the converter was (re)built for this frame
+        // Frames of the output that come before the frame's own first sample: what the converter
+        // still held from earlier frames (its delay). 0 when it converts without resampling.
+        size_t lead = 0;
     };
     // fallbackChannels: the decoder's channel count, for frames that give none. A frame that
     // cannot be converted gives no frames.

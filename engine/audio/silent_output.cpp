@@ -26,6 +26,11 @@ public:
             std::this_thread::sleep_until(due);
         return true;
     }
+    size_t LatencyFrames() override {
+        const auto played = std::chrono::steady_clock::now() - start_;
+        const auto playedFrames = quint64(std::chrono::duration<double>(played).count() * rate_);
+        return frames_ > playedFrames ? size_t(frames_ - playedFrames) : 0;
+    }
 
 private:
     std::chrono::steady_clock::duration FramesToTime(quint64 frames) const {

@@ -14,6 +14,8 @@ public:
     // Interleaved stereo float. False when the device failed (the caller falls back to the
     // silent output).
     virtual bool Write(const float* frames, size_t count) = 0;
+    // Frames written that the listener has not heard yet (the device's and server's buffers).
+    virtual size_t LatencyFrames() = 0;
 };
 
 // Tries the sound server once, without letting libpulse start one: the answer decides which

@@ -5,12 +5,23 @@
 
 #include <algorithm>
 #include <chrono>
+#include <limits>
 
 namespace wavelot::audio {
 
 namespace {
 constexpr size_t kBlockFrames = 1024;
+// Starved this long, the stream reports itself stalled (it still counts as playing).
 constexpr int kStallMs = 1000;
+// What the history holds: enough for the listener's lag behind the decoder, for a title event the
+// program takes a moment to act on, and for the first seconds of a stream that a recording resumed
+// after a reconnect may begin in. While an encoder runs, enough to hold a server's burst too, since
+// the history's end is the tail such a resumed recording is matched against.
+constexpr int kHistorySeconds = 10;
+constexpr int kRecordingHistorySeconds = 20;
+// The encoders run this far behind the decoder, so that a switch the program asks for a moment
+// after the frame it names still lands exactly on it.
+constexpr int kEncoderDelayMs = 3000;
 }  // namespace
 
 qint64 Stream::Now() {
@@ -24,6 +35,7 @@ Stream::Stream(StreamConfig config, Notify notify)
       notify_(std::move(notify)),
       ring_(cfg_.ringBytes),
       fifo_(size_t(cfg_.outRate) / 4),
+      history_(std::make_shared<SampleHistory>(size_t(cfg_.outRate) * kHistorySeconds)),
       eq_(cfg_.outRate) {
     timings_.created = Now();
 }
@@ -97,9 +109,11 @@ void Stream::OnConnected(const HeaderBlock& headers) {
 }
 
 void Stream::OnMeta(const QByteArray& meta) {
-    const quint64 offset = ring_.TotalWritten();
+    // The ring holds exactly the audio bytes, and the decoder reads them from position 0: the
+    // bytes written so far are where the block stood in the decoder's input.
+    const auto offset = qint64(ring_.TotalWritten());
     std::lock_guard lock(mu_);
-    pendingMeta_.push_back({offset, meta});
+    pendingTags_.push_back({offset, TAG_META, meta, false});
 }
 
 void Stream::OnTransportEnd(bool) {
@@ -125,25 +139,21 @@ void Stream::DecoderLoop() {
     }
     Decoder decoder(*this, cfg_.outRate);
     decoder.Run(type, cfg_.directUrl, cfg_.transport.timeoutMs);
+    std::vector<quint32> due;
+    {
+        // Tags whose sound never came take effect at the end.
+        std::lock_guard lock(mu_);
+        due = ApplyTagEventsLocked(std::numeric_limits<qint64>::max(), decoded_);
+    }
+    for (quint32 kind : due)
+        notify_(kind, 0);
+    history_->SetEnded();
     SetState(ConnectState::Failed);  // no effect once Ready
     fifo_.SetEnd();
 }
 
 size_t Stream::ReadInput(char* out, size_t max) {
-    const size_t n = ring_.Read(out, max);
-    readTotal_ += n;
-    bool fire = false;
-    {
-        std::lock_guard lock(mu_);
-        while (!pendingMeta_.empty() && pendingMeta_.front().offset <= readTotal_) {
-            meta_ = pendingMeta_.front().meta;
-            pendingMeta_.erase(pendingMeta_.begin());
-            fire = true;
-        }
-    }
-    if (fire)
-        notify_(SYNC_META, 0);
-    return n;
+    return ring_.Read(out, max);
 }
 
 void Stream::OnFormat(const SourceFormat& format) {
@@ -151,19 +161,38 @@ void Stream::OnFormat(const SourceFormat& format) {
     format_ = format;
 }
 
-void Stream::OnTags(quint32 kind, const QByteArray& tags, bool chainLink) {
-    {
-        std::lock_guard lock(mu_);
-        QByteArray& slot = kind == TAG_OGG ? oggTags_ : wmaTags_;
-        slot = tags;
-    }
+void Stream::OnTags(quint32 kind, const QByteArray& tags, bool chainLink, qint64 pos) {
+    std::lock_guard lock(mu_);
     if (chainLink) {
-        notify_(SYNC_META, 0);
-        notify_(SYNC_OGG_CHANGE, 0);
+        pendingTags_.push_back({pos, kind, tags, true});
+        return;
     }
+    (kind == TAG_OGG ? oggTags_ : wmaTags_) = tags;
+    (kind == TAG_OGG ? oggAt_ : wmaAt_) = decoded_;
 }
 
-bool Stream::OnPcm(float* frames, size_t count) {
+std::vector<quint32> Stream::ApplyTagEventsLocked(qint64 sourcePos, quint64 at) {
+    std::vector<quint32> due;
+    while (!pendingTags_.empty()) {
+        const TagEvent& e = pendingTags_.front();
+        if (e.pos >= 0 && sourcePos >= 0 && e.pos > sourcePos)
+            break;
+        if (e.kind == TAG_META) {
+            meta_ = e.tags;
+            metaAt_ = at;
+        } else {
+            oggTags_ = e.tags;
+            oggAt_ = at;
+        }
+        due.push_back(SYNC_META);
+        if (e.chainLink)
+            due.push_back(SYNC_OGG_CHANGE);
+        pendingTags_.pop_front();
+    }
+    return due;
+}
+
+bool Stream::OnPcm(float* frames, size_t count, qint64 sourcePos, size_t lead) {
     std::vector<EqBand> bands;
     bool reconfigure = false;
     {
@@ -177,11 +206,15 @@ bool Stream::OnPcm(float* frames, size_t count) {
     if (reconfigure)
         eq_.Configure(std::move(bands));
     eq_.Process(frames, count);
+    history_->Append(frames, count);
+    std::vector<quint32> due;
     {
         std::lock_guard lock(mu_);
-        for (auto& [id, feed] : encoders_)
-            feed->Push(frames, count);
+        due = ApplyTagEventsLocked(sourcePos, decoded_ + lead);
+        decoded_ += count;
     }
+    for (quint32 kind : due)
+        notify_(kind, 0);
     if (!fifo_.Push(frames, count))
         return false;
     SetState(ConnectState::Ready);
@@ -195,6 +228,8 @@ void Stream::OutputLoop() {
     std::vector<float> buf(kBlockFrames * 2);
     std::chrono::steady_clock::time_point starvedSince{};
     bool prebuffered = cfg_.prebufPercent <= 0;
+    bool gaveUp = false;
+    quint64 played = 0;
     while (!abort_) {
         {
             std::unique_lock lock(mu_);
@@ -235,6 +270,13 @@ void Stream::OutputLoop() {
             const auto now = std::chrono::steady_clock::now();
             if (starvedSince == std::chrono::steady_clock::time_point{}) {
                 starvedSince = now;
+            } else if (!gaveUp && transport_ &&
+                       now - starvedSince > std::chrono::milliseconds(cfg_.stallLimitMs)) {
+                // A connection that stays open without giving sound (silent, dripping bytes, or
+                // sending what does not decode) ends here like one that closed: the buffered
+                // sound is long gone, so the decoder finishes at once and the end follows.
+                gaveUp = true;
+                transport_->Stop();
             } else if (now - starvedSince > std::chrono::milliseconds(kStallMs)) {
                 bool fire = false;
                 {
@@ -266,13 +308,18 @@ void Stream::OutputLoop() {
             buf[i] = std::clamp(buf[i], -1.0f, 1.0f);
         if (!out->Write(buf.data(), n))
             out = OpenSilentOutput(cfg_.outRate);
+        played += n;
+        const size_t latency = out->LatencyFrames();
+        heard_ = played > latency ? played - latency : 0;
     }
 }
 
 // --- any thread ---
 
-QByteArray Stream::Tags(quint32 kind) const {
+QByteArray Stream::Tags(quint32 kind, quint64* at) const {
     std::lock_guard lock(mu_);
+    if (at)
+        *at = kind == TAG_META ? metaAt_ : kind == TAG_OGG ? oggAt_ : kind == TAG_WMA ? wmaAt_ : 0;
     switch (kind) {
     case TAG_HTTP: return icy_ ? QByteArray() : headerTags_;
     case TAG_ICY: return icy_ ? headerTags_ : QByteArray();
@@ -370,6 +417,29 @@ StreamTimings Stream::Timings() const {
     return timings_;
 }
 
+quint64 Stream::DecodedFrames() const {
+    return history_->End();
+}
+
+quint64 Stream::HeardFrame() const {
+    return heard_;
+}
+
+size_t Stream::HistoryBytes() const {
+    return history_->End() > 0 ? history_->CapacityFrames() * 2 * sizeof(int16_t) : 0;
+}
+
+std::shared_ptr<const TailData> Stream::Tail() const {
+    const quint64 end = history_->End();
+    SampleHistory::Mono mono = history_->MonoMix(0, end);
+    if (mono.samples.empty())
+        return nullptr;
+    auto tail = std::make_shared<TailData>();
+    tail->rate = cfg_.outRate;
+    tail->mono = std::move(mono.samples);
+    return tail;
+}
+
 void Stream::AddBand(FxHandle id, int priority) {
     std::lock_guard lock(mu_);
     EqBand b;
@@ -415,8 +485,18 @@ bool Stream::GetBand(FxHandle id, DX8ParamEq* p) const {
     return false;
 }
 
-void Stream::AddEncoder(EncoderHandle id, std::unique_ptr<EncoderFeed> feed) {
+quint64 Stream::ResolveFrameLocked(quint64 frame) const {
+    if (frame == kHeardFrame)
+        frame = heard_;
+    // A frame before the history's start is gone; one after its end is waited for.
+    return std::max(frame, history_->Start());
+}
+
+void Stream::AddEncoder(EncoderHandle id, std::unique_ptr<EncoderFeed> feed, const EncodeAt& at) {
     std::lock_guard lock(mu_);
+    history_->Reserve(size_t(cfg_.outRate) * kRecordingHistorySeconds);
+    const quint64 frame = at.after ? (at.frame == kHeardFrame ? 0 : at.frame) : ResolveFrameLocked(at.frame);
+    feed->Attach(history_, {frame, at.after}, size_t(cfg_.outRate) * kEncoderDelayMs / 1000);
     encoders_.emplace_back(id, std::move(feed));
 }
 
@@ -435,15 +515,55 @@ std::vector<std::unique_ptr<EncoderFeed>> Stream::TakeEncoders(EncoderHandle id)
 }
 
 std::vector<std::unique_ptr<EncoderFeed>> Stream::SwapEncoders(EncoderHandle id,
-                                                               std::unique_ptr<EncoderFeed> feed) {
+                                                               std::unique_ptr<EncoderFeed> feed,
+                                                               const EncodeAt& at) {
     std::vector<std::unique_ptr<EncoderFeed>> out;
     std::lock_guard lock(mu_);
+    history_->Reserve(size_t(cfg_.outRate) * kRecordingHistorySeconds);
+    EncoderFeed::Begin begin;
+    if (at.after) {
+        // A recording that continues another stream's: the old feeds keep all they have.
+        begin = {at.frame == kHeardFrame ? 0 : at.frame, at.after};
+        for (auto& [eid, old] : encoders_)
+            old->EndAt(history_->End());
+    } else {
+        // The switch frame, or a later one where an old writer already handed on sound past it.
+        quint64 frame = ResolveFrameLocked(at.frame);
+        for (auto& [eid, old] : encoders_)
+            frame = std::max(frame, old->Position());
+        for (bool again = true; again;) {
+            again = false;
+            for (auto& [eid, old] : encoders_) {
+                const quint64 kept = old->EndAt(frame);
+                again = again || kept > frame;
+                frame = std::max(frame, kept);
+            }
+        }
+        begin.frame = frame;
+        // An old feed still searching where it begins hands its search on: the new one begins no
+        // earlier than what the tail it is matched against already holds.
+        for (auto& [eid, old] : encoders_) {
+            EncoderFeed::Begin pending = old->PendingBegin();
+            if (pending.after)
+                begin.after = std::move(pending.after);
+        }
+    }
     for (auto& [eid, old] : encoders_)
         out.push_back(std::move(old));
     encoders_.clear();
-    if (feed)
+    if (feed) {
+        feed->Attach(history_, std::move(begin), size_t(cfg_.outRate) * kEncoderDelayMs / 1000);
         encoders_.emplace_back(id, std::move(feed));
+    }
     return out;
+}
+
+std::optional<quint64> Stream::EncoderBegin(EncoderHandle id) const {
+    std::lock_guard lock(mu_);
+    for (const auto& [eid, feed] : encoders_)
+        if (eid == id)
+            return feed->BeginFrame();
+    return std::nullopt;
 }
 
 bool Stream::SetEncoderNotify(EncoderHandle id, std::function<void(quint32)> notify) {

@@ -3,25 +3,42 @@
 // the output. The back end owns it through a shared pointer; every public member may be called
 // from any thread.
 //
+// Frames. Every decoded frame (after resampling to the output rate) has an index, 0 for the first;
+// the decoder keeps the last seconds of them in the sample history (after the effects, before the
+// volume), which the encoder feeds read. Tag events are placed at the index of the first frame
+// decoded from the input at or after the byte where the tag stood (ICY metadata: where the block
+// was cut out; an Ogg chain link: its first packet), so a recording can end and the next begin at
+// exactly that frame. The output thread counts the frames it plays; less the device's latency, that
+// is the frame the listener hears.
+//
+// A stream ends by itself when its connection closes, or when its output has been starved for the
+// stall limit (the network time-out) with the connection still open; a shorter starvation is only
+// a stall, and sound resumes when data returns.
+//
 // Locking: mu_ guards everything marked (mu) below; it is held only for short copies and never
 // while waiting, writing to a device or calling out, except Notify, which only posts. The ring,
-// the PCM FIFO, the spectrum snapshot and each encoder feed have their own locks; no lock is
-// taken while holding another of this class except mu_ -> encoder feed (Push only queues).
+// the PCM FIFO, the spectrum snapshot, the sample history and each encoder feed have their own
+// locks; no lock is taken while holding another of this class except mu_ -> encoder feed (its
+// setters only record) and mu_ -> sample history (copies only).
 
 #include "engine/audio/audio_library.h"
 #include "engine/audio/byte_ring.h"
+#include "engine/audio/continuation.h"
 #include "engine/audio/decoder.h"
 #include "engine/audio/equalizer.h"
 #include "engine/audio/pcm_fifo.h"
+#include "engine/audio/sample_history.h"
 #include "engine/audio/spectrum.h"
 #include "engine/audio/transport.h"
 #include "engine/audio/volume_ramp.h"
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -36,6 +53,7 @@ struct StreamConfig {
     bool soundServer = false;  // try the sound server first
     size_t ringBytes = 600000;
     int prebufPercent = 0;
+    int stallLimitMs = 10000;  // starved this long with the connection open: the stream ends
 };
 
 class Stream final : public TransportSink, public DecoderHost {
@@ -56,7 +74,8 @@ public:
     void RequestStop();
     void Join();
 
-    QByteArray Tags(quint32 kind) const;
+    // at: where the tags took effect (frame index); 0 for tags of the stream's header.
+    QByteArray Tags(quint32 kind, quint64* at = nullptr) const;
     bool Play();
     bool Pause();
     bool StopPlaying();
@@ -71,21 +90,37 @@ public:
     bool Spectrum(size_t n, float* out) const;
     size_t BufferedBytes() const;
     StreamTimings Timings() const;
+    quint64 DecodedFrames() const;
+    quint64 HeardFrame() const;
+    size_t HistoryBytes() const;
+    size_t RingBytes() const { return ring_.Capacity(); }
+    // The last seconds decoded, as a mono mix (empty when nothing was decoded).
+    std::shared_ptr<const TailData> Tail() const;
 
     void AddBand(FxHandle id, int priority);
     bool RemoveBand(FxHandle id);
     bool SetBand(FxHandle id, const DX8ParamEq& p);
     bool GetBand(FxHandle id, DX8ParamEq* p) const;
 
-    void AddEncoder(EncoderHandle id, std::unique_ptr<EncoderFeed> feed);
+    // Where an encoder's sound begins: frame (kHeardFrame: what the listener hears now), or with
+    // a tail, the first frame from there on that the tail does not hold.
+    static constexpr quint64 kHeardFrame = ~quint64(0);
+    struct EncodeAt {
+        quint64 frame = kHeardFrame;
+        std::shared_ptr<const TailData> after;
+    };
+    void AddEncoder(EncoderHandle id, std::unique_ptr<EncoderFeed> feed, const EncodeAt& at);
     // The feed (or all feeds for id 0) taken out, to be stopped by the caller without locks.
     std::vector<std::unique_ptr<EncoderFeed>> TakeEncoders(EncoderHandle id);
-    // Every feed taken out and the new one (if any) put in, between two blocks of sound: the
-    // old feeds end and the new one begins at the same sample. The old ones are the caller's
-    // to stop.
+    // Every feed taken out and the new one (if any) put in: the old feeds end where the new one
+    // begins, at `at` (later only when an old writer already handed on sound past it), so nothing
+    // is lost or doubled between them. The old ones are the caller's to stop.
     std::vector<std::unique_ptr<EncoderFeed>> SwapEncoders(EncoderHandle id,
-                                                           std::unique_ptr<EncoderFeed> feed);
+                                                           std::unique_ptr<EncoderFeed> feed,
+                                                           const EncodeAt& at);
     bool EncoderAlive(EncoderHandle id) const;
+    // Where the encoder's sound begins; nullopt while it is still being searched for.
+    std::optional<quint64> EncoderBegin(EncoderHandle id) const;
     bool SetEncoderNotify(EncoderHandle id, std::function<void(quint32)> notify);
     int OutRate() const { return cfg_.outRate; }
 
@@ -97,17 +132,23 @@ public:
     size_t ReadInput(char* out, size_t max) override;
     bool Aborted() const override { return abort_; }
     void OnFormat(const SourceFormat& format) override;
-    void OnTags(quint32 kind, const QByteArray& tags, bool chainLink) override;
-    bool OnPcm(float* frames, size_t count) override;
+    void OnTags(quint32 kind, const QByteArray& tags, bool chainLink, qint64 pos) override;
+    bool OnPcm(float* frames, size_t count, qint64 sourcePos, size_t lead) override;
 
 private:
-    struct PendingMeta {
-        quint64 offset;
-        QByteArray meta;
+    // Tags that take effect with the first frame decoded from input byte pos on (-1: at once).
+    struct TagEvent {
+        qint64 pos;
+        quint32 kind;  // TAG_META or TAG_OGG
+        QByteArray tags;
+        bool chainLink;
     };
     void DecoderLoop();
     void OutputLoop();
     void SetState(ConnectState s);
+    // Applies the events due by sourcePos at frame `at`; the caller posts what it returns.
+    std::vector<quint32> ApplyTagEventsLocked(qint64 sourcePos, quint64 at);
+    quint64 ResolveFrameLocked(quint64 frame) const;
     static qint64 Now();
 
     const StreamConfig cfg_;
@@ -119,7 +160,9 @@ private:
     std::thread decoderThread_;
     std::thread outputThread_;
     std::atomic<bool> abort_{false};
-    quint64 readTotal_ = 0;  // decoder thread: audio bytes taken from the ring
+    const std::shared_ptr<SampleHistory> history_;  // shared with the encoder feeds that read it
+    quint64 decoded_ = 0;                           // decoder thread: frames handed on
+    std::atomic<quint64> heard_{0};                 // written by the output thread
 
     mutable std::mutex mu_;
     std::condition_variable cv_;
@@ -131,8 +174,8 @@ private:
     QByteArray headerTags_;                          // (mu)
     bool icy_ = false;                               // (mu)
     QByteArray meta_, oggTags_, wmaTags_;            // (mu)
-    std::vector<PendingMeta> pendingMeta_;           // (mu) cut out ahead of the audio
-    quint64 writtenTotal_ = 0;                       // (mu) audio bytes the reader wrote
+    quint64 metaAt_ = 0, oggAt_ = 0, wmaAt_ = 0;     // (mu) frames where each took effect
+    std::deque<TagEvent> pendingTags_;               // (mu) cut out ahead of their sound
     SourceFormat format_;                            // (mu)
     bool playing_ = false;                           // (mu) ChannelPlay given and not paused
     bool paused_ = false;                            // (mu)

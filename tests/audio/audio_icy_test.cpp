@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 
 namespace wavelot::test {
 namespace {
@@ -228,15 +229,30 @@ TEST_F(IcyStreamTest, ConnectFailuresReturnZeroWithinTheTimeOut) {
     EXPECT_EQ(Open("http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/x"), 0u);
     EXPECT_LT(t.elapsed(), 2000);
 
-    // A server that accepts and never answers: the configured time-out ends the wait.
+    // Answers that never give sound: the configured time-out ends the whole connect, however the
+    // server keeps it busy (silent, text for audio, one byte a second, a playlist of such).
     IcyServer::Stream silent = Live(tone440_);
     silent.delayMs = 30000;
     icy_.SetStream("/silent", silent);
+    const std::string text = ScratchDir() + "/garbage.mp3";
+    std::ofstream(text) << std::string(100000, 'x');
+    icy_.SetStream("/garbage", Live(text));
+    IcyServer::Stream drip = Live(tone440_);
+    drip.bytesPerSecond = 1;
+    drip.burstBytes = 0;
+    icy_.SetStream("/drip", drip);
+    IcyServer::Stream deadEntries;
+    deadEntries.head = "HTTP/1.0 200 OK\r\nContent-Type: audio/x-mpegurl\r\n";
+    deadEntries.body = icy_.Url("/silent") + "\n" + icy_.Url("/drip") + "\n" + icy_.Url("/garbage") + "\n";
+    icy_.SetStream("/dead.m3u", deadEntries);
     lib_.SetConfig(CONFIG_NET_TIMEOUT, 1500);
-    t.restart();
-    EXPECT_EQ(Open(icy_.Url("/silent")), 0u);
-    EXPECT_GE(t.elapsed(), 1400);
-    EXPECT_LT(t.elapsed(), 4000);
+    for (const char* path : {"/silent", "/garbage", "/drip", "/dead.m3u"}) {
+        SCOPED_TRACE(path);
+        t.restart();
+        EXPECT_EQ(Open(icy_.Url(path)), 0u);
+        EXPECT_GE(t.elapsed(), 1400);
+        EXPECT_LT(t.elapsed(), 3000);
+    }
 
     // 404, an unknown scheme, and an answer that is not audio at all.
     t.restart();

@@ -1,11 +1,13 @@
 // The pure parts of the back end, table-driven where the input is text, and the decoder fed
 // from memory.
 
+#include "engine/audio/continuation.h"
 #include "engine/audio/decoder.h"
 #include "engine/audio/encoder_feed.h"
 #include "engine/audio/equalizer.h"
 #include "engine/audio/icy_stream.h"
 #include "engine/audio/playlist.h"
+#include "engine/audio/sample_history.h"
 #include "engine/audio/spectrum.h"
 #include "engine/audio/volume_ramp.h"
 #include "tests/audio/audio_test_util.h"
@@ -18,6 +20,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -171,6 +175,100 @@ TEST(SpectrumTest, FullScaleSineOnABinCentreReadsOne) {
     EXPECT_EQ(snap.Last(3), (std::vector<float>{0.0f, 0.5f, 0.5f}));
 }
 
+TEST(SampleHistoryTest, HoldsTheLastFramesByIndexAndKeepsThemWhenItGrows) {
+    // Frame i is (i, -i) in 16-bit steps.
+    const auto append = [](SampleHistory& h, int from, int count) {
+        std::vector<float> frames;
+        for (int i = from; i < from + count; ++i)
+            frames.insert(frames.end(), {float(i) / 32767, float(-i) / 32767});
+        h.Append(frames.data(), size_t(count));
+    };
+    const auto held = [](const SampleHistory& h) {
+        std::vector<int16_t> out(2 * (h.End() - h.Start()));
+        EXPECT_EQ(h.Read(h.Start(), out.size() / 2, out.data()), out.size() / 2);
+        std::vector<int> left;
+        for (size_t i = 0; i < out.size(); i += 2) {
+            EXPECT_EQ(out[i], -out[i + 1]);
+            left.push_back(out[i]);
+        }
+        return left;
+    };
+    const auto range = [](int from, int to) {
+        std::vector<int> v;
+        for (int i = from; i < to; ++i)
+            v.push_back(i);
+        return v;
+    };
+    SampleHistory h(10);
+    append(h, 0, 25);  // wrapped twice
+    EXPECT_EQ(h.Start(), 15u);
+    EXPECT_EQ(held(h), range(15, 25));
+    int16_t one[2];
+    EXPECT_EQ(h.Read(14, 1, one), 0u) << "gone";
+    EXPECT_EQ(h.Read(25, 1, one), 0u) << "not yet decoded";
+    h.Reserve(16);
+    EXPECT_EQ(held(h), range(15, 25));
+    append(h, 25, 20);
+    EXPECT_EQ(h.Start(), 29u);
+    EXPECT_EQ(held(h), range(29, 45));
+    const SampleHistory::Mono mono = h.MonoMix(40, 100);
+    EXPECT_EQ(mono.first, 40u);
+    EXPECT_EQ(mono.samples, std::vector<int16_t>(5, 0));
+}
+
+// Sound that never repeats itself: twelve sines of random pitch and phase, sampled from time
+// `from` (seconds) on, shifted by `shift` samples.
+std::vector<int16_t> Music(unsigned seed, double from, double seconds, double shift = 0) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> pitch(80, 4000), phase(0, 2 * M_PI);
+    std::vector<std::pair<double, double>> sines(12);
+    for (auto& [f, p] : sines)
+        f = pitch(rng), p = phase(rng);
+    std::vector<int16_t> out(size_t(seconds * 44100));
+    for (size_t i = 0; i < out.size(); ++i) {
+        const double t = from + (double(i) + shift) / 44100;
+        double v = 0;
+        for (const auto& [f, p] : sines)
+            v += std::sin(2 * M_PI * f * t + p);
+        out[i] = int16_t(std::lrint(v * 1000));
+    }
+    return out;
+}
+
+std::vector<int16_t> Sine(double seconds, double from = 0) {
+    std::vector<int16_t> out(size_t(seconds * 44100));
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = int16_t(std::lrint(8000 * std::sin(2 * M_PI * 440 * (from + double(i) / 44100))));
+    return out;
+}
+
+TEST(ContinuationTest, FindsTheFirstFrameTheTailDoesNotHoldOrNothing) {
+    // The old stream ended at 8 s of its sound; the new one (first frame 1000) starts at `from`.
+    struct Case {
+        const char* what;
+        std::vector<int16_t> tail, fresh;
+        std::optional<qint64> begin;  // expected, as an offset from the new stream's first frame
+    };
+    const Case cases[] = {
+        {"a burst of three seconds", Music(1, 0, 8), Music(1, 5, 4), 3 * 44100},
+        {"resampled half a sample apart", Music(2, 0, 8), Music(2, 6.5, 4, 0.5), int(1.5 * 44100)},
+        {"a burst longer than the tail", Music(3, 2, 6), Music(3, 0.5, 4), std::nullopt},
+        {"a gap: nothing repeated", Music(4, 0, 8), Music(4, 9, 4), std::nullopt},
+        {"another station", Music(5, 0, 8), Music(6, 0, 4), std::nullopt},
+        {"too short to tell", Music(7, 0, 8), Music(7, 7.7, 4), std::nullopt},
+        {"a steady tone", Sine(8), Sine(4, 5), std::nullopt},
+        {"silence", std::vector<int16_t>(8 * 44100), std::vector<int16_t>(4 * 44100), std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::optional<quint64> found = FindContinuation({44100, c.tail}, 1000, c.fresh);
+        ASSERT_EQ(found.has_value(), c.begin.has_value());
+        if (found) {
+            EXPECT_NEAR(qint64(*found) - 1000, *c.begin, 1);
+        }
+    }
+}
+
 double ToneLevel(EqualizerChain& eq, double hz, int rate = 44100) {
     std::vector<float> frames(2 * 8192);
     double sum = 0;
@@ -222,8 +320,8 @@ public:
     }
     bool Aborted() const override { return false; }
     void OnFormat(const SourceFormat& format) override { formats.push_back(format); }
-    void OnTags(quint32, const QByteArray&, bool) override {}
-    bool OnPcm(float* frames, size_t count) override {
+    void OnTags(quint32, const QByteArray&, bool, qint64) override {}
+    bool OnPcm(float* frames, size_t count, qint64, size_t) override {
         pcm.insert(pcm.end(), frames, frames + count * 2);
         return true;
     }

@@ -14,6 +14,7 @@
 #include "core/settings_keys.h"
 #include "tests/support/child_process.h"
 #include "tests/support/icecast_rig.h"
+#include "tests/support/icy_server.h"
 
 using namespace Qt::StringLiterals;
 
@@ -106,6 +107,32 @@ TEST_F(CliPlayTest, FailedConnectExitsWithOne) {
     const QStringList lines = Lines(p.readAllStandardOutput());
     EXPECT_EQ(lines, (QStringList{QString(), u"T: 連線至 "_s + url, u"T: 錯誤！無法連線至 "_s + url}));
     EXPECT_EQ(ReadIni(settings::kSectionSetting, settings::kSongCode, SettingFile()), u"1"_s);
+}
+
+TEST_F(CliPlayTest, AServerThatPausesWithItsConnectionOpenIsWaitedFor) {
+    IcyServer icy;
+    IcyServer::Stream s;
+    s.head = IcyServer::IcyHead("Pause FM", 0);
+    s.audioFile = IcyServer::MakeTone(dir_.path().toStdString(), 440, 12);
+    s.burstBytes = 8000;
+    icy.SetStream("/pause", s);
+    QProcess p;
+    p.setWorkingDirectory(dir_.path());
+    QElapsedTimer t;
+    t.start();
+    p.start(exe_, {u"play"_s, QString::fromStdString(icy.Url("/pause")), u"--seconds"_s, u"8"_s});
+    ASSERT_TRUE(p.waitForStarted());
+    QByteArray out;
+    while (!out.contains("串流類型") && p.state() != QProcess::NotRunning && t.elapsed() < 15000) {
+        p.waitForReadyRead(100);
+        out += p.readAllStandardOutput();
+    }
+    icy.Pause("/pause", 5000);
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_FALSE(p.readAllStandardError().contains("ended")) << "the stall ended the command";
+    EXPECT_GE(t.elapsed(), 8000);
+    EXPECT_EQ(icy.RequestHeads().size(), 1u);
 }
 
 TEST_F(CliPlayTest, BadArgumentsAreAUsageError) {

@@ -1,14 +1,7 @@
 // Recording against a real Icecast server whose titles change through its admin interface: one
 // tagged MP3 per title with safe names at the chosen bit rate, reconnects with and without
 // recording again, failures in the play log, and wavelot-cli record.
-#include <QDir>
-#include <QProcess>
-
-#include "engine/record_options.h"
-#include "engine/recorder.h"
-#include "engine/recording_activity.h"
-#include "engine/stream_watchdog.h"
-#include "tests/engine/player_fixture.h"
+#include "tests/engine/recording_fixture.h"
 #include "tests/support/child_process.h"
 #include "tests/support/icecast_rig.h"
 #include "tests/support/mp3_probe.h"
@@ -42,54 +35,16 @@ QStringList FilesIn(const QString& dir) {  // in code-point order
     return names;
 }
 
-class RecorderTest : public PlayerTest {
+class RecorderTest : public RecordingTest {
 protected:
     void SetUp() override {
-        PlayerTest::SetUp();
+        RecordingTest::SetUp();
         ASSERT_GT(Ice().Port(), 0) << Ice().Error();
-        program_ = dir_.filePath(u"program/"_s);
-        QDir().mkpath(program_);
-        options_.folder = dir_.filePath(u"rec"_s);
-        recorder_ =
-            std::make_unique<Recorder>(*player_, audio_, options_, program_, dir_.filePath(u"default/"_s));
-        player_->SetRecordStarter([this] { recorder_->StartRecord(); });
-        watchdog_ = std::make_unique<StreamWatchdog>(*player_, options_);
-        activity_ = std::make_unique<RecordingActivity>(*recorder_);
-        QObject::connect(activity_.get(), &RecordingActivity::activeChanged,
-                         [this](bool active) { activeChanges_.append(active); });
-        QObject::connect(recorder_.get(), &Recorder::fileStarted, [this](const QString& f) {
-            started_.append(f);
-            startedAt_.append(clock_.elapsed());
-        });
-        clock_.start();
-    }
-    void TearDown() override {
-        if (player_ && player_->IsRecording())
-            player_->ToggleRecording();
-        WaitUntil([&] { return recorder_->UnfinishedFiles() == 0; }, 5000);
-        activity_.reset();
-        watchdog_.reset();
-        recorder_.reset();
-        PlayerTest::TearDown();
     }
     void Connect(const std::string& mount, const QString& title) {
         player_->PlayRadio(Url(mount), u"Station"_s, 0);
         ASSERT_TRUE(WaitUntil([&] { return player_->SongTitle() == title; }, 15000));
     }
-    void Finish() {
-        ASSERT_TRUE(WaitUntil([&] { return recorder_->UnfinishedFiles() == 0; }, 5000));
-    }
-    QString Root() const { return options_.folder + u'/'; }
-
-    QString program_;
-    FixedRecordOptions options_;
-    std::unique_ptr<Recorder> recorder_;
-    std::unique_ptr<StreamWatchdog> watchdog_;
-    std::unique_ptr<RecordingActivity> activity_;
-    QList<bool> activeChanges_;
-    QElapsedTimer clock_;
-    QStringList started_;
-    QList<qint64> startedAt_;
 };
 
 TEST_F(RecorderTest, OneTaggedFilePerTitleUnderSafeNames) {

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <sstream>
 
 namespace wavelot::test {
@@ -24,16 +25,28 @@ std::string ReadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-}  // namespace
-
-IcyServer::IcyServer() {
-    listen_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+// A listening socket on 127.0.0.1:port (0: a free one); -1 when it cannot be had.
+int Listen(int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int one = 1;
-    setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(listen_, 16) == 0) {
+    a.sin_port = htons(uint16_t(port));
+    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 16) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+IcyServer::IcyServer() {
+    listen_ = Listen(0);
+    if (listen_ >= 0) {
+        sockaddr_in a{};
         socklen_t len = sizeof a;
         getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
         port_ = ntohs(a.sin_port);
@@ -47,10 +60,8 @@ IcyServer::IcyServer() {
 IcyServer::~IcyServer() {
     stop_ = true;
     DropAll();
-    if (listen_ >= 0)
-        shutdown(listen_, SHUT_RDWR);
     if (acceptThread_.joinable())
-        acceptThread_.join();
+        acceptThread_.join();  // it closes the listening socket
     std::vector<std::thread> threads;
     {
         std::lock_guard lock(mu_);
@@ -58,8 +69,6 @@ IcyServer::~IcyServer() {
     }
     for (auto& t : threads)
         t.join();
-    if (listen_ >= 0)
-        close(listen_);
 }
 
 std::string IcyServer::Url(const std::string& path) const {
@@ -69,6 +78,54 @@ std::string IcyServer::Url(const std::string& path) const {
 void IcyServer::SetStream(const std::string& path, const Stream& stream) {
     std::lock_guard lock(mu_);
     streams_[path] = stream;
+    epochs_[path] = Clock::now();
+}
+
+void IcyServer::Pause(const std::string& path, int ms) {
+    const auto now = Clock::now();
+    std::lock_guard lock(mu_);
+    pathHolds_[path].push_back({now, now + std::chrono::milliseconds(ms)});
+}
+
+void IcyServer::Away(int ms) {
+    const auto now = Clock::now();
+    {
+        std::lock_guard lock(mu_);
+        serverHolds_.push_back({now, now + std::chrono::milliseconds(ms)});
+    }
+    DropAll();
+}
+
+bool IcyServer::IsAway() const {
+    const auto now = Clock::now();
+    std::lock_guard lock(mu_);
+    for (const Hold& h : serverHolds_)
+        if (now >= h.from && now < h.to)
+            return true;
+    return false;
+}
+
+double IcyServer::TimelineMs(const std::string& path, Clock::time_point since) const {
+    const auto now = Clock::now();
+    double held = 0;
+    const auto overlap = [&](const Hold& h) {
+        const auto from = std::max(h.from, since), to = std::min(h.to, now);
+        if (to > from)
+            held += std::chrono::duration<double, std::milli>(to - from).count();
+    };
+    std::lock_guard lock(mu_);
+    for (const Hold& h : serverHolds_)
+        overlap(h);
+    if (auto it = pathHolds_.find(path); it != pathHolds_.end())
+        for (const Hold& h : it->second)
+            overlap(h);
+    return std::max(0.0, std::chrono::duration<double, std::milli>(now - since).count() - held);
+}
+
+std::vector<IcyServer::Span> IcyServer::Spans(const std::string& path) const {
+    std::lock_guard lock(mu_);
+    auto it = spans_.find(path);
+    return it == spans_.end() ? std::vector<Span>{} : it->second;
 }
 
 void IcyServer::SetMeta(const std::string& path, const std::string& meta) {
@@ -139,12 +196,25 @@ std::string IcyServer::MakeTone(const std::string& dir, int frequency, double se
 
 void IcyServer::AcceptLoop() {
     while (!stop_) {
-        int fd = accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) {
-            if (stop_)
-                return;
+        // Away: the port is closed, so connects are refused at once as with a server that is down.
+        if (IsAway() != (listen_ < 0)) {
+            if (listen_ >= 0) {
+                close(listen_);
+                listen_ = -1;
+            } else {
+                listen_ = Listen(port_);
+            }
+        }
+        if (listen_ < 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
             continue;
         }
+        pollfd p{listen_, POLLIN, 0};
+        if (poll(&p, 1, 50) <= 0)
+            continue;
+        int fd = accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0)
+            continue;
         std::lock_guard lock(mu_);
         fds_.push_back(fd);
         threads_.emplace_back([this, fd] {
@@ -152,6 +222,9 @@ void IcyServer::AcceptLoop() {
             Serve(fd);
         });
     }
+    if (listen_ >= 0)
+        close(listen_);
+    listen_ = -1;
 }
 
 void IcyServer::Serve(int fd) {
@@ -211,15 +284,49 @@ void IcyServer::Serve(int fd) {
             SendAll(fd, out.data(), out.size());
         } else if (SendAll(fd, out.data(), out.size())) {
             const std::string audio = ReadFile(s.audioFile);
-            size_t pos = 0;
+            const auto connected = Clock::now();
+            const double bytesPerMs = s.bytesPerSecond / 1000.0;
+            // Where this listener joins the timeline, and how much it may have by now.
+            long long origin = 0;
+            size_t spanIndex = 0;
+            if (s.live) {
+                Clock::time_point epoch;
+                {
+                    std::lock_guard lock(mu_);
+                    epoch = epochs_[path];
+                }
+                // The timeline is a full burst old when the path is set: every listener gets one.
+                origin = (long long)(TimelineMs(path, epoch) * bytesPerMs);
+                std::lock_guard lock(mu_);
+                spans_[path].push_back({origin, origin});
+                spanIndex = spans_[path].size() - 1;
+            }
+            const auto allowed = [&] {
+                if (s.bytesPerSecond <= 0)
+                    return std::numeric_limits<long long>::max();
+                if (s.live) {
+                    Clock::time_point epoch;
+                    {
+                        std::lock_guard lock(mu_);
+                        epoch = epochs_[path];
+                    }
+                    return s.burstBytes + (long long)(TimelineMs(path, epoch) * bytesPerMs) - origin;
+                }
+                return s.burstBytes + (long long)(TimelineMs(path, connected) * bytesPerMs);
+            };
+            size_t pos = audio.empty() ? 0 : size_t(origin % (long long)audio.size());
             long long sent = 0;
             int untilMeta = s.metaint;
             int metaVersion = 0;
-            const auto start = std::chrono::steady_clock::now();
             while (!audio.empty() && !dropped()) {
                 if (s.closeAfterBytes > 0 && sent >= s.closeAfterBytes)
                     break;
-                size_t chunk = 2048;
+                const long long room = allowed() - sent;
+                if (room <= 0) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                    continue;
+                }
+                size_t chunk = size_t(std::min<long long>(2048, room));
                 if (s.metaint > 0)
                     chunk = std::min<size_t>(chunk, size_t(untilMeta));
                 chunk = std::min(chunk, audio.size() - pos);
@@ -239,6 +346,9 @@ void IcyServer::Serve(int fd) {
                                 meta = m->second.second;
                             }
                         }
+                        for (const auto& [offset, title] : s.titles)
+                            if (offset == sent)
+                                meta = title;
                         const size_t blocks = (meta.size() + 15) / 16;
                         piece.push_back(char(std::min<size_t>(blocks, 255)));
                         meta.resize(std::min<size_t>(blocks, 255) * 16, '\0');
@@ -247,12 +357,9 @@ void IcyServer::Serve(int fd) {
                 }
                 if (!SendAll(fd, piece.data(), piece.size()))
                     break;
-                if (s.bytesPerSecond > 0 && sent > s.burstBytes) {
-                    const auto due = start + std::chrono::microseconds((sent - s.burstBytes) * 1000000LL /
-                                                                       s.bytesPerSecond);
-                    while (std::chrono::steady_clock::now() < due && !dropped())
-                        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-                            due - std::chrono::steady_clock::now(), std::chrono::milliseconds(20)));
+                if (s.live) {
+                    std::lock_guard lock(mu_);
+                    spans_[path][spanIndex].to = origin + sent;
                 }
             }
         }

@@ -71,7 +71,9 @@ TEST_F(OptionsTest, FolderChosenAndClosedWithoutApplyingTakesTheNextRecording) {
     w.RunCommand(frmMain::kCmdRecord);
     EXPECT_TRUE(WaitUntil([&] { return core_->recorder().UnfinishedFiles() == 0; }, 5000));
     const AudioFacts facts = ProbeAudio(chosen.path() + u"/Test FM/Opt.mp3"_s);
-    EXPECT_NEAR(facts.seconds, 1.0, 0.4);
+    // The second heard, what had been decoded beyond it at the stop (about a third of one), and
+    // the padding lame adds at this low rate.
+    EXPECT_NEAR(facts.seconds, 1.45, 0.4);
     EXPECT_EQ(facts.bitRate, 32000) << "no stored quality: the first entry";
     EXPECT_EQ(Read(settings::kFilePath), u"/old/folder/"_s) << "closing stores nothing";
 }

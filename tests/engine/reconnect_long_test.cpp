@@ -1,0 +1,58 @@
+// A server away for over a minute: the reconnect keeps trying on its schedule, with one play-log
+// line per failed attempt, and the recording goes on in a new file when the server is back. An
+// executable of its own: it takes about a hundred seconds, and runs beside the others.
+#include <QElapsedTimer>
+
+#include "tests/engine/recording_fixture.h"
+#include "tests/support/station_sound.h"
+
+using namespace Qt::StringLiterals;
+
+namespace wavelot::test {
+namespace {
+
+TEST_F(RecordingTest, ARecordingOutlastsAServerAwayForSeventySeconds) {
+    IcyServer icy;
+    icy.SetStream("/noise", LiveNoise(dir_.path().toStdString(), 32768));
+    player_->PlayRadio(QString::fromStdString(icy.Url("/noise")), u"Noise"_s, 0);
+    ASSERT_TRUE(player_->IsConnected());
+    QList<qint64> failedAt;
+    QObject::connect(watchdog_.get(), &StreamWatchdog::reconnected, [&](bool ok) {
+        if (!ok)
+            failedAt.append(clock_.elapsed());
+    });
+    player_->ToggleRecording();
+    PumpWait(3000);
+    const qint64 awayAt = clock_.elapsed();
+    icy.Away(70000);
+    ASSERT_TRUE(WaitUntil([&] { return started_.size() == 2; }, 150000)) << "the recording goes on";
+    EXPECT_GE(clock_.elapsed() - awayAt, 70000);
+    ASSERT_TRUE(WaitUntil(
+        [&] { return audio_.ChannelGetSample(player_->Current(), audio::SAMPLE_DECODED) > 3 * 44100; },
+        20000));
+    const quint64 decoded = audio_.ChannelGetSample(player_->Current(), audio::SAMPLE_DECODED);
+    player_->ToggleRecording();
+    Finish();
+
+    // Attempts at once, then after 1, 2, 4, 8, 15 and 30 s; each failure logged once.
+    ASSERT_GE(failedAt.size(), 6);
+    EXPECT_LE(failedAt.size(), 8);
+    for (int i = 1; i < failedAt.size(); ++i)
+        EXPECT_NEAR((failedAt[i] - failedAt[i - 1]) / 1000.0, StreamWatchdog::RetryDelaySeconds(i) + 0.6, 0.7)
+            << "attempt " << i;
+    EXPECT_EQ(LogLines(log_).filter(u"錯誤！無法連線至 Noise"_s).size(), failedAt.size());
+
+    // The server's timeline went on after it came back: the new burst holds nothing old, so the
+    // new file keeps all the new stream gave, and none of it is in the old file.
+    const std::vector<IcyServer::Span> spans = icy.Spans("/noise");
+    ASSERT_EQ(spans.size(), 2u);
+    EXPECT_GT(spans[1].from, spans[0].to);
+    const std::vector<float> before = MonoSound(started_[0]), after = MonoSound(started_[1]);
+    ASSERT_GT(before.size(), 4 * 44100u);
+    ASSERT_GT(after.size(), 44100u);
+    EXPECT_NEAR(double(after.size()), double(decoded), 2 * 1152 + 1024);
+    EXPECT_LT(BestMatch(before, std::vector<float>(after.begin() + 4410, after.begin() + 4410 + 22050)), 0.5);
+}
+
+}  // namespace
+}  // namespace wavelot::test

@@ -1,0 +1,171 @@
+// Unbroken recordings against the tests' own ICY server: a file per title split at the frame the
+// title stands before, a server's pause waited for in the same file, and a recording that goes on
+// after the server was away without recording the server's burst twice.
+#include <QTimer>
+
+#include "tests/engine/recording_fixture.h"
+#include "tests/support/station_sound.h"
+
+using namespace Qt::StringLiterals;
+
+namespace wavelot::test {
+namespace {
+
+class ContinuityTest : public RecordingTest {
+protected:
+    QString Serve(const std::string& path, const IcyServer::Stream& s) {
+        icy_.SetStream(path, s);
+        return QString::fromStdString(icy_.Url(path));
+    }
+    std::string Scratch() const { return dir_.path().toStdString(); }
+    quint64 Sample(quint32 which) const { return audio_.ChannelGetSample(player_->Current(), which); }
+    int Lines(const QString& text) const { return int(LogLines(log_).filter(text).size()); }
+
+    IcyServer icy_;
+};
+
+TEST_F(ContinuityTest, EachTitleBeginsItsFileAtTheFrameAfterIt) {
+    // Three songs of a tone each, joined frame by frame (48 kHz: 384-byte frames of 1152
+    // samples). The titles of B and C stand in the frame before their song's first: 64 bytes
+    // into frames 104 and 229 (metadata comes every 8000 bytes).
+    const auto tone = [](int hz, double s) {
+        return StationMp3(u"sine=frequency=%1:sample_rate=48000:duration=%2"_s.arg(hz).arg(s), 48000, true);
+    };
+    const QByteArray a = tone(440, 3), b = tone(1000, 3.5), c = tone(2500, 8);
+    ASSERT_GE(a.size(), 105 * 384) << "ffmpeg must be installed";
+    ASSERT_GE(b.size(), 125 * 384);
+    IcyServer::Stream s;
+    s.head = IcyServer::IcyHead("Songs", 8000);
+    s.metaint = 8000;
+    s.audioFile = WriteBytes(Scratch() + "/songs.mp3", a.left(105 * 384) + b.left(125 * 384) + c);
+    s.titles = {
+        {8000, "StreamTitle='Song A';"}, {40000, "StreamTitle='Song B';"}, {88000, "StreamTitle='Song C';"}};
+    QList<quint64> at;
+    QObject::connect(player_.get(), &Player::titleChanged, [&] {
+        quint64 sample = 0;
+        audio_.ChannelGetTags(player_->Current(), audio::TAG_META, &sample);
+        at.append(sample);
+    });
+    player_->PlayRadio(Serve("/songs", s), u"Songs"_s, 0);
+    ASSERT_TRUE(WaitUntil([&] { return player_->SongTitle() == u"Song A"_s; }, 10000));
+    const quint64 heardBefore = Sample(audio::SAMPLE_HEARD);
+    player_->ToggleRecording();
+    const quint64 heardAfter = Sample(audio::SAMPLE_HEARD);
+    const double frame = 1152 * 44100.0 / 48000;  // one source frame at the output rate
+    ASSERT_TRUE(
+        WaitUntil([&] { return at.size() == 3 && Sample(audio::SAMPLE_DECODED) > 260 * frame; }, 20000));
+    const quint64 decodedBefore = Sample(audio::SAMPLE_DECODED);
+    player_->ToggleRecording();
+    const quint64 decodedAfter = Sample(audio::SAMPLE_DECODED);
+    Finish();
+
+    // The titles take effect at the first sample of frames 105 and 230.
+    EXPECT_NEAR(double(at[1]), 105 * frame, 2);
+    EXPECT_NEAR(double(at[2]), 230 * frame, 2);
+    ASSERT_EQ(started_.size(), 3);
+    std::vector<std::vector<float>> sound;
+    size_t total = 0;
+    for (const QString& f : started_) {
+        sound.push_back(MonoSound(f));
+        total += sound.back().size();
+    }
+    // B holds its song and nothing else, to the sample; all three hold what was recorded.
+    EXPECT_NEAR(double(sound[1].size()), double(at[2] - at[1]), 2);
+    EXPECT_GE(double(total), double(decodedBefore - heardAfter) - frame);
+    EXPECT_LE(double(total), double(decodedAfter - heardBefore) + frame);
+    // Frame by frame, each file is its own song's tone; only the first frame of B and C may still
+    // carry the tail of the song before (the decoder overlaps each frame with the last).
+    const double tones[] = {440, 1000, 2500};
+    for (int i = 0; i < 3; ++i) {
+        const std::vector<float>& x = sound[size_t(i)];
+        ASSERT_GT(x.size(), size_t(4 * frame)) << i;
+        for (size_t from = i == 0 ? 0 : size_t(frame); from + size_t(frame) <= x.size();
+             from += size_t(frame)) {
+            const double own = ToneLevel(x, from, from + size_t(frame), tones[i]);
+            for (int j = 0; j < 3; ++j) {
+                if (j == i)
+                    continue;
+                ASSERT_GT(own, 10 * ToneLevel(x, from, from + size_t(frame), tones[j]))
+                    << "file " << i << " at " << from << " holds tone " << j;
+            }
+        }
+    }
+}
+
+TEST_F(ContinuityTest, AServerThatPausesIsWaitedForInTheSameFile) {
+    IcyServer::Stream s;
+    s.head = IcyServer::IcyHead("Pause FM", 8000);
+    s.metaint = 8000;
+    s.audioFile = IcyServer::MakeTone(Scratch(), 440, 20);
+    s.burstBytes = 8000;  // half a second ahead: the pause is heard as a stall
+    icy_.SetMeta("/pause", "StreamTitle='Pause';");
+    player_->PlayRadio(Serve("/pause", s), u"Pause"_s, 0);
+    ASSERT_TRUE(player_->IsConnected());
+    int reconnects = 0;
+    QObject::connect(watchdog_.get(), &StreamWatchdog::reconnected, [&] { ++reconnects; });
+    QTimer song;  // the window's song timer
+    QObject::connect(&song, &QTimer::timeout, watchdog_.get(), &StreamWatchdog::Tick);
+    song.start(10);
+    const quint64 heard = Sample(audio::SAMPLE_HEARD);
+    player_->ToggleRecording();
+    PumpWait(1000);
+
+    icy_.Pause("/pause", 5000);
+    bool stalled = false, notPlaying = false;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        stalled = stalled || audio_.ChannelIsActive(player_->Current()) == audio::ACTIVE_STALLED;
+        notPlaying = notPlaying || player_->PlaybackState() != Player::State::Playing;
+    });
+    probe.start(20);
+    PumpWait(5000 + 2500);
+    probe.stop();
+    const quint64 decoded = Sample(audio::SAMPLE_DECODED);
+    player_->ToggleRecording();
+    Finish();
+
+    EXPECT_TRUE(stalled) << "the pause was heard";
+    EXPECT_FALSE(notPlaying) << "a stall is no drop";
+    EXPECT_EQ(reconnects, 0);
+    EXPECT_EQ(icy_.RequestHeads().size(), 1u);
+    ASSERT_EQ(started_.size(), 1);
+    EXPECT_NEAR(double(MonoSound(started_[0]).size()), double(decoded - heard), 2048)
+        << "one file with what the stream gave, and nothing else";
+}
+
+TEST_F(ContinuityTest, AfterTheServerWasAwayTheRecordingGoesOnWithoutTheBurstAgain) {
+    // A six-second burst: the server comes back while the stream still plays what it had, and
+    // answers the reconnect with seconds the recording already holds.
+    player_->PlayRadio(Serve("/noise", LiveNoise(Scratch(), 96000)), u"Noise"_s, 0);
+    ASSERT_TRUE(player_->IsConnected());
+    int failed = 0;
+    QObject::connect(watchdog_.get(), &StreamWatchdog::reconnected, [&](bool ok) { failed += ok ? 0 : 1; });
+    player_->ToggleRecording();
+    PumpWait(3000);
+    icy_.Away(5000);
+    ASSERT_TRUE(WaitUntil([&] { return started_.size() == 2; }, 30000)) << "the recording goes on";
+    const std::vector<IcyServer::Span> spans = icy_.Spans("/noise");
+    ASSERT_EQ(spans.size(), 2u);
+    const double repeated = double(spans[0].to - spans[1].from) * kSamplesPerByte;
+    ASSERT_GT(repeated, 3 * 44100.0) << "the burst repeats what the first connection got";
+    ASSERT_TRUE(
+        WaitUntil([&] { return double(Sample(audio::SAMPLE_DECODED)) > repeated + 2 * 44100; }, 20000));
+    const quint64 decoded = Sample(audio::SAMPLE_DECODED);
+    player_->ToggleRecording();
+    Finish();
+
+    EXPECT_TRUE(player_->IsPlaying());
+    EXPECT_EQ(Lines(u"錯誤！無法連線至"_s), failed);
+    const std::vector<float> before = MonoSound(started_[0]), after = MonoSound(started_[1]);
+    // The new file begins where the old one ended: its first frames are not in the old file, and
+    // it holds the new stream's sound less what repeated (give or take the partial frames at
+    // either end of a connection).
+    ASSERT_GT(after.size(), 44100u);
+    ASSERT_GT(before.size(), 8 * 44100u);
+    const std::vector<float> start(after.begin() + 4410, after.begin() + 4410 + 22050);
+    EXPECT_LT(BestMatch(std::vector<float>(before.end() - 8 * 44100, before.end()), start), 0.5);
+    EXPECT_NEAR(double(after.size()), double(decoded) - repeated + 1152, 2700);
+}
+
+}  // namespace
+}  // namespace wavelot::test

@@ -1,0 +1,83 @@
+#pragma once
+// What the recording tests share: the player's fixture with a recorder writing into a temporary
+// folder, a stream watchdog and the recording activity, the files begun in order and when, and
+// the sound of a file.
+
+#include <QDir>
+#include <QProcess>
+
+#include <memory>
+#include <vector>
+
+#include "engine/record_options.h"
+#include "engine/recorder.h"
+#include "engine/recording_activity.h"
+#include "engine/stream_watchdog.h"
+#include "tests/engine/player_fixture.h"
+
+namespace wavelot::test {
+
+class RecordingTest : public PlayerTest {
+protected:
+    void SetUp() override {
+        PlayerTest::SetUp();
+        program_ = dir_.filePath(QStringLiteral("program/"));
+        QDir().mkpath(program_);
+        options_.folder = dir_.filePath(QStringLiteral("rec"));
+        options_.quality = 3;  // 128 kbit/s: lame keeps the rate, so its files decode to the sample
+        recorder_ = std::make_unique<Recorder>(*player_, audio_, options_, program_,
+                                               dir_.filePath(QStringLiteral("default/")));
+        player_->SetRecordStarter([this](const audio::EncodeFrom& from) { recorder_->StartRecord(from); });
+        watchdog_ = std::make_unique<StreamWatchdog>(*player_, *recorder_, options_);
+        activity_ = std::make_unique<RecordingActivity>(*recorder_);
+        QObject::connect(activity_.get(), &RecordingActivity::activeChanged,
+                         [this](bool active) { activeChanges_.append(active); });
+        QObject::connect(recorder_.get(), &Recorder::fileStarted, [this](const QString& f) {
+            started_.append(f);
+            startedAt_.append(clock_.elapsed());
+        });
+        clock_.start();
+    }
+    void TearDown() override {
+        if (player_ && player_->IsRecording())
+            player_->ToggleRecording();
+        WaitUntil([&] { return recorder_->UnfinishedFiles() == 0; }, 5000);
+        activity_.reset();
+        watchdog_.reset();
+        recorder_.reset();
+        PlayerTest::TearDown();
+    }
+    void Finish() {
+        ASSERT_TRUE(WaitUntil([&] { return recorder_->UnfinishedFiles() == 0; }, 5000));
+    }
+    QString Root() const { return options_.folder + u'/'; }
+
+    QString program_;
+    FixedRecordOptions options_;
+    std::unique_ptr<Recorder> recorder_;
+    std::unique_ptr<StreamWatchdog> watchdog_;
+    std::unique_ptr<RecordingActivity> activity_;
+    QList<bool> activeChanges_;  // the recording activity's changes, in order
+    QElapsedTimer clock_;
+    QStringList started_;
+    QList<qint64> startedAt_;
+};
+
+// A file's sound as 44.1 kHz mono (decoded by the ffmpeg program, which honours lame's record of
+// its encoder delay and padding, so the count is exact); empty when it cannot be decoded.
+inline std::vector<float> MonoSound(const QString& file) {
+    QProcess ff;
+    ff.start(
+        QStringLiteral("ffmpeg"),
+        {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+         QStringLiteral("-i"), file, QStringLiteral("-f"), QStringLiteral("f32le"), QStringLiteral("-ac"),
+         QStringLiteral("1"), QStringLiteral("-ar"), QStringLiteral("44100"), QStringLiteral("-")});
+    if (!ff.waitForFinished(60000) || ff.exitCode() != 0)
+        return {};
+    const QByteArray bytes = ff.readAllStandardOutput();
+    std::vector<float> out(size_t(bytes.size()) / sizeof(float));
+    std::memcpy(out.data(), bytes.constData(), out.size() * sizeof(float));
+    return out;
+}
+
+}  // namespace wavelot::test
