@@ -44,6 +44,9 @@ frmMain::frmMain(AppCore& core, QWidget* parent) : QWidget(parent), core_(core),
 }
 
 frmMain::~frmMain() {
+    // Hidden while whole: hiding moves the focus, and the lists' focus handlers call back into
+    // the window, which QWidget's own destructor would hide when only its QWidget part is left.
+    hide();
     tmrVis_.stop();
     tmrSong_.stop();
     if (JobScheduler* scheduler = core_.Scheduler())
