@@ -33,6 +33,7 @@
 
 #include "engine/audio/audio_library.h"
 #include "engine/audio/continuation.h"
+#include "tests/audio/audio_test_util.h"
 #include "tests/support/child_process.h"
 #include "tests/support/icy_server.h"
 #include "tests/support/station_sound.h"
@@ -43,26 +44,8 @@ namespace {
 using namespace audio;
 using test::IcyServer;
 
-QCoreApplication& App() {
-    static int argc = 1;
-    static char name[] = "engine_continuity_bench";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = new QCoreApplication(argc, argv);
-    return *app;
-}
-
-bool WaitFor(const std::function<bool()>& pred, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > ms)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
+using test::App;
+using test::WaitFor;
 
 QStringList Cat(const std::string& file) {
     return {QStringLiteral("sh"), QStringLiteral("-c"), QStringLiteral("cat > \"$0\""),

@@ -30,6 +30,7 @@
 #include "engine/record_options.h"
 #include "engine/recorder.h"
 #include "engine/stream_watchdog.h"
+#include "tests/audio/audio_test_util.h"
 #include "tests/support/child_process.h"
 #include "tests/support/icy_server.h"
 #include "tests/support/station_sound.h"
@@ -37,26 +38,8 @@
 namespace wavelot {
 namespace {
 
-QCoreApplication& App() {
-    static int argc = 1;
-    static char name[] = "engine_reconnect_soak_bench";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = new QCoreApplication(argc, argv);
-    return *app;
-}
-
-bool WaitFor(const std::function<bool()>& pred, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > ms)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
+using test::App;
+using test::WaitFor;
 
 double StatusValue(const std::string& key) {
     std::ifstream in("/proc/self/status");
