@@ -17,8 +17,8 @@ constexpr size_t kFrameBytes = 2 * sizeof(float);
 
 // The buffer asked of the server: about 150 ms in all, refilled in 50 ms steps. The fades and
 // volume changes are applied before the buffer, so they are heard this much later; the step
-// decides how often the output thread wakes (20 times a second) and leaves the server's own
-// sink buffer (150 - 2 × 50) / 2 = 25 ms.
+// decides how often the server asks for more (20 times a second; its default step of 20 ms
+// would ask 50 times) and leaves the server's own sink buffer (150 - 2 × 50) / 2 = 25 ms.
 constexpr int kTargetMs = 150;
 constexpr int kRefillMs = 50;
 // How long a connect, or a write that the server takes nothing of, may wait before the output
