@@ -1,10 +1,8 @@
 #include "core/pump_wait.h"
 
-#include <QClipboard>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QGuiApplication>
 #include <QThread>
 #include <QTimer>
 
@@ -66,16 +64,6 @@ void PumpWait(int ms, qint64 startTick) {
             return;
         WaitStep(static_cast<int>(std::min<qint64>(remaining, kStepMs)));
     }
-}
-
-void SetClipboardText(const QString& text) {
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        return;
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (!clipboard)
-        return;
-    clipboard->clear();
-    clipboard->setText(text);
 }
 
 }  // namespace wavelot

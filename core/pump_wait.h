@@ -1,5 +1,5 @@
 #pragma once
-// A wait that keeps the program responsive, and putting text on the clipboard.
+// A wait that keeps the program responsive.
 
 #include <QString>
 #include <QtGlobal>
@@ -19,9 +19,5 @@ qint64 ElapsedTicks30(qint64 start, qint64 now);
 // is a single step of ms. Event handlers may run inside: state read before the wait may have
 // changed after it. Without a QCoreApplication it just sleeps.
 void PumpWait(int ms, qint64 startTick = -1);
-
-// Replaces the clipboard's content with the text as Unicode text. Gives up silently when
-// there is no QGuiApplication.
-void SetClipboardText(const QString& text);
 
 }  // namespace wavelot

@@ -16,7 +16,7 @@ PACKAGES=(
   # Qt 6 widgets, D-Bus, test and the offscreen/xcb platforms; Qt's own Traditional Chinese texts
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   # audio: FFmpeg libraries, PulseAudio client, transport, code pages
-  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libavfilter-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   libcurl4-openssl-dev libicu-dev libpulse-dev
   # programs used at run time and by the tests
   pulseaudio pulseaudio-utils icecast2 ffmpeg lame

@@ -27,6 +27,10 @@ constexpr int kMuteButtonWidth = 60;
 constexpr int kToolbarButtonWidth = 68;
 constexpr int kDisplayMs = 30;
 constexpr int kHiddenDisplayMs = 1000;
+// The title and a drop come with the engine's metadata and end notifications (the player and the
+// watchdog listen to them); the song timer's poll is only the safety net, so it need not wake
+// the program a hundred times a second.
+constexpr int kSongPollMs = 1000;
 }  // namespace
 
 frmMain::frmMain(AppCore& core, QWidget* parent) : QWidget(parent), core_(core), player_(core.player()) {
@@ -75,7 +79,7 @@ void frmMain::BuildControls() {
     MakeStationLists();
 
     tmrVis_.setInterval(kDisplayMs);
-    tmrSong_.setInterval(10);
+    tmrSong_.setInterval(kSongPollMs);
     connect(&tmrVis_, &QTimer::timeout, this, &frmMain::tmrVis_Timer);
     connect(&tmrSong_, &QTimer::timeout, this, &frmMain::tmrSong_Timer);
     connect(statusBar_, &StatusDisplay::Pressed, this, &frmMain::picStatusBar_Pressed);

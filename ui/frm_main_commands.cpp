@@ -9,6 +9,7 @@
 #include "engine/stream_watchdog.h"
 #include "engine/time_text.h"
 #include "ui/app_core.h"
+#include "ui/clipboard.h"
 #include "ui/frm_main.h"
 #include "ui/frm_option.h"
 #include "ui/frm_radio_edit.h"

@@ -1,12 +1,17 @@
 // wavelot-cli play: plays one station the way the program does and prints the play log.
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <limits>
 #include <optional>
 
 #include "app/cli/command_registry.h"
@@ -20,8 +25,13 @@ namespace wavelot::cli {
 namespace {
 
 volatile std::sig_atomic_t gInterrupted = 0;
+int gWakeFd = -1;  // the write end of the pipe the play loop watches
 extern "C" void OnInterrupt(int) {
     gInterrupted = 1;
+    if (gWakeFd >= 0) {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t n = write(gWakeFd, &byte, 1);
+    }
 }
 
 struct PlayArgs {
@@ -64,8 +74,11 @@ void PrintLine(const QString& text) {
     std::fflush(stdout);
 }
 
-// Plays until the time is up, the user interrupts, or the stream ends by itself. Titles are
-// polled as the window's song timer does, so Ogg chain links are noticed as well.
+// Plays until the time is up, the user interrupts, or the stream ends by itself. Titles (Ogg
+// chain links included) and the end come with the player's notifications, so the loop sleeps
+// between them; a slow poll, as the window's song timer keeps, is the safety net.
+constexpr int kSafetyPollMs = 1000;
+
 int Run(const CommandArgs& args) {
     const std::optional<PlayArgs> parsed = ParseArgs(args);
     if (!parsed)
@@ -88,6 +101,9 @@ int Run(const CommandArgs& args) {
             player.SetVolume(*p.volume);
 
         gInterrupted = 0;
+        int wake[2] = {-1, -1};
+        if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) == 0)
+            gWakeFd = wake[1];
         const auto oldInt = std::signal(SIGINT, OnInterrupt);
         const auto oldTerm = std::signal(SIGTERM, OnInterrupt);
 
@@ -95,31 +111,60 @@ int Run(const CommandArgs& args) {
         if (!player.IsConnected()) {
             status = 1;
         } else {
-            QElapsedTimer clock;
-            clock.start();
             QEventLoop loop;
-            QTimer tick;
-            QObject::connect(&tick, &QTimer::timeout, [&] {
-                const bool timeUp = p.seconds && clock.elapsed() >= *p.seconds * 1000.0;
-                if (gInterrupted || timeUp) {
-                    tick.stop();
+            bool done = false;
+            const auto finish = [&](const char* why) {
+                if (done)
+                    return;
+                done = true;
+                if (why)
+                    std::fputs(why, stderr);
+                else
                     player.StopRadio();
-                    loop.quit();
-                    return;
-                }
-                if (player.PlaybackState() != Player::State::Playing) {
-                    tick.stop();
-                    std::fputs("wavelot-cli: the stream has ended\n", stderr);
-                    loop.quit();
-                    return;
-                }
-                player.UpdateSongTitle(player.StationCode());
+                loop.quit();
+            };
+            const auto check = [&] {
+                if (gInterrupted)
+                    finish(nullptr);
+                else if (player.PlaybackState() != Player::State::Playing)
+                    finish("wavelot-cli: the stream has ended\n");
+            };
+            std::optional<QSocketNotifier> interrupt;
+            if (wake[0] >= 0) {
+                interrupt.emplace(wake[0], QSocketNotifier::Read);
+                QObject::connect(&*interrupt, &QSocketNotifier::activated, [&] {
+                    // Read, or the notifier fires again at once through the stop's fade.
+                    interrupt->setEnabled(false);
+                    char bytes[16];
+                    while (read(wake[0], bytes, sizeof bytes) > 0) {
+                    }
+                    finish(nullptr);
+                });
+            }
+            QObject::connect(&player, &Player::currentStreamEnded, &loop, [&] { check(); });
+            QTimer poll;
+            QObject::connect(&poll, &QTimer::timeout, [&] {
+                check();
+                if (!done)
+                    player.UpdateSongTitle(player.StationCode());
             });
-            tick.start(50);
-            loop.exec();
+            poll.start(kSafetyPollMs);
+            QTimer timeUp;
+            timeUp.setSingleShot(true);
+            timeUp.setTimerType(Qt::PreciseTimer);
+            QObject::connect(&timeUp, &QTimer::timeout, [&] { finish(nullptr); });
+            if (p.seconds)
+                timeUp.start(int(std::min(*p.seconds * 1000.0, double(std::numeric_limits<int>::max()))));
+            check();  // an interrupt or end during the connect
+            if (!done)
+                loop.exec();
         }
         std::signal(SIGINT, oldInt);
         std::signal(SIGTERM, oldTerm);
+        gWakeFd = -1;
+        for (int fd : wake)
+            if (fd >= 0)
+                close(fd);
     }
     ReleaseAudioEngine(audio);
     return status;

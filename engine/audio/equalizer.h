@@ -1,15 +1,16 @@
 #pragma once
-// The parametric-equalizer bands of one stream as a chain of libavfilter "equalizer" filters.
-// Owned and used by the stream's decoder thread only; the bands come in as a copy.
+// The parametric-equalizer bands of one stream as a chain of peaking biquad filters (the
+// "cookbook" peaking filter with an octave bandwidth, the filter libavfilter's "equalizer"
+// computes). Owned and used by the stream's decoder thread only; the bands come in as a copy.
+// Our own few lines rather than a libavfilter graph: that library and the dozens it pulls in
+// cost every start of the program tens of milliseconds and megabytes of memory, and a graph
+// wanted a frame allocation per block.
 
 #include "engine/audio/audio_library.h"
 
+#include <array>
 #include <cstddef>
 #include <vector>
-
-struct AVFilterGraph;
-struct AVFilterContext;
-struct AVFrame;
 
 namespace wavelot::audio {
 
@@ -25,28 +26,25 @@ DX8ParamEq ClampParamEq(const DX8ParamEq& p, int rate);
 class EqualizerChain {
 public:
     explicit EqualizerChain(int rate) : rate_(rate) {}
-    ~EqualizerChain();
-    EqualizerChain(const EqualizerChain&) = delete;
-    EqualizerChain& operator=(const EqualizerChain&) = delete;
 
-    // bands in the stream's order (higher priority first). A different set of bands rebuilds
-    // the chain; changed parameters of the same bands are sent to the running filters, so a
-    // gain change does not restart them.
+    // bands in the stream's order (higher priority first). Changed parameters of the same bands
+    // keep each filter's state, so a gain change does not click; a different set starts afresh.
     void Configure(std::vector<EqBand> bands);
-    // In place, interleaved stereo float at the output rate; a no-op without bands.
+    // In place, interleaved stereo float at the output rate; a no-op without bands, and a band
+    // at 0 dB passes the sound untouched.
     void Process(float* frames, size_t count);
 
 private:
-    bool Build();
-    void Release();
+    struct Filter {
+        FxHandle id = 0;
+        bool flat = true;
+        double b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0;  // normalised by a0
+        std::array<double, 2> x1{}, x2{}, y1{}, y2{};   // per channel
+    };
+    void SetCoefficients(Filter& f, const DX8ParamEq& p) const;
+
     int rate_;
-    std::vector<EqBand> bands_;
-    AVFilterGraph* graph_ = nullptr;
-    AVFilterContext* src_ = nullptr;
-    AVFilterContext* sink_ = nullptr;
-    AVFrame* in_ = nullptr;
-    AVFrame* out_ = nullptr;
-    bool broken_ = false;  // the graph could not be built: pass sound through untouched
+    std::vector<Filter> filters_;
 };
 
 }  // namespace wavelot::audio

@@ -5,35 +5,59 @@
 
 namespace wavelot::audio {
 
+PcmFifo::PcmFifo(size_t capacityFrames) : buf_(std::max<size_t>(capacityFrames, 2) * 2) {}
+
 bool PcmFifo::Push(const float* frames, size_t count) {
+    const size_t capacity = buf_.size() / 2;
     size_t done = 0;
     while (done < count) {
-        std::unique_lock lock(mu_);
-        cv_.wait(lock, [&] { return abort_ || samples_.size() / 2 < capacity_; });
-        if (abort_)
-            return false;
-        size_t room = capacity_ - samples_.size() / 2;
-        size_t n = std::min(room, count - done);
-        samples_.insert(samples_.end(), frames + done * 2, frames + (done + n) * 2);
-        done += n;
-        lock.unlock();
-        cv_.notify_all();
+        bool wake = false;
+        {
+            std::unique_lock lock(mu_);
+            if (frames_ == capacity && !abort_) {
+                pusherWaits_ = true;
+                roomCv_.wait(lock, [&] { return abort_ || frames_ <= capacity / 2; });
+                pusherWaits_ = false;
+            }
+            if (abort_)
+                return false;
+            const size_t n = std::min(capacity - frames_, count - done);
+            const size_t tail = (head_ + frames_) % capacity;
+            const size_t first = std::min(n, capacity - tail);
+            std::copy_n(frames + done * 2, first * 2, buf_.begin() + std::ptrdiff_t(tail * 2));
+            std::copy_n(frames + (done + first) * 2, (n - first) * 2, buf_.begin());
+            frames_ += n;
+            done += n;
+            wake = popperWaits_;
+        }
+        if (wake)
+            dataCv_.notify_one();
     }
     return true;
 }
 
 size_t PcmFifo::Pop(float* out, size_t max, int waitMs) {
+    const size_t capacity = buf_.size() / 2;
+    bool wake = false;
     size_t n = 0;
     {
         std::unique_lock lock(mu_);
-        cv_.wait_for(lock, std::chrono::milliseconds(waitMs),
-                     [&] { return abort_ || end_ || !samples_.empty(); });
-        n = std::min(max, samples_.size() / 2);
-        std::copy_n(samples_.begin(), n * 2, out);
-        samples_.erase(samples_.begin(), samples_.begin() + std::ptrdiff_t(n * 2));
+        if (frames_ == 0 && !abort_ && !end_) {
+            popperWaits_ = true;
+            dataCv_.wait_for(lock, std::chrono::milliseconds(waitMs),
+                             [&] { return abort_ || end_ || frames_ > 0; });
+            popperWaits_ = false;
+        }
+        n = std::min(max, frames_);
+        const size_t first = std::min(n, capacity - head_);
+        std::copy_n(buf_.begin() + std::ptrdiff_t(head_ * 2), first * 2, out);
+        std::copy_n(buf_.begin(), (n - first) * 2, out + first * 2);
+        head_ = (head_ + n) % capacity;
+        frames_ -= n;
+        wake = pusherWaits_ && frames_ <= capacity / 2;
     }
-    if (n)
-        cv_.notify_all();
+    if (wake)
+        roomCv_.notify_one();
     return n;
 }
 
@@ -42,7 +66,7 @@ void PcmFifo::SetEnd() {
         std::lock_guard lock(mu_);
         end_ = true;
     }
-    cv_.notify_all();
+    dataCv_.notify_all();
 }
 
 void PcmFifo::Abort() {
@@ -50,17 +74,18 @@ void PcmFifo::Abort() {
         std::lock_guard lock(mu_);
         abort_ = true;
     }
-    cv_.notify_all();
+    roomCv_.notify_all();
+    dataCv_.notify_all();
 }
 
 bool PcmFifo::EndedAndEmpty() const {
     std::lock_guard lock(mu_);
-    return end_ && samples_.empty();
+    return end_ && frames_ == 0;
 }
 
 size_t PcmFifo::Frames() const {
     std::lock_guard lock(mu_);
-    return samples_.size() / 2;
+    return frames_;
 }
 
 }  // namespace wavelot::audio

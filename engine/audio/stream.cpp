@@ -10,7 +10,9 @@
 namespace wavelot::audio {
 
 namespace {
-constexpr size_t kBlockFrames = 1024;
+// What the output thread takes per write: the sound server's refill step, so one wake-up of the
+// output thread moves one block.
+constexpr int kBlockMs = 50;
 // Starved this long, the stream reports itself stalled (it still counts as playing).
 constexpr int kStallMs = 1000;
 // What the history holds: enough for the listener's lag behind the decoder, for a title event the
@@ -225,11 +227,15 @@ bool Stream::OnPcm(float* frames, size_t count, qint64 sourcePos, size_t lead) {
 
 void Stream::OutputLoop() {
     std::unique_ptr<SoundOutput> out;
-    std::vector<float> buf(kBlockFrames * 2);
+    const size_t blockFrames = size_t(cfg_.outRate) * kBlockMs / 1000;
+    std::vector<float> buf(blockFrames * 2);
     std::chrono::steady_clock::time_point starvedSince{};
     bool prebuffered = cfg_.prebufPercent <= 0;
     bool gaveUp = false;
     quint64 played = 0;
+    // Opened while the connect runs, so the first sound does not wait for the sound server.
+    if (cfg_.soundServer)
+        out = OpenPulseOutput(cfg_.outRate, QByteArrayLiteral("Radio"));
     while (!abort_) {
         {
             std::unique_lock lock(mu_);
@@ -237,12 +243,8 @@ void Stream::OutputLoop() {
         }
         if (abort_)
             break;
-        if (!out) {
-            if (cfg_.soundServer)
-                out = OpenPulseOutput(cfg_.outRate, QByteArrayLiteral("Radio"));
-            if (!out)
-                out = OpenSilentOutput(cfg_.outRate);
-        }
+        if (!out)
+            out = OpenSilentOutput(cfg_.outRate);
         if (!prebuffered) {
             const size_t want = ring_.Capacity() * size_t(std::min(cfg_.prebufPercent, 100)) / 100;
             bool ended = false;
@@ -257,7 +259,7 @@ void Stream::OutputLoop() {
             }
             prebuffered = true;
         }
-        const size_t n = fifo_.Pop(buf.data(), kBlockFrames, 50);
+        const size_t n = fifo_.Pop(buf.data(), blockFrames, 50);
         if (n == 0) {
             if (fifo_.EndedAndEmpty()) {
                 {

@@ -211,7 +211,7 @@ HttpTransport::Outcome HttpTransport::Transfer(const QByteArray& url, bool allow
             outcome = Outcome::Failed;
             break;
         }
-        curl_multi_poll(multi, nullptr, 0, f.paused ? 20 : 200, nullptr);
+        curl_multi_poll(multi, nullptr, 0, f.paused ? 20 : 1000, nullptr);
     }
     curl_multi_remove_handle(multi, easy);
     curl_easy_cleanup(easy);

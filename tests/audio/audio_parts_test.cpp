@@ -6,6 +6,7 @@
 #include "engine/audio/encoder_feed.h"
 #include "engine/audio/equalizer.h"
 #include "engine/audio/icy_stream.h"
+#include "engine/audio/pcm_fifo.h"
 #include "engine/audio/playlist.h"
 #include "engine/audio/sample_history.h"
 #include "engine/audio/spectrum.h"
@@ -23,6 +24,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace wavelot::audio {
@@ -173,6 +175,43 @@ TEST(SpectrumTest, FullScaleSineOnABinCentreReadsOne) {
     std::vector<float> stereo = {1, 0, 0.5f, 0.5f};
     snap.Append(stereo.data(), 2);
     EXPECT_EQ(snap.Last(3), (std::vector<float>{0.0f, 0.5f, 0.5f}));
+}
+
+// The decoder pushes batches larger than the FIFO while the output pops blocks of another size:
+// every frame comes out once, in order, across the ring's wraps and the producer's waits.
+TEST(PcmFifoTest, FramesComeOutInOrderAcrossWrapsAndWaits) {
+    PcmFifo fifo(1000);
+    constexpr size_t kTotal = 25000;
+    std::thread producer([&] {
+        std::vector<float> batch;
+        for (size_t next = 0; next < kTotal;) {
+            const size_t n = std::min<size_t>(next % 3 == 0 ? 1700 : 333, kTotal - next);
+            batch.clear();
+            for (size_t i = 0; i < n; ++i, ++next)
+                batch.insert(batch.end(), {float(next), -float(next)});
+            ASSERT_TRUE(fifo.Push(batch.data(), n));
+        }
+        fifo.SetEnd();
+    });
+    std::vector<float> block(2 * 441);
+    size_t expected = 0;
+    bool ordered = true;
+    while (!fifo.EndedAndEmpty()) {
+        const size_t n = fifo.Pop(block.data(), 441, 1000);
+        for (size_t i = 0; i < n; ++i, ++expected)
+            ordered = ordered && block[2 * i] == float(expected) && block[2 * i + 1] == -float(expected);
+    }
+    producer.join();
+    EXPECT_TRUE(ordered);
+    EXPECT_EQ(expected, kTotal);
+    // A producer waiting on a full FIFO is released by Abort.
+    PcmFifo full(10);
+    std::vector<float> eleven(22, 0.5f);
+    std::thread blocked([&] { EXPECT_FALSE(full.Push(eleven.data(), 11)); });
+    while (full.Frames() < 10)
+        std::this_thread::yield();
+    full.Abort();
+    blocked.join();
 }
 
 TEST(SampleHistoryTest, HoldsTheLastFramesByIndexAndKeepsThemWhenItGrows) {

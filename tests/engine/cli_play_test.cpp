@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include "core/ini_file.h"
 #include "core/settings_keys.h"
 #include "tests/support/child_process.h"
@@ -95,6 +97,30 @@ TEST_F(CliPlayTest, PrintsTheConnectLinesAndTitlesThenStops) {
     EXPECT_EQ(ReadIni(settings::kSectionSetting, settings::kSavedVolume, SettingFile()), u"100"_s);
     EXPECT_EQ(ReadIni(settings::kSectionSetting, settings::kSongUrl, SettingFile()), url);
     EXPECT_EQ(ReadIni(settings::kSectionSetting, settings::kSongName, SettingFile()), url);
+}
+
+// SIGTERM, as a session ending sends it, and SIGINT stop the sound with its fade and the stop
+// line, and the command ends normally.
+TEST_F(CliPlayTest, AnInterruptStopsPlaybackCleanly) {
+    for (const int sig : {SIGTERM, SIGINT}) {
+        QProcess p;
+        p.setWorkingDirectory(dir_.path());
+        p.start(exe_, {u"play"_s, QString::fromStdString(ice_->Url("/cli.mp3"))});
+        ASSERT_TRUE(p.waitForStarted());
+        QByteArray out;
+        QElapsedTimer t;
+        t.start();
+        while (!out.contains("串流類型") && p.state() != QProcess::NotRunning && t.elapsed() < 15000) {
+            p.waitForReadyRead(100);
+            out += p.readAllStandardOutput();
+        }
+        ::kill(pid_t(p.processId()), sig);
+        ASSERT_TRUE(p.waitForFinished(10000)) << "signal " << sig;
+        out += p.readAllStandardOutput();
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 0);
+        EXPECT_EQ(Lines(out).last(), u"T: 停止播放"_s) << "signal " << sig;
+    }
 }
 
 TEST_F(CliPlayTest, FailedConnectExitsWithOne) {

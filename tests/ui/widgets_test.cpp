@@ -2,7 +2,9 @@
 // view and its model, the command buttons, the volume slider arithmetic and the spectrum.
 #include <gtest/gtest.h>
 #include <QAbstractItemModelTester>
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLineEdit>
 #include <QMimeData>
@@ -11,6 +13,7 @@
 #include <QTest>
 
 #include "tests/ui/ui_test_util.h"
+#include "ui/clipboard.h"
 #include "ui/cls_control.h"
 #include "ui/cls_sub.h"
 #include "ui/command_button.h"
@@ -434,6 +437,15 @@ TEST(Keys, VirtualKeyNumbers) {
     EXPECT_EQ(VirtualKey(Qt::Key_A), 65);
     EXPECT_EQ(QtKeyFromVirtual(40), int(Qt::Key_Down));
     EXPECT_EQ(ShiftState(Qt::ShiftModifier | Qt::AltModifier), 5);
+}
+
+TEST(Clipboard, TextReplacesContentIncludingEmpty) {
+    SetClipboardText(u"歌名 — Song"_s);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), u"歌名 — Song"_s);
+    SetClipboardText(QString());
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QString());
 }
 
 }  // namespace
