@@ -295,7 +295,7 @@ public:
     // the call never waits for the audio threads.
     quint32 ChannelGetData(audio::StreamHandle handle, float* buffer, quint32 length) const;
 
-    // FX_DX8_PARAMEQ only: one libavfilter equalizer band, inserted in the stream's sound before
+    // FX_DX8_PARAMEQ only: one peaking equalizer band, inserted in the stream's sound before
     // the encoder feed and the output, starting at the default DX8ParamEq. Parameter changes
     // apply live without a break; adding or removing a band rebuilds the filter chain.
     audio::FxHandle ChannelSetFX(audio::StreamHandle handle, quint32 type, int priority);

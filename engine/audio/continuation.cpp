@@ -125,19 +125,19 @@ public:
         if (std::sqrt(energy / double(m)) * 32768.0 < kSilenceRms)
             return {};
         auto in = AvAlloc<float>(n_);
-        auto spec = AvAlloc<AVComplexFloat>(n_ / 2 + 1);
+        auto product = AvAlloc<AVComplexFloat>(n_ / 2 + 1);
         auto out = AvAlloc<float>(n_ + 2);
-        if (!in || !spec || !out)
+        if (!in || !product || !out)
             return {};
         // Correlation is convolution with the probe reversed.
         for (size_t i = 0; i < m; ++i)
             in[i] = probe[m - 1 - i];
-        forward_->fn(forward_->ctx, spec.get(), in.get(), sizeof(float));
+        forward_->fn(forward_->ctx, product.get(), in.get(), sizeof(float));
         for (size_t k = 0; k <= n_ / 2; ++k) {
-            const AVComplexFloat a = spectrum_[k], b = spec[k];
-            spec[k] = {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
+            const AVComplexFloat a = spectrum_[k], b = product[k];
+            product[k] = {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
         }
-        inverse_->fn(inverse_->ctx, out.get(), spec.get(), sizeof(float));
+        inverse_->fn(inverse_->ctx, out.get(), product.get(), sizeof(float));
         std::vector<float> scores(tail_.size() - m + 1, 0.0f);
         for (size_t l = 0; l < scores.size(); ++l) {
             const double s1 = sum_[l + m] - sum_[l], s2 = sumSq_[l + m] - sumSq_[l];

@@ -144,11 +144,11 @@ std::unique_ptr<SoundOutput> OpenPulseOutput(int rate, const QByteArray& streamN
     auto conn = std::make_unique<Connection>();
     if (!conn->Connect())
         return nullptr;
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_FLOAT32LE;
-    spec.rate = uint32_t(rate);
-    spec.channels = 2;
-    pa_stream* stream = pa_stream_new(conn->Context(), streamName.constData(), &spec, nullptr);
+    pa_sample_spec format{};
+    format.format = PA_SAMPLE_FLOAT32LE;
+    format.rate = uint32_t(rate);
+    format.channels = 2;
+    pa_stream* stream = pa_stream_new(conn->Context(), streamName.constData(), &format, nullptr);
     if (!stream)
         return nullptr;
     pa_buffer_attr attr{};

@@ -64,22 +64,22 @@ bool MagnitudeSpectrum(const std::vector<float>& samples, float* out) {
     if (!tx)
         return false;
     auto* in = static_cast<float*>(av_malloc(n * sizeof(float)));
-    auto* spec = static_cast<AVComplexFloat*>(av_malloc((n / 2 + 1) * sizeof(AVComplexFloat)));
-    if (!in || !spec) {
+    auto* bins = static_cast<AVComplexFloat*>(av_malloc((n / 2 + 1) * sizeof(AVComplexFloat)));
+    if (!in || !bins) {
         av_free(in);
-        av_free(spec);
+        av_free(bins);
         return false;
     }
     const double twoPi = 2.0 * M_PI;
     for (size_t i = 0; i < n; ++i)
         in[i] = samples[i] * float(0.5 - 0.5 * std::cos(twoPi * double(i) / double(n)));
-    tx->fn(tx->ctx, spec, in, sizeof(float));
+    tx->fn(tx->ctx, bins, in, sizeof(float));
     // A sine of amplitude A gives A * n / 4 at its bin through a Hann window.
     const float scale = 4.0f / float(n);
     for (size_t k = 0; k < n / 2; ++k)
-        out[k] = std::hypot(spec[k].re, spec[k].im) * scale;
+        out[k] = std::hypot(bins[k].re, bins[k].im) * scale;
     av_free(in);
-    av_free(spec);
+    av_free(bins);
     return true;
 }
 
