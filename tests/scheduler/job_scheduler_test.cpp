@@ -149,7 +149,8 @@ TEST_F(SchedulerTest, RecordJobsRecordThreeSecondsAfterTheirStartAndNothingElseW
     EXPECT_EQ(Run(jobs, kJustBefore, kAfter), (QStringList{u"連線至 R1"_s, u"連線至 R2"_s, u"錄音"_s}));
     ASSERT_EQ(times_.size(), 3);
     EXPECT_GE(times_[1].msecsTo(times_[2]), JobScheduler::kRecordDelayMs);
-    EXPECT_LT(times_[1].msecsTo(times_[2]), JobScheduler::kRecordDelayMs + 1500);
+    // The connect lies between its log line and the wait; on a busy machine it takes seconds.
+    EXPECT_LT(times_[1].msecsTo(times_[2]), JobScheduler::kRecordDelayMs + 4000);
     EXPECT_EQ(Playing(), u"R2"_s);
     EXPECT_TRUE(player_->IsRecording());
     EXPECT_EQ(scheduler_->Wakeups(), 3u);
