@@ -1,16 +1,16 @@
 #include "directories/radio_browser.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonValue>
 #include <QUrl>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <optional>
+#include <string_view>
+#include <vector>
 
 #include "directories/directory_tables.h"
+#include "directories/json_station_scan.h"
 
 using namespace Qt::StringLiterals;
 
@@ -24,17 +24,26 @@ QString Encoded(const QString& text) {
     return QString::fromLatin1(QUrl::toPercentEncoding(text));
 }
 
+// The members of a station the list takes, in the order the scanner is given them.
+enum Member { kUrlResolved, kUrl, kName, kCodec, kBitRate, kClickCount, kStationUuid };
+const std::vector<std::string_view> kMemberNames{"url_resolved", "url",        "name",       "codec",
+                                                 "bitrate",      "clickcount", "stationuuid"};
+
+QString Text(const JsonMember& m) {
+    return m.kind == JsonMember::Kind::String ? m.text.trimmed() : QString();
+}
+
 // A whole, non-negative number, from a JSON number or a string of digits.
-std::optional<qint64> Count(const QJsonValue& v) {
-    if (v.isDouble()) {
-        const double d = v.toDouble();
+std::optional<qint64> Count(const JsonMember& m) {
+    if (m.kind == JsonMember::Kind::Number) {
+        const double d = m.number;
         if (!std::isfinite(d) || d < 0 || d > 9.0e15 || d != std::floor(d))
             return std::nullopt;
         return static_cast<qint64>(d);
     }
-    if (v.isString()) {
+    if (m.kind == JsonMember::Kind::String) {
         bool ok = false;
-        const qint64 n = v.toString().trimmed().toLongLong(&ok);
+        const qint64 n = m.text.trimmed().toLongLong(&ok);
         if (ok && n >= 0)
             return n;
     }
@@ -46,30 +55,30 @@ bool Playable(const QString& address) {
            address.startsWith(u"https://"_s, Qt::CaseInsensitive);
 }
 
-QString Address(const QJsonObject& station) {
-    const QString resolved = station.value(u"url_resolved"_s).toString().trimmed();
+QString Address(const std::vector<JsonMember>& station) {
+    const QString resolved = Text(station[kUrlResolved]);
     if (Playable(resolved))
         return resolved;
-    const QString given = station.value(u"url"_s).toString().trimmed();
+    const QString given = Text(station[kUrl]);
     return Playable(given) ? given : QString();
 }
 
-QString CodecText(const QJsonValue& v) {
-    const QString codec = v.toString().trimmed();
+QString CodecText(const JsonMember& m) {
+    const QString codec = Text(m);
     if (codec.isEmpty() || codec.compare(u"UNKNOWN"_s, Qt::CaseInsensitive) == 0)
         return kUnknown;
     return codec;
 }
 
-QString BitRateText(const QJsonValue& v) {
-    const std::optional<qint64> kbps = Count(v);
+QString BitRateText(const JsonMember& m) {
+    const std::optional<qint64> kbps = Count(m);
     if (!kbps || *kbps == 0)
         return kUnknown;
     return QString::number(*kbps) + u" kbps"_s;
 }
 
-QString ClickText(const QJsonValue& v) {
-    const std::optional<qint64> clicks = Count(v);
+QString ClickText(const JsonMember& m) {
+    const std::optional<qint64> clicks = Count(m);
     return clicks ? QString::number(*clicks) : QString();
 }
 
@@ -92,52 +101,49 @@ QString RadioBrowserClickPath(const QString& stationUuid) {
     return u"/json/url/"_s + Encoded(stationUuid);
 }
 
-bool ParseRadioBrowserAnswer(const QByteArray& json, clsSongArray& searchList, RadioBrowserIds* ids,
-                             const RowAdded& onRow) {
-    if (json.size() > kRadioBrowserMaxAnswerBytes)
-        return false;
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isArray())
-        return false;
-    const QJsonArray stations = doc.array();
-    if (ids)
-        ids->reserve(ids->size() + std::min<qsizetype>(stations.size(), kRadioBrowserStationLimit));
-    int taken = 0;
-    for (const QJsonValue& element : stations) {
+namespace {
+
+// Adds each playable station, up to the limit, as the scanner hands them over.
+std::function<void(const std::vector<JsonMember>&)> RowTaker(clsSongArray& searchList, RadioBrowserIds* ids,
+                                                             const RowAdded& onRow) {
+    return [&searchList, ids, &onRow, taken = 0](const std::vector<JsonMember>& station) mutable {
         if (taken == kRadioBrowserStationLimit)
-            break;
-        if (!element.isObject())
-            continue;
-        const QJsonObject station = element.toObject();
+            return;
         const QString address = Address(station);
         if (address.isEmpty())
-            continue;
-        const QString name = station.value(u"name"_s).toString().trimmed();
+            return;
+        const QString name = Text(station[kName]);
         searchList.AddItem(SearchRow{.file = address,
                                      .title = name.isEmpty() ? address : name,
-                                     .comment = CodecText(station.value(u"codec"_s)),
-                                     .bitRate = BitRateText(station.value(u"bitrate"_s)),
-                                     .listeners = ClickText(station.value(u"clickcount"_s))});
+                                     .comment = CodecText(station[kCodec]),
+                                     .bitRate = BitRateText(station[kBitRate]),
+                                     .listeners = ClickText(station[kClickCount])});
         ++taken;
         if (ids) {
-            const QString uuid = station.value(u"stationuuid"_s).toString().trimmed();
+            const QString uuid = Text(station[kStationUuid]);
             if (!uuid.isEmpty())
                 ids->insert(address, uuid);
         }
         if (onRow)
             onRow(searchList.ListCount() - 1);
-    }
-    return true;
+    };
+}
+
+}  // namespace
+
+bool ParseRadioBrowserAnswer(const QByteArray& json, clsSongArray& searchList, RadioBrowserIds* ids,
+                             const RowAdded& onRow) {
+    if (json.size() > kRadioBrowserMaxAnswerBytes)
+        return false;
+    return ScanJsonObjectArray(json, kMemberNames, RowTaker(searchList, ids, onRow));
 }
 
 bool ParseRadioBrowserAnswer(const QString& answer, clsSongArray& searchList, RadioBrowserIds* ids,
                              const RowAdded& onRow) {
-    // Every UTF-16 unit takes at least one byte of UTF-8: a text this long is too large
-    // without converting it first.
+    // Every UTF-16 unit takes at least one byte of UTF-8: a text this long is too large.
     if (answer.size() > kRadioBrowserMaxAnswerBytes)
         return false;
-    return ParseRadioBrowserAnswer(answer.toUtf8(), searchList, ids, onRow);
+    return ScanJsonObjectArray(QStringView(answer), kMemberNames, RowTaker(searchList, ids, onRow));
 }
 
 }  // namespace wavelot

@@ -1,0 +1,74 @@
+// The hand-written JSON reader against what a JSON parser must accept and refuse, over bytes and
+// over decoded text alike. It is as strict as RFC 8259, a little stricter than Qt's reader, which
+// takes "1.", unknown escapes and raw control characters in strings.
+#include <gtest/gtest.h>
+
+#include "directories/json_station_scan.h"
+
+using namespace Qt::StringLiterals;
+
+namespace wavelot::test {
+namespace {
+
+struct Scanned {
+    bool ok = false;
+    QStringList names;  // "name" of each object: its text, "#n" for a number, "-" otherwise
+};
+
+template <typename Json>
+Scanned Scan(const Json& json) {
+    Scanned s;
+    s.ok = ScanJsonObjectArray(json, {"name"}, [&](const std::vector<JsonMember>& m) {
+        switch (m[0].kind) {
+        case JsonMember::Kind::String: s.names << m[0].text; break;
+        case JsonMember::Kind::Number: s.names << u"#"_s + QString::number(m[0].number); break;
+        default: s.names << u"-"_s;
+        }
+    });
+    return s;
+}
+
+TEST(JsonStationScan, AcceptsAndRefusesAsAJsonParserDoesAndDecodesTheWantedMembers) {
+    const struct {
+        QByteArray json;
+        QStringList names;  // for an accepted text
+    } cases[] = {
+        {R"([{"name":"a\"b\\c\/d\n\u00e9\ud83c\udfb5"},{"x":[1,{"y":null}],"name":-1.5e2}])",
+         {u"a\"b\\c/d\né🎵"_s, u"#-150"_s}},
+        {"\xEF\xBB\xBF [ {\"name\":true,\"name\":\"last\"} , 3, \"s\", [] ]\n", {u"last"_s}},
+        {R"([{"na\u006de":"escaped names are not looked up"},{}])", {u"-"_s, u"-"_s}},
+        {"[{\"name\":\"\xE9\x9B\xBB\xE5\x8F\xB0\"}]", {u"電台"_s}},
+        {"[]", {}},
+        // From here on refused: each breaks one rule.
+        {R"([{"name":"a"},])", {}},
+        {R"([{"name":01}])", {}},
+        {R"([{"name":1.}])", {}},
+        {R"([{"name":-}])", {}},
+        {R"([{"name":tru}])", {}},
+        {R"([{"name":"\x"}])", {}},
+        {R"([{"name":"\u12"}])", {}},
+        {"[{\"name\":\"a\tb\"}]", {}},
+        {"[{\"name\":\"\xC3\"}]", {}},
+        {"[{\"name\":\"\xED\xA0\x80\"}]", {}},
+        {R"([{"name" "a"}])", {}},
+        {R"([{"name":"a"}] [])", {}},
+        {R"({"name":"a"})", {}},
+        {"[{\"name\":\"a\"}", {}},
+    };
+    constexpr size_t kFirstRefused = 5;
+    for (const auto& c : cases) {
+        const bool valid = &c < &cases[kFirstRefused];
+        const Scanned bytes = Scan(c.json);
+        EXPECT_EQ(bytes.ok, valid) << c.json.constData();
+        EXPECT_EQ(bytes.names, c.names) << c.json.constData();
+        const QString text = QString::fromUtf8(c.json);
+        if (text.toUtf8() == c.json) {  // the text path cannot see invalid UTF-8
+            const Scanned units = Scan(QStringView(text));
+            EXPECT_EQ(units.ok, bytes.ok) << c.json.constData();
+            EXPECT_EQ(units.names, bytes.names) << c.json.constData();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace wavelot::test
