@@ -187,6 +187,45 @@ bool IcecastRig::MountLive(const std::string& mount) {
     return LoopbackGet(port_, mount, {}, nullptr, 1000) == 200;
 }
 
+// Connects a source socket for s and sends its request; the server's answer head, or empty
+// (with error_ set) when it could not be asked.
+std::string IcecastRig::SendSourceRequest(const Source& s, const std::string& contentType, Feed& feed) {
+    error_.clear();
+    feed.socket = ConnectLoopback(port_);
+    if (feed.socket < 0) {
+        error_ = "cannot reach icecast2";
+        return {};
+    }
+    std::string req =
+        "PUT " + s.mount + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) + "\r\n" +
+        Basic("source", kPassword) + "User-Agent: wavelot-test-source\r\nContent-Type: " + contentType +
+        "\r\nice-name: " + s.name + "\r\nice-genre: " + s.genre + "\r\nice-description: " + s.description +
+        "\r\nice-url: " + s.url + "\r\nice-public: 0\r\n";
+    if (s.sendAudioInfo)
+        req += "ice-bitrate: " + std::to_string(s.bitrateKbps) +
+               "\r\nice-audio-info: ice-samplerate=" + std::to_string(s.sampleRate) +
+               ";ice-bitrate=" + std::to_string(s.bitrateKbps) +
+               ";ice-channels=" + std::to_string(s.channels) + "\r\n";
+    req += "\r\n";
+    if (!SendAll(feed.socket, req.data(), req.size())) {
+        error_ = "source request failed";
+        return {};
+    }
+    std::string answer;
+    char buf[4096];
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (answer.find("\r\n\r\n") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+        pollfd p{feed.socket, POLLIN, 0};
+        if (poll(&p, 1, 50) <= 0)
+            continue;
+        ssize_t n = recv(feed.socket, buf, sizeof buf, 0);
+        if (n <= 0)
+            break;
+        answer.append(buf, size_t(n));
+    }
+    return answer;
+}
+
 bool IcecastRig::StartSource(const Source& s) {
     auto feed = std::make_unique<Feed>();
     std::string codecArgs, format, contentType;
@@ -235,41 +274,23 @@ bool IcecastRig::StartSource(const Source& s) {
         error_ = "ffmpeg did not start";
         return false;
     }
-    feed->socket = ConnectLoopback(port_);
-    if (feed->socket < 0) {
-        error_ = "cannot reach icecast2";
-        return false;
-    }
-    std::string req =
-        "PUT " + s.mount + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) + "\r\n" +
-        Basic("source", kPassword) + "User-Agent: wavelot-test-source\r\nContent-Type: " + contentType +
-        "\r\nice-name: " + s.name + "\r\nice-genre: " + s.genre + "\r\nice-description: " + s.description +
-        "\r\nice-url: " + s.url + "\r\nice-public: 0\r\n";
-    if (s.sendAudioInfo)
-        req += "ice-bitrate: " + std::to_string(s.bitrateKbps) +
-               "\r\nice-audio-info: ice-samplerate=" + std::to_string(s.sampleRate) +
-               ";ice-bitrate=" + std::to_string(s.bitrateKbps) +
-               ";ice-channels=" + std::to_string(s.channels) + "\r\n";
-    req += "\r\n";
-    if (!SendAll(feed->socket, req.data(), req.size())) {
-        error_ = "source request failed";
-        return false;
-    }
-    std::string answer;
-    char buf[4096];
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (answer.find("\r\n\r\n") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-        pollfd p{feed->socket, POLLIN, 0};
-        if (poll(&p, 1, 50) <= 0)
-            continue;
-        ssize_t n = recv(feed->socket, buf, sizeof buf, 0);
-        if (n <= 0)
+    // A mount whose source has just been stopped stays taken until the server has noticed; it
+    // refuses a new source meanwhile, so the request is repeated for a few seconds.
+    const auto takenUntil = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (;;) {
+        const std::string answer = SendSourceRequest(s, contentType, *feed);
+        if (answer.find(" 200") != std::string::npos)
             break;
-        answer.append(buf, size_t(n));
-    }
-    if (answer.find(" 200") == std::string::npos) {
-        error_ = "icecast2 refused the source: " + answer.substr(0, answer.find('\r'));
-        return false;
+        if (feed->socket >= 0) {
+            ::close(feed->socket);
+            feed->socket = -1;
+        }
+        if (answer.find(" 403") == std::string::npos || std::chrono::steady_clock::now() > takenUntil) {
+            if (error_.empty())
+                error_ = "icecast2 refused the source: " + answer.substr(0, answer.find('\r'));
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     Feed* f = feed.get();
     f->pump = std::thread([f] {

@@ -67,6 +67,7 @@ public:
 private:
     struct Feed;
     bool MountLive(const std::string& mount);
+    std::string SendSourceRequest(const Source& s, const std::string& contentType, Feed& feed);
     std::string dir_;
     int port_ = 0;
     std::string error_;
