@@ -119,6 +119,9 @@ void frmMain::BuildButtons() {
         connect(b, &CommandButton::Clicked, this, &frmMain::RunCommand);
         buttons_[static_cast<size_t>(i)] = b;
     }
+    // Play and stop share a place; the display timer shows the one that fits from its first tick
+    // on, and until then (a first-run question comes before it) nothing plays.
+    buttons_[kCmdStop]->setVisible(false);
 }
 
 void frmMain::resizeEvent(QResizeEvent* e) {
