@@ -4,8 +4,11 @@
 #include <QMessageBox>
 #include <QSessionManager>
 
+#include <cstdio>
+
 #include "core/app_folders.h"
 #include "core/exit_signals.h"
+#include "core/single_instance.h"
 #include "engine/engine_setup.h"
 #include "text/station_text.h"
 #include "ui/app_core.h"
@@ -24,6 +27,16 @@ int RunApplication(int argc, char** argv) {
     InstallQtTranslations(app);
 
     InitAppFolders();
+    // A second program on the same folder hands over before anything reads or writes a file.
+    SingleInstance instance;
+    switch (instance.ClaimFolder(SettingFolder())) {
+    case SingleInstance::Claim::First: break;
+    case SingleInstance::Claim::HandedOver: return 0;
+    case SingleInstance::Claim::NoAnswer:
+        std::fprintf(stderr, "wavelot: another Wavelot holds %s but does not answer\n",
+                     qUtf8Printable(SettingFolder()));
+        return 1;
+    }
     LoadBig5ExtTable(SettingFolder() + QString::fromUtf16(kUaoFileName));
 
     AppCore core;
@@ -32,6 +45,7 @@ int RunApplication(int argc, char** argv) {
         return 1;
     }
     frmMain window(core);
+    QObject::connect(&instance, &SingleInstance::ShowRequested, &window, &frmMain::ShowMainWindow);
     QObject::connect(&window, &frmMain::ShutdownDone, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     window.show();
     window.Form_Load();

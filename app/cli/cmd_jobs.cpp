@@ -17,6 +17,7 @@
 #include "core/exit_signals.h"
 #include "core/list_files.h"
 #include "core/settings.h"
+#include "core/single_instance.h"
 #include "core/song_array.h"
 #include "engine/audio/audio_library.h"
 #include "engine/engine_setup.h"
@@ -77,8 +78,18 @@ int Run(const CommandArgs& args) {
     if (!parsed)
         return UsageError("jobs");
     InitAppFolders();
-    const QString jobsFile =
-        parsed->jobsFile.isEmpty() ? SettingFolder() + QString::fromUtf16(kRunJobFileName) : parsed->jobsFile;
+    const QString ownJobs = SettingFolder() + QString::fromUtf16(kRunJobFileName);
+    const QString jobsFile = parsed->jobsFile.isEmpty() ? ownJobs : parsed->jobsFile;
+    // The running program's jobs are its own to run: two schedulers would start each twice.
+    const QString given = QFileInfo(jobsFile).canonicalFilePath();
+    const bool ownList =
+        parsed->jobsFile.isEmpty() || (!given.isEmpty() && given == QFileInfo(ownJobs).canonicalFilePath());
+    if (ownList && SingleInstance::HeldElsewhere(SettingFolder())) {
+        Print(stderr, QStringLiteral("wavelot-cli: Wavelot is running with %1 and runs these jobs itself; "
+                                     "end it first, or give a job list of its own with --jobs FILE")
+                          .arg(jobsFile));
+        return 1;
+    }
     clsSongArray jobs;
     if (!QFileInfo(jobsFile).isReadable() || ReadListIni(jobsFile, true, jobs) == 0) {
         Print(stderr, QStringLiteral("wavelot-cli: no jobs in ") + jobsFile);
