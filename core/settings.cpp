@@ -41,6 +41,12 @@ QString Settings::SearchName() const {
 void Settings::WriteSearchName(const QString& text) const {
     WriteIni(k::kSectionSetting, k::kSearchName, text, file_);
 }
+int Settings::SearchDirectory() const {
+    return Lenient(k::kSectionSetting, k::kSearchDirectory, file_);
+}
+void Settings::WriteSearchDirectory(int index) const {
+    WriteIni(k::kSectionSetting, k::kSearchDirectory, index, file_);
+}
 
 int Settings::IndexEQ() const {
     return Strict(k::kSectionSetting, k::kIndexEQ, file_);
@@ -79,6 +85,8 @@ void Settings::WriteFilePath(const QString& folder) const {
     WriteIni(k::kSectionSetting, k::kFilePath, folder, file_);
 }
 int Settings::Quality() const {
+    if (ReadIni(k::kSectionSetting, k::kQuality, file_).isEmpty())
+        return k::kQualityUnset;
     return Lenient(k::kSectionSetting, k::kQuality, file_);
 }
 void Settings::WriteQuality(int index) const {

@@ -37,6 +37,8 @@ public:
     void WriteSearchGenre(int index) const;
     QString SearchName() const;
     void WriteSearchName(const QString& text) const;
+    int SearchDirectory() const;  // the stored index as is: the search tab checks its range
+    void WriteSearchDirectory(int index) const;
     int IndexEQ() const;
     // Leaves the file alone when it already holds the index: every connect stores it again.
     void WriteIndexEQ(int index) const;
@@ -46,7 +48,7 @@ public:
     void WriteSetRecode(int value) const;
     QString FilePath() const;
     void WriteFilePath(const QString& folder) const;
-    int Quality() const;
+    int Quality() const;  // kQualityUnset while the key is missing or empty
     void WriteQuality(int index) const;
     int LoopRec() const;
     void WriteLoopRec(int value) const;

@@ -18,6 +18,8 @@ inline const QString kSectionProxy = u"Proxy"_s;
 inline const QString kSearchType = u"SearchType"_s;    // "0" genre box, "1" keyword box; lenient
 inline const QString kSearchGenre = u"SearchGenre"_s;  // genre index; lenient
 inline const QString kSearchName = u"SearchName"_s;    // last keyword text
+// Directory index of the search tab, stored when the user picks one; lenient; missing: 0.
+inline const QString kSearchDirectory = u"SearchDirectory"_s;
 inline const QString kIndexEQ = u"IndexEQ"_s;          // 1 off, 2..12 presets; strict
 inline const QString kSavedVolume = u"SavedVolume"_s;  // 0..100; lenient; missing: 100
 inline const QString kSetRecode = u"SetRecode"_s;      // 0 until the first-run question; strict
@@ -52,5 +54,8 @@ inline constexpr int kVolumeUnset = 100;
 // Recording bit rates offered by the options dialog, indexed by Quality.
 inline const QString kQualityTexts[] = {u"32 Kbps"_s,  u"64 Kbps"_s,  u"96 Kbps"_s, u"128 Kbps"_s,
                                         u"192 Kbps"_s, u"256 Kbps"_s, u"320 Kbps"_s};
+// What Quality reads as before a quality was ever chosen ("128 Kbps"): a first recording should
+// not come out at the lowest rate. A stored value, 0 included, keeps its meaning.
+inline constexpr int kQualityUnset = 3;
 
 }  // namespace wavelot::settings

@@ -27,8 +27,8 @@ protected:
 };
 
 // Each numeric key decides its own conversion: lenient keys take a leading number, strict keys
-// only a whole one; a missing key reads as the key's default (0, but full volume on a first run,
-// while a stored 0 stays 0).
+// only a whole one; a missing key reads as the key's default (0, but full volume and "128 Kbps" on
+// a first run, while a stored 0 stays 0).
 TEST_F(SettingsTest, NumbersAreReadStrictlyOrLenientlyByKey) {
     using Reader = std::function<int(const Settings&)>;
     struct Case {
@@ -49,7 +49,8 @@ TEST_F(SettingsTest, NumbersAreReadStrictlyOrLenientlyByKey) {
         {s::kSectionSetting, s::kSavedVolume, &Settings::SavedVolume, u"0"_s, 0, 100},
         {s::kSectionSetting, s::kSearchType, &Settings::SearchType, u"1x"_s, 1},
         {s::kSectionSetting, s::kSearchType, &Settings::SearchType, u"7"_s, 0},
-        {s::kSectionSetting, s::kQuality, &Settings::Quality, u" 4"_s, 4},
+        {s::kSectionSetting, s::kQuality, &Settings::Quality, u" 4"_s, 4, s::kQualityUnset},
+        {s::kSectionSetting, s::kQuality, &Settings::Quality, u"0"_s, 0, s::kQualityUnset},
         {s::kSectionSetting, s::kLoopRec, &Settings::LoopRec, u"1;"_s, 1},
         {s::kSectionSetting, s::kCatchUpJobs, &Settings::CatchUpJobs, u"1 "_s, 1},
         {s::kSectionSetting, s::kCatchUpJobs, &Settings::CatchUpJobs, u"2"_s, 0},
