@@ -17,6 +17,13 @@ int ChannelFreq(const AudioLibrary& audio, audio::StreamHandle h) {
     return static_cast<int>(std::lround(freq));
 }
 
+int ChannelBitrate(const AudioLibrary& audio, audio::StreamHandle h) {
+    float kbps = 0;
+    if (!audio.ChannelGetAttribute(h, audio::ATTRIB_BITRATE, &kbps) || !std::isfinite(kbps) || kbps < 1)
+        return 0;
+    return static_cast<int>(std::lround(kbps));
+}
+
 QString ChannelsText(const AudioLibrary& audio, audio::StreamHandle h) {
     audio::ChannelInfo info;
     audio.ChannelGetInfo(h, &info);

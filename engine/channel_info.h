@@ -11,6 +11,8 @@ namespace wavelot {
 double ChannelSeconds(const AudioLibrary& audio, audio::StreamHandle h);
 // The stream's own sample rate rounded to Hz; 0 when the call fails.
 int ChannelFreq(const AudioLibrary& audio, audio::StreamHandle h);
+// The bit rate the decoder reports, kbit/s; 0 when it cannot tell or the call fails.
+int ChannelBitrate(const AudioLibrary& audio, audio::StreamHandle h);
 // "單聲道", "立體聲" or "n 聲道".
 QString ChannelsText(const AudioLibrary& audio, audio::StreamHandle h);
 QString StreamTypeText(const AudioLibrary& audio, audio::StreamHandle h);

@@ -162,7 +162,7 @@ void Player::OpenStream(const QString& url, int code, const QString& name, bool 
         songTitle_ = stationName_;
 
     const ChannelFacts facts{ChannelFreq(audio_, mine), ChannelsText(audio_, mine),
-                             StreamTypeText(audio_, mine)};
+                             StreamTypeText(audio_, mine), ChannelBitrate(audio_, mine)};
     QByteArray header = audio_.ChannelGetTags(mine, audio::TAG_ICY);
     if (header.isNull())
         header = audio_.ChannelGetTags(mine, audio::TAG_HTTP);

@@ -79,10 +79,10 @@ WmaFields ParseWmaFields(const QString& decodedTags) {
     return f;
 }
 
-QString BitrateText(const HeaderFields& f) {
+QString BitrateText(const HeaderFields& f, int decoderKbps) {
     QString rate = f.icyBitrate.isEmpty() ? f.audioInfoBitrate : f.icyBitrate;
     if (rate.isEmpty())
-        return u"80 Kbps"_s;
+        return decoderKbps > 0 ? QString::number(decoderKbps) + u" Kbps"_s : u"未知"_s;
     if (f.contentType.right(3).toLower() == u"ogg"_s)
         return rate;
     return rate + u" Kbps"_s;
@@ -108,7 +108,7 @@ ConnectDetails HeaderDetails(const QString& decodedTags, const QString& stationN
         l.append({u"主機類型: "_s + f.server});
     if (!f.metaInterval.isEmpty())
         l.append({u"資料傳輸: "_s + f.metaInterval});
-    l.append({u"壓縮頻率: "_s + BitrateText(f)});
+    l.append({u"壓縮頻率: "_s + BitrateText(f, facts.bitrate)});
     l.append({u"輸出頻率: "_s + sampleRate});
     l.append({u"電台聲道: "_s + ChannelsFromField(f.channels, facts)});
     l.append({u"串流類型: "_s + facts.streamTypeText});

@@ -41,6 +41,7 @@ struct ChannelFacts {
     int frequency = 0;
     QString channelsText;    // ChannelsText of the stream
     QString streamTypeText;  // StreamTypeText of the stream
+    int bitrate = 0;         // kbit/s the decoder reports; 0 when it cannot tell
 };
 
 // The lines to log and the name the station is shown by from now on.
@@ -54,9 +55,10 @@ struct ConnectDetails {
 HeaderFields ParseHeaderFields(const QString& decodedTags);
 WmaFields ParseWmaFields(const QString& decodedTags);
 
-// The bit rate as shown: the ICY value, else the audio-info value, else the 80 Kbps the
-// program has always assumed. Ogg streams report their rate without a unit.
-QString BitrateText(const HeaderFields& fields);
+// The bit rate as shown: the ICY value, else the audio-info value (an Ogg stream's header
+// value has no unit), else the decoder's rate, else "未知": a rate no one stated is never
+// made up.
+QString BitrateText(const HeaderFields& fields, int decoderKbps);
 
 // timePrefix is the "hh:mm:ss: " of the connect moment, passed in so that tests can fix it.
 ConnectDetails HeaderDetails(const QString& decodedTags, const QString& stationName,

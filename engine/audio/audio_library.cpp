@@ -272,6 +272,10 @@ bool AudioLibrary::ChannelGetAttribute(StreamHandle handle, quint32 attrib, floa
         *value = float(s->Format().freq);
         return true;
     }
+    if (attrib == ATTRIB_BITRATE) {
+        *value = float(s->Format().kbps);
+        return true;
+    }
     return false;
 }
 

@@ -47,8 +47,9 @@ inline constexpr quint32 CONFIG_NET_PROXY = 17;     // pointer: see SetConfigPtr
 inline constexpr quint32 CONFIG_NET_PLAYLIST = 21;  // 0 never follow playlists, 1 or 2 follow them
 
 // Attributes.
-inline constexpr quint32 ATTRIB_FREQ = 1;  // the stream's own sample rate (read only)
-inline constexpr quint32 ATTRIB_VOL = 2;   // 0.0 to 1.0
+inline constexpr quint32 ATTRIB_FREQ = 1;      // the stream's own sample rate (read only)
+inline constexpr quint32 ATTRIB_VOL = 2;       // 0.0 to 1.0
+inline constexpr quint32 ATTRIB_BITRATE = 12;  // kbit/s the decoder reports (read only); 0 unknown
 
 // Tag kinds of ChannelGetTags.
 inline constexpr quint32 TAG_OGG = 2;
@@ -271,7 +272,8 @@ public:
     bool ChannelSetAttribute(audio::StreamHandle handle, quint32 attrib, float value);
     // Glides from the present value to value over time ms, sample-accurately in the output.
     bool ChannelSlideAttribute(audio::StreamHandle handle, quint32 attrib, float value, quint32 time);
-    // ATTRIB_VOL: the present value (mid-slide too); ATTRIB_FREQ: the stream's own rate.
+    // ATTRIB_VOL: the present value (mid-slide too); ATTRIB_FREQ: the stream's own rate;
+    // ATTRIB_BITRATE: as of the first decoded frame.
     bool ChannelGetAttribute(audio::StreamHandle handle, quint32 attrib, float* value) const;
     bool ChannelIsSliding(audio::StreamHandle handle, quint32 attrib) const;
 

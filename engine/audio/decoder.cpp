@@ -42,6 +42,13 @@ int Interrupt(void* opaque) {
     return io->useDeadline && Clock::now() > io->deadline ? 1 : 0;
 }
 
+// A stream read from the network ring is one answer: a demuxer that would open further
+// addresses by itself (an HLS playlist handed over as audio) gets none, since only the
+// transport's playlist resolver follows addresses, within its limits.
+int RefuseOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
+    return AVERROR(EPERM);
+}
+
 QByteArray DictTags(const AVDictionary* dict) {
     QByteArray out;
     const AVDictionaryEntry* e = nullptr;
@@ -209,6 +216,7 @@ bool Session::Open(const QByteArray& contentType, const QByteArray& directUrl) {
     if (directUrl.isEmpty()) {
         if (!AttachHostIo(*fmt))
             return false;
+        fmt->io_open = &RefuseOpen;
         if (const char* name = DemuxerForContentType(contentType))
             iformat = av_find_input_format(name);
         else
@@ -321,6 +329,10 @@ bool Session::ResampleFrame() {
         format.chans = resampler_.InputChannels();
         format.ctype = ctype_;
         format.origres = codec_->bits_per_raw_sample;
+        // The rate of the frames the decoder read, else the one the container's header states;
+        // 0 when neither tells.
+        const int64_t bitRate = codec_->bit_rate > 0 ? codec_->bit_rate : stream_->codecpar->bit_rate;
+        format.kbps = bitRate > 0 ? int((bitRate + 500) / 1000) : 0;
         host_.OnFormat(format);
     }
     if (out.count == 0)

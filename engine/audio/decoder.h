@@ -14,6 +14,7 @@ struct SourceFormat {
     int chans = 0;
     quint32 ctype = 0;
     int origres = 0;
+    int kbps = 0;  // bit rate the codec or the container states, kbit/s rounded; 0 unknown
 };
 
 class DecoderHost {

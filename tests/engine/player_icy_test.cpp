@@ -89,11 +89,11 @@ TEST_F(IcyPlayerTest, ExactHeadersGiveTheirLines) {
     EXPECT_EQ(player_->DisplayName(), u"Own Name"_s);
 }
 
-TEST_F(IcyPlayerTest, NoBitrateHeaderGivesTheDefault) {
+TEST_F(IcyPlayerTest, NoBitrateHeaderGivesTheDecodersRate) {
     const QString url = Serve("/nobr", "ICY 200 OK\r\nicy-name:NB\r\ncontent-type:audio/mpeg\r\n");
     player_->PlayRadio(url, u"x"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
-    EXPECT_TRUE(LogLines(log_).contains(u"壓縮頻率: 80 Kbps"_s));
+    EXPECT_TRUE(LogLines(log_).contains(u"壓縮頻率: 128 Kbps"_s)) << LogLines(log_).join(u'|').toStdString();
     EXPECT_TRUE(LogLines(log_).contains(u"輸出頻率: 44100 Hz"_s));
     EXPECT_TRUE(LogLines(log_).contains(u"電台聲道: 立體聲"_s));
 }

@@ -47,19 +47,29 @@ TEST(HeaderFields, LaterLineWinsAndBlankLinesAreIgnored) {
     EXPECT_EQ(f.icyName, u"Second"_s);
 }
 
-TEST(BitrateText, UnitDependsOnOggAndDefaultsTo80) {
-    HeaderFields f;
-    EXPECT_EQ(BitrateText(f), u"80 Kbps"_s);
-    f.icyBitrate = u"128"_s;
-    f.contentType = u"audio/mpeg"_s;
-    EXPECT_EQ(BitrateText(f), u"128 Kbps"_s);
-    f.contentType = u"application/OGG"_s;
-    EXPECT_EQ(BitrateText(f), u"128"_s);
-    f.icyBitrate.clear();
-    f.audioInfoBitrate = u"64"_s;
-    EXPECT_EQ(BitrateText(f), u"64"_s);
-    f.contentType = u"audio/aac"_s;
-    EXPECT_EQ(BitrateText(f), u"64 Kbps"_s);
+// A header's rate wins over the decoder's; with neither the rate is unknown, never invented.
+TEST(BitrateText, HeaderThenDecoderThenUnknown) {
+    struct Case {
+        QString icy, audioInfo, contentType;
+        int decoderKbps;
+        QString expected;
+    };
+    const Case cases[] = {
+        {u"128"_s, u"96"_s, u"audio/mpeg"_s, 64, u"128 Kbps"_s},
+        {u"128"_s, {}, u"application/OGG"_s, 0, u"128"_s},
+        {{}, u"64"_s, u"application/ogg"_s, 112, u"64"_s},
+        {{}, u"64"_s, u"audio/aac"_s, 0, u"64 Kbps"_s},
+        {{}, {}, u"audio/mpeg"_s, 128, u"128 Kbps"_s},
+        {{}, {}, u"application/ogg"_s, 112, u"112 Kbps"_s},
+        {{}, {}, u"audio/aac"_s, 0, u"未知"_s},
+    };
+    for (const Case& c : cases) {
+        HeaderFields f;
+        f.icyBitrate = c.icy;
+        f.audioInfoBitrate = c.audioInfo;
+        f.contentType = c.contentType;
+        EXPECT_EQ(BitrateText(f, c.decoderKbps), c.expected) << c.expected.toStdString();
+    }
 }
 
 TEST(HeaderDetails, FullBlockInOrder) {
@@ -96,7 +106,7 @@ TEST(HeaderDetails, SparseBlockFallsBackToStationAndChannel) {
                                   QString(),
                                   u"電台名稱: Fallback"_s,
                                   u"電台曲風: Only words"_s,
-                                  u"壓縮頻率: 80 Kbps"_s,
+                                  u"壓縮頻率: 未知"_s,
                                   u"輸出頻率: 44100 Hz"_s,
                                   u"電台聲道: 6 聲道"_s,
                                   u"串流類型: MPEG-1 Audio Layer 3 Audio Streams"_s,
