@@ -23,6 +23,7 @@ void ListTable::keyPressEvent(QKeyEvent* e) {
         e->accept();
         return;
     }
+    pressedKeys_.insert(e->key());
     const int vk = VirtualKey(e->key());
     Q_EMIT owner_->KeyDown(vk, ShiftState(e->modifiers()));
     const int count = owner_->ListCount();
@@ -41,7 +42,7 @@ void ListTable::keyPressEvent(QKeyEvent* e) {
 }
 
 void ListTable::keyReleaseEvent(QKeyEvent* e) {
-    if (!e->isAutoRepeat())
+    if (!e->isAutoRepeat() && pressedKeys_.remove(e->key()))
         Q_EMIT owner_->KeyUp(VirtualKey(e->key()), ShiftState(e->modifiers()));
     QTableView::keyReleaseEvent(e);
 }
@@ -103,6 +104,7 @@ void ListTable::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 void ListTable::focusOutEvent(QFocusEvent* e) {
+    pressedKeys_.clear();
     QTableView::focusOutEvent(e);
     Q_EMIT owner_->LostFocus();
 }

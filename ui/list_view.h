@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QFrame>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 #include <QTableView>
 #include <vector>
@@ -56,6 +57,10 @@ private:
     int pressColumn_ = 0;
     Qt::MouseButton pressButton_ = Qt::NoButton;
     bool dragStarted_ = false;
+    // Keys pressed while this table had the focus and not yet released. A release is only
+    // reported for one of them: the Enter that closes a message box over the list is pressed
+    // in the box, and its release must not act on the list.
+    QSet<int> pressedKeys_;
 };
 }  // namespace detail
 

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
 #include <QTableView>
@@ -280,6 +281,23 @@ TEST(ListView, UpAndDownWrapAroundAndBlockKeySwallowsKeys) {
     QTest::keyClick(f.view.hWnd(), Qt::Key_Down);
     EXPECT_TRUE(f.view.Selected(1)) << "blocked keys do not move the selection";
     EXPECT_EQ(f.keyDowns.size(), 3u) << "and raise no KeyDown";
+}
+
+// Keys act on their release; the release of a key pressed elsewhere (the Enter that closed a
+// message box over the list) is not the list's.
+TEST(ListView, KeyUpOnlyForAKeyPressedInTheList) {
+    ListFixture f;
+    f.Fill(3);
+    std::vector<int> keyUps;
+    QObject::connect(&f.view, &clsListView::KeyUp, [&](int key, int) { keyUps.push_back(key); });
+    f.view.SetSelected(1, true);
+    f.view.SetFocus();
+    QTest::keyClick(f.view.hWnd(), Qt::Key_Return);
+    EXPECT_EQ(keyUps, std::vector<int>{VK_RETURN});
+    OnNextModal([](QWidget* box) { QTest::keyPress(box, Qt::Key_Return); });
+    QMessageBox::information(&f.panel, u"t"_s, u"closed by Enter"_s);
+    QTest::keyRelease(f.view.hWnd(), Qt::Key_Return);
+    EXPECT_EQ(keyUps.size(), 1u) << "the box's Enter reached the list";
 }
 
 TEST(ListView, SelectionQueriesMoveAndExtendedStyles) {
