@@ -1,6 +1,7 @@
 #include "engine/audio/playlist.h"
 
 #include <map>
+#include <vector>
 
 namespace wavelot::audio {
 
@@ -55,6 +56,8 @@ bool LooksLikePlaylist(const QByteArray& contentType, const QByteArray& firstByt
 
 QList<QByteArray> ParsePlaylist(const QByteArray& body) {
     const QByteArray text = StripBom(body);
+    if (text.toLower().contains("#ext-x-targetduration"))
+        return {};
     QList<QByteArray> lines = text.split('\n');
     std::map<int, QByteArray> pls;
     QList<QByteArray> m3u;
@@ -88,6 +91,38 @@ QList<QByteArray> ParsePlaylist(const QByteArray& body) {
             return out;
     }
     return m3u;
+}
+
+PlaylistResolver::PlaylistResolver(const QByteArray& url, PlaylistLimits limits) : limits_(limits) {
+    pending_.push_back({url, 0});
+}
+
+QByteArray PlaylistResolver::Next() {
+    while (!pending_.empty() && requests_ < limits_.maxRequests) {
+        Pending p = std::move(pending_.front());
+        pending_.pop_front();
+        if (asked_.contains(p.url))
+            continue;
+        asked_.insert(p.url);
+        depth_ = p.depth;
+        ++requests_;
+        return p.url;
+    }
+    return {};
+}
+
+void PlaylistResolver::AddPlaylist(const QByteArray& body) {
+    if (depth_ >= limits_.maxDepth)
+        return;
+    const QList<QByteArray> entries = ParsePlaylist(body.left(limits_.maxBytes));
+    std::vector<Pending> add;
+    for (const QByteArray& url : entries) {
+        if (int(add.size()) >= limits_.maxEntries)
+            break;
+        if (!asked_.contains(url))
+            add.push_back({url, depth_ + 1});
+    }
+    pending_.insert(pending_.begin(), add.begin(), add.end());
 }
 
 }  // namespace wavelot::audio

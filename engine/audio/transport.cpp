@@ -9,9 +9,7 @@
 namespace wavelot::audio {
 
 namespace {
-constexpr size_t kMaxPlaylistBytes = 256 * 1024;
-constexpr int kMaxPlaylistEntries = 10;
-constexpr int kMaxPlaylistDepth = 2;
+constexpr size_t kMaxPlaylistBytes = size_t(PlaylistLimits{}.maxBytes);
 using Clock = std::chrono::steady_clock;
 
 struct CurlGlobal {
@@ -62,33 +60,26 @@ void HttpTransport::Join() {
 }
 
 void HttpTransport::Run() {
-    bool failed = false;
-    Open(opt_.url, 0, &failed);
+    // Until sound arrives, every answer that is a playlist goes back to the resolver, which
+    // bounds how many addresses are asked for; the connect as a whole has the time-out.
+    connectDeadline_ = Clock::now() + std::chrono::milliseconds(opt_.timeoutMs);
+    PlaylistResolver resolver(opt_.url);
+    bool failed = true;
+    for (QByteArray url = resolver.Next(); !url.isEmpty() && !stop_; url = resolver.Next()) {
+        if (Clock::now() >= connectDeadline_)
+            break;
+        QByteArray playlist;
+        bool delivered = false;
+        const Outcome o = Transfer(url, opt_.followPlaylists, &playlist, &delivered);
+        if (delivered) {
+            failed = o != Outcome::Ended;
+            break;
+        }
+        if (o == Outcome::Playlist)
+            resolver.AddPlaylist(playlist);
+    }
     ring_.SetEnd();
     sink_.OnTransportEnd(failed || stop_);
-}
-
-bool HttpTransport::Open(const QByteArray& url, int depth, bool* failed) {
-    QByteArray playlist;
-    bool delivered = false;
-    Outcome o = Transfer(url, opt_.followPlaylists && depth < kMaxPlaylistDepth, &playlist, &delivered);
-    if (o == Outcome::Playlist) {
-        const QList<QByteArray> entries = ParsePlaylist(playlist);
-        int tried = 0;
-        for (const QByteArray& entry : entries) {
-            if (stop_ || ++tried > kMaxPlaylistEntries)
-                break;
-            bool entryFailed = false;
-            if (Open(entry, depth + 1, &entryFailed)) {
-                *failed = entryFailed;
-                return true;
-            }
-        }
-        *failed = true;
-        return false;
-    }
-    *failed = o != Outcome::Ended;
-    return delivered;
 }
 
 size_t HttpTransport::OnHeader(char* data, size_t size, size_t n, void* user) {
@@ -207,11 +198,23 @@ HttpTransport::Outcome HttpTransport::Transfer(const QByteArray& url, bool allow
             curl_easy_pause(easy, CURLPAUSE_CONT);
             continue;
         }
-        if (!f.paused && Clock::now() - f.lastData > timeout) {
+        const auto now = Clock::now();
+        if (!f.paused && now - f.lastData > timeout) {
             outcome = Outcome::Failed;
             break;
         }
-        curl_multi_poll(multi, nullptr, 0, f.paused ? 20 : 1000, nullptr);
+        int waitMs = f.paused ? 20 : 1000;
+        if (!f.delivered) {
+            // Still connecting: the connect's own limit ends this answer too.
+            if (now >= connectDeadline_) {
+                outcome = Outcome::Failed;
+                break;
+            }
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(connectDeadline_ - now).count() + 1;
+            waitMs = int(std::min<qint64>(waitMs, left));
+        }
+        curl_multi_poll(multi, nullptr, 0, waitMs, nullptr);
     }
     curl_multi_remove_handle(multi, easy);
     curl_easy_cleanup(easy);

@@ -9,6 +9,7 @@
 #include <QByteArray>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace wavelot::audio {
@@ -18,7 +19,7 @@ struct TransportOptions {
     bool noProxy = true;  // true: no proxy at all, not even the environment's
     QByteArray proxy;     // when !noProxy: the address, or empty for libcurl's environment
     QByteArray agent;
-    int timeoutMs = 10000;  // connect limit, and the longest silence of a live transfer
+    int timeoutMs = 10000;  // limit of the whole connect, and the longest silence of a live transfer
     bool followPlaylists = true;
 };
 
@@ -44,8 +45,6 @@ private:
     enum class Outcome { Ended, Failed, Playlist, Aborted };
     struct Fetch;
     void Run();
-    // Returns true when audio was delivered (the stream is committed to this address).
-    bool Open(const QByteArray& url, int depth, bool* failed);
     Outcome Transfer(const QByteArray& url, bool allowPlaylist, QByteArray* playlist, bool* delivered);
     static size_t OnHeader(char* data, size_t size, size_t n, void* user);
     static size_t OnWrite(char* data, size_t size, size_t n, void* user);
@@ -56,6 +55,7 @@ private:
     std::thread thread_;
     void* multi_ = nullptr;  // CURLM*, reader thread only (wakeup is thread-safe)
     std::atomic<bool> stop_{false};
+    std::chrono::steady_clock::time_point connectDeadline_;  // reader thread only
 };
 
 }  // namespace wavelot::audio

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <random>
 #include <string>
@@ -123,6 +124,50 @@ TEST(PlaylistTest, ReadsEntriesInOrder) {
         (QList<QByteArray>{"http://a:8000/s", "mms://c/d"}));
     EXPECT_TRUE(ParsePlaylist("[playlist]\nFile1=\nNumberOfEntries=1\n").isEmpty());
     EXPECT_TRUE(ParsePlaylist("<html>not a list</html>").isEmpty());
+}
+
+// What a connect asks for while every answer is a playlist: the given lists answer each address,
+// anything else is taken for a dead address.
+TEST(PlaylistTest, ResolverAsksDepthFirstAndWithinItsLimits) {
+    struct Case {
+        const char* name;
+        std::map<QByteArray, QByteArray> lists;
+        QList<QByteArray> asked;
+    };
+    const Case cases[] = {
+        {"entries before the rest",
+         {{"http://a/", "http://b/\nhttp://c/"}, {"http://b/", "http://d/"}},
+         {"http://a/", "http://b/", "http://d/", "http://c/"}},
+        {"each other",
+         {{"http://a/", "http://b/"}, {"http://b/", "http://a/\nhttp://c/"}},
+         {"http://a/", "http://b/", "http://c/"}},
+        {"too deep",
+         {{"http://a/", "http://b/"}, {"http://b/", "http://c/"}, {"http://c/", "http://d/"}},
+         {"http://a/", "http://b/", "http://c/"}},
+        {"HLS media list",
+         {{"http://a/", "#EXTM3U\n#EXT-X-TARGETDURATION:6\n#EXTINF:6,\nhttp://s/1.ts\n"}},
+         {"http://a/"}},
+    };
+    for (const Case& c : cases) {
+        PlaylistResolver r("http://a/");
+        QList<QByteArray> asked;
+        for (QByteArray url = r.Next(); !url.isEmpty(); url = r.Next()) {
+            asked.append(url);
+            if (c.lists.count(url))
+                r.AddPlaylist(c.lists.at(url));
+        }
+        EXPECT_EQ(asked, c.asked) << c.name;
+    }
+    // Every answer a list of twenty new lists.
+    PlaylistResolver r("http://root/");
+    int asked = 0;
+    for (QByteArray url = r.Next(); !url.isEmpty(); url = r.Next(), ++asked) {
+        QByteArray wide;
+        for (int i = 0; i < 20; ++i)
+            wide += url + "/" + QByteArray::number(i) + "\n";
+        r.AddPlaylist(wide);
+    }
+    EXPECT_EQ(asked, PlaylistLimits{}.maxRequests);
 }
 
 TEST(WavHeaderTest, OpenEndedSizes) {
