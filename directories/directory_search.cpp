@@ -1,5 +1,6 @@
 #include "directories/directory_search.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -57,11 +58,20 @@ bool TryAnotherServer(const SearchOutcome& out) {
 }
 
 QString FetchRadioBrowser(const SearchRequest& request, const DirectoryConfig& config, SearchOutcome& out) {
-    HttpLimits limits;
-    limits.connectTimeLimit = std::chrono::seconds(5);
+    using Clock = std::chrono::steady_clock;
+    using std::chrono::milliseconds;
+    // The mirrors share one limit, counted from before they are looked up: a mirror that
+    // trickles its answer holds the search no longer than one that never answers.
+    const Clock::time_point deadline = Clock::now() + kRadioBrowserSearchLimit;
     const QString path = RadioBrowserSearchPath(request.searchKind, request.genreIndex, request.text);
     const int codePage = kDirectories[static_cast<int>(Directory::RadioBrowser)].codePage;
     for (const QString& server : RadioBrowserServers(config)) {
+        const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
+        if (left <= milliseconds(0))
+            break;  // the last server's time-out stands (the lookup is bounded far below the limit)
+        HttpLimits limits;
+        limits.timeLimit = left;
+        limits.connectTimeLimit = std::min<milliseconds>(std::chrono::seconds(5), left);
         const QString answer = FetchInto(out, server + path, codePage, limits);
         if (!FetchFailed(out)) {
             out.server = server;

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <memory>
 
 #include "core/song_array.h"
@@ -81,9 +82,12 @@ bool ParseRawBoxText(int directory, const QString& rawText, const QString& devel
 //
 // Radio-Browser asks its servers (radio_browser_servers.h) in turn: one that cannot be reached,
 // or answers 429 (too many requests) or a 5xx status, hands the search to the next; the first
-// other answer counts. Each server gets 5 s to accept the connection.
+// other answer counts. Each server gets 5 s to accept the connection, and all of them together,
+// with the lookup of the mirrors, kRadioBrowserSearchLimit: a server is given what is left of
+// it, and a search that runs out ends as a time-out of the last server asked.
 //
 // Blocks until done, processing window events while the fetch runs.
+inline constexpr std::chrono::milliseconds kRadioBrowserSearchLimit{15000};
 SearchOutcome RunDirectorySearch(const SearchRequest& request, const DirectoryConfig& config,
                                  const QString& radioListPath, clsSongArray& searchList,
                                  clsSongArray& scratchList, const RowAdded& onRow = {});

@@ -1,5 +1,5 @@
-// Radio-Browser: parsing answers far longer than a search asks for, and a whole search of
-// 200 stations against a server on loopback.
+// Radio-Browser: parsing answers far longer than a search asks for, a whole search of 200
+// stations against a server on loopback, and one against two mirrors that trickle their answer.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -67,5 +67,28 @@ void BM_RadioBrowserSearch200(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_RadioBrowserSearch200)->Unit(benchmark::kMillisecond);
+
+// A whole search against two mirrors that answer one byte a second: the time until it gives up
+// (the time-out line), all mirrors together.
+void BM_RadioBrowserTricklingMirrors(benchmark::State& state) {
+    wavelot::test::HttpServer first, second;
+    const wavelot::test::HttpHandler trickle = [](const wavelot::test::HttpRequest&) {
+        return wavelot::test::HttpResponse::Trickle("[]");
+    };
+    first.HandleAll(trickle);
+    second.HandleAll(trickle);
+    wavelot::DirectoryConfig config;
+    config.radioBrowserServers = {first.UrlText(""), second.UrlText("")};
+    wavelot::clsSongArray list;
+    wavelot::clsSongArray scratch;
+    for (auto _ : state) {
+        const wavelot::SearchRequest request{.directory = static_cast<int>(wavelot::Directory::RadioBrowser)};
+        const wavelot::SearchOutcome out = wavelot::RunDirectorySearch(request, config, {}, list, scratch);
+        if (out.fetchFailure != wavelot::HttpFailure::TimedOut)
+            state.SkipWithError("the search did not end as a time-out");
+        state.counters["mirrors_asked"] = static_cast<double>(out.urls.size());
+    }
+}
+BENCHMARK(BM_RadioBrowserTricklingMirrors)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <string>
 
@@ -273,6 +275,24 @@ TEST_F(DirectorySearchTest, RadioBrowserOverloadedServerHandsTheSearchOn) {
         EXPECT_EQ(notified_, 5);
         EXPECT_EQ(out.stationIds.value(search_.File(0)), u"a1b2c3d4-0001-4000-8000-000000000001"_s);
     }
+}
+
+// Mirrors that answer one byte a second share one time limit: the search gives up on both
+// within it and says the last one timed out.
+TEST_F(DirectorySearchTest, RadioBrowserTricklingMirrorsShareOneTimeLimit) {
+    HttpServer other;
+    ASSERT_TRUE(other.Ok());
+    const HttpHandler trickle = [](const HttpRequest&) { return HttpResponse::Trickle("[]"); };
+    server_.HandleAll(trickle);
+    other.HandleAll(trickle);
+    config_.radioBrowserServers = {server_.UrlText(""), other.UrlText("")};
+    QElapsedTimer clock;
+    clock.start();
+    const SearchOutcome out = Run(kRadioBrowser);
+    EXPECT_LT(clock.elapsed(), kRadioBrowserSearchLimit.count() + 1000);
+    EXPECT_EQ(out.fetchFailure, HttpFailure::TimedOut);
+    const QUrl last(out.urls.last());
+    EXPECT_EQ(SearchStatusLine(out), u"搜尋失敗：127.0.0.1:%1 沒有回應（逾時）"_s.arg(last.port()));
 }
 
 // Every way a search can end without stations, and the status-bar line it gives.

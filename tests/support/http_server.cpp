@@ -155,6 +155,12 @@ HttpResponse HttpResponse::Endless() {
     return r;
 }
 
+HttpResponse HttpResponse::Trickle(std::string body) {
+    HttpResponse r = Ok(std::move(body), "application/json");
+    r.kind = Kind::Trickle;
+    return r;
+}
+
 HttpServer::HttpServer() {
     listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (listenFd_ < 0)
@@ -347,6 +353,15 @@ void HttpServer::Serve(int fd) {
         }
         break;
     }
+    case HttpResponse::Kind::Trickle:
+        for (const char byte : Serialize(response)) {
+            if (stopping_ || !SendAll(fd, std::string(1, byte)))
+                break;
+            // Woken early only by the client hanging up or the server stopping.
+            if (WaitUntil(fd, POLLIN, 1000) && ::recv(fd, chunk, sizeof chunk, 0) <= 0)
+                break;
+        }
+        break;
     }
     ::shutdown(fd, SHUT_WR);
 }

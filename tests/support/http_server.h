@@ -42,6 +42,7 @@ struct HttpResponse {
         Raw,          // `raw` is written exactly as it stands, then the connection closes
         NeverAnswer,  // the request is read and nothing is ever written (until the server stops)
         EndlessBody,  // 200 with headers and no length, then filler bytes until the client hangs up
+        Trickle,      // the Normal answer, one byte a second (a server that never times out)
     };
 
     Kind kind = Kind::Normal;
@@ -57,6 +58,7 @@ struct HttpResponse {
     static HttpResponse RawBytes(std::string bytes);
     static HttpResponse Never();
     static HttpResponse Endless();
+    static HttpResponse Trickle(std::string body);
 };
 
 using HttpHandler = std::function<HttpResponse(const HttpRequest&)>;
