@@ -11,10 +11,12 @@ using namespace Qt::Literals::StringLiterals;
 bool TextFileReader::OpenBytes(const QByteArray& bytes) {
     buffer_.clear();
     pos_ = 0;
-    if (bytes.startsWith("\xFF\xFE")) {
+    const bool bigEndian = kind_ == TextFileKind::Exchange && bytes.startsWith("\xFE\xFF");
+    if (bytes.startsWith("\xFF\xFE") || bigEndian) {
         if (bytes.size() % 2 != 0)
             return false;
-        QStringDecoder d(QStringDecoder::Utf16LE, QStringDecoder::Flag::Stateless);
+        QStringDecoder d(bigEndian ? QStringDecoder::Utf16BE : QStringDecoder::Utf16LE,
+                         QStringDecoder::Flag::Stateless);
         buffer_ = d(QByteArrayView(bytes).sliced(2));
     } else {
         // The UTF-8 decoder drops a leading byte-order mark.
@@ -42,17 +44,29 @@ bool TextFileReader::OpenTextFile(const QString& path) {
 }
 
 bool TextFileReader::ReadTextLine(QString& line) {
-    const qsizetype at = buffer_.indexOf(u"\r\n"_s, pos_);
-    if (at < 0)
+    if (kind_ == TextFileKind::Own) {
+        const qsizetype at = buffer_.indexOf(u"\r\n"_s, pos_);
+        if (at < 0)
+            return false;
+        line = buffer_.mid(pos_, at - pos_);
+        pos_ = at + 2;
+        return true;
+    }
+    // The buffer ends with CR LF, so every line left has its end.
+    const qsizetype size = buffer_.size();
+    if (pos_ >= size)
         return false;
+    qsizetype at = pos_;
+    while (buffer_.at(at) != u'\r' && buffer_.at(at) != u'\n')
+        ++at;
     line = buffer_.mid(pos_, at - pos_);
-    pos_ = at + 2;
+    pos_ = at + (buffer_.at(at) == u'\r' && at + 1 < size && buffer_.at(at + 1) == u'\n' ? 2 : 1);
     return true;
 }
 
-bool ReadTextLines(const QString& path, QStringList& lines) {
+bool ReadTextLines(const QString& path, QStringList& lines, TextFileKind kind) {
     lines.clear();
-    TextFileReader reader;
+    TextFileReader reader(kind);
     if (!reader.OpenTextFile(path))
         return false;
     QString line;
@@ -64,9 +78,12 @@ bool ReadTextLines(const QString& path, QStringList& lines) {
 TextFileWriter::TextFileWriter() = default;
 TextFileWriter::~TextFileWriter() = default;
 
-bool TextFileWriter::CreateTextFile(const QString& path) {
+bool TextFileWriter::CreateTextFile(const QString& path, TextFileKind kind) {
     pending_.clear();
-    return file_.Open(path) && file_.Write(QByteArray("\xFF\xFE", 2));
+    kind_ = kind;
+    if (!file_.Open(path))
+        return false;
+    return kind == TextFileKind::Exchange || file_.Write(QByteArray("\xFF\xFE", 2));
 }
 
 bool TextFileWriter::Flush() {
@@ -78,8 +95,13 @@ bool TextFileWriter::Flush() {
 void TextFileWriter::WriteTextLine(const QString& text) {
     if (!file_.IsOpen())
         return;
-    QStringEncoder e(QStringEncoder::Utf16LE, QStringEncoder::Flag::Stateless);
-    pending_ += e(text + u"\r\n"_s);
+    if (kind_ == TextFileKind::Exchange) {
+        pending_ += text.toUtf8();
+        pending_ += '\n';
+    } else {
+        QStringEncoder e(QStringEncoder::Utf16LE, QStringEncoder::Flag::Stateless);
+        pending_ += e(text + u"\r\n"_s);
+    }
     if (pending_.size() >= 64 * 1024)
         Flush();
 }
