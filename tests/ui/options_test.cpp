@@ -72,9 +72,9 @@ TEST_F(OptionsTest, FolderChosenAndClosedWithoutApplyingTakesTheNextRecording) {
     EXPECT_TRUE(WaitUntil([&] { return core_->recorder().UnfinishedFiles() == 0; }, 5000));
     const AudioFacts facts = ProbeAudio(chosen.path() + u"/Test FM/Opt.mp3"_s);
     // The second heard, what had been decoded beyond it at the stop (about a third of one), and
-    // the padding lame adds at this low rate.
+    // the padding lame adds.
     EXPECT_NEAR(facts.seconds, 1.45, 0.4);
-    EXPECT_EQ(facts.bitRate, 32000) << "no stored quality: the first entry";
+    EXPECT_EQ(facts.bitRate, 128000) << "no stored quality: 128 Kbps, not the lowest entry";
     EXPECT_EQ(Read(settings::kFilePath), u"/old/folder/"_s) << "closing stores nothing";
 }
 
