@@ -1,5 +1,7 @@
 #include "core/list_autosave.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <vector>
 
@@ -22,8 +24,18 @@ ListAutosave::~ListAutosave() {
     Stop();
 }
 
+ListFileRead ListAutosave::Load(KeptList which, const QString& path) {
+    Entry& e = At(which);
+    e.file = KeptListFile(path, which == KeptList::Jobs);
+    return e.file.Load(lists_.Kept(which));
+}
+
 void ListAutosave::SetFile(KeptList which, const QString& path) {
-    At(which).path = path;
+    At(which).file = KeptListFile(path, which == KeptList::Jobs);
+}
+
+bool ListAutosave::WriteNow(KeptList which) {
+    return At(which).file.Save(lists_.Kept(which));
 }
 
 void ListAutosave::Stop() {
@@ -33,6 +45,8 @@ void ListAutosave::Stop() {
         e.firstChange.invalidate();
     }
     writer_.waitForDone();
+    // The outcome of the last write, so WriteNow knows what the file holds.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 bool ListAutosave::Waiting(KeptList which) const {
@@ -41,7 +55,7 @@ bool ListAutosave::Waiting(KeptList which) const {
 
 void ListAutosave::OnChanged(KeptList which) {
     Entry& e = At(which);
-    if (stopped_ || e.path.isEmpty())
+    if (stopped_ || e.file.Path().isEmpty())
         return;
     if (!e.firstChange.isValid())
         e.firstChange.start();
@@ -52,23 +66,25 @@ void ListAutosave::OnChanged(KeptList which) {
 void ListAutosave::Write(KeptList which) {
     Entry& e = At(which);
     e.firstChange.invalidate();
-    if (stopped_)
+    if (stopped_ || !e.file.MayWrite())
         return;
     const clsSongArray& list = lists_.Kept(which);
     std::vector<StationRow> rows;
     rows.reserve(static_cast<size_t>(list.ListCount()));
     for (int i = 0; i < list.ListCount(); ++i)
         rows.push_back(list.Row(i));
-    writer_.start([this, which, path = e.path, rows = std::move(rows)] {
-        const bool ok = WriteListIni(path, rows, which == KeptList::Jobs);
+    writer_.start([this, which, path = e.file.Path(), onDisk = e.file.OnDisk(), rows = std::move(rows)] {
+        const KeptListWrite done = WriteKeptList(path, rows, which == KeptList::Jobs, onDisk);
         // Posted to this object: dropped if it is gone by then (its destructor waits for this
         // task, so the event is at most queued).
         QMetaObject::invokeMethod(
             this,
-            [this, which, ok] {
-                if (!ok && !stopped_ && !At(which).timer.isActive())
+            [this, which, done] {
+                if (done.written)
+                    At(which).file.Written(done.fingerprint);
+                if (!done.ok && !stopped_ && !At(which).timer.isActive())
                     At(which).timer.start(kRetryMs);
-                Q_EMIT Saved(which, ok);
+                Q_EMIT Saved(which, done.ok);
             },
             Qt::QueuedConnection);
     });

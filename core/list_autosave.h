@@ -1,6 +1,8 @@
 #pragma once
-// Writes the kept list files a short while after each change of their list, so a crash, a kill
-// or a power cut loses nothing the user did; the exit still writes both files as it always has.
+// Reads the kept list files at start and writes them a short while after each change of their
+// list, so a crash, a kill or a power cut loses nothing the user did; the exit writes them once
+// more (WriteNow). What may be written, and when a write is needed, is KeptListFile's: a list
+// that did not change is not written, nor a file the program may not read.
 //
 // A change waits kQuietMs for the next one (a drag changes the list at every mouse move), but
 // never longer than kLatestMs after the first change not yet written. The records are copied on
@@ -16,6 +18,7 @@
 
 #include <array>
 
+#include "core/kept_list_file.h"
 #include "core/list_changes.h"
 
 namespace wavelot {
@@ -33,12 +36,18 @@ public:
     explicit ListAutosave(StationLists& lists, QObject* parent = nullptr);
     ~ListAutosave() override;  // waits for a write in progress
 
-    // The file a list is kept in; a list without one is not written.
+    // Reads the file a list is kept in into that list (empty before) and keeps it as the list's
+    // file; a list without a file is not written.
+    ListFileRead Load(KeptList which, const QString& path);
+    // The same without reading: the file is written at the first change.
     void SetFile(KeptList which, const QString& path);
+    const KeptListFile& File(KeptList which) const { return At(which).file; }
     // Drops the waiting writes and waits for the one in progress: afterwards the caller owns the
     // files (the exit writes them itself) and changes are no longer written.
     void Stop();
     bool Waiting(KeptList which) const;
+    // Writes the list on the calling thread, when it may and must be (after Stop, at the exit).
+    bool WriteNow(KeptList which);
 
 Q_SIGNALS:
     // A write ended (on the main thread).
@@ -46,7 +55,7 @@ Q_SIGNALS:
 
 private:
     struct Entry {
-        QString path;
+        KeptListFile file;
         QTimer timer;
         QElapsedTimer firstChange;  // valid while a change waits
     };

@@ -2,7 +2,6 @@
 
 #include "core/app_folders.h"
 #include "core/atomic_file.h"
-#include "core/list_files.h"
 #include "engine/engine_setup.h"
 #include "engine/player.h"
 #include "engine/recorder.h"
@@ -67,16 +66,14 @@ void AppCore::ReleaseEngine() {
 void AppCore::LoadLists() {
     for (const QString& file : {FavoritesFile(), JobsFile(), SettingFile()})
         RemoveStaleTempFiles(file);
-    ReadListIni(FavoritesFile(), false, lists_.favoriteList);
-    ReadListIni(JobsFile(), true, lists_.jobList);
-    autosave_.SetFile(KeptList::Favorites, FavoritesFile());
-    autosave_.SetFile(KeptList::Jobs, JobsFile());
+    autosave_.Load(KeptList::Favorites, FavoritesFile());
+    autosave_.Load(KeptList::Jobs, JobsFile());
 }
 
 void AppCore::SaveLists() {
     autosave_.Stop();
-    WriteListIni(FavoritesFile(), lists_.favoriteList, false);
-    WriteListIni(JobsFile(), lists_.jobList, true);
+    autosave_.WriteNow(KeptList::Favorites);
+    autosave_.WriteNow(KeptList::Jobs);
 }
 
 }  // namespace wavelot

@@ -41,8 +41,11 @@ public:
     // the temporary files killed saves left in the settings folder. From then on every
     // announced change of a list is written to its file a few seconds later.
     void LoadLists();
-    // Both files rewritten whole (the favourites without job fields), after the autosave has
-    // stopped: no later write of it can replace these.
+    // How the reading of a list's file went, and the copy of a damaged one (see KeptListFile).
+    const KeptListFile& ListFile(KeptList which) const { return autosave_.File(which); }
+    // Each file rewritten whole (the favourites without job fields) when its list changed since
+    // it was read, after the autosave has stopped: no later write of it can replace these. A file
+    // the program may not read is never written.
     void SaveLists();
 
     StationLists& Lists() { return lists_; }

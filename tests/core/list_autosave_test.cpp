@@ -3,6 +3,7 @@
 #include "core/list_autosave.h"
 #include "core/list_files.h"
 #include "core/station_lists.h"
+#include "core_test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -78,6 +79,32 @@ TEST(ListAutosave, WritesAfterAQuietSecondOrThreeSecondsOfChangesAndNotAfterStop
     lists.changes.Announce(KeptList::Favorites);
     RunFor(3500);
     EXPECT_EQ(Saved(favorites), before) << "after Stop the caller writes";
+}
+
+// Also an announced change that changed nothing: bytes no decoding keeps (this title is not
+// UTF-8) stay as they were.
+TEST(ListAutosave, AListThatDidNotChangeIsNotWrittenNorAtTheExit) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(u"Favorites.ini"_s);
+    const QByteArray odd("[PlayList]\r\nFile1=http://a/\r\nTitle1=Caf\xE9\r\nNumberOfEntries=1\r\n");
+    ASSERT_TRUE(test::WriteBytes(path, odd));
+    StationLists lists;
+    ListAutosave autosave(lists);
+    EXPECT_EQ(autosave.Load(KeptList::Favorites, path).state, ListFileRead::State::Whole);
+    int saves = 0;
+    QObject::connect(&autosave, &ListAutosave::Saved, [&](KeptList, bool ok) { saves += ok ? 1 : 0; });
+    lists.changes.Announce(KeptList::Favorites);
+    RunFor(1500);
+    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(test::ReadBytes(path), odd);
+
+    autosave.Stop();
+    EXPECT_TRUE(autosave.WriteNow(KeptList::Favorites));
+    EXPECT_EQ(test::ReadBytes(path), odd);
+    lists.favoriteList.SetTitle(0, u"Café"_s);
+    EXPECT_TRUE(autosave.WriteNow(KeptList::Favorites));
+    EXPECT_NE(test::ReadBytes(path), odd);
 }
 
 }  // namespace
