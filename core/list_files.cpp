@@ -1,12 +1,14 @@
 #include "core/list_files.h"
 
 #include "core/ini_file.h"
+#include "core/list_ini_reader.h"
 #include "core/path_utils.h"
 #include "core/song_array.h"
 #include "core/text_file.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QTime>
 
 #include <algorithm>
@@ -17,7 +19,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-const QString kPlayListSection = u"PlayList"_s;
 const QString kNumberOfEntries = u"NumberOfEntries"_s;
 
 bool IsStationAddress(const QString& text) {
@@ -50,9 +51,10 @@ ListImport::Status CheckListFile(const QString& path, qint64 limit) {
 }
 
 template <typename RowAt>
-bool WriteIniRows(const QString& path, int count, const RowAt& rowAt, bool withJobFields) {
+bool WriteIniRows(const QString& path, int count, const RowAt& rowAt, bool withJobFields,
+                  TextFileKind kind = TextFileKind::Own) {
     TextFileWriter w;
-    if (!w.CreateTextFile(path))
+    if (!w.CreateTextFile(path, kind))
         return false;
     w.WriteTextLine(u"[PlayList]"_s);
     for (int i = 0; i < count; ++i) {
@@ -79,46 +81,7 @@ bool WriteIniRows(const QString& path, int count, const RowAt& rowAt, bool withJ
 }  // namespace
 
 int ReadListIni(const QString& path, bool withJobFields, clsSongArray& target, const RowAddedFn& rowAdded) {
-    IniDocument doc;
-    if (!doc.Load(path))
-        return 0;
-    auto text = [&](const QString& key, int i) {
-        QString v = doc.Value(kPlayListSection, key + QString::number(i)).value_or(QString());
-        v.remove(QChar(0));
-        return v;
-    };
-    auto number = [&](const QString& key, int i) { return StrictInt(text(key, i)); };
-
-    // Every entry needs its own File line, so a count beyond the section's lines is a broken
-    // (or hostile) count, not a reason to loop for billions of entries.
-    const int n = std::min(LenientInt(doc.Value(kPlayListSection, kNumberOfEntries).value_or(QString())),
-                           doc.KeyCount(kPlayListSection));
-    int added = 0;
-    for (int i = 1; i <= n; ++i) {
-        const QString file = text(u"File"_s, i);
-        if (!IsStationAddress(file))
-            continue;
-        const QString title = text(u"Title"_s, i);
-        const int code = number(u"Code"_s, i);
-        const QString comment = text(u"Comment"_s, i);
-        if (withJobFields) {
-            target.AddItem({.file = file,
-                            .title = title,
-                            .code = code,
-                            .comment = comment,
-                            .jobMode = number(u"JobMode"_s, i),
-                            .jobType = number(u"JobType"_s, i),
-                            .jobStart = text(u"StrTime"_s, i),
-                            .jobStop = text(u"StopTime"_s, i),
-                            .runJob = number(u"RunJob"_s, i),
-                            .weekMark = number(u"WeekMark"_s, i)});
-        } else {
-            target.AddItem({.file = file, .title = title, .code = code, .comment = comment});
-        }
-        ++added;
-        Notify(rowAdded);
-    }
-    return added;
+    return ReadListFile(path, withJobFields, target, rowAdded).added;
 }
 
 bool WriteListIni(const QString& path, const clsSongArray& list, bool withJobFields) {
@@ -138,32 +101,56 @@ bool WriteListIni(const QString& path, const std::vector<StationRow>& rows, bool
         [&](int i) -> const StationRow& { return rows[static_cast<size_t>(i)]; }, withJobFields);
 }
 
+namespace {
+
+const QString kExtInf = u"#EXTINF:"_s;
+// An entry's description: a comment line, which other players skip.
+const QString kExtDesc = u"#EXTDESC:"_s;
+
+clsSongArray* TargetList(int currentTab, const ImportTargets& targets) {
+    return currentTab == kTabFavorites ? targets.favorites : currentTab == kTabJobs ? targets.jobs : nullptr;
+}
+
+bool IsM3uExtension(const QString& ext) {
+    return ext == u"m3u"_s || ext == u"m3u8"_s;
+}
+
+// What makes two jobs the same job besides their address.
+QString ScheduleKey(const StationRow& r) {
+    return r.file + u'\n' + QString::number(r.jobMode) + u'\n' + QString::number(r.jobType) + u'\n' +
+           r.jobStart + u'\n' + r.jobStop + u'\n' + QString::number(r.weekMark);
+}
+
+}  // namespace
+
 int ReadM3u(const QString& path, int currentTab, const ImportTargets& targets, const RowAddedFn& rowAdded) {
-    clsSongArray* target = currentTab == kTabFavorites ? targets.favorites
-                           : currentTab == kTabJobs    ? targets.jobs
-                                                       : nullptr;
-    TextFileReader reader;
+    clsSongArray* target = TargetList(currentTab, targets);
+    TextFileReader reader(TextFileKind::Exchange);
     if (!reader.OpenTextFile(path))
         return 0;
-    QString pendingTitle;
+    QString name;     // of the most recent #EXTINF line
+    QString comment;  // for the next address only
     QString raw;
     int added = 0;
     while (reader.ReadTextLine(raw)) {
         const QString line = raw.trimmed();
-        if (line.left(8).toUpper() == u"#EXTINF:"_s)
-            pendingTitle = line.mid(8);
-        const qsizetype comma = pendingTitle.indexOf(u',');
-        QString name = comma < 0 ? pendingTitle : pendingTitle.mid(comma + 1);
+        if (line.startsWith(kExtInf, Qt::CaseInsensitive)) {
+            const QString info = line.mid(kExtInf.size());
+            const qsizetype comma = info.indexOf(u',');
+            name = (comma < 0 ? info : info.mid(comma + 1)).trimmed();
+            continue;
+        }
+        if (line.startsWith(kExtDesc, Qt::CaseInsensitive)) {
+            comment = line.mid(kExtDesc.size()).trimmed();
+            continue;
+        }
         if (!IsStationAddress(line) || !target)
             continue;
-        if (name.isEmpty())
-            name = line;
-        if (currentTab == kTabJobs) {
-            const QString now = QTime::currentTime().toString(u"hh:mm:ss"_s);
-            target->AddItem({.file = line, .title = name, .jobStart = now, .jobStop = now});
-        } else {
-            target->AddItem({.file = line, .title = name});
-        }
+        StationRow row{.file = line, .title = name.isEmpty() ? line : name, .comment = comment};
+        comment.clear();
+        if (currentTab == kTabJobs)
+            row.jobStart = row.jobStop = QTime::currentTime().toString(u"hh:mm:ss"_s);
+        target->AddItem(row);
         ++added;
         Notify(rowAdded);
     }
@@ -172,11 +159,13 @@ int ReadM3u(const QString& path, int currentTab, const ImportTargets& targets, c
 
 bool WriteM3u(const QString& path, const clsSongArray& list) {
     TextFileWriter w;
-    if (!w.CreateTextFile(path))
+    if (!w.CreateTextFile(path, TextFileKind::Exchange))
         return false;
     w.WriteTextLine(u"#EXTM3U"_s);
     for (int i = 0; i < list.ListCount(); ++i) {
-        w.WriteTextLine(u"#EXTINF:0, "_s + OneLine(list.Title(i)));
+        w.WriteTextLine(kExtInf + u"-1,"_s + OneLine(list.Title(i)));
+        if (const QString comment = OneLine(list.Comment(i)); !comment.trimmed().isEmpty())
+            w.WriteTextLine(kExtDesc + comment);
         w.WriteTextLine(OneLine(list.File(i)));
     }
     return w.CloseTextFile();
@@ -185,7 +174,7 @@ bool WriteM3u(const QString& path, const clsSongArray& list) {
 int ImportListFile(const QString& path, int currentTab, const ImportTargets& targets,
                    const RowAddedFn& rowAdded) {
     const QString ext = FileExtension(path).toLower();
-    if (ext == u"m3u"_s)
+    if (IsM3uExtension(ext))
         return ReadM3u(path, currentTab, targets, rowAdded);
     if (ext != u"pls"_s && ext != u"ini"_s)
         return 0;
@@ -199,10 +188,8 @@ int ImportListFile(const QString& path, int currentTab, const ImportTargets& tar
 ListImport ImportList(const QString& path, int currentTab, const ImportTargets& targets,
                       const RowAddedFn& rowAdded) {
     const QString ext = FileExtension(path).toLower();
-    const bool m3u = ext == u"m3u"_s;
-    clsSongArray* target = currentTab == kTabFavorites ? targets.favorites
-                           : currentTab == kTabJobs    ? targets.jobs
-                                                       : nullptr;
+    const bool m3u = IsM3uExtension(ext);
+    clsSongArray* target = TargetList(currentTab, targets);
     if (target == nullptr || (!m3u && ext != u"pls"_s && ext != u"ini"_s))
         return {};
     const ListImport::Status check = CheckListFile(path, m3u ? kTextFileSizeLimit : kListFileSizeLimit);
@@ -212,18 +199,51 @@ ListImport ImportList(const QString& path, int currentTab, const ImportTargets& 
     const int count = ImportListFile(path, currentTab, {&read, &read});
     if (count == 0)
         return {ListImport::Status::NoStations};
+
+    // A station already in the list, or earlier in the file, is not added again. A job read with
+    // its schedule is the same only as a job with that address and schedule, so a station
+    // recorded at two times stays two jobs; a station without one is the same as any entry with
+    // its address.
+    const bool schedules = currentTab == kTabJobs && !m3u;
+    QSet<QString> addresses;
+    QSet<QString> scheduled;
+    const auto remember = [&](const StationRow& r) {
+        addresses.insert(r.file);
+        if (schedules)
+            scheduled.insert(ScheduleKey(r));
+    };
+    for (int i = 0; i < target->ListCount(); ++i)
+        remember(target->Row(i));
+    ListImport result{ListImport::Status::Imported};
     for (int i = 0; i < read.ListCount(); ++i) {
-        target->AddItem(read.Row(i));
+        const StationRow row = read.Row(i);
+        const bool known = schedules && !row.jobStart.isEmpty() ? scheduled.contains(ScheduleKey(row))
+                                                                : addresses.contains(row.file);
+        if (known) {
+            ++result.already;
+            continue;
+        }
+        remember(row);
+        target->AddItem(row);
+        ++result.added;
         Notify(rowAdded);
     }
-    return {ListImport::Status::Imported, count};
+    return result;
 }
 
 bool ExportListFile(const QString& path, const clsSongArray& list, bool withJobFields) {
     const QString ext = FileExtension(path).toLower();
-    if (ext == u"m3u"_s)
+    if (IsM3uExtension(ext))
         return WriteM3u(path, list);
-    if (ext == u"pls"_s || ext == u"ini"_s)
+    if (ext == u"pls"_s) {
+        StationRow row;
+        const auto rowAt = [&](int i) -> const StationRow& {
+            row = list.Row(i);
+            return row;
+        };
+        return WriteIniRows(path, list.ListCount(), rowAt, withJobFields, TextFileKind::Exchange);
+    }
+    if (ext == u"ini"_s)
         return WriteListIni(path, list, withJobFields);
     return false;
 }

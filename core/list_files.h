@@ -2,9 +2,11 @@
 // Station lists as files: the program's INI list format (Favorites.ini, RunJob.ini, exported
 // and imported ".ini" and ".pls") and extended M3U.
 //
-// Files written here are UTF-16LE with the byte-order mark and CR LF (TextFileWriter) and
-// replace their target atomically. Values are written as they stand, except that line breaks
-// inside a value become blanks, so no field can add lines of its own.
+// The program's own files and exported ".ini" lists are UTF-16LE with the byte-order mark and
+// CR LF; exported ".m3u", ".m3u8" and ".pls" lists are UTF-8 with LF, as other players read them
+// (TextFileWriter). Every file written replaces its target atomically. Values are written as
+// they stand, except that line breaks inside a value become blanks, so no field can add lines of
+// their own.
 //
 // Readers append (they never clear the list first) and skip entries whose address does not
 // begin with "HTTP" or "MMS" in any case. They call rowAdded, when given, after each record
@@ -40,9 +42,11 @@ struct ImportTargets {
 // and its own files are read whatever their size, so none of them is ever lost to the limit.
 inline constexpr qint64 kListFileSizeLimit = 64 * 1024 * 1024;
 
-// INI list reader. Integer fields that are missing or not a number read as 0 (Code included,
-// so entries of PLS files written by other software load with Code 0). Values are read whole:
-// an address longer than 127 characters survives a save and reload.
+// INI list reader (list_ini_reader.h, which also tells whether the file was read whole). Every
+// entry with a "File<n>" key is read, whatever "NumberOfEntries" says. Integer fields that are
+// missing or not a number read as 0 (Code included, so entries of PLS files written by other
+// software load with Code 0). Values are read whole: an address longer than 127 characters
+// survives a save and reload.
 int ReadListIni(const QString& path, bool withJobFields, clsSongArray& target,
                 const RowAddedFn& rowAdded = {});
 // True when the file was written completely and put in place.
@@ -50,24 +54,31 @@ bool WriteListIni(const QString& path, const clsSongArray& list, bool withJobFie
 // The same from a copy of the records, for a writer on another thread.
 bool WriteListIni(const QString& path, const std::vector<StationRow>& rows, bool withJobFields);
 
-// M3U reader: "#EXTINF:" gives the pending title (the text after its first comma is the name,
-// kept as it stands); each address line takes the most recent name, or itself when there is
-// none. On the jobs tab JobStart and JobStop are the current local time "hh:mm:ss".
+// M3U reader, for the files of other programs too (UTF-8 with or without the byte-order mark,
+// UTF-16LE or BE with it; lines end with LF, CR LF or CR). "#EXTINF:" gives the pending title
+// (the text after its first comma, trimmed, is the name); each address line takes the most
+// recent name, or itself when there is none. A "#EXTDESC:" line gives the next address its
+// Comment. On the jobs tab JobStart and JobStop are the current local time "hh:mm:ss".
 int ReadM3u(const QString& path, int currentTab, const ImportTargets& targets,
             const RowAddedFn& rowAdded = {});
+// Per record "#EXTINF:-1," and the name, "#EXTDESC:" and the Comment when there is one, and the
+// address, after the line "#EXTM3U".
 bool WriteM3u(const QString& path, const clsSongArray& list);
 
-// By extension, compared in lower case: "m3u" reads M3U, "pls" and "ini" read the INI list
+// By extension, compared in lower case: "m3u" and "m3u8" read M3U, "pls" and "ini" read the INI list
 // format (into favourites on tab 2 without job fields, into jobs on tab 3 with them); any other
 // extension reads nothing.
 int ImportListFile(const QString& path, int currentTab, const ImportTargets& targets,
                    const RowAddedFn& rowAdded = {});
 
 // An import as the user's commands do it: all or nothing. The file is read into a list of its
-// own first, and only a file that gave stations is appended to the target, in one go.
+// own first, and only a file that gave stations is appended to the target, in one go. A station
+// whose address the list (or the file, further up) already has is not added again; on the jobs
+// tab a job read with its schedule from an INI list is left out only when a job with the same
+// address and schedule (mode, type, start, stop, days) is there.
 struct ListImport {
     enum class Status {
-        Imported,    // `added` stations appended
+        Imported,    // `added` stations appended, `already` left out as already there
         Ignored,     // not a list's extension, or a tab without a list: nothing read
         Unreadable,  // missing, not a file, or it could not be read
         TooLarge,    // over the reader's limit
@@ -75,12 +86,14 @@ struct ListImport {
     };
     Status status = Status::Ignored;
     int added = 0;
+    int already = 0;
 };
 ListImport ImportList(const QString& path, int currentTab, const ImportTargets& targets,
                       const RowAddedFn& rowAdded = {});
 
-// Export by extension: "m3u" writes M3U, "pls" and "ini" the INI list format (with job fields
-// when withJobFields); any other extension writes nothing and returns false.
+// Export by extension: "m3u" and "m3u8" write M3U, "pls" and "ini" the INI list format (with job
+// fields when withJobFields; ".pls" in UTF-8, ".ini" as the program's own files); any other
+// extension writes nothing and returns false.
 bool ExportListFile(const QString& path, const clsSongArray& list, bool withJobFields);
 
 }  // namespace wavelot

@@ -246,14 +246,14 @@ TEST_F(ListFilesTest, ExportImportByExtension) {
     EXPECT_EQ(ImportListFile(pls, kTabJobs, Targets()), 1);
     ExpectSameRecords(jobs, jobs_, true);
 
-    // M3U keeps address and name, with the blank the writer puts after the comma.
+    // M3U keeps address, name and description.
     const QString m3u = Path(u"favs.m3u"_s);
     ASSERT_TRUE(ExportListFile(m3u, favs, false));
-    EXPECT_EQ(ReadBytes(m3u),
-              Utf16(u"#EXTM3U\r\n#EXTINF:0, One\r\nhttp://one/\r\n#EXTINF:0, Two\r\nhttp://two/\r\n"_s));
+    EXPECT_EQ(ReadBytes(m3u), QByteArray("#EXTM3U\n#EXTINF:-1,One\n#EXTDESC:first\nhttp://one/\n"
+                                         "#EXTINF:-1,Two\n#EXTDESC:second\nhttp://two/\n"));
     favorites_.Clear();
     EXPECT_EQ(ImportListFile(m3u, kTabFavorites, Targets()), 2);
-    EXPECT_EQ(favorites_.Title(0), u" One"_s);
+    EXPECT_EQ(favorites_.Title(0), u"One"_s);
     EXPECT_EQ(favorites_.File(1), u"http://two/"_s);
 
     const QString txt = Path(u"favs.txt"_s);
