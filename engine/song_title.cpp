@@ -40,7 +40,10 @@ QString ComposeOggTitle(const QString& commentLines) {
     const QString a = albumArtist + album;
     const QString d = date.isEmpty() ? u"- "_s : u"("_s + date + u") "_s;
     const QString b = Join(a, u" "_s, d);
-    const QString c = Join(artist, u" - "_s, b);
+    // With neither album nor date, the "- " that stands in for them is left out after an
+    // artist, whose own separator already parts it from the title ("A - T", not "A - - T").
+    const QString c =
+        a.isEmpty() && date.isEmpty() && !artist.isEmpty() ? artist + u" - "_s : Join(artist, u" - "_s, b);
     const QString t = Join(track, u"."_s, title);
     return c + t;
 }

@@ -8,7 +8,8 @@ namespace wavelot {
 
 // The title composed from Vorbis comments (given as decoded lines separated by CR LF):
 // "artist - album artist album (date) track.title", parts that are missing leave out their
-// separators. The result is not yet cleaned for use as a file name.
+// separators; a missing album and date leave "- " in their place only when the artist is missing
+// too ("A - T", "- T"). The result is not yet cleaned for use as a file name.
 QString ComposeOggTitle(const QString& commentLines);
 
 // The title carried by an ICY metadata string such as "StreamTitle='Artist - Song';StreamUrl='';".
