@@ -178,6 +178,8 @@ public:
 private:
     bool AttachHostIo(AVFormatContext& fmt);
     bool DemuxerIs(const char* name) const;
+    // The comments of the Ogg chain link read last; later links start afresh.
+    QByteArray TakeLinkComments();
     // false from these: the host wants no more sound.
     bool DecodePacket();
     bool ResampleFrame();
@@ -274,11 +276,9 @@ bool Session::DemuxerIs(const char* name) const {
 
 void Session::AnnounceHeaderTags() {
     if (isOgg_) {
-        const QByteArray tags = DictTags(stream_->metadata);
+        const QByteArray tags = TakeLinkComments();
         if (!tags.isNull())
             host_.OnTags(TAG_OGG, tags, false, -1);
-        // Handed on here: only the comments of a later chain link count as a change.
-        stream_->event_flags &= ~AVSTREAM_EVENT_FLAG_METADATA_UPDATED;
     }
     if (DemuxerIs("asf")) {
         Dictionary tags;
@@ -287,6 +287,15 @@ void Session::AnnounceHeaderTags() {
             tags.Set("Bitrate", QByteArray::number(qint64(stream_->codecpar->bit_rate)).constData());
         host_.OnTags(TAG_WMA, DictTags(tags.Get()), false, -1);
     }
+}
+
+QByteArray Session::TakeLinkComments() {
+    const QByteArray tags = DictTags(stream_->metadata);
+    // The Ogg demuxer adds a later chain link's comments to those it holds (an Opus link's
+    // "artist" becomes "first;second"): emptied here, the stream holds the next link's only.
+    av_dict_free(&stream_->metadata);
+    stream_->event_flags &= ~AVSTREAM_EVENT_FLAG_METADATA_UPDATED;
+    return tags;
 }
 
 bool Session::Decode() {
@@ -305,10 +314,8 @@ bool Session::Decode() {
 }
 
 bool Session::DecodePacket() {
-    if (isOgg_ && (stream_->event_flags & AVSTREAM_EVENT_FLAG_METADATA_UPDATED)) {
-        stream_->event_flags &= ~AVSTREAM_EVENT_FLAG_METADATA_UPDATED;
-        host_.OnTags(TAG_OGG, DictTags(stream_->metadata), true, packet_->pos);
-    }
+    if (isOgg_ && (stream_->event_flags & AVSTREAM_EVENT_FLAG_METADATA_UPDATED))
+        host_.OnTags(TAG_OGG, TakeLinkComments(), true, packet_->pos);
     // Joining mid-frame gives a few bad packets: skip them rather than give up.
     if (avcodec_send_packet(codec_.get(), packet_.get()) < 0)
         return true;

@@ -517,6 +517,67 @@ TEST_F(IcyStreamTest, OggOpusIsResampledFromItsOwnRateWithItsComments) {
     EXPECT_EQ(lib_.ChannelIsActive(h), ACTIVE_PLAYING);
 }
 
+// A station that starts a new Ogg link per song: each link's comments replace the last link's.
+TEST_F(IcyStreamTest, EachOggChainLinkBringsOnlyItsOwnComments) {
+    for (const std::string kind : {"Opus", "Vorbis"}) {
+        SCOPED_TRACE(kind);
+        const std::string chain = ScratchDir() + "/chain-" + kind + ".ogg";
+        std::ofstream out(chain, std::ios::binary);
+        for (int i = 1; i <= 3; ++i) {
+            const std::string link = ScratchDir() + "/link.ogg", n = std::to_string(i);
+            ChildProcess ff;
+            ASSERT_TRUE(ff.Start({"ffmpeg",
+                                  "-nostdin",
+                                  "-loglevel",
+                                  "error",
+                                  "-y",
+                                  "-f",
+                                  "lavfi",
+                                  "-i",
+                                  "sine=frequency=440:duration=1.5",
+                                  "-ac",
+                                  "2",
+                                  "-c:a",
+                                  kind == "Opus" ? "libopus" : "libvorbis",
+                                  "-fflags",
+                                  "+bitexact",
+                                  "-serial_offset",
+                                  n,
+                                  "-metadata",
+                                  "artist=" + kind + " Artist " + n,
+                                  "-metadata",
+                                  "title=" + kind + " Song " + n,
+                                  "-f",
+                                  "ogg",
+                                  link}));
+            int status = -1;
+            ASSERT_TRUE(ff.Wait(60000, &status) && status == 0);
+            out << std::ifstream(link, std::ios::binary).rdbuf();
+        }
+        out.close();
+        StreamHandle h = OpenFile("/chain", chain, "audio/ogg");
+        ASSERT_NE(h, 0u);
+        auto artistAndTitle = [&] {
+            std::string kept;
+            for (const QByteArray& c : TagStrings(lib_.ChannelGetTags(h, TAG_OGG)))
+                if (c.startsWith("artist=") || c.startsWith("title="))
+                    kept += c.toStdString() + "|";
+            return kept;
+        };
+        std::vector<std::string> seen{artistAndTitle()};
+        lib_.ChannelSetSync(h, SYNC_META, 0,
+                            [&](SyncHandle, StreamHandle, quint32) { seen.push_back(artistAndTitle()); });
+        lib_.ChannelPlay(h);
+        EXPECT_TRUE(
+            WaitFor([&] { return seen.size() >= 3 || lib_.ChannelIsActive(h) == ACTIVE_STOPPED; }, 15000));
+        std::vector<std::string> expected;
+        for (const std::string n : {"1", "2", "3"})
+            expected.push_back("artist=" + kind + " Artist " + n + "|title=" + kind + " Song " + n + "|");
+        EXPECT_EQ(seen, expected);
+        lib_.StreamFree(h);
+    }
+}
+
 TEST_F(IcyStreamTest, MmsAddressToADeadHostFailsWithinTheTimeOut) {
     lib_.SetConfig(CONFIG_NET_TIMEOUT, 1500);
     QElapsedTimer t;
