@@ -20,6 +20,7 @@ void frmMain::MakeStationLists() {
         .dragging = [this] { return Dragging(); },
         .setDragging = [this](bool state) { SetDragging(state); },
         .drag = &drag_,
+        .showNotice = [this](const QString& text) { statusBar_->ShowNotice(text, false); },
     };
     StationLists& lists = core_.Lists();
     favorites_ = new StationListView(lists, KeptList::Favorites, host, this);

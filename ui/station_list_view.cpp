@@ -240,7 +240,7 @@ void StationListView::ExportList() {
     if (QFileInfo::exists(path) && !Ask(ui_text::kAskOverwrite))
         return;
     const QString ext = FileExtension(path).toLower();
-    if (ext != u"m3u"_s && ext != u"pls"_s && ext != u"ini"_s) {
+    if (ext != u"m3u"_s && ext != u"m3u8"_s && ext != u"pls"_s && ext != u"ini"_s) {
         Tell(ui_text::kListBadExtension + u'\n' + path);
         return;
     }
@@ -267,17 +267,22 @@ void StationListView::ImportFiles(const QStringList& files) {
     const ImportTargets targets{&lists_.favoriteList, &lists_.jobList};
     const int tab = host_.currentTab();
     QStringList failures;
-    int added = 0;
+    int added = 0, already = 0;
+    bool read = false;  // some file gave stations
     view_.Block(true);
     for (const QString& file : files) {
         const ListImport result = wavelot::ImportList(file, tab, targets);
         added += result.added;
+        already += result.already;
+        read = read || result.status == ListImport::Status::Imported;
         if (const QString failure = ImportFailure(result, file); !failure.isEmpty())
             failures << failure;
     }
     if (added > 0)
         lists_.changes.Announce(tab == kTabJobs ? KeptList::Jobs : KeptList::Favorites);
     view_.Block(false);
+    if (read && host_.showNotice)
+        host_.showNotice(ui_text::ImportCounts(added, already));
     if (!failures.isEmpty())
         Tell(failures.join(u"\n\n"_s));
 }

@@ -31,6 +31,7 @@ public:
         std::function<bool()> dragging;
         std::function<void(bool)> setDragging;
         DragRows* drag = nullptr;
+        std::function<void(const QString& text)> showNotice;  // a line in the status bar
     };
 
     StationListView(StationLists& lists, KeptList which, Host host, QObject* parent = nullptr);
