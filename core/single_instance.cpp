@@ -76,7 +76,8 @@ bool AskToShow(const SocketAddress& a, int waitMs) {
 
 std::unique_ptr<QLockFile> LockFor(const QString& settingFolder) {
     auto lock = std::make_unique<QLockFile>(WithBackslash(settingFolder) + QString::fromUtf16(kLockFileName));
-    // The default declares a lock older than 30 s stale and would take a running program's.
+    // The default declares a lock older than 30 s stale; where the file system has no flock()
+    // to keep it, that would take a running program's lock.
     lock->setStaleLockTime(0);
     return lock;
 }
