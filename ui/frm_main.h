@@ -134,6 +134,7 @@ private:
     StationListView* CurrentStationList();
     void picStatusBar_Pressed(int button);
     void OpenRadioEdit(bool edit);
+    void PlayChosenStation();
     void ShowEqMenu();
     void ShowTrayMenu();
     void tmrVis_Timer();

@@ -2,8 +2,12 @@
 #include <QDesktopServices>
 #include <QUrl>
 
+#include <vector>
+
 #include "core/app_folders.h"
+#include "core/list_files.h"
 #include "core/pump_wait.h"
+#include "core/settings.h"
 #include "engine/eq_presets.h"
 #include "engine/player.h"
 #include "engine/stream_watchdog.h"
@@ -27,7 +31,7 @@ void frmMain::RunCommand(int index) {
         return;
     switch (index) {
     case kCmdSearch: searchPage_->RunSearch(); break;
-    case kCmdPlay: player_.PlayLastStation(); break;
+    case kCmdPlay: PlayChosenStation(); break;
     case kCmdStop: player_.StopRadio(); break;
     case kCmdRecord: player_.ToggleRecording(); break;
     case kCmdEqualizer: ShowEqMenu(); break;
@@ -59,6 +63,26 @@ void frmMain::RunCommand(int index) {
     case kCmdSortDescending: SortStationList(index == kCmdSortAscending); break;
     default: break;
     }
+}
+
+// The station selected in the list on screen, else the one started last. A first run has
+// neither: the status bar says so rather than connecting to an empty address.
+void frmMain::PlayChosenStation() {
+    const int tab = TabStrip().TabItem();
+    if (tab == kTabSearch && searchPage_->PlaySelected())
+        return;
+    if (StationListView* list = CurrentStationList()) {
+        if (const std::vector<int> rows = list->Ops().SelectedRows(); !rows.empty()) {
+            const clsSongArray& stations = list->Ops().List();
+            PlayRadio(stations.File(rows.front()), stations.Title(rows.front()), stations.Code(rows.front()));
+            return;
+        }
+    }
+    if (core_.settings().Last().url.trimmed().isEmpty()) {
+        statusBar_->ShowNotice(ui_text::kNoStationToPlay, true);
+        return;
+    }
+    player_.PlayLastStation();
 }
 
 void frmMain::PlayRadio(const QString& url, const QString& name, int code) {

@@ -72,8 +72,13 @@ void SearchPage::BuildInputs() {
     cmbRadioType_.Create(CtrlStyle::DropDownList);
     for (const DirectoryInfo& d : kDirectories)
         cmbRadioType_.AddItem(QString::fromUtf16(d.shown));
-    cmbRadioType_.SetListIndex(0);
-    connect(&cmbRadioType_, &clsControl::Click, this, &SearchPage::cmbRadioType_Click);
+    const int directory = settings_.SearchDirectory();
+    cmbRadioType_.SetListIndex(directory >= 0 && directory < kDirectoryCount ? directory : 0);
+    // Only the user's choice is stored, at once; a key never written keeps the first directory.
+    connect(&cmbRadioType_, &clsControl::Click, this, [this] {
+        settings_.WriteSearchDirectory(cmbRadioType_.ListIndex());
+        cmbRadioType_Click();
+    });
 
     cmbGenre_.SetTargetPictureBox(picGenre_);
     cmbGenre_.Create(CtrlStyle::DropDownList);
@@ -126,11 +131,23 @@ void SearchPage::BuildList() {
     connect(&searchView_, &clsListView::DblClick, this, [this](int item, int) {
         if (searchView_.ListCount() == 0 || searchView_.SelCount() == 0 || item < 0)
             return;
-        const clsSongArray& list = search_.Results();
-        search_.ReportPlayed(list.File(item));  // queued; the connect does not wait for it
-        Q_EMIT PlayRequested(list.File(item), list.Title(item), list.Code(item));
+        PlayRow(item);
     });
     connect(&searchView_, &clsListView::ColumnClick, this, &SearchPage::clsSearch_ColumnClick);
+}
+
+bool SearchPage::PlaySelected() {
+    const int row = searchView_.ListCount() > 0 ? searchView_.NextSelected(-1) : -1;
+    if (row < 0 || row >= search_.Results().ListCount())
+        return false;
+    PlayRow(row);
+    return true;
+}
+
+void SearchPage::PlayRow(int row) {
+    const clsSongArray& list = search_.Results();
+    search_.ReportPlayed(list.File(row));  // queued; the connect does not wait for it
+    Q_EMIT PlayRequested(list.File(row), list.Title(row), list.Code(row));
 }
 
 void SearchPage::Layout() {

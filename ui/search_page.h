@@ -29,6 +29,8 @@ public:
     void Build(bool largeFonts, int controlHeight);
     void Layout();
     void RunSearch();
+    // Plays the selected result row as a double click does; false when no row is selected.
+    bool PlaySelected();
     void SetListviewWidth(int column1, int column2, int column3, int adjustment);
     // The shutdown writes the genre and the search box's text.
     void SaveInputs() const;
@@ -61,6 +63,7 @@ private:
     void clsSearch_CustomDraw(NMLVCustomDraw& rec, int& result);
     void clsSearch_Click(int item, int button);
     void clsSearch_ColumnClick(int index);
+    void PlayRow(int row);
 
     DirectorySearch& search_;
     const Settings& settings_;

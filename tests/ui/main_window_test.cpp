@@ -12,12 +12,14 @@
 #include <QTableView>
 #include <QTest>
 #include <QTranslator>
+#include <optional>
 
 #include "core/list_files.h"
 #include "core/text_file.h"
 #include "engine/player.h"
 #include "tests/ui/main_window_fixture.h"
 #include "ui/frm_option.h"
+#include "ui/main_window_texts.h"
 #include "ui/popup_menu.h"
 #include "ui/qt_translations.h"
 
@@ -431,6 +433,43 @@ TEST_F(MainWindowTest, WithoutATrayClosingMinimisesAndOnlyExitSavesTheLists) {
     EXPECT_EQ(again.clsFavorites().ListCount(), 1);
     EXPECT_EQ(Lists().favoriteList.Title(0), u"我的電台"_s);
     EXPECT_EQ(Lists().jobList.JobStart(0), u"07:00:00"_s);
+}
+
+TEST_F(MainWindowTest, TheChosenDirectoryIsBackAtTheNextStart) {
+    frmMain& w = Open();
+    EXPECT_EQ(w.Search().cmbRadioType().ListIndex(), 0) << "nothing chosen yet: the first directory";
+    ChooseDirectory(w, 5);
+    Close();
+    frmMain& again = Open();
+    EXPECT_EQ(again.Search().cmbRadioType().ListIndex(), 5);
+    EXPECT_TRUE(again.Search().SearchType(0).hWnd()->isEnabled()) << "the inputs follow the directory";
+}
+
+// The play command takes the station selected on screen, else the one started last; with
+// neither it connects to nothing and says so. Nothing answers these addresses: the log's
+// connect line names the station tried.
+TEST_F(MainWindowTest, ThePlayCommandTakesTheSelectedStationElseTheLastOne) {
+    frmMain& w = Open();
+    const auto tried = [&]() -> std::optional<QString> {
+        const clsSongArray& log = Lists().playLogList;
+        for (int i = log.ListCount() - 1; i >= 0; --i)
+            if (const qsizetype at = log.File(i).indexOf(u"連線至 "_s); at >= 0)
+                return log.File(i).mid(at + 4);
+        return std::nullopt;
+    };
+    w.RunCommand(frmMain::kCmdPlay);
+    EXPECT_EQ(tried(), std::nullopt) << "a first run has no station to connect to";
+    EXPECT_EQ(w.picStatusBar()->Text(), ui_text::kNoStationToPlay);
+
+    core_->settings().WriteLast({server_.UrlText("/last.mp3"), u"Last"_s, 0});
+    Lists().favoriteList.AddItem({.file = server_.UrlText("/fav.mp3"), .title = u"Fav"_s});
+    w.clsFavorites().Add();
+    w.TabStrip().SetTabItem(2);
+    w.RunCommand(frmMain::kCmdPlay);
+    EXPECT_EQ(tried(), u"Last"_s) << "no row selected";
+    w.clsFavorites().SetSelected(0, true);
+    w.RunCommand(frmMain::kCmdPlay);
+    EXPECT_EQ(tried(), u"Fav"_s);
 }
 
 }  // namespace
