@@ -283,21 +283,17 @@ TEST(ListView, UpAndDownWrapAroundAndBlockKeySwallowsKeys) {
     EXPECT_EQ(f.keyDowns.size(), 3u) << "and raise no KeyDown";
 }
 
-// Keys act on their release; the release of a key pressed elsewhere (the Enter that closed a
-// message box over the list) is not the list's.
+// Keys act on their release; the release of the Enter that closed a message box is not the list's.
 TEST(ListView, KeyUpOnlyForAKeyPressedInTheList) {
     ListFixture f;
-    f.Fill(3);
-    std::vector<int> keyUps;
-    QObject::connect(&f.view, &clsListView::KeyUp, [&](int key, int) { keyUps.push_back(key); });
-    f.view.SetSelected(1, true);
+    int keyUps = 0;
+    QObject::connect(&f.view, &clsListView::KeyUp, [&](int, int) { ++keyUps; });
     f.view.SetFocus();
     QTest::keyClick(f.view.hWnd(), Qt::Key_Return);
-    EXPECT_EQ(keyUps, std::vector<int>{VK_RETURN});
     OnNextModal([](QWidget* box) { QTest::keyPress(box, Qt::Key_Return); });
     QMessageBox::information(&f.panel, u"t"_s, u"closed by Enter"_s);
     QTest::keyRelease(f.view.hWnd(), Qt::Key_Return);
-    EXPECT_EQ(keyUps.size(), 1u) << "the box's Enter reached the list";
+    EXPECT_EQ(keyUps, 1);
 }
 
 TEST(ListView, SelectionQueriesMoveAndExtendedStyles) {
