@@ -15,8 +15,35 @@
 #include "ui/play_log_view.h"
 #include "ui/search_page.h"
 #include "ui/station_list_view.h"
+#include "ui/status_display.h"
 
 namespace wavelot {
+
+namespace {
+
+using namespace Qt::Literals::StringLiterals;
+
+// What the user must know of the kept lists' files after they were read: a damaged one, with
+// where its copy is, or one the program may not read. Empty when both were read whole.
+QString ListFileNotice(const AppCore& core) {
+    QStringList parts;
+    for (const auto& [which, tab] : {std::pair{KeptList::Favorites, 1}, std::pair{KeptList::Jobs, 2}}) {
+        const KeptListFile& file = core.ListFile(which);
+        QString what;
+        if (file.State() == ListFileRead::State::Unreadable)
+            what = ui_text::kListUnreadableKept + file.Path();
+        else if (file.State() == ListFileRead::State::Damaged && file.Backup().isEmpty())
+            what = ui_text::kListDamagedNoCopy + file.Path();
+        else if (file.State() == ListFileRead::State::Damaged)
+            what = ui_text::kListDamagedCopy + file.Backup();
+        else
+            continue;
+        parts << u"「"_s + ui_text::kTabs[tab] + u"」"_s + what;
+    }
+    return parts.join(u"  "_s);
+}
+
+}  // namespace
 
 void frmMain::BuildTabs() {
     tabStrip_->SetTargetPictureBox(tabStripHost_);
@@ -43,6 +70,8 @@ void frmMain::Form_Load() {
     core_.LoadLists();
     favorites_->FollowList();
     jobs_->FollowList();
+    if (const QString notice = ListFileNotice(core_); !notice.isEmpty())
+        statusBar_->ShowNotice(notice, true);
 
     CreateFolder(RecordFolder());
     Form_Resize();

@@ -15,7 +15,7 @@
 #include "app/cli/command_registry.h"
 #include "core/app_folders.h"
 #include "core/exit_signals.h"
-#include "core/list_files.h"
+#include "core/list_ini_reader.h"
 #include "core/settings.h"
 #include "core/single_instance.h"
 #include "core/song_array.h"
@@ -91,7 +91,16 @@ int Run(const CommandArgs& args) {
         return 1;
     }
     clsSongArray jobs;
-    if (!QFileInfo(jobsFile).isReadable() || ReadListIni(jobsFile, true, jobs) == 0) {
+    const ListFileRead read = ReadListFile(jobsFile, true, jobs);
+    if (read.state == ListFileRead::State::Unreadable) {
+        Print(stderr, QStringLiteral("wavelot-cli: cannot read ") + jobsFile);
+        return 1;
+    }
+    if (read.state == ListFileRead::State::Damaged)
+        Print(
+            stderr,
+            QStringLiteral("wavelot-cli: %1 is damaged; only the jobs that could be read run").arg(jobsFile));
+    if (read.added == 0) {
         Print(stderr, QStringLiteral("wavelot-cli: no jobs in ") + jobsFile);
         return 1;
     }
