@@ -519,63 +519,30 @@ TEST_F(IcyStreamTest, OggOpusIsResampledFromItsOwnRateWithItsComments) {
 
 // A station that starts a new Ogg link per song: each link's comments replace the last link's.
 TEST_F(IcyStreamTest, EachOggChainLinkBringsOnlyItsOwnComments) {
-    for (const std::string kind : {"Opus", "Vorbis"}) {
-        SCOPED_TRACE(kind);
-        const std::string chain = ScratchDir() + "/chain-" + kind + ".ogg";
-        std::ofstream out(chain, std::ios::binary);
-        for (int i = 1; i <= 3; ++i) {
-            const std::string link = ScratchDir() + "/link.ogg", n = std::to_string(i);
-            ChildProcess ff;
-            ASSERT_TRUE(ff.Start({"ffmpeg",
-                                  "-nostdin",
-                                  "-loglevel",
-                                  "error",
-                                  "-y",
-                                  "-f",
-                                  "lavfi",
-                                  "-i",
-                                  "sine=frequency=440:duration=1.5",
-                                  "-ac",
-                                  "2",
-                                  "-c:a",
-                                  kind == "Opus" ? "libopus" : "libvorbis",
-                                  "-fflags",
-                                  "+bitexact",
-                                  "-serial_offset",
-                                  n,
-                                  "-metadata",
-                                  "artist=" + kind + " Artist " + n,
-                                  "-metadata",
-                                  "title=" + kind + " Song " + n,
-                                  "-f",
-                                  "ogg",
-                                  link}));
-            int status = -1;
-            ASSERT_TRUE(ff.Wait(60000, &status) && status == 0);
-            out << std::ifstream(link, std::ios::binary).rdbuf();
-        }
-        out.close();
-        StreamHandle h = OpenFile("/chain", chain, "audio/ogg");
-        ASSERT_NE(h, 0u);
-        auto artistAndTitle = [&] {
-            std::string kept;
-            for (const QByteArray& c : TagStrings(lib_.ChannelGetTags(h, TAG_OGG)))
-                if (c.startsWith("artist=") || c.startsWith("title="))
-                    kept += c.toStdString() + "|";
-            return kept;
-        };
-        std::vector<std::string> seen{artistAndTitle()};
-        lib_.ChannelSetSync(h, SYNC_META, 0,
-                            [&](SyncHandle, StreamHandle, quint32) { seen.push_back(artistAndTitle()); });
-        lib_.ChannelPlay(h);
-        EXPECT_TRUE(
-            WaitFor([&] { return seen.size() >= 3 || lib_.ChannelIsActive(h) == ACTIVE_STOPPED; }, 15000));
-        std::vector<std::string> expected;
-        for (const std::string n : {"1", "2", "3"})
-            expected.push_back("artist=" + kind + " Artist " + n + "|title=" + kind + " Song " + n + "|");
-        EXPECT_EQ(seen, expected);
-        lib_.StreamFree(h);
-    }
+    const std::string chain = ScratchDir() + "/chain.opus";
+    ChildProcess ff;
+    ASSERT_TRUE(ff.Start({"sh", "-c",
+                          "for n in 1 2 3; do ffmpeg -nostdin -loglevel error -f lavfi -i sine=duration=1.5 "
+                          "-c:a libopus -fflags +bitexact -serial_offset $n -metadata \"artist=Artist $n\" "
+                          "-metadata \"title=Song $n\" -f ogg -; done > " +
+                              chain}));
+    int status = -1;
+    ASSERT_TRUE(ff.Wait(60000, &status) && status == 0);
+    StreamHandle h = OpenFile("/chain", chain, "audio/ogg");
+    ASSERT_NE(h, 0u);
+    auto comments = [&] {
+        QList<QByteArray> c = TagStrings(lib_.ChannelGetTags(h, TAG_OGG));
+        c.removeIf([](const QByteArray& s) { return !s.startsWith("artist=") && !s.startsWith("title="); });
+        return c.join('|').toStdString();
+    };
+    std::vector<std::string> seen{comments()};
+    lib_.ChannelSetSync(h, SYNC_META, 0,
+                        [&](SyncHandle, StreamHandle, quint32) { seen.push_back(comments()); });
+    lib_.ChannelPlay(h);
+    ASSERT_TRUE(WaitFor([&] { return seen.size() >= 3; }, 15000));  // the server plays the file in a loop
+    seen.resize(3);
+    EXPECT_EQ(seen, (std::vector<std::string>{"artist=Artist 1|title=Song 1", "artist=Artist 2|title=Song 2",
+                                              "artist=Artist 3|title=Song 3"}));
 }
 
 TEST_F(IcyStreamTest, MmsAddressToADeadHostFailsWithinTheTimeOut) {

@@ -136,37 +136,27 @@ TEST_F(CliPlayTest, FailedConnectExitsWithOne) {
     EXPECT_EQ(ReadIni(settings::kSectionSetting, settings::kSongCode, SettingFile()), u"1"_s);
 }
 
-// Playlists that never lead to sound: one that lists itself (as an HLS master, also served with
-// a type the decoder would probe), and one whose every answer lists a new address. Each fails
-// the connect at once, after a bounded number of requests.
-TEST_F(CliPlayTest, PlaylistsThatListThemselvesFailTheConnectAfterFewRequests) {
-    struct Case {
-        std::string path;
-        std::string type;
-    };
-    for (const Case& c : {Case{"/live.m3u8", "application/vnd.apple.mpegurl"},
-                          Case{"/live.m3u8", "video/mp2t"}, Case{"/chain/0", "audio/x-mpegurl"}}) {
-        SCOPED_TRACE(c.path + " " + c.type);
+// An HLS master list that lists itself, served as such and with a type the decoder would probe:
+// the connect fails at once after a few requests.
+TEST_F(CliPlayTest, APlaylistThatListsItselfFailsTheConnectAtOnce) {
+    for (const std::string type : {"application/vnd.apple.mpegurl", "video/mp2t"}) {
         HttpServer server;
-        ASSERT_TRUE(server.Ok());
         server.HandleAll([&](const HttpRequest& r) {
-            const std::string next = c.path == "/live.m3u8" ? r.path : r.path + "/x";
-            return HttpResponse::Ok("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=128000,CODECS=\"mp4a.40.2\"\n" +
-                                        server.Url(next) + "\n",
-                                    c.type);
+            return HttpResponse::Ok(
+                "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=128000\n" + server.Url(r.path) + "\n", type);
         });
-        const QString url = QString::fromStdString(server.Url(c.path));
+        const QString url = QString::fromStdString(server.Url("/live.m3u8"));
         QProcess p;
         p.setWorkingDirectory(dir_.path());
         QElapsedTimer t;
         t.start();
         p.start(exe_, {u"play"_s, url, u"--seconds"_s, u"30"_s});
         ASSERT_TRUE(p.waitForFinished(20000));
-        EXPECT_LT(t.elapsed(), 5000);
+        EXPECT_LT(t.elapsed(), 5000) << type;
         EXPECT_EQ(p.exitCode(), 1);
         EXPECT_EQ(Lines(p.readAllStandardOutput()),
                   (QStringList{QString(), u"T: 連線至 "_s + url, u"T: 錯誤！無法連線至 "_s + url}));
-        EXPECT_LE(server.RequestCount(), 10u);
+        EXPECT_LE(server.RequestCount(), 3u) << type;
     }
 }
 
