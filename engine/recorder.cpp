@@ -28,6 +28,7 @@ const QString kLameWontStart = u"無法啟動編碼程式 "_s;
 const QString kCannotWrite = u"無法寫入 "_s;
 const QString kDiskFull = u"磁碟空間不足 "_s;
 const QString kLameEnded = u"編碼程式 lame 已結束 "_s;
+const QString kLameStalled = u"編碼程式 lame 沒有回應 "_s;
 
 // lame overwrites the file from its start; creating it first tells a folder that cannot be
 // written to from an encoder that cannot start.
@@ -117,18 +118,19 @@ bool Recorder::SwitchFile(audio::StreamHandle stream, const QString& file, const
             if (self)
                 self->OnEncoderFreed(enc, file);
         } else if (self) {
-            self->OnEncoderDied(enc, file);
+            self->OnEncoderDied(enc, file, status == audio::ENCODE_NOTIFY_STALLED);
         }
     });
     Q_EMIT fileStarted(file);
     return true;
 }
 
-void Recorder::OnEncoderDied(audio::EncoderHandle encoder, const QString& file) {
+void Recorder::OnEncoderDied(audio::EncoderHandle encoder, const QString& file, bool stalled) {
+    // Also a file already switched away from: one whose program hung at its end is incomplete.
+    const QStorageInfo disk(QFileInfo(file).absolutePath());
+    const bool full = disk.isValid() && disk.bytesAvailable() < kDiskFullBytes;
+    Report(kRecordingBroken + (full ? kDiskFull : stalled ? kLameStalled : kLameEnded) + file);
     if (encoder == encoder_) {
-        const QStorageInfo disk(QFileInfo(file).absolutePath());
-        const bool full = disk.isValid() && disk.bytesAvailable() < kDiskFullBytes;
-        Report(kRecordingBroken + (full ? kDiskFull : kLameEnded) + file);
         encoder_ = 0;
         currentFile_.clear();
     }

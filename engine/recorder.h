@@ -11,9 +11,10 @@
 // begins exactly where the station's metadata put the change. Whoever ends an encoder, the recorder
 // hears of it (the library's encoder notification) and finishes the file: it takes out the
 // bogus length frame lame writes for a live input, and it reports an encoder that ended by
-// itself as one play-log line.
+// itself, or hung and was killed (the library drops one that takes no sound for
+// AudioLibrary::kEncoderStallSeconds), as one play-log line.
 //
-// Main thread only.
+// Main thread only; it never waits for lame (the library ends encoders on threads of its own).
 
 #include <QObject>
 #include <QString>
@@ -66,7 +67,7 @@ private:
     // The one place where the running file ends and the next begins (argv empty: only ends).
     bool SwitchFile(audio::StreamHandle stream, const QString& file, const QStringList& argv,
                     const audio::EncodeFrom& from);
-    void OnEncoderDied(audio::EncoderHandle encoder, const QString& file);
+    void OnEncoderDied(audio::EncoderHandle encoder, const QString& file, bool stalled);
     void OnEncoderFreed(audio::EncoderHandle encoder, const QString& file);
     void Report(const QString& text);
 

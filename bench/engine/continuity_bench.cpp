@@ -159,6 +159,11 @@ void BM_Split(benchmark::State& state) {
         }
         idleKib = double(lib.ChannelGetMemory(h).historyBytes) / 1024;
         std::vector<std::string> files;
+        size_t finished = 0;  // files whose program has ended
+        const auto track = [&](EncoderHandle e) {
+            lib.EncodeSetNotify(
+                e, [&](EncoderHandle, quint32 status) { finished += status == ENCODE_NOTIFY_FREE; });
+        };
         QByteArray last;
         const auto file = [&] {
             return dir + "/run" + std::to_string(run) + "_" + std::to_string(files.size());
@@ -174,16 +179,17 @@ void BM_Split(benchmark::State& state) {
             const double ms = double(lib.ChannelGetSample(h, SAMPLE_DECODED) - at) * 1000 / 44100;
             worstSwitchMs = std::max(worstSwitchMs, ms);
             files.push_back(file());
-            lib.EncodeSwitch(h, Cat(files.back()), 0, {.sample = at});
+            track(lib.EncodeSwitch(h, Cat(files.back()), 0, {.sample = at}));
         });
         WaitFor([&] { return !last.isEmpty(); }, 10000);
         files.push_back(file());
-        lib.EncodeStart(h, Cat(files.back()));
+        track(lib.EncodeStart(h, Cat(files.back())));
         recordingKib = double(lib.ChannelGetMemory(h).historyBytes) / 1024;
         WaitFor([&] { return files.size() == 3 && lib.ChannelGetSample(h, SAMPLE_DECODED) > startC + 44100; },
                 30000);
         lib.EncodeStop(h);
         lib.StreamFree(h);
+        WaitFor([&] { return finished == files.size(); }, 10000);
         // Each file located in the station's sound by its first and last 2048 samples.
         std::vector<std::pair<size_t, size_t>> spans;
         for (const std::string& f : files) {
@@ -234,8 +240,14 @@ void BM_Overlap(benchmark::State& state) {
             state.SkipWithError("connect failed");
             break;
         }
+        int finished = 0;  // files whose program has ended
+        const auto track = [&](EncoderHandle e) {
+            lib.EncodeSetNotify(
+                e, [&](EncoderHandle, quint32 status) { finished += status == ENCODE_NOTIFY_FREE; });
+            return e;
+        };
         lib.ChannelPlay(first);
-        lib.EncodeStart(first, Cat(oldFile));
+        track(lib.EncodeStart(first, Cat(oldFile)));
         WaitFor([] { return false; }, 2000 + 500 * (run % 4));
         icy.Away(2000);
         WaitFor([&] { return lib.ChannelIsActive(first) == ACTIVE_STOPPED; }, 30000);
@@ -252,8 +264,8 @@ void BM_Overlap(benchmark::State& state) {
             break;
         }
         lib.ChannelPlay(second);
-        const EncoderHandle whole = lib.EncodeStart(second, Cat(wholeFile), 0, {.sample = 0});
-        const EncoderHandle resumed = lib.EncodeStart(second, Cat(newFile), 0, {.after = tail});
+        const EncoderHandle whole = track(lib.EncodeStart(second, Cat(wholeFile), 0, {.sample = 0}));
+        const EncoderHandle resumed = track(lib.EncodeStart(second, Cat(newFile), 0, {.after = tail}));
         WaitFor([&] { return lib.EncodeGetBegin(resumed) != quint64(-1); }, 20000);
         worstSearchMs = std::max(worstSearchMs, double(search.elapsed()));
         const quint64 begin = lib.EncodeGetBegin(resumed);
@@ -261,6 +273,7 @@ void BM_Overlap(benchmark::State& state) {
         lib.EncodeStop(whole);
         lib.EncodeStop(resumed);
         lib.StreamFree(second);
+        WaitFor([&] { return finished == 3; }, 10000);
         // The true first new sample: where the old recording ends in the new stream's whole
         // sound, located by 4410 samples before its last two frames (the very last may be a
         // frame the broken connection cut short, decoded differently).

@@ -4,7 +4,7 @@
 //   engine_record_bench --benchmark_filter=Recording
 // Counters: play_cpu_pct and record_cpu_pct (the program, % of one core), lame_cpu_pct,
 // added_cpu_pct (recording's whole cost: the program's increase plus lame), rss_mib (the
-// program while recording), lame_rss_mib.
+// program while recording), lame_rss_mib. And a lame that hangs, at a title change (below).
 
 #include <benchmark/benchmark.h>
 
@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -180,5 +181,76 @@ void BM_Recording(benchmark::State& state) {
     test::RemoveTree(dir);
 }
 BENCHMARK(BM_Recording)->Arg(20)->Iterations(1)->Unit(benchmark::kSecond);
+
+// A lame that reads nothing (it sleeps): the longest the main thread stands still around a title
+// change (a 10 ms timer's longest gap), and how long after each file began its error line came
+// and the file was closed.
+//   engine_record_bench --benchmark_filter=HungEncoder
+// Counters: title_change_stall_ms, first_file_closed_s (switched away from while hung),
+// second_file_closed_s (hung from its start).
+void BM_HungEncoderAtTitleChange(benchmark::State& state) {
+    App();
+    const std::string dir = test::MakeTempDir("wavelot-record-bench");
+    IcyServer icy;
+    IcyServer::Stream s;
+    s.head = IcyServer::IcyHead("Hang FM", 8000);
+    s.audioFile = IcyServer::MakeTone(dir, 440, 20.0);
+    s.metaint = 8000;
+    icy.SetStream("/hang", s);
+    icy.SetMeta("/hang", "StreamTitle='Hang - One';");
+    QTemporaryDir temp;
+    const QString settings = temp.filePath(QStringLiteral("Setting.ini"));
+    WriteIni(settings::kSectionSetting, settings::kSavedVolume, 80, settings);
+    {
+        QFile lame(temp.filePath(QStringLiteral("lame")));
+        lame.open(QIODevice::WriteOnly);
+        lame.write("#!/bin/sh\nexec sleep 60\n");
+        lame.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    }
+    AudioLibrary audio;
+    audio.Init(0, 44100);
+    clsSongArray log;
+    FixedRecordOptions options;
+    options.folder = temp.filePath(QStringLiteral("rec"));
+    for (auto _ : state) {
+        Player player(settings, audio, log);
+        Recorder recorder(player, audio, options, temp.path(), temp.path());
+        player.SetRecordStarter([&](const audio::EncodeFrom& from) { recorder.StartRecord(from); });
+        player.PlayRadio(QString::fromStdString(icy.Url("/hang")), QStringLiteral("Hang"), 0);
+        if (!player.IsConnected()) {
+            state.SkipWithError("connect failed");
+            break;
+        }
+        Pump(1000);
+        QElapsedTimer clock;
+        clock.start();
+        QList<qint64> started, closed;
+        QObject::connect(&recorder, &Recorder::fileStarted, [&] { started.append(clock.elapsed()); });
+        QObject::connect(&recorder, &Recorder::fileFinished, [&] { closed.append(clock.elapsed()); });
+        qint64 longest = 0, last = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            longest = std::max(longest, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        tick.start(10);
+        player.ToggleRecording();
+        Pump(1000);
+        icy.SetMeta("/hang", "StreamTitle='Hang - Two';");
+        for (int i = 0; i < 20 && closed.size() < 2; ++i)
+            Pump(1000);
+        tick.stop();
+        if (started.size() < 2 || closed.size() < 2) {
+            state.SkipWithError("the title did not change or the files were not closed");
+            break;
+        }
+        state.counters["title_change_stall_ms"] = double(longest);
+        state.counters["first_file_closed_s"] = (closed[0] - started[0]) / 1000.0;
+        state.counters["second_file_closed_s"] = (closed[1] - started[1]) / 1000.0;
+        player.StopRadio();
+    }
+    test::RemoveTree(dir);
+}
+BENCHMARK(BM_HungEncoderAtTitleChange)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace

@@ -31,7 +31,10 @@ QByteArray DirectUrl(const QByteArray& url) {
 
 }  // namespace
 
-AudioLibrary::AudioLibrary() : backend_(std::make_unique<Backend>()) {}
+static_assert(AudioLibrary::kEncoderStallSeconds == EncoderFeed::kMaxStallSeconds);
+
+AudioLibrary::AudioLibrary()
+    : backend_(std::make_unique<Backend>()), retirer_(std::make_unique<FeedRetirer>()) {}
 
 AudioLibrary::~AudioLibrary() {
     Free();
@@ -53,6 +56,7 @@ bool AudioLibrary::Init(int device, quint32 freq, quint32) {
 bool AudioLibrary::Free() {
     if (!backend_->initialised)
         return false;
+    retirer_->Drain();
     backend_->Shutdown();
     backend_->initialised = false;
     return true;
@@ -409,10 +413,14 @@ EncoderHandle AudioLibrary::EncodeStart(StreamHandle handle, const QStringList& 
     EncoderHandle h = 0;
     {
         std::lock_guard lock(backend_->mu);
-        if (!backend_->streams.count(handle))
-            return 0;  // freed meanwhile; the feed stops as it goes out of scope
-        h = backend_->NewHandle();
-        backend_->encoders[h] = handle;
+        if (backend_->streams.count(handle)) {
+            h = backend_->NewHandle();
+            backend_->encoders[h] = handle;
+        }
+    }
+    if (!h) {  // freed meanwhile
+        retirer_->Retire(std::move(feed));
+        return 0;
     }
     s->AddEncoder(h, std::move(feed), StreamEncodeAt(from, from.after.data_));
     return h;
@@ -428,8 +436,10 @@ EncoderHandle AudioLibrary::EncodeSwitch(StreamHandle handle, const QStringList&
     EncoderHandle h = 0;
     {
         std::lock_guard lock(backend_->mu);
-        if (!backend_->streams.count(handle))
-            return 0;  // freed meanwhile; the feed stops as it goes out of scope
+        if (!backend_->streams.count(handle)) {
+            retirer_->Retire(std::move(feed));  // freed meanwhile
+            return 0;
+        }
         std::erase_if(backend_->encoders, [handle](const auto& kv) { return kv.second == handle; });
         if (feed) {
             h = backend_->NewHandle();
@@ -437,7 +447,7 @@ EncoderHandle AudioLibrary::EncodeSwitch(StreamHandle handle, const QStringList&
         }
     }
     for (auto& old : s->SwapEncoders(h, std::move(feed), StreamEncodeAt(at, at.after.data_)))
-        old->Stop();
+        retirer_->Retire(std::move(old));
     return h;
 }
 
@@ -499,9 +509,10 @@ bool AudioLibrary::EncodeStop(Handle handle) {
     if (!s)
         return false;
     auto feeds = s->TakeEncoders(which);
+    const bool any = !feeds.empty();
     for (auto& feed : feeds)
-        feed->Stop();
-    return which == 0 || !feeds.empty();
+        retirer_->Retire(std::move(feed));
+    return which == 0 || any;
 }
 
 quint32 AudioLibrary::EncodeIsActive(Handle handle) const {

@@ -112,8 +112,9 @@ inline constexpr quint32 SAMPLE_HEARD = 1;    // the frame reaching the listener
 inline constexpr quint32 ENCODE_NOHEAD = 1;  // send raw PCM without the WAV header
 
 // What EncodeSetNotify reports.
-inline constexpr quint32 ENCODE_NOTIFY_ENCODER = 1;  // the program ended or was dropped by itself
-inline constexpr quint32 ENCODE_NOTIFY_FREE = 5;     // the encoder is gone and its program has ended
+inline constexpr quint32 ENCODE_NOTIFY_ENCODER = 1;        // the program ended by itself
+inline constexpr quint32 ENCODE_NOTIFY_FREE = 5;           // the encoder is gone and its program has ended
+inline constexpr quint32 ENCODE_NOTIFY_STALLED = 0x10000;  // the program took no sound and was killed
 
 // 0xFFFFFFFF: the error result of the calls that return a count.
 inline constexpr quint32 ERROR_RESULT = 0xFFFFFFFFu;
@@ -183,8 +184,9 @@ using EncodeNotifyProc = std::function<void(EncoderHandle encoder, quint32 statu
 }  // namespace audio
 
 namespace audio {
-class Backend;  // the back end (backend.h), private to this folder
-}
+class Backend;      // the back end (backend.h), private to this folder
+class FeedRetirer;  // encoder_feed.h
+}  // namespace audio
 
 class AudioLibrary {
 public:
@@ -312,8 +314,9 @@ public:
     // input. The arguments are passed in UTF-8 and the program runs with LC_ALL=C.UTF-8, so it
     // reads them as UTF-8 whatever this process's locale. Its standard output and error go to
     // /dev/null. Returns 0 when the program cannot be started. An encoder that dies or stops
-    // taking sound for a few seconds is dropped (EncodeSetNotify tells); it never holds up
-    // playback.
+    // taking sound for a few seconds (kEncoderStallSeconds) is dropped, and one that hangs is
+    // killed (EncodeSetNotify tells); it never holds up playback nor the caller. No call here
+    // writes to the program or waits for it: that is done on threads of the library's own.
     // The sound begins at `from` (by default what the listener hears at the call) and reaches the
     // program a few seconds behind the decoder, which is what lets EncodeSwitch end it exactly at
     // a frame decoded a moment before the switch.
@@ -323,13 +326,15 @@ public:
     // step: the old ones end and the new one begins at the frame `at` names (by default what the
     // listener hears now; later only if an old program was already handed sound past it), so
     // nothing is lost or doubled between them. The old ones are ended as by EncodeStop, also
-    // when the new program cannot start or argv is empty (then 0 is returned), and their files
-    // are complete on return. On a stream without encoders it is EncodeStart.
+    // when the new program cannot start or argv is empty (then 0 is returned). On a stream
+    // without encoders it is EncodeStart.
     audio::EncoderHandle EncodeSwitch(audio::StreamHandle handle, const QStringList& argv, quint32 flags = 0,
                                       const audio::EncodeFrom& at = {});
     // handle: an encoder, or a stream (all its encoders). The program gets every frame decoded
-    // up to the call (or up to the end a switch gave it); its input is then closed, and the call
-    // waits (at most about 3 s) for it to finish writing, so the file is complete on return.
+    // up to the call (or up to the end a switch gave it); its input is then closed and it is
+    // given about 3 s to finish writing. Returns at once: the encoder's ENCODE_NOTIFY_FREE says
+    // when its file is complete (at the latest kEncoderStallSeconds after the program stopped
+    // taking sound, plus those 3 s), and Free waits for every encoder to get there.
     bool EncodeStop(audio::Handle handle);
     // The frame where the encoder's sound begins; ERROR_RESULT (as quint64 -1) while it is still
     // being searched for (a start after a tail) or for an unknown encoder.
@@ -346,8 +351,14 @@ public:
 
     audio::StreamTimings ChannelGetTimings(audio::StreamHandle handle) const;
 
+    // A program that takes no sound for this long is dropped (killed) and its file closed.
+    static constexpr int kEncoderStallSeconds = 5;
+
 private:
     std::unique_ptr<audio::Backend> backend_;
+    // Ends stopped encoders off the caller's thread; destroyed (drained) before the back end,
+    // whose main-thread queue their end notifications go through.
+    std::unique_ptr<audio::FeedRetirer> retirer_;
 };
 
 }  // namespace wavelot

@@ -169,19 +169,31 @@ void EncoderFeed::DieLocked() {
     dead_ = true;
 }
 
-void EncoderFeed::Report(quint32 kind) {
+void EncoderFeed::ReportDeath() {
+    Notify notify;
+    quint32 kind = ENCODE_NOTIFY_ENCODER;
+    {
+        std::lock_guard lock(mu_);
+        if (!notify_ || deathReported_ || !(diedUnasked_ || stalled_))
+            return;
+        deathReported_ = true;
+        notify = notify_;
+        if (stalled_)
+            kind = ENCODE_NOTIFY_STALLED;
+    }
+    notify(kind);
+}
+
+void EncoderFeed::ReportFree() {
     Notify notify;
     {
         std::lock_guard lock(mu_);
-        if (!notify_)
+        if (!notify_ || freeReported_)
             return;
-        bool& reported = kind == ENCODE_NOTIFY_ENCODER ? deathReported_ : freeReported_;
-        if (reported || (kind == ENCODE_NOTIFY_ENCODER && !diedUnasked_))
-            return;
-        reported = true;
+        freeReported_ = true;
         notify = notify_;
     }
-    notify(kind);
+    notify(ENCODE_NOTIFY_FREE);
 }
 
 void EncoderFeed::SetNotify(Notify notify) {
@@ -189,7 +201,7 @@ void EncoderFeed::SetNotify(Notify notify) {
         std::lock_guard lock(mu_);
         notify_ = std::move(notify);
     }
-    Report(ENCODE_NOTIFY_ENCODER);
+    ReportDeath();
 }
 
 bool EncoderFeed::ResolveBegin(bool final) {
@@ -234,10 +246,15 @@ bool EncoderFeed::WriteAll(const char* data, size_t size) {
         pollfd p{fd_, POLLOUT, 0};
         poll(&p, 1, 100);
         std::lock_guard lock(mu_);
-        // A program that takes nothing for this long has hung: it is dropped rather than let
-        // the history run away from it (a slow one that keeps taking is waited for).
-        if (dead_ || (!closing_ && Clock::now() - progress > std::chrono::seconds(kMaxStallSeconds)))
+        if (dead_)
             return false;
+        // A program that takes nothing for this long has hung: it is dropped rather than let
+        // the history run away from it, or a stop wait for it (a slow one that keeps taking is
+        // waited for).
+        if (Clock::now() - progress > std::chrono::seconds(kMaxStallSeconds)) {
+            stalled_ = true;
+            return false;
+        }
     }
     return true;
 }
@@ -331,78 +348,138 @@ void EncoderFeed::WriterLoop() {
         if (done)
             break;
     }
-    bool dropped = false;
+    bool cutOff = failed;
     {
         std::lock_guard lock(mu_);
-        if (failed) {
-            dropped = !dead_;
+        if (failed)
             DieLocked();
-        }
+        cutOff = cutOff || dead_;  // Stop gave up on it
+        dead_ = true;              // from here on the pid is the writer's to reap
     }
-    if (dropped)
-        kill(pid_, SIGKILL);  // it may have stopped reading rather than exited
+    // It may have stopped reading rather than exited; a program not yet reaped keeps its pid, so
+    // this reaches no other process.
+    if (cutOff)
+        kill(pid_, SIGKILL);
     close(fd_);
     fd_ = -1;
+    Reap(kExitWaitMs);
     {
         std::lock_guard lock(mu_);
         writerDone_ = true;
     }
     cv_.notify_all();
-    Report(ENCODE_NOTIFY_ENCODER);
+    ReportDeath();
 }
 
-void EncoderFeed::Stop() {
+void EncoderFeed::Close() {
     {
-        std::unique_lock lock(mu_);
-        if (reaped_)
+        std::lock_guard lock(mu_);
+        if (closing_)
             return;
         if (!end_ && history_)
             end_ = std::max(history_->End(), position_);
         closing_ = true;
         wake_ = true;
-        cv_.notify_all();
-        // The program gets a few seconds to take what is left; a hung one is killed.
-        if (!cv_.wait_for(lock, std::chrono::seconds(3), [&] { return writerDone_; })) {
+    }
+    cv_.notify_all();
+}
+
+void EncoderFeed::Stop() {
+    Close();
+    {
+        std::unique_lock lock(mu_);
+        // A program that keeps taking sound, however slowly, is cut off in the end.
+        if (!cv_.wait_for(lock, std::chrono::seconds(kStopLimitSeconds), [&] { return writerDone_; })) {
             dead_ = true;
             lock.unlock();
-            kill(pid_, SIGKILL);
             cv_.notify_all();
         }
     }
     if (writer_.joinable())
         writer_.join();
-    Reap(3000);
-    Report(ENCODE_NOTIFY_FREE);
+    ReportFree();
 }
 
 void EncoderFeed::Reap(int waitMs) {
-    std::lock_guard lock(mu_);
-    if (reaped_)
-        return;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     int status = 0;
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
+    for (;;) {
+        const pid_t r = waitpid(pid_, &status, WNOHANG);
+        if (r != 0 && !(r < 0 && errno == EINTR))
+            break;
         if (std::chrono::steady_clock::now() > deadline) {
             kill(pid_, SIGKILL);
-            waitpid(pid_, &status, 0);
+            while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+            }
             break;
         }
         usleep(5000);
     }
+    std::lock_guard lock(mu_);
     reaped_ = true;
-    dead_ = true;
 }
 
 bool EncoderFeed::Alive() const {
     std::lock_guard lock(mu_);
     if (dead_ || reaped_)
         return false;
-    // Peeks without reaping: the pid stays ours until Reap.
+    // Peeks without reaping: the pid stays ours until Reap, which comes after dead_ is set.
     siginfo_t info{};
     info.si_pid = 0;
     if (waitid(P_PID, id_t(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0)
         return false;
     return true;
+}
+
+FeedRetirer::~FeedRetirer() {
+    Drain();
+    {
+        std::lock_guard lock(mu_);
+        quit_ = true;
+    }
+    cv_.notify_all();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void FeedRetirer::Retire(std::unique_ptr<EncoderFeed> feed) {
+    if (!feed)
+        return;
+    feed->Close();
+    {
+        std::lock_guard lock(mu_);
+        queue_.push_back(std::move(feed));
+        if (!thread_.joinable())
+            thread_ = std::thread([this] { Loop(); });
+    }
+    cv_.notify_all();
+}
+
+void FeedRetirer::Drain() {
+    std::unique_lock lock(mu_);
+    cv_.wait(lock, [&] { return queue_.empty() && !busy_; });
+}
+
+void FeedRetirer::Loop() {
+    for (;;) {
+        std::unique_ptr<EncoderFeed> feed;
+        {
+            std::unique_lock lock(mu_);
+            cv_.wait(lock, [&] { return quit_ || !queue_.empty(); });
+            if (queue_.empty())
+                return;
+            feed = std::move(queue_.front());
+            queue_.pop_front();
+            busy_ = true;
+        }
+        feed->Stop();
+        feed.reset();
+        {
+            std::lock_guard lock(mu_);
+            busy_ = false;
+        }
+        cv_.notify_all();
+    }
 }
 
 }  // namespace wavelot::audio

@@ -9,10 +9,12 @@
 // has ended: stopping never waits for the delay.
 //
 // Threads: Start and the setters are called by the library (under the stream's lock where the
-// stream says so); the writer thread is the feed's own; Stop and the destructor may be called from
-// any thread. Everything below marked (mu) is guarded by mu_, which is never held while writing to
-// the program or searching; while it is held, the history may be asked for its positions (its own
-// lock, taken last).
+// stream says so); the writer thread is the feed's own, and it alone writes to the program and
+// waits for it to end; Close never waits, Stop and the destructor wait for the writer (bounded)
+// and may be called from any thread but the main one, which hands a feed to a FeedRetirer
+// instead. Everything below marked (mu) is guarded by mu_, which is never held while writing to
+// the program, waiting for it or searching; while it is held, the history may be asked for its
+// positions (its own lock, taken last).
 
 #include <QStringList>
 #include <QtGlobal>
@@ -20,6 +22,7 @@
 #include <sys/types.h>
 
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -34,8 +37,9 @@ namespace wavelot::audio {
 
 class EncoderFeed {
 public:
-    // Called with ENCODE_NOTIFY_ENCODER once when the program died or was dropped without being
-    // asked to stop, and with ENCODE_NOTIFY_FREE once when Stop has finished (the program has
+    // Called once with ENCODE_NOTIFY_ENCODER when the program died without being asked to stop,
+    // or with ENCODE_NOTIFY_STALLED when it was dropped for taking no sound (also while it was
+    // being stopped); and with ENCODE_NOTIFY_FREE once when Stop has finished (the program has
     // ended and its output is complete). From whichever thread saw it; it must only post.
     using Notify = std::function<void(quint32 kind)>;
 
@@ -66,15 +70,23 @@ public:
     // The sound ends before frame `end`, or where the writer has got to when that is later (what
     // it handed on cannot be taken back); returns the end that will be kept.
     quint64 EndAt(quint64 end);
-    // Ends the input (at everything decoded so far, unless EndAt came first) and waits (bounded)
-    // for the program to finish its file.
+    // Ends the input (at everything decoded so far, unless EndAt came first): the writer hands the
+    // program what is left, closes its input and waits for it to finish its file. Returns at once.
+    void Close();
+    // Close, then waits for the writer (bounded: kMaxStallSeconds without progress, then
+    // kExitWaitMs for the program to end, past which it is killed).
     void Stop();
     bool Alive() const;
     // A death that happened before the notify was set is reported at once.
     void SetNotify(Notify notify);
 
-    // A program that takes no sound for this long is dropped.
+    // A program that takes no sound for this long is dropped (killed), also while it is being
+    // stopped: its file is closed this long after it stopped reading.
     static constexpr int kMaxStallSeconds = 5;
+    // A program whose input was closed gets this long to finish its file before it is killed.
+    static constexpr int kExitWaitMs = 3000;
+    // Stop lets a program that is still taking sound slowly this long before it is cut off.
+    static constexpr int kStopLimitSeconds = 10;
     // The writer hands the program what has become due every this many ms.
     static constexpr int kBatchMs = 250;
 
@@ -85,11 +97,13 @@ private:
     bool ResolveBegin(bool final);
     // Writes bytes to the program; false when it died or hung.
     bool WriteAll(const char* data, size_t size);
+    // Waits for the program to end, killing it past waitMs; the writer thread, without mu_.
     void Reap(int waitMs);
     // Marks the feed dead; the caller holds mu_ and reports the death after releasing it.
     void DieLocked();
-    // Calls the notify, outside mu_, at most once per kind.
-    void Report(quint32 kind);
+    // Calls the notify, outside mu_, at most once for the death and once for the end.
+    void ReportDeath();
+    void ReportFree();
 
     const pid_t pid_;
     const int rate_;
@@ -110,9 +124,35 @@ private:
     bool writerDone_ = false;                       // (mu)
     bool reaped_ = false;                           // (mu)
     bool diedUnasked_ = false;                      // (mu) died or dropped while no Stop was under way
+    bool stalled_ = false;                          // (mu) dropped for taking no sound
     bool deathReported_ = false;                    // (mu)
     bool freeReported_ = false;                     // (mu)
     Notify notify_;                                 // (mu)
+};
+
+// Stops feeds on a thread of its own, so that whoever ends an encoder (the main thread at a title
+// change) never waits for its program. Each feed's input is closed as it is handed over, so feeds
+// handed over together end side by side. The thread starts with the first feed.
+class FeedRetirer {
+public:
+    FeedRetirer() = default;
+    ~FeedRetirer();  // Drain
+    FeedRetirer(const FeedRetirer&) = delete;
+    FeedRetirer& operator=(const FeedRetirer&) = delete;
+
+    void Retire(std::unique_ptr<EncoderFeed> feed);
+    // Waits until every feed handed over so far has been stopped.
+    void Drain();
+
+private:
+    void Loop();
+
+    std::mutex mu_;
+    std::condition_variable cv_;
+    std::deque<std::unique_ptr<EncoderFeed>> queue_;  // (mu)
+    bool busy_ = false;                               // (mu) one taken from the queue is being stopped
+    bool quit_ = false;                               // (mu)
+    std::thread thread_;                              // (mu) started by the first Retire
 };
 
 // The 44-byte header of a 16-bit PCM WAV stream of unknown length (both sizes 0xFFFFFFFF).

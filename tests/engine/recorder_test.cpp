@@ -1,9 +1,12 @@
 // Recording against a real Icecast server whose titles change through its admin interface: one
 // tagged MP3 per title with safe names at the chosen bit rate, reconnects with and without
 // recording again, failures in the play log, and wavelot-cli record.
+#include <QTimer>
+
 #include "tests/engine/recording_fixture.h"
 #include "tests/support/child_process.h"
 #include "tests/support/icecast_rig.h"
+#include "tests/support/icy_server.h"
 #include "tests/support/mp3_probe.h"
 
 using namespace Qt::StringLiterals;
@@ -50,6 +53,10 @@ protected:
 TEST_F(RecorderTest, OneTaggedFilePerTitleUnderSafeNames) {
     Connect("/songs.mp3", u"歌手甲 - 第一首"_s);
     options_.quality = 6;  // "320 Kbps"
+    // The first file begins at what the listener hears, the later ones at their title, which is
+    // told as it is decoded: the first holds the decoder's lead more than its time.
+    const auto sample = [&](quint32 which) { return audio_.ChannelGetSample(player_->Current(), which); };
+    const double lead = double(sample(audio::SAMPLE_DECODED) - sample(audio::SAMPLE_HEARD)) / 44100;
     player_->ToggleRecording();
     std::string overlong = "歌手 - ";  // 309 bytes
     for (int i = 0; i < 100; ++i)
@@ -83,7 +90,9 @@ TEST_F(RecorderTest, OneTaggedFilePerTitleUnderSafeNames) {
         EXPECT_EQ(f.codec, u"mp3"_s) << i;
         EXPECT_EQ(f.bitRate, 320000);
         // Each file holds the sound from its switch to the next, to the sample.
-        EXPECT_NEAR(f.seconds, ((i < 3 ? startedAt_[i + 1] : stoppedAt) - startedAt_[i]) / 1000.0, 0.4) << i;
+        EXPECT_NEAR(f.seconds,
+                    ((i < 3 ? startedAt_[i + 1] : stoppedAt) - startedAt_[i]) / 1000.0 + (i ? 0 : lead), 0.4)
+            << i;
         EXPECT_EQ(f.tags[u"artist"_s].toString(), artists[i]);
         EXPECT_EQ(f.tags[u"title"_s].toString(), songs[i]);
         EXPECT_EQ(f.tags[u"album"_s].toString(), u".."_s);
@@ -152,6 +161,46 @@ TEST_F(RecorderTest, RecordingsThatCannotStartOrEndByThemselvesAreReported) {
     EXPECT_EQ(activeChanges_, (QList<bool>{true, false})) << "ended with its encoder";
     EXPECT_FALSE(QFile::exists(started_[0])) << "lame wrote nothing";
     EXPECT_TRUE(player_->IsPlaying()) << "playback goes on";
+}
+
+// A lame that takes nothing: the title changes at once, each of its files is reported and ended
+// within the ten-second stall limit, and the main thread never waits for the program.
+TEST_F(RecorderTest, AnEncoderThatTakesNothingNeverHoldsUpTheMainThread) {
+    IcyServer icy;
+    IcyServer::Stream s;
+    s.head = IcyServer::IcyHead("Hang FM", 8000);
+    s.metaint = 8000;
+    s.audioFile = IcyServer::MakeTone(dir_.path().toStdString(), 440, 10);
+    ASSERT_FALSE(s.audioFile.empty()) << "ffmpeg must be installed";
+    icy.SetStream("/hang", s);
+    icy.SetMeta("/hang", "StreamTitle='Hang - One';");
+    player_->PlayRadio(QString::fromStdString(icy.Url("/hang")), u"Hang"_s, 0);
+    ASSERT_TRUE(WaitUntil([&] { return player_->SongTitle() == u"Hang - One"_s; }, 15000));
+    QFile lame(program_ + u"lame"_s);
+    ASSERT_TRUE(lame.open(QIODevice::WriteOnly) && lame.write("#!/bin/sh\nexec sleep 60\n"));
+    lame.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    lame.close();
+    QList<qint64> finishedAt;
+    QObject::connect(recorder_.get(), &Recorder::fileFinished, [&] { finishedAt.append(clock_.elapsed()); });
+    qint64 longest = 0, last = clock_.elapsed();
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        longest = std::max(longest, clock_.elapsed() - last);
+        last = clock_.elapsed();
+    });
+    tick.start(10);
+
+    player_->ToggleRecording();
+    WaitUntil([] { return false; }, 1000);
+    icy.SetMeta("/hang", "StreamTitle='Hang - Two';");
+    ASSERT_TRUE(WaitUntil([&] { return finishedAt.size() == 2; }, 12000));
+    EXPECT_LT(longest, 500) << "ms the main thread stood still";
+    ASSERT_EQ(started_.size(), 2);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(CountLinesEndingWith(u": 錯誤！錄音中斷：編碼程式 lame 沒有回應 "_s + started_[i]), 1) << i;
+        EXPECT_LE(finishedAt[i] - startedAt_[i], 10000) << i;
+    }
+    EXPECT_TRUE(player_->IsPlaying());
 }
 
 TEST(CliRecordTest, RecordsTheStationOrExitsWithOneWhenTheConnectFails) {
