@@ -57,29 +57,6 @@ TEST_F(TextFileTest, LfOnlyAndLoneCrDoNotEndLines) {
     EXPECT_EQ(lines, QStringList{u"one\ntwo\rthree\nfour"_s});
 }
 
-TEST_F(TextFileTest, ExchangeFilesEndLinesAtLfCrLfOrCrAndMayBeUtf16Be) {
-    QStringList lines;
-    const QString p = Path(u"in.m3u"_s);
-    ASSERT_TRUE(WriteBytes(p, "one\ntwo\r\n\rfour\r\r\nsix"));
-    ASSERT_TRUE(ReadTextLines(p, lines, TextFileKind::Exchange));
-    EXPECT_EQ(lines, (QStringList{u"one"_s, u"two"_s, QString(), u"four"_s, QString(), u"six"_s}));
-    ASSERT_TRUE(WriteBytes(p, QByteArray("\xFE\xFF\x96\xFB\x00\n\x53\xF0", 8)));
-    ASSERT_TRUE(ReadTextLines(p, lines, TextFileKind::Exchange));
-    EXPECT_EQ(lines, (QStringList{u"電"_s, u"台"_s}));
-    ASSERT_TRUE(WriteBytes(p, QByteArray("\xFE\xFF\x00", 3)));
-    EXPECT_FALSE(ReadTextLines(p, lines, TextFileKind::Exchange));
-}
-
-TEST_F(TextFileTest, ExchangeWriterWritesUtf8WithLf) {
-    const QString p = Path(u"out.m3u"_s);
-    TextFileWriter w;
-    ASSERT_TRUE(w.CreateTextFile(p, TextFileKind::Exchange));
-    w.WriteTextLine(u"#EXTM3U"_s);
-    w.WriteTextLine(u"電台"_s);
-    ASSERT_TRUE(w.CloseTextFile());
-    EXPECT_EQ(ReadBytes(p), QByteArray("#EXTM3U\n\xE9\x9B\xBB\xE5\x8F\xB0\n"));
-}
-
 TEST_F(TextFileTest, RejectsOddUtf16EmptyMissingAndTooLarge) {
     QStringList lines;
     EXPECT_FALSE(Lines(Utf16(u"abc"_s) + QByteArray("x"), lines));
