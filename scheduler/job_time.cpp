@@ -2,6 +2,9 @@
 
 #include <QRegularExpression>
 
+#include <array>
+#include <utility>
+
 #include "core/song_array.h"
 #include "engine/time_text.h"
 
@@ -147,7 +150,11 @@ std::optional<QDateTime> RunningSpanStart(const StationRow& job, const QDateTime
     return std::nullopt;
 }
 
-std::optional<QDateTime> NextDueSecond(const clsSongArray& jobs, const QDateTime& now) {
+namespace {
+
+// The exact search, one date and time at a time: for the rare case where the quick one's answer
+// is no real local time (a clock change skips it) or not after now.
+std::optional<QDateTime> NextDueSecondByDates(const clsSongArray& jobs, const QDateTime& now) {
     const qint64 second = now.toSecsSinceEpoch();
     std::optional<QDateTime> next;
     for (int i = 0; i < jobs.ListCount(); ++i) {
@@ -158,7 +165,6 @@ std::optional<QDateTime> NextDueSecond(const clsSongArray& jobs, const QDateTime
             const std::optional<QTime> time = ReadJobTime(stored);
             if (!time)
                 continue;
-            // Today up to a week on: a weekly job's next day is at most seven days away.
             for (int days = 0; days <= 7; ++days) {
                 const QDate date = now.date().addDays(days);
                 const QDateTime at(date, *time);
@@ -171,6 +177,44 @@ std::optional<QDateTime> NextDueSecond(const clsSongArray& jobs, const QDateTime
         }
     }
     return next;
+}
+
+}  // namespace
+
+std::optional<QDateTime> NextDueSecond(const clsSongArray& jobs, const QDateTime& now) {
+    // Candidates are compared as (days ahead, second of the day), so a list of 100,000 jobs costs
+    // no local-time conversion per job; only the earliest becomes a date and time.
+    const QTime nowSecond(now.time().hour(), now.time().minute(), now.time().second());
+    std::array<int, 8> dayBits{};
+    for (int days = 0; days <= 7; ++days)
+        dayBits[static_cast<size_t>(days)] = WeekDayBit(WeekDayNumber(now.date().addDays(days)));
+    std::optional<std::pair<int, QTime>> best;
+    for (int i = 0; i < jobs.ListCount(); ++i) {
+        if (jobs.RunJob(i) != kJobEnabled)
+            continue;
+        const bool weekly = jobs.JobType(i) == kJobTypeWeekly;
+        const int weekMark = jobs.WeekMark(i);
+        for (const QString& stored : {jobs.JobStart(i), jobs.JobStop(i)}) {
+            const std::optional<QTime> time = ReadJobTime(stored);
+            if (!time)
+                continue;
+            // Today up to a week on: a weekly job's next day is at most seven days away.
+            for (int days = 0; days <= 7; ++days) {
+                if ((days == 0 && *time <= nowSecond) ||
+                    (weekly && (weekMark & dayBits[static_cast<size_t>(days)]) == 0))
+                    continue;
+                if (!best || std::pair(days, *time) < *best)
+                    best = std::pair(days, *time);
+                break;
+            }
+        }
+    }
+    if (!best)
+        return std::nullopt;
+    const QDateTime at(now.date().addDays(best->first), best->second);
+    if (at.isValid() && at.toSecsSinceEpoch() > now.toSecsSinceEpoch())
+        return at;
+    return NextDueSecondByDates(jobs, now);
 }
 
 }  // namespace wavelot
