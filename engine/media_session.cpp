@@ -27,7 +27,6 @@ MediaSession::MediaSession(Player& player, const clsSongArray& favorites, QObjec
     connect(&player, &Player::currentStreamEnded, this, &MediaSession::OnPlayerEvent);
     connect(&player, &Player::logLineAdded, this, &MediaSession::OnPlayerEvent);
     connect(&player, &Player::volumeChanged, this, &MediaSession::OnPlayerEvent);
-    connect(&player, &Player::recordingChanged, this, &MediaSession::OnPlayerEvent);
     connect(&player, &QObject::destroyed, this, &MediaSession::Refresh, Qt::QueuedConnection);
     volume_ = player.Volume();
     Refresh();

@@ -25,18 +25,16 @@ namespace wavelot {
 namespace s = settings;
 
 Player::Player(QString settingFile, AudioLibrary& audio, clsSongArray& playLog, QObject* parent)
-    : QObject(parent), settings_(std::move(settingFile)), audio_(audio), playLog_(playLog) {
+    : QObject(parent), settings_(std::move(settingFile)), audio_(audio), log_(playLog) {
     volume_ = settings_.SavedVolume();
+    connect(&log_, &PlayLog::lineAdded, this, &Player::logLineAdded);
+    connect(&log_, &PlayLog::cleared, this, &Player::playLogCleared);
 }
 
 Player::~Player() {
     // Syncs die with their streams, so nothing queued can reach this object afterwards.
     audio_.StreamFree(previous_);
     audio_.StreamFree(current_);
-}
-
-void Player::SetRecordStarter(std::function<void(const audio::EncodeFrom&)> startRecord) {
-    startRecord_ = std::move(startRecord);
 }
 
 Player::State Player::PlaybackState() const {
@@ -75,27 +73,6 @@ void Player::Reconnect(bool quiet) {
     Open(last.url, last.name, last.code, true, quiet);
 }
 
-void Player::ToggleRecording() {
-    if (isRecording_) {
-        audio_.EncodeStop(current_);
-        isRecording_ = false;
-    } else {
-        isRecording_ = true;
-        if (startRecord_)
-            startRecord_({});
-    }
-    Q_EMIT recordingChanged(isRecording_);
-}
-
-void Player::ResumeRecording(const audio::EncodeFrom& from) {
-    if (isRecording_ || !isConnected_)
-        return;
-    isRecording_ = true;
-    if (startRecord_)
-        startRecord_(from);
-    Q_EMIT recordingChanged(true);
-}
-
 void Player::PlayRadio(const QString& url, const QString& name, int code) {
     Open(url, name, code, false, false);
 }
@@ -104,8 +81,7 @@ void Player::Open(const QString& url, const QString& name, int code, bool reconn
     ++generation_;
     isConnected_ = false;
     reconnectPending_ = reconnect;
-    audio_.EncodeStop(current_);
-    isRecording_ = false;
+    Q_EMIT streamLeaving(current_);
     ApplyProxySetting();
     OpenStream(url, code, name, reconnect, quiet);
     settings_.WriteLast({url, name, code});
@@ -228,8 +204,7 @@ void Player::StopRadio() {
     isConnected_ = false;
     reconnectPending_ = false;
     const audio::StreamHandle stopping = current_;
-    audio_.EncodeStop(stopping);
-    isRecording_ = false;
+    Q_EMIT streamLeaving(stopping);
     audio_.ChannelSlideAttribute(stopping, audio::ATTRIB_VOL, 0.0f, kStopFadeMs);
     PumpWait(kStopFadeMs);
     audio_.StreamFree(stopping);
@@ -277,21 +252,7 @@ void Player::UpdateSongTitle(int code) {
     AddLog(LogTimePrefix() + songTitle_, true);
     Q_EMIT titleChanged(songTitle_);
     Q_EMIT iconTipChanged(ProgramTitle() + u"\r\n"_s + songTitle_);
-    if (!isRecording_) {
-        audio_.EncodeStop(current_);
-    } else if (startRecord_) {
-        startRecord_({.sample = titleAt_});
-    }
-}
-
-void Player::AddLog(const QString& text, bool scroll) {
-    playLog_.AddItem({.file = text});
-    Q_EMIT logLineAdded(text, scroll);
-}
-
-void Player::ClearPlayLog() {
-    playLog_.Clear();
-    Q_EMIT playLogCleared();
+    Q_EMIT titleBegins(songTitle_, titleAt_);
 }
 
 void Player::SetEqPreset(int index) {

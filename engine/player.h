@@ -1,6 +1,8 @@
 #pragma once
 // The program's one playback of an internet stream: connect, cross-fade, stop, volume, the
-// current song title, the play log and the equalizer preset on the current stream.
+// current song title and the equalizer preset on the current stream. It writes what happens to
+// the play log, and reports each title with the frame it begins at; recording is the recorder's,
+// which listens.
 //
 // Everything here runs on the main thread. Several operations wait while dispatching events
 // (the connect itself, the one-second cross-fade, the half-second fade at a stop), so timers
@@ -16,12 +18,12 @@
 #include <QString>
 
 #include <array>
-#include <functional>
 #include <vector>
 
 #include "core/settings.h"
 #include "engine/audio/audio_library.h"
 #include "engine/eq_presets.h"
+#include "engine/play_log.h"
 
 namespace wavelot {
 
@@ -50,9 +52,9 @@ public:
     Player(QString settingFile, AudioLibrary& audio, clsSongArray& playLog, QObject* parent = nullptr);
     ~Player() override;  // frees the streams it still holds
 
-    // Opens and plays a station: ends a recording, applies the proxy setting, connects (the call
-    // returns when the connect has finished and the cross-fade is over) and stores the station
-    // as the last one started, also when the connect failed.
+    // Opens and plays a station: leaves the current stream (streamLeaving), applies the proxy setting,
+    // connects (the call returns when the connect has finished and the cross-fade is over) and stores the
+    // station as the last one started, also when the connect failed.
     void PlayRadio(const QString& url, const QString& name, int code);
     // The play command: the station started last, as the settings hold it.
     void PlayLastStation();
@@ -70,29 +72,14 @@ public:
     // Clamps to 0..100, glides the current stream there (to silence while muted) and stores it.
     void SetVolume(int value);
 
-    // Re-reads the current stream's title; logs, notifies and restarts the recording file when it
-    // changed. code is the text-encoding code to decode ICY metadata with.
+    // Re-reads the current stream's title; logs and notifies (titleBegins last) when it changed.
+    // code is the text-encoding code to decode ICY metadata with.
     void UpdateSongTitle(int code);
-    void AddLog(const QString& text, bool scroll);
-    void ClearPlayLog();
 
     // Equalizer on the current stream. 1 removes the bands, 2..12 set a preset, anything else
     // applies nothing; the index is stored in every case.
     void SetEqPreset(int index);
     void ApplyEq(const QString& gains);
-
-    // The recorder's hook: closes the running file and begins one at `from`. Called by the record
-    // command when it turns recording on (from what the listener hears now), on a title change
-    // while IsRecording is set (from the frame where the new title took effect, so the split
-    // falls exactly there), and by ResumeRecording. Without one, recording is only a wish and a
-    // title change only logs.
-    void SetRecordStarter(std::function<void(const audio::EncodeFrom& from)> startRecord);
-    // The record command: stops the encoder and clears the wish when recording, else sets the
-    // wish and starts a recording file.
-    void ToggleRecording();
-    // Sets the wish again after a reconnect cleared it, the file beginning at `from` (after what
-    // the dropped stream's recording holds). Nothing when recording already or not connected.
-    void ResumeRecording(const audio::EncodeFrom& from);
 
     // True while the current stream plays, stalls included: a server that pauses with its
     // connection open has not dropped, and its sound resumes when data returns.
@@ -108,8 +95,6 @@ public:
     audio::StreamHandle Previous() const { return previous_; }
     audio::StreamHandle Pending() const { return pending_; }
     bool IsConnected() const { return isConnected_; }
-    bool IsRecording() const { return isRecording_; }
-    void SetRecording(bool on) { isRecording_ = on; }
     bool IsMuted() const { return isMuted_; }
     // Takes effect at the next SetVolume or connect; callers pass the slider value afterwards.
     void SetMuted(bool muted) { isMuted_ = muted; }
@@ -127,18 +112,25 @@ public:
     // The ten band effects last set; they belong to the stream that was current then.
     const std::array<audio::FxHandle, kEqBandCount>& EqFx() const { return eqFx_; }
     const QString& SettingFile() const { return settings_.File(); }
-    clsSongArray& PlayLog() { return playLog_; }
+    wavelot::PlayLog& Log() { return log_; }
+    clsSongArray& PlayLog() { return log_.Lines(); }
 
 Q_SIGNALS:
-    // A line was appended to the play log (it is the log's last record now).
+    // A line was appended to the play log (it is the log's last record now), also one the
+    // recorder wrote.
     void logLineAdded(const QString& text, bool scroll);
     void playLogCleared();
     // A new song title was logged.
     void titleChanged(const QString& title);
+    // The title of the current stream changed: it begins at the stream's frame `frame`, where
+    // its tags took effect (0 when the stream does not tell). Sent after the other notifications
+    // of the change.
+    void titleBegins(const QString& title, quint64 frame);
+    // The player is about to leave `stream` (a connect to another station, a stop): whatever
+    // records it ends now, before the player goes on.
+    void streamLeaving(audio::StreamHandle stream);
     // The text the tray icon's tip should show now.
     void iconTipChanged(const QString& tip);
-    // The record command changed the recording wish.
-    void recordingChanged(bool recording);
     // SetVolume applied a value (also the one it already had).
     void volumeChanged(int volume);
     // The current stream played to its end by itself (server gone, source stopped) while it was
@@ -152,18 +144,17 @@ private:
     void ApplyProxySetting();
     void OnMetaSync(audio::StreamHandle stream);
     void OnEndSync(audio::StreamHandle stream);
+    void AddLog(const QString& text, bool scroll) { log_.Add(text, scroll); }
 
     const Settings settings_;
     AudioLibrary& audio_;
-    clsSongArray& playLog_;
-    std::function<void(const audio::EncodeFrom&)> startRecord_;
+    wavelot::PlayLog log_;
 
     audio::StreamHandle previous_ = 0;
     audio::StreamHandle current_ = 0;
     audio::StreamHandle pending_ = 0;
     bool isConnected_ = false;
     bool reconnectPending_ = false;  // a reconnect attempt failed and the next is due
-    bool isRecording_ = false;
     bool isMuted_ = false;
     int volumeLevel_ = 1;
     int volume_ = 0;

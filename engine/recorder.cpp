@@ -58,7 +58,11 @@ Recorder::Recorder(Player& player, AudioLibrary& audio, const RecordOptions& opt
       audio_(audio),
       options_(options),
       programFolder_(std::move(programFolder)),
-      defaultFolder_(std::move(defaultFolder)) {}
+      defaultFolder_(std::move(defaultFolder)) {
+    connect(&player_, &Player::titleBegins, this,
+            [this](const QString&, quint64 frame) { OnTitleBegins(frame); });
+    connect(&player_, &Player::streamLeaving, this, &Recorder::OnStreamLeaving);
+}
 
 Recorder::~Recorder() = default;
 
@@ -67,6 +71,50 @@ QString Recorder::LamePath() const {
     if (own.isFile() && own.isExecutable())
         return own.absoluteFilePath();
     return QStandardPaths::findExecutable(u"lame"_s);
+}
+
+void Recorder::ToggleRecording() {
+    if (recording_) {
+        audio_.EncodeStop(player_.Current());
+        recording_ = false;
+    } else {
+        recording_ = true;
+        StartRecord({});
+    }
+    Q_EMIT recordingChanged(recording_);
+}
+
+void Recorder::StartRecording() {
+    if (!recording_)
+        ToggleRecording();
+}
+
+void Recorder::ResumeRecording(const audio::EncodeFrom& from) {
+    if (recording_ || !player_.IsConnected())
+        return;
+    recording_ = true;
+    StartRecord(from);
+    Q_EMIT recordingChanged(true);
+}
+
+void Recorder::EndRecording() {
+    audio_.EncodeStop(player_.Current());
+    if (recording_) {
+        recording_ = false;
+        Q_EMIT recordingChanged(false);
+    }
+}
+
+void Recorder::OnTitleBegins(quint64 frame) {
+    if (recording_)
+        StartRecord({.sample = frame});
+    else
+        audio_.EncodeStop(player_.Current());
+}
+
+void Recorder::OnStreamLeaving(audio::StreamHandle stream) {
+    audio_.EncodeStop(stream);
+    recording_ = false;
 }
 
 void Recorder::StartRecord(const audio::EncodeFrom& from) {
@@ -148,7 +196,7 @@ void Recorder::OnEncoderFreed(audio::EncoderHandle encoder, const QString& file)
 }
 
 void Recorder::Report(const QString& text) {
-    player_.AddLog(LogTimePrefix() + text, true);
+    player_.Log().Add(LogTimePrefix() + text, true);
 }
 
 }  // namespace wavelot

@@ -3,10 +3,11 @@
 // under the recording folder of the options. It does not encode itself: the audio library feeds
 // the decoded sound to the external lame program, which writes the file and its tags.
 //
-// The player calls StartRecord through its record-starter hook, when the record command turns
-// recording on, when the title changes while recording and when a recording resumes after a
-// reconnect; the player itself stops the encoder when recording is turned off or the station
-// changes. Where a file ends and the next begins is a frame of the stream, not the moment the
+// The recorder alone owns recording: the wish to record (the record command's toggle, a job's or
+// the reconnect's start, the resume after a reconnect) and every encoder start and stop. It
+// listens to the player: a title that begins while the wish is set closes the running file and
+// begins the next one; the player leaving a stream (a connect, a stop) ends its encoder and the
+// wish. Where a file ends and the next begins is a frame of the stream, not the moment the
 // call comes: the title's own position for a title change, so one song's file ends and the next
 // begins exactly where the station's metadata put the change. Whoever ends an encoder, the recorder
 // hears of it (the library's encoder notification) and finishes the file: it takes out the
@@ -38,12 +39,22 @@ public:
              QString defaultFolder, QObject* parent = nullptr);
     ~Recorder() override;
 
-    // Closes the running file and begins one for the current title, in the current station's
-    // folder, at `from` (by default what the listener hears now); does nothing while the current
-    // stream is not playing. A file that cannot begin (no lame, the folder not writable) is
-    // reported in the play log and nothing records; the player's recording wish stays, so the
-    // next title change tries again.
-    void StartRecord(const audio::EncodeFrom& from = {});
+    // The wish to record: set by the record command, a job or the reconnect, cleared by the
+    // record command and whenever the player leaves the stream.
+    bool IsRecording() const { return recording_; }
+    // The record command: ends the running file and clears the wish when recording, else sets
+    // the wish and begins a file from what the listener hears now.
+    void ToggleRecording();
+    // The record command when it must start, not toggle (a job, loop recording): nothing when
+    // recording already.
+    void StartRecording();
+    // Sets the wish again after a reconnect cleared it, the file beginning at `from` (after what
+    // the dropped stream's recording holds). Nothing when recording already or the player is
+    // not connected.
+    void ResumeRecording(const audio::EncodeFrom& from);
+    // Ends the running file and the wish whatever the player's state: at shutdown, where a stream
+    // that dropped is not left by the player's stop.
+    void EndRecording();
     // The last seconds of the stream the running file records (empty when none runs): kept across
     // a reconnect, so the next file begins after what this one holds.
     audio::AudioTail RecordingTail() const;
@@ -59,11 +70,20 @@ public:
     static constexpr qint64 kDiskFullBytes = 1024 * 1024;
 
 Q_SIGNALS:
+    // The wish to record changed by the record command, a job, the reconnect or a resume.
+    void recordingChanged(bool recording);
     void fileStarted(const QString& file);
     // The file is complete: its encoder has ended and its tag is final.
     void fileFinished(const QString& file);
 
 private:
+    // Closes the running file and begins one for the current title, in the current station's
+    // folder, at `from`; does nothing while the current stream is not playing. A file that
+    // cannot begin (no lame, the folder not writable) is reported in the play log and nothing
+    // records; the wish stays, so the next title change tries again.
+    void StartRecord(const audio::EncodeFrom& from);
+    void OnTitleBegins(quint64 frame);
+    void OnStreamLeaving(audio::StreamHandle stream);
     // The one place where the running file ends and the next begins (argv empty: only ends).
     bool SwitchFile(audio::StreamHandle stream, const QString& file, const QStringList& argv,
                     const audio::EncodeFrom& from);
@@ -80,6 +100,7 @@ private:
     audio::StreamHandle stream_ = 0;    // the stream it records
     QString currentFile_;
     int unfinished_ = 0;
+    bool recording_ = false;
 };
 
 }  // namespace wavelot

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 
-#include "core/pump_wait.h"
 #include "engine/player.h"
 #include "engine/record_options.h"
 #include "engine/recorder.h"
@@ -66,7 +65,7 @@ void StreamWatchdog::ReconnectIfDropped() {
     retry_.stop();
     attempt_ = 0;
     // Taken before the attempt ends the recording: what its file holds at the end.
-    resume_ = player_.IsRecording();
+    resume_ = recorder_.IsRecording();
     tail_ = resume_ ? recorder_.RecordingTail() : audio::AudioTail();
     Attempt();
 }
@@ -88,13 +87,13 @@ void StreamWatchdog::Attempt() {
 void StreamWatchdog::AfterReconnect() {
     const audio::StreamHandle stream = player_.Current();
     if (resume_) {
-        player_.ResumeRecording({.after = tail_});
+        recorder_.ResumeRecording({.after = tail_});
     } else if (options_.LoopRecording()) {
-        PumpWait(kRecordAgainAfterMs);
-        // Unless the user changed something meanwhile: the reconnect cleared the recording wish,
-        // so the record command starts a recording.
-        if (player_.Current() == stream && player_.IsConnected() && !player_.IsRecording())
-            player_.ToggleRecording();
+        QTimer::singleShot(kRecordAgainAfterMs, this, [this, stream] {
+            // Unless the user changed something meanwhile: the reconnect cleared the wish.
+            if (player_.Current() == stream && player_.IsConnected())
+                recorder_.StartRecording();
+        });
     }
     resume_ = false;
     tail_ = {};

@@ -15,12 +15,13 @@
 // Recording after a reconnect: when a recording ran at the drop, it goes on at once in a new file
 // that begins after the sound the old file already holds (the server's burst on reconnect
 // repeats the last seconds; they are found in the new stream and skipped). Otherwise, with the
-// loop-recording option, recording starts three seconds after the reconnect. The user's wish to
+// loop-recording option, recording starts three seconds after the reconnect (a timer: the
+// watchdog goes on watching meanwhile), unless the station changed or stopped in between. The user's wish to
 // record thus survives a drop whatever the option says: a drop is not the user's stop.
 //
 // A drop is acted on once: on the first tick or end notification that finds the current stream
 // not playing while connected. Each stream is checked once, so a successful reconnect (a new
-// stream) is watched again. The attempts wait while dispatching events; ticks that arrive
+// stream) is watched again. The connect inside an attempt dispatches events; ticks that arrive
 // meanwhile only poll titles, and a drop they see is taken up when the attempt has finished.
 //
 // Main thread only.

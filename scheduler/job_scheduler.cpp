@@ -1,13 +1,12 @@
 #include "scheduler/job_scheduler.h"
 
-#include <QCoreApplication>
 #include <QPointer>
+#include <QTimer>
 
 #include <algorithm>
 
-#include "core/pump_wait.h"
-#include "core/song_array.h"
 #include "engine/player.h"
+#include "engine/recorder.h"
 #include "engine/time_text.h"
 #include "scheduler/job_time.h"
 
@@ -22,11 +21,12 @@ qint64 EpochSecond(const QDateTime& t) {
 }
 }  // namespace
 
-JobScheduler::JobScheduler(clsSongArray& jobs, Player& player, QString settingFile, Clock clock,
-                           QObject* parent)
+JobScheduler::JobScheduler(clsSongArray& jobs, Player& player, Recorder& recorder, QString settingFile,
+                           Clock clock, QObject* parent)
     : QObject(parent),
       jobs_(jobs),
       player_(player),
+      recorder_(recorder),
       settings_(std::move(settingFile)),
       clock_(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); })) {
     connect(&timer_, &WallTimer::timeout, this, &JobScheduler::OnWake);
@@ -37,7 +37,7 @@ JobScheduler::~JobScheduler() = default;
 
 void JobScheduler::Start() {
     running_ = true;
-    ++generation_;
+    scans_.clear();
     lastSecond_.reset();
     plannedSecond_.reset();
     timer_.Start(0);
@@ -45,7 +45,7 @@ void JobScheduler::Start() {
 
 void JobScheduler::Stop() {
     running_ = false;
-    ++generation_;
+    scans_.clear();
     timer_.Stop();
 }
 
@@ -72,76 +72,116 @@ void JobScheduler::OnWake() {
     const QDateTime now = clock_();
     const qint64 second = EpochSecond(now);
     const std::optional<qint64> planned = plannedSecond_;
-    Plan(now);  // before the scan, so that due seconds go on being evaluated inside its waits
+    Plan(now);  // before the scan, so that due seconds go on being evaluated during its steps
     if (lastSecond_ == second)
         return;  // a re-plan, or a wake-up before the boundary: this second has been evaluated
-    Missed missed;
+    Scan scan{.id = ++lastScanId_, .clock = ClockText(now.time()), .today = now.date(), .now = now};
     if (!lastSecond_)
-        missed = {true, std::nullopt};  // the first second: everything before it was missed
+        scan.catchUp = true;  // the first second: everything before it was missed
     else if (planned && *planned < second)
-        missed = {true, planned};  // woke late: from the due second on
+        scan.catchUp = true, scan.since = planned;  // woke late: from the due second on
     lastSecond_ = second;
-    Evaluate(now, missed);
+    scan.catchUp = scan.catchUp && jobs_.ListCount() > 0 && settings_.CatchUpJobs();
+    scans_.push_back(std::move(scan));
+    Drive();
 }
 
-bool JobScheduler::Evaluate(const QDateTime& now, Missed missed) {
-    if (jobs_.ListCount() == 0)
-        return true;
-    if (missed.any && settings_.CatchUpJobs() && !CatchUp(now, missed.since))
-        return false;
+JobScheduler::Scan* JobScheduler::Find(quint64 id) {
+    const auto it = std::ranges::find(scans_, id, &Scan::id);
+    return it == scans_.end() ? nullptr : &*it;
+}
 
-    const QString clock = ClockText(now.time());
-    const QDate today = now.date();
-    const quint64 generation = generation_;
-    QPointer<JobScheduler> self(this);
-    for (int i = 0; i < jobs_.ListCount(); ++i) {
-        const StationRow job = jobs_.Row(i);
-        if (job.runJob != kJobEnabled || !JobAppliesOn(job, today))
-            continue;
-        if (JobTimeText(job.jobStop) == clock) {
-            player_.StopRadio();
-            if (!self || generation_ != generation)
-                return false;
-        }
-        if (JobTimeText(job.jobStart) == clock && !StartJob(job))
-            return false;
+void JobScheduler::Drive() {
+    while (!scans_.empty() && !scans_.back().waiting && !scans_.back().inStep) {
+        const quint64 id = scans_.back().id;
+        scans_.back().inStep = true;
+        if (!Advance(id))
+            return;  // destroyed
+        if (Scan* scan = Find(id))
+            scan->inStep = false;
     }
-    return true;
 }
 
-// The starts the scheduler did not see: before it started, or in the seconds it overslept.
-// Only starts inside the missed time count, so a job the user stopped by hand stays stopped.
-bool JobScheduler::CatchUp(const QDateTime& now, std::optional<qint64> since) {
-    for (int i = 0; i < jobs_.ListCount(); ++i) {
-        const StationRow job = jobs_.Row(i);
+void JobScheduler::WaitThen(Scan& scan, Step step, int ms) {
+    scan.step = step;
+    scan.waiting = true;
+    QTimer::singleShot(ms, this, [this, id = scan.id] {
+        if (Scan* scan = Find(id)) {
+            scan->waiting = false;
+            Drive();
+        }
+    });
+}
+
+// The next job the scan acts on, from scan.index on. The catch-up pass takes the starts the
+// scheduler did not see (before it started, or in the seconds it overslept): only starts inside
+// the missed time count, so a job the user stopped by hand stays stopped. The second's own pass
+// takes every enabled job that applies today.
+bool JobScheduler::PickNext(Scan& scan) {
+    while (scan.catchUp) {
+        if (scan.index >= jobs_.ListCount()) {
+            scan.catchUp = false;
+            scan.index = 0;
+            break;
+        }
+        const StationRow job = jobs_.Row(scan.index++);
         if (job.runJob != kJobEnabled)
             continue;
-        const std::optional<QDateTime> begin = RunningSpanStart(job, now);
-        if (begin && (!since || EpochSecond(*begin) >= *since) && !StartJob(job))
-            return false;
+        const std::optional<QDateTime> begin = RunningSpanStart(job, scan.now);
+        if (begin && (!scan.since || EpochSecond(*begin) >= *scan.since)) {
+            scan.job = job;
+            WaitThen(scan, Step::Play, 0);
+            return true;
+        }
     }
-    return true;
+    while (scan.index < jobs_.ListCount()) {
+        const StationRow job = jobs_.Row(scan.index++);
+        if (job.runJob != kJobEnabled || !JobAppliesOn(job, scan.today))
+            continue;
+        scan.job = job;
+        scan.step = Step::Start;
+        return true;
+    }
+    return false;
 }
 
-bool JobScheduler::StartJob(const StationRow& job) {
-    const quint64 generation = generation_;
+bool JobScheduler::Advance(quint64 id) {
     QPointer<JobScheduler> self(this);
-    auto alive = [&] { return self && generation_ == generation; };
-    QCoreApplication::processEvents();
-    if (!alive())
-        return false;
-    player_.PlayRadio(job.file, job.title, job.code);
-    if (!alive())
-        return false;
-    if (job.jobMode != kJobModeRecord)
+    Scan& scan = *Find(id);
+    switch (scan.step) {
+    case Step::Next:
+        if (!PickNext(scan)) {
+            scans_.erase(std::ranges::find(scans_, id, &Scan::id));
+            return true;
+        }
+        if (scan.step == Step::Start && JobTimeText(scan.job.jobStop) == scan.clock)
+            player_.StopRadio();  // may begin a scan on top, or end this one
+        return bool(self);
+    case Step::Start:
+        if (JobTimeText(scan.job.jobStart) == scan.clock)
+            WaitThen(scan, Step::Play, 0);
+        else
+            scan.step = Step::Next;
         return true;
-    PumpWait(kRecordDelayMs);
-    if (!alive())
-        return false;
-    // The record command toggles. Here it must start a recording: a job that started inside the
-    // wait may have started one already, which a toggle would end.
-    if (!player_.IsRecording())
-        player_.ToggleRecording();
+    case Step::Play: {
+        const StationRow job = scan.job;
+        player_.PlayRadio(job.file, job.title, job.code);
+        if (!self)
+            return false;
+        if (Scan* after = Find(id)) {
+            if (job.jobMode == kJobModeRecord)
+                WaitThen(*after, Step::Record, kRecordDelayMs);
+            else
+                after->step = Step::Next;
+        }
+        return true;
+    }
+    case Step::Record:
+        scan.step = Step::Next;
+        // Starts, never toggles: a job that started meanwhile may have started a recording.
+        recorder_.StartRecording();
+        return bool(self);
+    }
     return true;
 }
 

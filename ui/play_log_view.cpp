@@ -70,7 +70,7 @@ void PlayLogView::clsStart_Click(int, int button) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
         QMessageBox::information(owner, ProgramTitle(), PlayLogExportMessage(path));
     } else if (chosen == 2) {
-        player_.ClearPlayLog();
+        player_.Log().Clear();
     }
 }
 

@@ -85,7 +85,6 @@ void BM_ReconnectSoak(benchmark::State& state) {
     for (auto _ : state) {
         Player player(settings, audio, log);
         Recorder recorder(player, audio, options, temp.path(), temp.path());
-        player.SetRecordStarter([&](const audio::EncodeFrom& from) { recorder.StartRecord(from); });
         StreamWatchdog watchdog(player, recorder, options);
         int files = 0, failedAttempts = 0;
         QObject::connect(&recorder, &Recorder::fileStarted, [&] { ++files; });
@@ -95,8 +94,8 @@ void BM_ReconnectSoak(benchmark::State& state) {
         QObject::connect(&song, &QTimer::timeout, &watchdog, &StreamWatchdog::Tick);
         song.start(10);
         player.PlayRadio(QString::fromStdString(icy.Url("/noise")), QStringLiteral("Soak"), 0);
-        player.ToggleRecording();
-        if (!player.IsRecording() || files != 1) {
+        recorder.ToggleRecording();
+        if (!recorder.IsRecording() || files != 1) {
             state.SkipWithError("the recording did not start");
             break;
         }
@@ -117,7 +116,7 @@ void BM_ReconnectSoak(benchmark::State& state) {
                 icy.Away(1000 + 500 * (i % 4));
             QElapsedTimer t;
             t.start();
-            if (WaitFor([&] { return files == before + 1 && player.IsRecording(); }, 60000)) {
+            if (WaitFor([&] { return files == before + 1 && recorder.IsRecording(); }, 60000)) {
                 ++resumed;
                 sumS += t.elapsed() / 1000.0;
                 maxS = std::max(maxS, t.elapsed() / 1000.0);
@@ -125,7 +124,7 @@ void BM_ReconnectSoak(benchmark::State& state) {
             WaitFor([] { return false; }, 2000);
         }
         song.stop();
-        player.ToggleRecording();
+        recorder.ToggleRecording();
         WaitFor([&] { return recorder.UnfinishedFiles() == 0; }, 10000);
         state.counters["drops"] = drops;
         state.counters["resumed"] = resumed;

@@ -136,7 +136,6 @@ void BM_Recording(benchmark::State& state) {
     for (auto _ : state) {
         Player player(settings, audio, log);
         Recorder recorder(player, audio, options, temp.path(), temp.path());
-        player.SetRecordStarter([&](const audio::EncodeFrom& from) { recorder.StartRecord(from); });
         player.PlayRadio(QString::fromStdString(icy.Url("/live")), QStringLiteral("Bench"), 0);
         if (!player.IsConnected()) {
             state.SkipWithError("connect failed");
@@ -149,7 +148,7 @@ void BM_Recording(benchmark::State& state) {
         Pump(seconds * 1000);
         const double playPct = 100.0 * (ProgramCpuSeconds() - cpu0) / (wall.elapsed() / 1000.0);
 
-        player.ToggleRecording();
+        recorder.ToggleRecording();
         const pid_t lame = LamePid();
         if (!lame) {
             const QString last = log.ListCount() ? log.File(log.ListCount() - 1) : QString();
@@ -169,7 +168,7 @@ void BM_Recording(benchmark::State& state) {
         const double wallS = wall.elapsed() / 1000.0;
         const double recordPct = 100.0 * (ProgramCpuSeconds() - cpu0) / wallS;
         const double lamePct = 100.0 * (ProcessCpu(lame) - lame0) / wallS;
-        player.ToggleRecording();
+        recorder.ToggleRecording();
         state.counters["play_cpu_pct"] = playPct;
         state.counters["record_cpu_pct"] = recordPct;
         state.counters["lame_cpu_pct"] = lamePct;
@@ -215,7 +214,6 @@ void BM_HungEncoderAtTitleChange(benchmark::State& state) {
     for (auto _ : state) {
         Player player(settings, audio, log);
         Recorder recorder(player, audio, options, temp.path(), temp.path());
-        player.SetRecordStarter([&](const audio::EncodeFrom& from) { recorder.StartRecord(from); });
         player.PlayRadio(QString::fromStdString(icy.Url("/hang")), QStringLiteral("Hang"), 0);
         if (!player.IsConnected()) {
             state.SkipWithError("connect failed");
@@ -234,7 +232,7 @@ void BM_HungEncoderAtTitleChange(benchmark::State& state) {
             last = clock.elapsed();
         });
         tick.start(10);
-        player.ToggleRecording();
+        recorder.ToggleRecording();
         Pump(1000);
         icy.SetMeta("/hang", "StreamTitle='Hang - Two';");
         for (int i = 0; i < 20 && closed.size() < 2; ++i)

@@ -21,7 +21,7 @@ TEST_F(RecordingTest, ARecordingOutlastsAServerAwayForSeventySeconds) {
         if (!ok)
             failedAt.append(clock_.elapsed());
     });
-    player_->ToggleRecording();
+    recorder_->ToggleRecording();
     PumpWait(3000);
     const qint64 awayAt = clock_.elapsed();
     icy.Away(70000);
@@ -31,7 +31,7 @@ TEST_F(RecordingTest, ARecordingOutlastsAServerAwayForSeventySeconds) {
         [&] { return audio_.ChannelGetSample(player_->Current(), audio::SAMPLE_DECODED) > 3 * 44100; },
         20000));
     const quint64 decoded = audio_.ChannelGetSample(player_->Current(), audio::SAMPLE_DECODED);
-    player_->ToggleRecording();
+    recorder_->ToggleRecording();
     Finish();
 
     // Attempts at once, then after 1, 2, 4, 8, 15 and 30 s; each failure logged once.

@@ -57,7 +57,7 @@ TEST_F(RecorderTest, OneTaggedFilePerTitleUnderSafeNames) {
     // told as it is decoded: the first holds the decoder's lead more than its time.
     const auto sample = [&](quint32 which) { return audio_.ChannelGetSample(player_->Current(), which); };
     const double lead = double(sample(audio::SAMPLE_DECODED) - sample(audio::SAMPLE_HEARD)) / 44100;
-    player_->ToggleRecording();
+    recorder_->ToggleRecording();
     std::string overlong = "歌手 - ";  // 309 bytes
     for (int i = 0; i < 100; ++i)
         overlong += "長";
@@ -70,7 +70,7 @@ TEST_F(RecorderTest, OneTaggedFilePerTitleUnderSafeNames) {
     PumpWait(1000);
     const qint64 stoppedAt = clock_.elapsed();
     EXPECT_EQ(activeChanges_, QList<bool>{true}) << "one recording across the switches";
-    player_->ToggleRecording();
+    recorder_->ToggleRecording();
     Finish();
     EXPECT_EQ(activeChanges_, (QList<bool>{true, false}));
 
@@ -117,13 +117,13 @@ TEST_F(RecorderTest, DroppedStreamIsReconnectedAndRecordedAgainOnlyWithLoopRec) 
                     Ice().SetTitle("/drop.mp3", "Drop"));
         ASSERT_TRUE(WaitUntil([&] { return reconnectedAt != -1; }, 30000));
         ASSERT_GE(reconnectedAt, 0) << "the reconnect failed";
-        PumpWait(loop ? 0 : 3500);
+        WaitUntil([&] { return !started_.isEmpty(); }, 3500);
         ASSERT_EQ(started_.size(), loop ? 1 : 0);
         EXPECT_NEAR(loop ? (startedAt_.last() - reconnectedAt) / 1000.0 : 3.0, 3.0, 0.5);
-        EXPECT_EQ(player_->IsRecording(), loop);
+        EXPECT_EQ(recorder_->IsRecording(), loop);
         EXPECT_TRUE(player_->IsPlaying());
         if (loop)
-            player_->ToggleRecording();
+            recorder_->ToggleRecording();
     }
 }
 
@@ -131,20 +131,20 @@ TEST_F(RecorderTest, RecordingsThatCannotStartOrEndByThemselvesAreReported) {
     Connect("/fail.mp3", u"Fail"_s);
     const auto lastLine = [&] { return Untimed(LogLines(log_)).last(); };
     options_.folder = dir_.filePath(u"Setting.ini/rec"_s);  // cannot be made: a file is in the way
-    player_->ToggleRecording();
+    recorder_->ToggleRecording();
     EXPECT_EQ(lastLine(), u"T: 錯誤！無法錄音：無法寫入 "_s + Root() + u"Fail FM/Fail.mp3"_s);
-    EXPECT_TRUE(player_->IsRecording()) << "the wish stays for the next title";
-    player_->ToggleRecording();
+    EXPECT_TRUE(recorder_->IsRecording()) << "the wish stays for the next title";
+    recorder_->ToggleRecording();
 
     // No lame in the program folder nor on the path.
     options_.folder = dir_.filePath(u"rec"_s);
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", "/nonexistent");
-    player_->ToggleRecording();
+    recorder_->ToggleRecording();
     qputenv("PATH", path);
     EXPECT_EQ(lastLine(), u"T: 錯誤！無法錄音：找不到編碼程式 lame"_s);
     EXPECT_TRUE(FilesIn(Root() + u"Fail FM"_s).isEmpty()) << "no empty file is left behind";
-    player_->ToggleRecording();
+    recorder_->ToggleRecording();
     EXPECT_TRUE(activeChanges_.isEmpty()) << "a wish that writes nothing is no recording";
 
     // The program folder's own lame, which gives up after a moment.
@@ -153,7 +153,7 @@ TEST_F(RecorderTest, RecordingsThatCannotStartOrEndByThemselvesAreReported) {
                 lame.write("#!/bin/sh\nhead -c 100000 >/dev/null\nexit 1\n"));
     lame.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
     lame.close();
-    player_->ToggleRecording();
+    recorder_->ToggleRecording();
     ASSERT_EQ(started_.size(), 1);
     ASSERT_TRUE(WaitUntil([&] { return CountLinesEndingWith(started_[0]) == 1; }, 8000));
     EXPECT_EQ(lastLine(), u"T: 錯誤！錄音中斷：編碼程式 lame 已結束 "_s + started_[0]);
@@ -190,7 +190,7 @@ TEST_F(RecorderTest, AnEncoderThatTakesNothingNeverHoldsUpTheMainThread) {
     });
     tick.start(10);
 
-    player_->ToggleRecording();
+    recorder_->ToggleRecording();
     WaitUntil([] { return false; }, 1000);
     icy.SetMeta("/hang", "StreamTitle='Hang - Two';");
     ASSERT_TRUE(WaitUntil([&] { return finishedAt.size() == 2; }, 12000));

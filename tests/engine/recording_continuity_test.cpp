@@ -49,13 +49,13 @@ TEST_F(ContinuityTest, EachTitleBeginsItsFileAtTheFrameAfterIt) {
     player_->PlayRadio(Serve("/songs", s), u"Songs"_s, 0);
     ASSERT_TRUE(WaitUntil([&] { return player_->SongTitle() == u"Song A"_s; }, 10000));
     const quint64 heardBefore = Sample(audio::SAMPLE_HEARD);
-    player_->ToggleRecording();
+    recorder_->ToggleRecording();
     const quint64 heardAfter = Sample(audio::SAMPLE_HEARD);
     const double frame = 1152 * 44100.0 / 48000;  // one source frame at the output rate
     ASSERT_TRUE(
         WaitUntil([&] { return at.size() == 3 && Sample(audio::SAMPLE_DECODED) > 260 * frame; }, 20000));
     const quint64 decodedBefore = Sample(audio::SAMPLE_DECODED);
-    player_->ToggleRecording();
+    recorder_->ToggleRecording();
     const quint64 decodedAfter = Sample(audio::SAMPLE_DECODED);
     Finish();
 
@@ -107,7 +107,7 @@ TEST_F(ContinuityTest, AServerThatPausesIsWaitedForInTheSameFile) {
     QObject::connect(&song, &QTimer::timeout, watchdog_.get(), &StreamWatchdog::Tick);
     song.start(10);
     const quint64 heard = Sample(audio::SAMPLE_HEARD);
-    player_->ToggleRecording();
+    recorder_->ToggleRecording();
     PumpWait(1000);
 
     icy_.Pause("/pause", 5000);
@@ -121,7 +121,7 @@ TEST_F(ContinuityTest, AServerThatPausesIsWaitedForInTheSameFile) {
     PumpWait(5000 + 2500);
     probe.stop();
     const quint64 decoded = Sample(audio::SAMPLE_DECODED);
-    player_->ToggleRecording();
+    recorder_->ToggleRecording();
     Finish();
 
     EXPECT_TRUE(stalled) << "the pause was heard";
@@ -140,7 +140,7 @@ TEST_F(ContinuityTest, AfterTheServerWasAwayTheRecordingGoesOnWithoutTheBurstAga
     ASSERT_TRUE(player_->IsConnected());
     int failed = 0;
     QObject::connect(watchdog_.get(), &StreamWatchdog::reconnected, [&](bool ok) { failed += ok ? 0 : 1; });
-    player_->ToggleRecording();
+    recorder_->ToggleRecording();
     PumpWait(3000);
     icy_.Away(5000);
     ASSERT_TRUE(WaitUntil([&] { return started_.size() == 2; }, 30000)) << "the recording goes on";
@@ -151,7 +151,7 @@ TEST_F(ContinuityTest, AfterTheServerWasAwayTheRecordingGoesOnWithoutTheBurstAga
     ASSERT_TRUE(
         WaitUntil([&] { return double(Sample(audio::SAMPLE_DECODED)) > repeated + 2 * 44100; }, 20000));
     const quint64 decoded = Sample(audio::SAMPLE_DECODED);
-    player_->ToggleRecording();
+    recorder_->ToggleRecording();
     Finish();
 
     EXPECT_TRUE(player_->IsPlaying());

@@ -27,7 +27,6 @@ protected:
         options_.quality = 3;  // 128 kbit/s: lame keeps the rate, so its files decode to the sample
         recorder_ = std::make_unique<Recorder>(*player_, audio_, options_, program_,
                                                dir_.filePath(QStringLiteral("default/")));
-        player_->SetRecordStarter([this](const audio::EncodeFrom& from) { recorder_->StartRecord(from); });
         watchdog_ = std::make_unique<StreamWatchdog>(*player_, *recorder_, options_);
         activity_ = std::make_unique<RecordingActivity>(*recorder_);
         QObject::connect(activity_.get(), &RecordingActivity::activeChanged,
@@ -39,8 +38,8 @@ protected:
         clock_.start();
     }
     void TearDown() override {
-        if (player_ && player_->IsRecording())
-            player_->ToggleRecording();
+        if (player_ && recorder_->IsRecording())
+            recorder_->ToggleRecording();
         WaitUntil([&] { return recorder_->UnfinishedFiles() == 0; }, 5000);
         activity_.reset();
         watchdog_.reset();

@@ -2,6 +2,8 @@
 // through the silent output. The play log's lines show what it did and in which order.
 #include <QTimer>
 
+#include "engine/record_options.h"
+#include "engine/recorder.h"
 #include "scheduler/job_scheduler.h"
 #include "scheduler/job_time.h"
 #include "tests/engine/player_fixture.h"
@@ -43,14 +45,16 @@ protected:
         icy_.SetStream("/s", {.head = IcyServer::IcyHead("Station", 0), .audioFile = tone});
         ASSERT_TRUE(audio_.Init(0, 44100, 0));
         player_ = std::make_unique<Player>(dir_.filePath(u"Setting.ini"_s), audio_, log_);
-        scheduler_ =
-            std::make_unique<JobScheduler>(jobs_, *player_, player_->SettingFile(), [this] { return Now(); });
+        options_.folder = dir_.filePath(u"rec"_s);
+        recorder_ = std::make_unique<Recorder>(*player_, audio_, options_, dir_.path(), dir_.path());
+        scheduler_ = std::make_unique<JobScheduler>(jobs_, *player_, *recorder_, player_->SettingFile(),
+                                                    [this] { return Now(); });
         // What the player did (no "hh:mm:ss: "), by the job's title, at the time of the test's clock.
         QObject::connect(player_.get(), &Player::logLineAdded, [this](const QString& line, bool) {
             if (line.mid(10).startsWith(u"連線至 "_s) || line.mid(10) == u"停止播放"_s)
                 Note(line.mid(10));
         });
-        QObject::connect(player_.get(), &Player::recordingChanged, [this](bool on) {
+        QObject::connect(recorder_.get(), &Recorder::recordingChanged, [this](bool on) {
             if (on)
                 Note(u"錄音"_s);
         });
@@ -72,8 +76,7 @@ protected:
     }
     QString Url() const { return QString::fromStdString(icy_.Url("/s")); }
     // Puts the jobs in the list, starts the scheduler at from and lets it run until the clock
-    // shows until, and returns what it did. A scan runs inside the wait's event processing, so
-    // it is over when the wait ends, however long it took.
+    // shows until and its scans have ended, however long they took, and returns what it did.
     QStringList Run(const std::vector<StationRow>& jobs, const QTime& from, const QTime& until) {
         jobs_.Clear();
         for (StationRow row : jobs) {
@@ -83,6 +86,7 @@ protected:
         SetClock(from);
         scheduler_->Start();
         PumpUntil(until);
+        WaitUntil([&] { return !scheduler_ || !scheduler_->Scanning(); }, 60000);
         return events_;
     }
     QString Playing() const { return player_->IsPlaying() ? player_->StationName() : QString(); }
@@ -92,7 +96,9 @@ protected:
     QTemporaryDir dir_;
     AudioLibrary audio_;
     clsSongArray log_, jobs_;
+    FixedRecordOptions options_;
     std::unique_ptr<Player> player_;
+    std::unique_ptr<Recorder> recorder_;
     std::unique_ptr<JobScheduler> scheduler_;
     QDateTime base_;
     QElapsedTimer since_;
@@ -152,7 +158,7 @@ TEST_F(SchedulerTest, RecordJobsRecordThreeSecondsAfterTheirStartAndNothingElseW
     // The connect lies between its log line and the wait; on a busy machine it takes seconds.
     EXPECT_LT(times_[1].msecsTo(times_[2]), JobScheduler::kRecordDelayMs + 4000);
     EXPECT_EQ(Playing(), u"R2"_s);
-    EXPECT_TRUE(player_->IsRecording());
+    EXPECT_TRUE(recorder_->IsRecording());
     EXPECT_EQ(scheduler_->Wakeups(), 3u);
 }
 
@@ -178,7 +184,7 @@ TEST_F(SchedulerTest, ADestroyedSchedulerIssuesNoRecordCommandAfterItsWait) {
     QTimer::singleShot(2000, [this] { scheduler_.reset(); });  // inside the record delay
     Run({RecordJob(u"R"_s, S)}, kJustBefore, kSeven.addMSecs(4500));
     EXPECT_EQ(events_, QStringList{u"連線至 R"_s});
-    EXPECT_FALSE(player_->IsRecording());
+    EXPECT_FALSE(recorder_->IsRecording());
 }
 
 }  // namespace
