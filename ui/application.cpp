@@ -7,13 +7,13 @@
 #include <cstdio>
 
 #include "core/app_folders.h"
-#include "core/exit_signals.h"
 #include "core/single_instance.h"
 #include "engine/engine_setup.h"
+#include "session/session.h"
 #include "text/station_text.h"
-#include "ui/app_core.h"
 #include "ui/desktop_bus.h"
 #include "ui/frm_main.h"
+#include "ui/frm_option.h"
 #include "ui/qt_translations.h"
 
 namespace wavelot {
@@ -39,21 +39,24 @@ int RunApplication(int argc, char** argv) {
     }
     LoadBig5ExtTable(SettingFolder() + QString::fromUtf16(kUaoFileName));
 
-    AppCore core;
-    if (!core.StartEngine()) {
+    Session session;
+    if (!session.Start()) {
         QMessageBox::critical(nullptr, ProgramTitle(), EngineSetupFailedMessage());
         return 1;
     }
-    frmMain window(core);
+    // Loaded hidden, it stays loaded for the whole run; its edits go to the session's options.
+    frmOption options(session.settings(), session.Options());
+    options.Form_Load();
+    frmMain window(session, options);
     QObject::connect(&instance, &SingleInstance::ShowRequested, &window, &frmMain::ShowMainWindow);
     QObject::connect(&window, &frmMain::ShutdownDone, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     window.show();
     window.Form_Load();
-    const auto desktop = DesktopBus::OnDesktop(core, window);
+    const auto desktop = DesktopBus::OnDesktop(session, window);
 
     // The end of the desktop session and termination signals save what the exit command saves.
-    ExitSignals signals;
-    QObject::connect(&signals, &ExitSignals::ExitRequested, &window,
+    session.TakeExitSignals();
+    QObject::connect(&session, &Session::exitRequested, &window,
                      [&window](int) { window.RunCommand(frmMain::kCmdExit); });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                      [&window](QSessionManager&) { window.RunCommand(frmMain::kCmdExit); });

@@ -3,7 +3,7 @@
 #include "engine/media_session.h"
 #include "engine/player.h"
 #include "engine/recording_activity.h"
-#include "ui/app_core.h"
+#include "session/session.h"
 #include "ui/frm_main.h"
 #include "ui/mpris_service.h"
 #include "ui/sleep_inhibitor.h"
@@ -11,7 +11,7 @@
 
 namespace wavelot {
 
-DesktopBus::DesktopBus(AppCore& core, frmMain& window, const QDBusConnection& session,
+DesktopBus::DesktopBus(wavelot::Session& core, frmMain& window, const QDBusConnection& session,
                        const QDBusConnection& system)
     : session_(std::make_unique<MediaSession>(core.player(), core.Lists().favoriteList)),
       mpris_(std::make_unique<MprisService>(*session_, window, core.Lists().favoriteList, session)),
@@ -21,7 +21,7 @@ DesktopBus::DesktopBus(AppCore& core, frmMain& window, const QDBusConnection& se
 
 DesktopBus::~DesktopBus() = default;
 
-std::unique_ptr<DesktopBus> DesktopBus::OnDesktop(AppCore& core, frmMain& window) {
+std::unique_ptr<DesktopBus> DesktopBus::OnDesktop(wavelot::Session& core, frmMain& window) {
     return std::make_unique<DesktopBus>(core, window, QDBusConnection::sessionBus(),
                                         QDBusConnection::systemBus());
 }

@@ -10,7 +10,7 @@
 
 namespace wavelot {
 
-class AppCore;
+class Session;
 class MediaSession;
 class MprisService;
 class RecordingActivity;
@@ -21,13 +21,14 @@ class frmMain;
 class DesktopBus {
 public:
     // core's engine must be started; core and window must outlive this.
-    DesktopBus(AppCore& core, frmMain& window, const QDBusConnection& session, const QDBusConnection& system);
+    DesktopBus(wavelot::Session& core, frmMain& window, const QDBusConnection& session,
+               const QDBusConnection& system);
     ~DesktopBus();
     DesktopBus(const DesktopBus&) = delete;
     DesktopBus& operator=(const DesktopBus&) = delete;
 
     // On the desktop's own session and system buses.
-    static std::unique_ptr<DesktopBus> OnDesktop(AppCore& core, frmMain& window);
+    static std::unique_ptr<DesktopBus> OnDesktop(wavelot::Session& core, frmMain& window);
 
     MediaSession& Session() { return *session_; }
     MprisService& Mpris() { return *mpris_; }

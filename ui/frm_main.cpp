@@ -7,8 +7,9 @@
 
 #include "core/app_folders.h"
 #include "engine/player.h"
+#include "engine/recorder.h"
 #include "scheduler/job_scheduler.h"
-#include "ui/app_core.h"
+#include "session/session.h"
 #include "ui/cls_control.h"
 #include "ui/main_window_texts.h"
 #include "ui/mod_theme.h"
@@ -27,13 +28,10 @@ constexpr int kMuteButtonWidth = 60;
 constexpr int kToolbarButtonWidth = 68;
 constexpr int kDisplayMs = 30;
 constexpr int kHiddenDisplayMs = 1000;
-// The title and a drop come with the engine's metadata and end notifications (the player and the
-// watchdog listen to them); the song timer's poll is only the safety net, so it need not wake
-// the program a hundred times a second.
-constexpr int kSongPollMs = 1000;
 }  // namespace
 
-frmMain::frmMain(AppCore& core, QWidget* parent) : QWidget(parent), core_(core), player_(core.player()) {
+frmMain::frmMain(Session& core, frmOption& options, QWidget* parent)
+    : QWidget(parent), core_(core), options_(options), player_(core.player()) {
     largeFonts_ = LargeFontScreen();
     controlHeight_ = ControlHeightFor(largeFonts_);
     setWindowTitle(ProgramTitle());
@@ -52,9 +50,12 @@ frmMain::~frmMain() {
     // the window, which QWidget's own destructor would hide when only its QWidget part is left.
     hide();
     tmrVis_.stop();
-    tmrSong_.stop();
     if (JobScheduler* scheduler = core_.Scheduler())
         scheduler->Stop();  // the job timer lives as long as the window
+}
+
+QTimer& frmMain::tmrSong() {
+    return core_.Poll();
 }
 
 void frmMain::BuildControls() {
@@ -79,9 +80,7 @@ void frmMain::BuildControls() {
     MakeStationLists();
 
     tmrVis_.setInterval(kDisplayMs);
-    tmrSong_.setInterval(kSongPollMs);
     connect(&tmrVis_, &QTimer::timeout, this, &frmMain::tmrVis_Timer);
-    connect(&tmrSong_, &QTimer::timeout, this, &frmMain::tmrSong_Timer);
     connect(statusBar_, &StatusDisplay::Pressed, this, &frmMain::picStatusBar_Pressed);
     connect(trackBar_, &VolumeSlider::VolumeDragged, this, [this](int v) {
         volume_ = v;
@@ -98,7 +97,7 @@ void frmMain::BuildControls() {
     connect(searchPage_, &SearchPage::SearchStatusChanged, statusBar_, &StatusDisplay::ShowNotice);
     connect(&player_, &Player::iconTipChanged, this, &frmMain::IconTip);
     connect(&player_, &Player::logLineAdded, this, [this] { PaceDisplayTimer(); });
-    connect(&player_, &Player::recordingChanged, this, [this] { buttons_[kCmdRecord]->update(); });
+    connect(&core_.recorder(), &Recorder::recordingChanged, this, [this] { buttons_[kCmdRecord]->update(); });
 }
 
 void frmMain::BuildButtons() {
@@ -106,8 +105,8 @@ void frmMain::BuildButtons() {
         std::function<QString()> caption = [i] { return ui_text::kCaptions[i]; };
         if (i == kCmdRecord)
             caption = [this] {
-                return !shutDown_ && player_.IsRecording() ? ui_text::kStopRecording
-                                                           : ui_text::kCaptions[kCmdRecord];
+                return !shutDown_ && core_.recorder().IsRecording() ? ui_text::kStopRecording
+                                                                    : ui_text::kCaptions[kCmdRecord];
             };
         else if (i == kCmdMute)
             caption = [this] {

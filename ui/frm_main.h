@@ -1,8 +1,8 @@
 #pragma once
 // The main window: four tabs (search, favourites, jobs, play log), fifteen command buttons,
-// the volume slider, the status bar with the spectrum, the tray icon and two timers; the job
-// scheduler runs from the window's load to its shutdown. It holds the layout and wires events
-// to the parts the application created (AppCore): what a command does lives in those parts.
+// the volume slider, the status bar with the spectrum, the tray icon and the display timer; the
+// job scheduler runs from the window's load to its shutdown. It holds the layout and wires events
+// to the parts of the session: what a command does lives in those parts.
 // The command numbers (0..14) are the button indexes, which the tray and the reconnect logic
 // use too.
 
@@ -22,13 +22,14 @@
 
 namespace wavelot {
 
-class AppCore;
 class Player;
+class Session;
 class PlayLogView;
 class SearchPage;
 class StationListView;
 class clsControl;
 class clsSongArray;
+class frmOption;
 struct StationRow;
 
 class frmMain : public QWidget {
@@ -53,8 +54,9 @@ public:
         kCmdSortDescending = 14,
     };
 
-    // core's engine must be started; the window shows and drives it and outlives nothing of it.
-    explicit frmMain(AppCore& core, QWidget* parent = nullptr);
+    // The session must be started; the window shows and drives it and outlives nothing of it.
+    // options: the options dialog, loaded.
+    frmMain(Session& core, frmOption& options, QWidget* parent = nullptr);
     ~frmMain() override;
 
     // The window's start-up: controls, saved settings and lists, the first-run question.
@@ -105,7 +107,7 @@ public:
     QWidget* picFavorites() const { return picFavorites_; }
     QWidget* picRunJobs() const { return picRunJobs_; }
     QWidget* picJobToolbar() const { return picJobToolbar_; }
-    QTimer& tmrSong() { return tmrSong_; }
+    QTimer& tmrSong();  // the session's poll
 
 Q_SIGNALS:
     // The shutdown sequence has run; the application ends its event loop on it.
@@ -126,6 +128,7 @@ private:
     void BuildTabs();
     void FirstRunQuestion();
     void Shutdown();
+    void FinishShutdown();
     void ApplyVolume();
     void LayoutTabArea();
     void CopyToList(const StationRow& row, int target);
@@ -139,9 +142,9 @@ private:
     void ShowTrayMenu();
     void tmrVis_Timer();
     void PaceDisplayTimer();
-    void tmrSong_Timer();
 
-    AppCore& core_;
+    Session& core_;
+    frmOption& options_;
     Player& player_;
 
     QWidget* picTab_ = nullptr;
@@ -160,7 +163,6 @@ private:
     DragRows drag_;
     TrayIcon tray_;
 
-    QTimer tmrSong_;
     QTimer tmrVis_;
 
     bool loaded_ = false;

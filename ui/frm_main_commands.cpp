@@ -10,9 +10,9 @@
 #include "core/settings.h"
 #include "engine/eq_presets.h"
 #include "engine/player.h"
-#include "engine/stream_watchdog.h"
+#include "engine/recorder.h"
 #include "engine/time_text.h"
-#include "ui/app_core.h"
+#include "session/session.h"
 #include "ui/clipboard.h"
 #include "ui/frm_main.h"
 #include "ui/frm_option.h"
@@ -33,9 +33,9 @@ void frmMain::RunCommand(int index) {
     case kCmdSearch: searchPage_->RunSearch(); break;
     case kCmdPlay: PlayChosenStation(); break;
     case kCmdStop: player_.StopRadio(); break;
-    case kCmdRecord: player_.ToggleRecording(); break;
+    case kCmdRecord: core_.recorder().ToggleRecording(); break;
     case kCmdEqualizer: ShowEqMenu(); break;
-    case kCmdOptions: core_.Options().ShowModal(this); break;
+    case kCmdOptions: options_.ShowModal(this); break;
     case kCmdExit:
         exitRequested_ = true;
         close();
@@ -186,12 +186,7 @@ void frmMain::tmrVis_Timer() {
     const bool wanted = playing || player_.PlaybackState() == Player::State::Dropped;
     buttons_[kCmdPlay]->setVisible(!wanted);
     buttons_[kCmdStop]->setVisible(wanted);
-    if (playing && !tmrSong_.isActive()) {
-        tmrSong_.start();
-    } else if (!playing && tmrSong_.isActive()) {
-        tmrSong_.stop();
-        tmrSong_Timer();  // its last tick: a drop is checked whichever timer saw it first
-    }
+    core_.FollowPlayback();
     if (!isVisible() || isMinimized()) {
         if (!playing && player_.PlaybackState() == Player::State::Idle)
             tmrVis_.stop();  // nothing to follow until the player logs a connect
@@ -205,13 +200,6 @@ void frmMain::tmrVis_Timer() {
     statusBar_->Bars().Tick(bins > 0 ? fft_.data() : nullptr, bins, statusBar_->InnerHeight());
     statusBar_->ShowPlaying(FormatSeconds(player_.ElapsedSeconds()) + QStringLiteral(" * ") +
                             player_.SongTitle());
-}
-
-void frmMain::tmrSong_Timer() {
-    // Titles also arrive through the engine's metadata notification; polling catches streams
-    // whose tags change without one.
-    if (!shutDown_)
-        core_.Watchdog().Tick();
 }
 
 }  // namespace wavelot

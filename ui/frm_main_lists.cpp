@@ -4,7 +4,7 @@
 #include "core/song_array.h"
 #include "core/station_lists.h"
 #include "engine/time_text.h"
-#include "ui/app_core.h"
+#include "session/session.h"
 #include "ui/cls_control.h"
 #include "ui/frm_main.h"
 #include "ui/station_list_view.h"

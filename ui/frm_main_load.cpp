@@ -5,8 +5,7 @@
 #include "core/path_utils.h"
 #include "core/settings.h"
 #include "engine/player.h"
-#include "scheduler/job_scheduler.h"
-#include "ui/app_core.h"
+#include "session/session.h"
 #include "ui/cls_control.h"
 #include "ui/folder_browser.h"
 #include "ui/frm_main.h"
@@ -25,7 +24,7 @@ using namespace Qt::Literals::StringLiterals;
 
 // What the user must know of the kept lists' files after they were read: a damaged one, with
 // where its copy is, or one the program may not read. Empty when both were read whole.
-QString ListFileNotice(const AppCore& core) {
+QString ListFileNotice(const Session& core) {
     QStringList parts;
     for (const auto& [which, tab] : {std::pair{KeptList::Favorites, 1}, std::pair{KeptList::Jobs, 2}}) {
         const KeptListFile& file = core.ListFile(which);
@@ -87,8 +86,7 @@ void frmMain::Form_Load() {
 
     tmrVis_Timer();  // play or stop button at once, not 30 ms later
     PaceDisplayTimer();
-    if (JobScheduler* scheduler = core_.Scheduler())
-        scheduler->Start();  // it hears of job list changes through the lists (AppCore)
+    core_.StartJobs();
 }
 
 void frmMain::FirstRunQuestion() {
@@ -109,7 +107,7 @@ void frmMain::FirstRunQuestion() {
     } else {
         QMessageBox::information(this, title, ui_text::kFolderDeclined + RecordFolder() + ui_text::kThanks);
     }
-    core_.Options().txtFilePath().setText(folder);
+    options_.txtFilePath().setText(folder);  // the session's options follow the box
     core_.settings().WriteFilePath(folder);
 }
 
@@ -118,14 +116,12 @@ void frmMain::Shutdown() {
         return;
     shutDown_ = true;
     tmrVis_.stop();
-    tmrSong_.stop();
-    if (JobScheduler* scheduler = core_.Scheduler())
-        scheduler->Stop();
-    if (player_.IsPlaying())
-        player_.StopRadio();
     searchPage_->SaveInputs();
-    core_.SaveLists();
-    core_.ReleaseEngine();
+    connect(&core_, &Session::shutdownFinished, this, &frmMain::FinishShutdown, Qt::SingleShotConnection);
+    core_.Shutdown();  // at once, or when the files being recorded are finished
+}
+
+void frmMain::FinishShutdown() {
     tray_.Remove();
     for (clsListView* v : {&searchPage_->clsSearch(), &favorites_->View(), &jobs_->View(), &playLog_->View()})
         v->Clear();

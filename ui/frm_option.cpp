@@ -1,9 +1,12 @@
 #include "ui/frm_option.h"
 
+#include <QComboBox>
+#include <QLineEdit>
 #include <QPainter>
 #include <QWindow>
 
 #include "core/settings_keys.h"
+#include "session/session.h"
 #include "ui/folder_browser.h"
 #include "ui/mod_theme.h"
 
@@ -52,7 +55,8 @@ const QColor kWhite(255, 255, 255);
 
 }  // namespace
 
-frmOption::frmOption(Settings settings, QWidget* parent) : QDialog(parent), settings_(std::move(settings)) {
+frmOption::frmOption(Settings settings, SessionOptions& live, QWidget* parent)
+    : QDialog(parent), settings_(std::move(settings)), live_(live) {
     setObjectName(u"frmOption"_s);
     setWindowTitle(kTitle);
     setFont(UiFont(14));
@@ -142,6 +146,19 @@ void frmOption::Form_Load() {
 
     txtFilePath_.setText(settings_.FilePath());
     cboProxy_.setText(settings_.UserProxy());
+
+    // Whoever sets the folder or the quality, the user or the first-run question, sets it for
+    // the recordings of this run.
+    PublishRecording();
+    connect(qobject_cast<QLineEdit*>(txtFilePath_.hWnd()), &QLineEdit::textChanged, this,
+            &frmOption::PublishRecording);
+    connect(qobject_cast<QComboBox*>(cboQuality_.hWnd()), &QComboBox::currentIndexChanged, this,
+            &frmOption::PublishRecording);
+}
+
+void frmOption::PublishRecording() {
+    live_.recordingFolder = RecordingFolder();
+    live_.quality = QualityIndex();
 }
 
 void frmOption::ShowModal(QWidget* owner) {
@@ -162,10 +179,6 @@ QString frmOption::RecordingFolder() const {
 
 int frmOption::QualityIndex() const {
     return cboQuality_.ListIndex();
-}
-
-bool frmOption::LoopRecording() const {
-    return settings_.LoopRec() == 1;
 }
 
 void frmOption::chkUserProxy_Click() {
@@ -190,6 +203,9 @@ void frmOption::cmdOK_Click() {
     // Only a change is stored: a missing key already means on.
     if (chkSongNotify_.Checked() != settings_.SongNotify())
         settings_.WriteSongNotify(chkSongNotify_.Checked());
+    live_.loopRecording = chkLoopRec_.Checked();
+    live_.catchUpJobs = chkCatchUpJobs_.Checked();
+    live_.songNotify = chkSongNotify_.Checked();
     cmdCancel_Click();
 }
 

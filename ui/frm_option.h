@@ -1,25 +1,27 @@
 #pragma once
 // The options dialog: the recording's quality and folder, recording again after a drop, the
 // proxy for stream connections, and whether the scheduler catches up a job start it missed. It is loaded
-// hidden at start-up and stays loaded for the whole run; the options command shows it modally. Its controls
-// are the live recording folder and quality (RecordOptions): an edit closed without applying still counts for
-// this run and is shown again next time, and only "套 用" stores it. The proxy and the loop and catch-up
-// switches count from the settings file, so only once applied.
+// hidden at start-up and stays loaded for the whole run; the options command shows it modally. An edit of the
+// recording folder or quality goes to the session's options at once: closed without applying it still counts
+// for this run and is shown again next time, and only "套 用" stores it. The proxy counts from the settings
+// file and the loop, catch-up and notification switches from the session's options, so only once applied.
 
 #include <QDialog>
 
 #include <array>
 
 #include "core/settings.h"
-#include "engine/record_options.h"
 #include "ui/cls_control.h"
 
 namespace wavelot {
 
-class frmOption : public QDialog, public RecordOptions {
+struct SessionOptions;
+
+class frmOption : public QDialog {
     Q_OBJECT
 public:
-    explicit frmOption(Settings settings, QWidget* parent = nullptr);
+    // live: the session's options, which the dialog keeps up to date; it must outlive the dialog.
+    frmOption(Settings settings, SessionOptions& live, QWidget* parent = nullptr);
     ~frmOption() override;
 
     // Creates the controls and fills them from the settings; runs once.
@@ -27,10 +29,9 @@ public:
     // Shows the dialog modally over owner (a transient window of it) until it is hidden.
     void ShowModal(QWidget* owner);
 
-    // RecordOptions.
-    QString RecordingFolder() const override;
-    int QualityIndex() const override;
-    bool LoopRecording() const override;
+    // The recording folder and quality entry the controls show.
+    QString RecordingFolder() const;
+    int QualityIndex() const;
 
     void chkUserProxy_Click();
     void cmdRecOut_Click();
@@ -61,8 +62,10 @@ private:
     QWidget* Host(const char* name, int left, int top, int width, int height);
     void Create(clsControl& control, QWidget* host, CtrlStyle kind, const QString& caption = QString());
     void PaintHost(QWidget* host, const QColor& color);
+    void PublishRecording();
 
     const Settings settings_;
+    SessionOptions& live_;
     bool loaded_ = false;
     std::array<clsControl, 5> labels_;
     clsControl cboProxy_;

@@ -1,34 +1,20 @@
 // wavelot-cli record: plays one station and records it the way the record command does, one MP3
 // per song title, printing the play log.
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
+#include <QObject>
 #include <QString>
-#include <QThread>
-#include <QTimer>
 
-#include <csignal>
 #include <cstdio>
 #include <optional>
 
 #include "app/cli/command_registry.h"
 #include "core/app_folders.h"
-#include "core/settings.h"
-#include "core/song_array.h"
-#include "engine/audio/audio_library.h"
 #include "engine/engine_setup.h"
 #include "engine/player.h"
-#include "engine/record_options.h"
 #include "engine/recorder.h"
-#include "engine/stream_watchdog.h"
+#include "session/session.h"
 
 namespace wavelot::cli {
 namespace {
-
-volatile std::sig_atomic_t gRecordInterrupted = 0;
-extern "C" void OnRecordInterrupt(int) {
-    gRecordInterrupted = 1;
-}
 
 struct RecordArgs {
     QString url;
@@ -78,8 +64,8 @@ void PrintLine(const QString& text) {
     std::fflush(stdout);
 }
 
-// Records until the time is up or the user interrupts. A dropped stream is opened again as the
-// window's song timer does; the command ends early only when nothing is connected any more.
+// Records until the time is up or an exit signal comes. A dropped stream is opened again as in
+// the window; the command ends early only when nothing is connected any more.
 int Run(const CommandArgs& args) {
     const std::optional<RecordArgs> parsed = ParseArgs(args);
     if (!parsed)
@@ -87,74 +73,27 @@ int Run(const CommandArgs& args) {
     const RecordArgs& r = *parsed;
 
     InitAppFolders();
-    AudioLibrary audio;
-    if (!InitAudioEngine(audio)) {
+    Session session;
+    if (!session.Start()) {
         std::fprintf(stderr, "%s\n", EngineSetupFailedMessage().toUtf8().constData());
         return 1;
     }
-
-    int status = 0;
-    {
-        // The options of the command line, else the program's stored ones.
-        const Settings settings(SettingFile());
-        FixedRecordOptions options;
-        options.folder = r.dir.value_or(settings.FilePath());
-        options.quality = r.quality.value_or(settings.Quality());
-        options.loop = r.loopRec;
-        clsSongArray playLog;
-        Player player(SettingFile(), audio, playLog);
-        Recorder recorder(player, audio, options, ProgramFolder(), RecordFolder());
-        player.SetRecordStarter([&recorder](const audio::EncodeFrom& from) { recorder.StartRecord(from); });
-        StreamWatchdog watchdog(player, recorder, options);
-        QObject::connect(&player, &Player::logLineAdded, [](const QString& text, bool) { PrintLine(text); });
-
-        gRecordInterrupted = 0;
-        const auto oldInt = std::signal(SIGINT, OnRecordInterrupt);
-        const auto oldTerm = std::signal(SIGTERM, OnRecordInterrupt);
-
-        player.PlayRadio(r.url, r.url, r.code);
-        if (!player.IsConnected()) {
-            status = 1;
-        } else {
-            player.ToggleRecording();
-            QElapsedTimer clock;
-            clock.start();
-            QEventLoop loop;
-            QTimer tick;
-            bool inTick = false;  // a reconnect waits inside a tick while timers go on
-            QObject::connect(&tick, &QTimer::timeout, [&] {
-                if (inTick)
-                    return;
-                inTick = true;
-                if (gRecordInterrupted || clock.elapsed() >= r.seconds * 1000.0) {
-                    tick.stop();
-                    loop.quit();
-                } else if (player.PlaybackState() == Player::State::Idle) {
-                    tick.stop();
-                    std::fputs("wavelot-cli: the stream has ended\n", stderr);
-                    loop.quit();
-                } else {
-                    watchdog.Tick();
-                }
-                inTick = false;
-            });
-            tick.start(10);
-            loop.exec();
-            player.StopRadio();
-            audio.EncodeStop(player.Current());  // a stream that dropped is not stopped by StopRadio
-        }
-        std::signal(SIGINT, oldInt);
-        std::signal(SIGTERM, oldTerm);
-        // The files are finished by the encoders' end notifications.
-        QElapsedTimer wait;
-        wait.start();
-        while (recorder.UnfinishedFiles() > 0 && wait.elapsed() < 5000) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            QThread::msleep(5);
-        }
-    }
-    ReleaseAudioEngine(audio);
-    return status;
+    session.TakeExitSignals();
+    // The options of the command line, else the program's stored ones.
+    SessionOptions& options = session.Options();
+    options.recordingFolder = r.dir.value_or(options.recordingFolder);
+    options.quality = r.quality.value_or(options.quality);
+    options.loopRecording = r.loopRec;
+    Player& player = session.player();
+    QObject::connect(&player, &Player::logLineAdded, [](const QString& text, bool) { PrintLine(text); });
+    player.PlayRadio(r.url, r.url, r.code);
+    if (!player.IsConnected())
+        return 1;
+    session.recorder().ToggleRecording();
+    const auto idle = [&player] { return player.PlaybackState() == Player::State::Idle; };
+    if (session.Run(r.seconds, idle) == Session::End::Ended)
+        std::fputs("wavelot-cli: the stream has ended\n", stderr);
+    return 0;
 }
 
 const CommandRegistration reg{

@@ -20,10 +20,11 @@
 #include "core/song_array.h"
 #include "engine/time_text.h"
 #include "scheduler/job_scheduler.h"
+#include "session/session.h"
 #include "tests/support/rig_threads.h"
 #include "tests/ui/ui_test_util.h"
-#include "ui/app_core.h"
 #include "ui/frm_main.h"
+#include "ui/frm_option.h"
 
 using namespace wavelot;
 using namespace wavelot::test;
@@ -33,7 +34,8 @@ namespace {
 
 struct Rig {
     QTemporaryDir dir;
-    std::unique_ptr<AppCore> core;
+    std::unique_ptr<Session> core;
+    std::unique_ptr<frmOption> options;
     std::unique_ptr<frmMain> window;
     bool ok = false;
 
@@ -41,9 +43,11 @@ struct Rig {
         UiApp();
         InitAppFolders(dir.path());
         WriteIni(settings::kSectionSetting, settings::kSetRecode, 1, SettingFile());
-        core = std::make_unique<AppCore>();
-        if (!core->StartEngine())
+        core = std::make_unique<Session>();
+        if (!core->Start())
             return;
+        options = std::make_unique<frmOption>(core->settings(), core->Options());
+        options->Form_Load();
         // Hours away, so nothing starts while the benchmark measures.
         const QTime later = QTime::currentTime().addSecs(3 * 3600);
         for (int i = 0; i < 10; ++i)
@@ -54,7 +58,7 @@ struct Rig {
                                            .jobStop = ClockText(later.addSecs(60 * i + 1800)),
                                            .runJob = 1,
                                            .weekMark = 124});
-        window = std::make_unique<frmMain>(*core);
+        window = std::make_unique<frmMain>(*core, *options);
         window->show();
         window->Form_Load();
         window->hide();  // as in the tray

@@ -13,10 +13,11 @@
 #include "core/ini_file.h"
 #include "core/settings_keys.h"
 #include "directories/directory_config.h"
+#include "session/session.h"
 #include "tests/support/http_server.h"
 #include "tests/ui/ui_test_util.h"
-#include "ui/app_core.h"
 #include "ui/frm_main.h"
+#include "ui/frm_option.h"
 #include "ui/search_page.h"
 
 using namespace wavelot;
@@ -34,12 +35,14 @@ void BM_RadioBrowserClickToFilledList(benchmark::State& state) {
     InitAppFolders(dir.path());
     WriteIni(settings::kSectionSetting, settings::kSetRecode, 1, SettingFile());
     WriteIni(directory_keys::kSection, directory_keys::kRadioBrowserServers, http.UrlText(""), SettingFile());
-    AppCore core;
-    if (!core.StartEngine()) {
+    Session core;
+    if (!core.Start()) {
         state.SkipWithError("engine did not start");
         return;
     }
-    frmMain window(core);
+    frmOption options(core.settings(), core.Options());
+    options.Form_Load();
+    frmMain window(core, options);
     window.show();
     window.Form_Load();
     auto* box = qobject_cast<QComboBox*>(window.Search().cmbRadioType().hWnd());

@@ -22,13 +22,14 @@
 #include "directories/directory_config.h"
 #include "engine/audio/audio_library.h"
 #include "engine/player.h"
+#include "session/session.h"
 #include "tests/support/http_server.h"
 #include "tests/support/icecast_rig.h"
 #include "tests/support/pulse_rig.h"
 #include "tests/support/rig_threads.h"
 #include "tests/ui/ui_test_util.h"
-#include "ui/app_core.h"
 #include "ui/frm_main.h"
+#include "ui/frm_option.h"
 #include "ui/search_page.h"
 
 using namespace wavelot;
@@ -60,7 +61,8 @@ struct Rig {
     PulseRig pulse;
     IcecastRig ice;
     HttpServer http;
-    std::unique_ptr<AppCore> core;
+    std::unique_ptr<Session> core;
+    std::unique_ptr<frmOption> options;
     std::unique_ptr<frmMain> window;
     bool ok = false;
 
@@ -81,10 +83,12 @@ struct Rig {
             return r;
         });
         ice.SetTitle("/test.mp3", "Bench - Tone");
-        core = std::make_unique<AppCore>();
-        if (!core->StartEngine())
+        core = std::make_unique<Session>();
+        if (!core->Start())
             return;
-        window = std::make_unique<frmMain>(*core);
+        options = std::make_unique<frmOption>(core->settings(), core->Options());
+        options->Form_Load();
+        window = std::make_unique<frmMain>(*core, *options);
         window->show();
         window->Form_Load();
         ok = true;

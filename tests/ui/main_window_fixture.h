@@ -13,10 +13,11 @@
 #include "core/settings_keys.h"
 #include "core/song_array.h"
 #include "directories/directory_config.h"
+#include "session/session.h"
 #include "tests/support/http_server.h"
 #include "tests/ui/ui_test_util.h"
-#include "ui/app_core.h"
 #include "ui/frm_main.h"
+#include "ui/frm_option.h"
 #include "ui/search_page.h"
 
 namespace wavelot::test {
@@ -45,8 +46,7 @@ protected:
 
     void TearDown() override {
         CancelWatchers();
-        window_.reset();
-        core_.reset();
+        Close();
     }
 
     void Write(const QString& key, const QString& value) {
@@ -57,10 +57,9 @@ protected:
     // As the program starts: the parts first (favourites or jobs a test put into Lists() before
     // are kept), then the window over them.
     frmMain& Open() {
-        if (!core_)
-            core_ = std::make_unique<AppCore>();
-        EXPECT_TRUE(core_->StartEngine());
-        window_ = std::make_unique<frmMain>(*core_);
+        Lists();
+        EXPECT_TRUE(core_->Start());
+        window_ = std::make_unique<frmMain>(*core_, *options_);
         window_->show();
         window_->Form_Load();
         return *window_;
@@ -68,11 +67,16 @@ protected:
     // The window and its parts gone, as at the end of a run.
     void Close() {
         window_.reset();
+        options_.reset();
         core_.reset();
     }
+    // The session and the options dialog, loaded, as the program makes them before its window.
     StationLists& Lists() {
-        if (!core_)
-            core_ = std::make_unique<AppCore>();
+        if (!core_) {
+            core_ = std::make_unique<Session>();
+            options_ = std::make_unique<frmOption>(core_->settings(), core_->Options());
+            options_->Form_Load();
+        }
         return core_->Lists();
     }
     Player& player() { return core_->player(); }
@@ -92,7 +96,8 @@ protected:
 
     QTemporaryDir dir_;
     HttpServer server_;
-    std::unique_ptr<AppCore> core_;
+    std::unique_ptr<Session> core_;
+    std::unique_ptr<frmOption> options_;
     std::unique_ptr<frmMain> window_;
 };
 

@@ -16,6 +16,7 @@
 #include "core/list_files.h"
 #include "core/text_file.h"
 #include "engine/player.h"
+#include "engine/recorder.h"
 #include "tests/ui/main_window_fixture.h"
 #include "ui/frm_option.h"
 #include "ui/main_window_texts.h"
@@ -53,7 +54,7 @@ TEST_F(MainWindowTest, FirstRunAsksOnceThenNeverAgain) {
                         u" 謝謝您的使用。"_s);
     EXPECT_EQ(Read(settings::kSetRecode), u"1"_s);
     EXPECT_EQ(Read(settings::kFilePath), RecordFolder());
-    EXPECT_EQ(core_->Options().RecordingFolder(), RecordFolder()) << "the options dialog's box too";
+    EXPECT_EQ(options_->RecordingFolder(), RecordFolder()) << "the options dialog's box too";
     EXPECT_TRUE(QDir(RecordFolder()).exists()) << "the recording folder is created at start";
     EXPECT_EQ(w.windowTitle(), u"Wavelot"_s);
     Close();
@@ -114,7 +115,7 @@ TEST_F(MainWindowTest, FirstRunFolderChosenInTheBrowser) {
     const QString folder = chosen.path() + u"/"_s;
     EXPECT_EQ(info, u"錄音檔儲存資料夾已經指定為 "_s + folder + u" 謝謝您的使用。"_s);
     EXPECT_EQ(Read(settings::kFilePath), folder);
-    EXPECT_EQ(core_->Options().RecordingFolder(), folder);
+    EXPECT_EQ(core_->Options().recordingFolder, folder) << "the recordings of this run go there";
     EXPECT_EQ(Read(settings::kSetRecode), u"1"_s);
 }
 
@@ -146,7 +147,7 @@ TEST_F(MainWindowTest, StartUpRestoresTheSearchSettingsAndTheLists) {
 TEST_F(MainWindowTest, TabsShowTheirPanelsAndTheToolbar) {
     frmMain& w = Open();
     const QString names[4] = {u"tab1_search"_s, u"tab2_favorites"_s, u"tab3_jobs"_s, u"tab4_playlog"_s};
-    player().AddLog(u"12:00:00: Artist - Song"_s, true);
+    player().Log().Add(u"12:00:00: Artist - Song"_s, true);
     for (int tab = 1; tab <= 4; ++tab) {
         w.TabStrip().SetTabItem(tab);
         EXPECT_EQ((&w.Search())->isVisible(), tab == 1);
@@ -346,8 +347,8 @@ TEST_F(MainWindowTest, ARightClickOnAnEmptyListShowsNoMenu) {
 TEST_F(MainWindowTest, PlayLogMenuClearsTheLog) {
     frmMain& w = Open();
     w.TabStrip().SetTabItem(4);
-    player().AddLog(u"10:00:00: One"_s, true);
-    player().AddLog(u"10:00:01: Two"_s, true);
+    player().Log().Add(u"10:00:00: One"_s, true);
+    player().Log().Add(u"10:00:01: Two"_s, true);
     ASSERT_EQ(w.clsStart().ListCount(), 2);
     EXPECT_EQ(w.clsStart().Model()->index(1, 0).data().toString(), u"10:00:01: Two"_s);
     QStringList seen;
@@ -356,17 +357,17 @@ TEST_F(MainWindowTest, PlayLogMenuClearsTheLog) {
     EXPECT_EQ(seen, (QStringList{u"輸出播放日誌"_s, u"清除播放日誌"_s}));
     EXPECT_EQ(w.clsStart().ListCount(), 0);
     EXPECT_EQ(Lists().playLogList.ListCount(), 0);
-    player().AddLog(u"10:00:02: Three"_s, true);
+    player().Log().Add(u"10:00:02: Three"_s, true);
     EXPECT_EQ(w.clsStart().ListCount(), 1);
 }
 
 TEST_F(MainWindowTest, RecordMuteAndSortCommands) {
     frmMain& w = Open();
     w.RunCommand(frmMain::kCmdRecord);
-    EXPECT_TRUE(player().IsRecording());
+    EXPECT_TRUE(core_->recorder().IsRecording());
     EXPECT_EQ(w.cmdPlay(3)->Caption(), u"停止錄音"_s);
     w.RunCommand(frmMain::kCmdRecord);
-    EXPECT_FALSE(player().IsRecording());
+    EXPECT_FALSE(core_->recorder().IsRecording());
     EXPECT_EQ(w.cmdPlay(3)->Caption(), u"開始錄音"_s);
 
     QTest::mouseClick(w.cmdPlay(7), Qt::LeftButton);

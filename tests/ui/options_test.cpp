@@ -18,7 +18,7 @@ class OptionsTest : public MainWindowTest {
 protected:
     frmOption& Options() {
         Lists();  // the parts, with the dialog loaded
-        return core_->Options();
+        return *options_;
     }
 };
 
@@ -62,7 +62,7 @@ TEST_F(OptionsTest, FolderChosenAndClosedWithoutApplyingTakesTheNextRecording) {
         QTest::mouseClick(d->cmdCancel().hWnd(), Qt::LeftButton);
     });
     w.RunCommand(frmMain::kCmdOptions);
-    EXPECT_EQ(core_->Options().RecordingFolder(), chosen.path() + u"/"_s);
+    EXPECT_EQ(core_->Options().recordingFolder, chosen.path() + u"/"_s);
 
     player().PlayRadio(QString::fromStdString(ice.Url("/opt.mp3")), u"Opt"_s, 0);
     ASSERT_TRUE(WaitUntil([&] { return player().SongTitle() == u"Opt"_s; }, 15000));
@@ -110,7 +110,7 @@ TEST_F(OptionsTest, ApplyStoresTheSixValuesInOrderAndTheProxyTakesTheNextConnect
         ASSERT_EQ(proxy.RequestCount(), 1u) << on;  // the first connect only
         EXPECT_EQ(proxy.Requests()[0].target, station.toStdString());
     }
-    frmOption& options = core_->Options();
+    frmOption& options = *options_;
     QTest::mouseClick(options.chkSongNotify().hWnd(), Qt::LeftButton);
     QTest::mouseClick(options.cmdOK().hWnd(), Qt::LeftButton);
     EXPECT_EQ(Read(settings::kSongNotify), u"0"_s);

@@ -415,9 +415,11 @@ TEST(KilledProgram, DISABLED_Child) {
     const QString action = qEnvironmentVariable("WAVELOT_CHILD_ACTION");
     UiApp();
     InitAppFolders(qEnvironmentVariable("WAVELOT_CHILD_FOLDER"));
-    AppCore core;
-    ASSERT_TRUE(core.StartEngine());
-    frmMain w(core);
+    Session core;
+    ASSERT_TRUE(core.Start());
+    frmOption options(core.settings(), core.Options());
+    options.Form_Load();
+    frmMain w(core, options);
     w.show();
     w.Form_Load();
     w.TabStrip().SetTabItem(kTabFavorites);
