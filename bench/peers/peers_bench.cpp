@@ -1,6 +1,8 @@
 // Wavelot beside mpv and ffplay on the same loopback station, in one run: time from process
-// start to the first sample heard at the sound server's monitor, CPU of one core (from wait4)
-// and peak resident memory, each the median of a few rounds.
+// start to the first sample heard at the sound server's monitor, how long that was after a bare
+// socket, asking the same mount at the same moment, got the server's first audio byte (the
+// server's own wait is the floor for every player), CPU of one core (from wait4) and peak
+// resident memory, each the median of a few rounds.
 //
 //   build/bench/peers/peers_bench [--rounds N] [--seconds S]
 //
@@ -10,10 +12,13 @@
 // Icecast MP3 mount at 128 kbit/s on 127.0.0.1. mpv and ffplay come from
 // scripts/install-bench-deps.sh; without them Wavelot is measured alone.
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -50,6 +55,7 @@ struct Player {
 
 struct Round {
     double firstSoundMs = -1;  // -1: nothing was heard
+    double firstByteMs = -1;   // the bare socket's first audio byte; -1: none came
     double cpuPercent = 0;
     double peakMiB = 0;
 };
@@ -113,6 +119,63 @@ private:
     std::atomic<int64_t> firstLoud_{0};
 };
 
+// A bare socket asking the mount for audio: notes when the first byte after the answer's header
+// block arrived.
+class FirstByteWatch {
+public:
+    void Start(int port, const std::string& mount) {
+        thread_ = std::thread([this, port, mount] { Read(port, mount); });
+    }
+    ~FirstByteWatch() {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+    std::optional<Clock::time_point> FirstByte() {
+        if (thread_.joinable())
+            thread_.join();
+        return firstByte_;
+    }
+
+private:
+    void Read(int port, const std::string& mount) {
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(uint16_t(port));
+        const std::string req = "GET " + mount + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+        if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+            send(fd, req.data(), req.size(), MSG_NOSIGNAL) != ssize_t(req.size())) {
+            if (fd >= 0)
+                close(fd);
+            return;
+        }
+        std::string head;
+        char buf[4096];
+        const auto deadline = Clock::now() + std::chrono::seconds(10);
+        while (!stop_ && Clock::now() < deadline) {
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, 20) <= 0)
+                continue;
+            const ssize_t n = recv(fd, buf, sizeof buf, 0);
+            if (n <= 0)
+                break;
+            const auto now = Clock::now();
+            head.append(buf, size_t(n));
+            const size_t end = head.find("\r\n\r\n");
+            if (end != std::string::npos && head.size() > end + 4) {
+                firstByte_ = now;
+                break;
+            }
+        }
+        close(fd);
+    }
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::optional<Clock::time_point> firstByte_;
+};
+
 pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
     const pid_t pid = fork();
     if (pid != 0)
@@ -131,7 +194,7 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     _exit(127);
 }
 
-Round RunRound(const Player& player, const std::string& url, int seconds) {
+Round RunRound(const Player& player, const IcecastRig& ice, const std::string& mount, int seconds) {
     Round r;
     PulseRig pulse;
     if (!pulse.Start()) {
@@ -147,8 +210,10 @@ Round RunRound(const Player& player, const std::string& url, int seconds) {
     watch.Arm();
 
     std::vector<std::string> argv = player.argv;
-    argv.push_back(url);
+    argv.push_back(ice.Url(mount));
+    FirstByteWatch bare;
     const auto start = Clock::now();
+    bare.Start(ice.Port(), mount);
     const pid_t pid = Spawn(argv, player.env);
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     kill(pid, SIGTERM);
@@ -171,6 +236,8 @@ Round RunRound(const Player& player, const std::string& url, int seconds) {
     r.peakMiB = double(ru.ru_maxrss) / 1024.0;
     if (const auto heard = watch.FirstLoud())
         r.firstSoundMs = std::chrono::duration<double, std::milli>(*heard - start).count();
+    if (const auto byte = bare.FirstByte())
+        r.firstByteMs = std::chrono::duration<double, std::milli>(*byte - start).count();
     return r;
 }
 
@@ -217,37 +284,48 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "peers_bench: %s\n", ice.Error().c_str());
         return 1;
     }
-    const std::string url = ice.Url("/peers.mp3");
+    const std::string mount = "/peers.mp3";
 
     struct Summary {
         std::string name;
-        double firstMs, cpu, peak;
+        double firstMs, afterByteMs, byteMs, cpu, peak;
         int heard;
     };
     std::vector<Summary> table;
     for (const Player& p : players) {
-        std::vector<double> first, cpu, peak;
+        std::vector<double> first, afterByte, byte, cpu, peak;
         int heard = 0;
         for (int r = 0; r < rounds; ++r) {
-            const Round round = RunRound(p, url, seconds);
+            const Round round = RunRound(p, ice, mount, seconds);
             if (round.firstSoundMs >= 0) {
                 first.push_back(round.firstSoundMs);
                 ++heard;
             }
+            if (round.firstByteMs >= 0)
+                byte.push_back(round.firstByteMs);
+            if (round.firstSoundMs >= 0 && round.firstByteMs >= 0)
+                afterByte.push_back(round.firstSoundMs - round.firstByteMs);
             cpu.push_back(round.cpuPercent);
             peak.push_back(round.peakMiB);
-            std::printf("  %-18s round %d: first sound %7.0f ms, CPU %5.2f %%, peak %5.1f MiB\n",
-                        p.name.c_str(), r + 1, round.firstSoundMs, round.cpuPercent, round.peakMiB);
+            std::printf(
+                "  %-18s round %d: first sound %7.0f ms (server's first byte %5.0f ms), CPU %5.2f %%, "
+                "peak %5.1f MiB\n",
+                p.name.c_str(), r + 1, round.firstSoundMs, round.firstByteMs, round.cpuPercent,
+                round.peakMiB);
             std::fflush(stdout);
         }
-        table.push_back({p.name, Median(first), Median(cpu), Median(peak), heard});
+        table.push_back(
+            {p.name, Median(first), Median(afterByte), Median(byte), Median(cpu), Median(peak), heard});
     }
 
     std::printf("\n%d rounds of %d s, medians\n", rounds, seconds);
-    std::printf("| Player | First sound | CPU of one core | Peak resident memory |\n|---|---|---|---|\n");
+    std::printf(
+        "| Player | First sound | Server's first byte (bare socket) | Heard after that byte | CPU of one "
+        "core | Peak resident memory |\n|---|---|---|---|---|---|\n");
     for (const Summary& s : table)
-        std::printf("| `%s` | %.0f ms%s | %.2f %% | %.0f MiB |\n", s.name.c_str(), s.firstMs,
-                    s.heard == rounds ? "" : " (not always heard)", s.cpu, s.peak);
+        std::printf("| `%s` | %.0f ms%s | %.0f ms | %.0f ms | %.2f %% | %.0f MiB |\n", s.name.c_str(),
+                    s.firstMs, s.heard == rounds ? "" : " (not always heard)", s.byteMs, s.afterByteMs, s.cpu,
+                    s.peak);
     const Summary& w = table.front();
     for (size_t i = 1; i < table.size(); ++i) {
         const Summary& o = table[i];

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <limits>
+#include <utility>
 
 namespace wavelot::audio {
 
@@ -15,6 +16,10 @@ namespace {
 constexpr int kBlockMs = 50;
 // Starved this long, the stream reports itself stalled (it still counts as playing).
 constexpr int kStallMs = 1000;
+// A stream told to play at volume 0 with nothing sliding is the start of a fade-in whose slide
+// follows at once: its output waits this long for it, since what it writes before the slide is
+// silence queued in the server's buffer ahead of the fade.
+constexpr auto kFadeInWait = std::chrono::milliseconds(50);
 // What the history holds: enough for the listener's lag behind the decoder, for a title event the
 // program takes a moment to act on, and for the first seconds of a stream that a recording resumed
 // after a reconnect may begin in. While an encoder runs, enough to hold a server's burst too, since
@@ -232,6 +237,7 @@ void Stream::OutputLoop() {
     std::chrono::steady_clock::time_point starvedSince{};
     bool prebuffered = cfg_.prebufPercent <= 0;
     bool gaveUp = false;
+    bool awaitFade = true;
     quint64 played = 0;
     // Opened while the connect runs, so the first sound does not wait for the sound server.
     if (cfg_.soundServer)
@@ -240,6 +246,9 @@ void Stream::OutputLoop() {
         {
             std::unique_lock lock(mu_);
             cv_.wait(lock, [&] { return abort_ || playing_; });
+            if (std::exchange(awaitFade, false) && volume_.Value() == 0 && !volume_.Sliding())
+                cv_.wait_for(lock, kFadeInWait,
+                             [&] { return abort_ || !playing_ || volume_.Value() > 0 || volume_.Sliding(); });
         }
         if (abort_)
             break;
@@ -372,11 +381,13 @@ quint32 Stream::Active() const {
 void Stream::SetVolume(float v) {
     std::lock_guard lock(mu_);
     volume_.Set(v);
+    cv_.notify_all();
 }
 
 void Stream::SlideVolume(float v, quint32 ms) {
     std::lock_guard lock(mu_);
     volume_.Slide(v, quint64(ms) * quint64(cfg_.outRate) / 1000);
+    cv_.notify_all();
 }
 
 float Stream::Volume() const {

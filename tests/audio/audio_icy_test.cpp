@@ -414,6 +414,26 @@ TEST_F(IcyStreamTest, VolumeSetsAndGlidesAndPositionFollowsTheClock) {
     EXPECT_NEAR(played, wall, 0.35);
 }
 
+// The connect's fade-in: volume 0, play, then the slide a moment later. Sound written before the
+// slide would be silence queued ahead of the fade in the device's buffer.
+TEST_F(IcyStreamTest, AStreamStartedSilentWaitsBrieflyForItsFadeIn) {
+    icy_.SetStream("/live", Live(tone1000_));
+    const StreamHandle fading = Open(icy_.Url("/live"));
+    const StreamHandle muted = Open(icy_.Url("/live"));
+    ASSERT_NE(fading, 0u);
+    ASSERT_NE(muted, 0u);
+    for (StreamHandle h : {fading, muted}) {
+        lib_.ChannelSetAttribute(h, ATTRIB_VOL, 0.0f);
+        ASSERT_TRUE(lib_.ChannelPlay(h));
+    }
+    QThread::msleep(10);
+    EXPECT_EQ(lib_.ChannelGetPosition(fading, POS_BYTE), 0u) << "nothing is played ahead of the slide";
+    lib_.ChannelSlideAttribute(fading, ATTRIB_VOL, 1.0f, 1000);
+    EXPECT_TRUE(WaitFor([&] { return lib_.ChannelGetPosition(fading, POS_BYTE) > 0; }, 2000));
+    EXPECT_TRUE(WaitFor([&] { return lib_.ChannelGetPosition(muted, POS_BYTE) > 0; }, 2000))
+        << "a stream left at volume 0 plays all the same";
+}
+
 TEST_F(IcyStreamTest, SpectrumShowsTheToneAtItsBinOnTheExpectedScale) {
     icy_.SetStream("/live", Live(tone1000_));
     StreamHandle h = Open(icy_.Url("/live"));
