@@ -13,8 +13,8 @@
 // second the clock repeats (set back) is evaluated again.
 //
 // A scan is a small state machine: its waits (a turn of the event loop before each start, the
-// 3 s before recording) are timers, and the player's connect dispatches events, so the next due
-// second may be evaluated before a scan has ended, and the user (or an import) may change the
+// 3 s before recording) are timers, and the player's connect and fades dispatch events, so the
+// next due second may be evaluated before a scan has ended, and the user (or an import) may change the
 // job list meanwhile. A scan therefore reads the list count afresh for every job and works on a
 // copy of the job it is at. Scans form a stack: one that begins while another is under way runs
 // to its end before the earlier one goes on, so their play, stop and record steps never
