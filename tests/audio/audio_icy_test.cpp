@@ -422,12 +422,17 @@ TEST_F(IcyStreamTest, AStreamStartedSilentWaitsBrieflyForItsFadeIn) {
     const StreamHandle muted = Open(icy_.Url("/live"));
     ASSERT_NE(fading, 0u);
     ASSERT_NE(muted, 0u);
-    for (StreamHandle h : {fading, muted}) {
+    for (StreamHandle h : {muted, fading})
         lib_.ChannelSetAttribute(h, ATTRIB_VOL, 0.0f);
-        ASSERT_TRUE(lib_.ChannelPlay(h));
-    }
+    ASSERT_TRUE(lib_.ChannelPlay(muted));
+    QElapsedTimer sincePlay;
+    sincePlay.start();
+    ASSERT_TRUE(lib_.ChannelPlay(fading));
     QThread::msleep(10);
-    EXPECT_EQ(lib_.ChannelGetPosition(fading, POS_BYTE), 0u) << "nothing is played ahead of the slide";
+    const quint64 early = lib_.ChannelGetPosition(fading, POS_BYTE);
+    // Only a check made well inside the output's wait says anything; a busy machine may come late.
+    if (sincePlay.elapsed() < 40)
+        EXPECT_EQ(early, 0u) << "nothing is played ahead of the slide";
     lib_.ChannelSlideAttribute(fading, ATTRIB_VOL, 1.0f, 1000);
     EXPECT_TRUE(WaitFor([&] { return lib_.ChannelGetPosition(fading, POS_BYTE) > 0; }, 2000));
     EXPECT_TRUE(WaitFor([&] { return lib_.ChannelGetPosition(muted, POS_BYTE) > 0; }, 2000))
