@@ -6,31 +6,31 @@ using namespace Qt::StringLiterals;
 
 namespace wavelot {
 
-double ChannelSeconds(const AudioLibrary& audio, audio::StreamHandle h) {
+double ChannelSeconds(const StreamEngine& audio, audio::StreamHandle h) {
     return audio.ChannelBytes2Seconds(h, audio.ChannelGetPosition(h, audio::POS_BYTE));
 }
 
-int ChannelFreq(const AudioLibrary& audio, audio::StreamHandle h) {
+int ChannelFreq(const StreamEngine& audio, audio::StreamHandle h) {
     float freq = 0;
     if (!audio.ChannelGetAttribute(h, audio::ATTRIB_FREQ, &freq) || !std::isfinite(freq))
         return 0;
     return static_cast<int>(std::lround(freq));
 }
 
-int ChannelBitrate(const AudioLibrary& audio, audio::StreamHandle h) {
+int ChannelBitrate(const StreamEngine& audio, audio::StreamHandle h) {
     float kbps = 0;
     if (!audio.ChannelGetAttribute(h, audio::ATTRIB_BITRATE, &kbps) || !std::isfinite(kbps) || kbps < 1)
         return 0;
     return static_cast<int>(std::lround(kbps));
 }
 
-QString ChannelsText(const AudioLibrary& audio, audio::StreamHandle h) {
+QString ChannelsText(const StreamEngine& audio, audio::StreamHandle h) {
     audio::ChannelInfo info;
     audio.ChannelGetInfo(h, &info);
     return ChannelCountText(info.chans);
 }
 
-QString StreamTypeText(const AudioLibrary& audio, audio::StreamHandle h) {
+QString StreamTypeText(const StreamEngine& audio, audio::StreamHandle h) {
     audio::ChannelInfo info;
     audio.ChannelGetInfo(h, &info);
     return StreamTypeName(info.ctype);

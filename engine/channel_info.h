@@ -4,18 +4,19 @@
 #include <QString>
 
 #include "engine/audio/audio_library.h"
+#include "engine/audio/stream_engine.h"
 
 namespace wavelot {
 
 // Seconds played so far; negative when the engine cannot tell (FormatSeconds shows 00:00:00).
-double ChannelSeconds(const AudioLibrary& audio, audio::StreamHandle h);
+double ChannelSeconds(const StreamEngine& audio, audio::StreamHandle h);
 // The stream's own sample rate rounded to Hz; 0 when the call fails.
-int ChannelFreq(const AudioLibrary& audio, audio::StreamHandle h);
+int ChannelFreq(const StreamEngine& audio, audio::StreamHandle h);
 // The bit rate the decoder reports, kbit/s; 0 when it cannot tell or the call fails.
-int ChannelBitrate(const AudioLibrary& audio, audio::StreamHandle h);
+int ChannelBitrate(const StreamEngine& audio, audio::StreamHandle h);
 // "單聲道", "立體聲" or "n 聲道".
-QString ChannelsText(const AudioLibrary& audio, audio::StreamHandle h);
-QString StreamTypeText(const AudioLibrary& audio, audio::StreamHandle h);
+QString ChannelsText(const StreamEngine& audio, audio::StreamHandle h);
+QString StreamTypeText(const StreamEngine& audio, audio::StreamHandle h);
 
 // The texts behind the two above, by channel count and channel type.
 QString ChannelCountText(quint32 channels);

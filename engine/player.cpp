@@ -24,7 +24,7 @@ namespace wavelot {
 
 namespace s = settings;
 
-Player::Player(QString settingFile, AudioLibrary& audio, clsSongArray& playLog, QObject* parent)
+Player::Player(QString settingFile, StreamEngine& audio, clsSongArray& playLog, QObject* parent)
     : QObject(parent), settings_(std::move(settingFile)), audio_(audio), log_(playLog) {
     volume_ = settings_.SavedVolume();
     connect(&log_, &PlayLog::lineAdded, this, &Player::logLineAdded);
@@ -169,10 +169,10 @@ void Player::OpenStream(const QString& url, int code, const QString& name, bool 
     audio_.ChannelPlay(mine, false);
     if (!isMuted_) {
         const int v = settings_.SavedVolume();
-        audio_.ChannelSlideAttribute(mine, audio::ATTRIB_VOL, static_cast<float>(v) / 100.0f, kCrossFadeMs);
+        audio_.ChannelSlideAttribute(mine, audio::ATTRIB_VOL, static_cast<float>(v) / 100.0f, crossFadeMs_);
     }
-    audio_.ChannelSlideAttribute(previous, audio::ATTRIB_VOL, 0.0f, kCrossFadeMs);
-    PumpWait(kCrossFadeMs);
+    audio_.ChannelSlideAttribute(previous, audio::ATTRIB_VOL, 0.0f, crossFadeMs_);
+    PumpWait(crossFadeMs_);
     audio_.StreamFree(previous);
 
     if (generation == generation_ && current_ == mine) {
@@ -205,8 +205,8 @@ void Player::StopRadio() {
     reconnectPending_ = false;
     const audio::StreamHandle stopping = current_;
     Q_EMIT streamLeaving(stopping);
-    audio_.ChannelSlideAttribute(stopping, audio::ATTRIB_VOL, 0.0f, kStopFadeMs);
-    PumpWait(kStopFadeMs);
+    audio_.ChannelSlideAttribute(stopping, audio::ATTRIB_VOL, 0.0f, stopFadeMs_);
+    PumpWait(stopFadeMs_);
     audio_.StreamFree(stopping);
     AddLog(LogTimePrefix() + u"停止播放"_s, false);
     Q_EMIT iconTipChanged(ProgramTitle());

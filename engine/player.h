@@ -22,6 +22,7 @@
 
 #include "core/settings.h"
 #include "engine/audio/audio_library.h"
+#include "engine/audio/stream_engine.h"
 #include "engine/eq_presets.h"
 #include "engine/play_log.h"
 
@@ -48,8 +49,9 @@ public:
     static constexpr int kVolumeGlideMs = 800;
 
     // settingFile: the Setting.ini to read and write. audio must be initialised by the caller
-    // (InitAudioEngine) and outlive the player. playLog receives one record per log line.
-    Player(QString settingFile, AudioLibrary& audio, clsSongArray& playLog, QObject* parent = nullptr);
+    // (InitAudioEngine, for the real library) and outlive the player. playLog receives one record per log
+    // line.
+    Player(QString settingFile, StreamEngine& audio, clsSongArray& playLog, QObject* parent = nullptr);
     ~Player() override;  // frees the streams it still holds
 
     // Opens and plays a station: leaves the current stream (streamLeaving), applies the proxy setting,
@@ -69,6 +71,11 @@ public:
     // that ended by itself (or while reconnect attempts wait) it only ends the wish to reconnect,
     // without a log line.
     void StopRadio();
+    // The cross-fade and the fade at a stop take these times instead (tests shorten them).
+    void SetFadeTimes(int crossFadeMs, int stopFadeMs) {
+        crossFadeMs_ = crossFadeMs;
+        stopFadeMs_ = stopFadeMs;
+    }
     // Clamps to 0..100, glides the current stream there (to silence while muted) and stores it.
     void SetVolume(int value);
 
@@ -147,7 +154,7 @@ private:
     void AddLog(const QString& text, bool scroll) { log_.Add(text, scroll); }
 
     const Settings settings_;
-    AudioLibrary& audio_;
+    StreamEngine& audio_;
     wavelot::PlayLog log_;
 
     audio::StreamHandle previous_ = 0;
@@ -156,6 +163,8 @@ private:
     bool isConnected_ = false;
     bool reconnectPending_ = false;  // a reconnect attempt failed and the next is due
     bool isMuted_ = false;
+    int crossFadeMs_ = kCrossFadeMs;
+    int stopFadeMs_ = kStopFadeMs;
     int volumeLevel_ = 1;
     int volume_ = 0;
     QString stationName_;

@@ -51,7 +51,7 @@ void FinishFile(const QString& file) {
 
 }  // namespace
 
-Recorder::Recorder(Player& player, AudioLibrary& audio, const RecordOptions& options, QString programFolder,
+Recorder::Recorder(Player& player, StreamEngine& audio, const RecordOptions& options, QString programFolder,
                    QString defaultFolder, QObject* parent)
     : QObject(parent),
       player_(player),

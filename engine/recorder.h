@@ -22,6 +22,7 @@
 #include <QStringList>
 
 #include "engine/audio/audio_library.h"
+#include "engine/audio/stream_engine.h"
 
 namespace wavelot {
 
@@ -35,7 +36,7 @@ public:
     // programFolder: where a lame of the program's own is looked for; defaultFolder: the
     // recording folder used when the options name none (RecordFolder()). options and player
     // must outlive the recorder.
-    Recorder(Player& player, AudioLibrary& audio, const RecordOptions& options, QString programFolder,
+    Recorder(Player& player, StreamEngine& audio, const RecordOptions& options, QString programFolder,
              QString defaultFolder, QObject* parent = nullptr);
     ~Recorder() override;
 
@@ -92,7 +93,7 @@ private:
     void Report(const QString& text);
 
     Player& player_;
-    AudioLibrary& audio_;
+    StreamEngine& audio_;
     const RecordOptions& options_;
     const QString programFolder_;
     const QString defaultFolder_;

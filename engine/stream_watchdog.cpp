@@ -20,7 +20,7 @@ StreamWatchdog::StreamWatchdog(Player& player, Recorder& recorder, const RecordO
         if (!player_.ReconnectPending() || player_.IsPlaying())
             return;
         if (busy_) {
-            retry_.start(1000);
+            retry_.start(secondMs_);
             return;
         }
         busy_ = true;
@@ -78,7 +78,7 @@ void StreamWatchdog::Attempt() {
     if (connected) {
         AfterReconnect();
     } else if (player_.ReconnectPending()) {
-        retry_.start(RetryDelaySeconds(attempt_) * 1000);
+        retry_.start(RetryDelaySeconds(attempt_) * secondMs_);
     } else {
         tail_ = {};
     }
@@ -89,7 +89,7 @@ void StreamWatchdog::AfterReconnect() {
     if (resume_) {
         recorder_.ResumeRecording({.after = tail_});
     } else if (options_.LoopRecording()) {
-        QTimer::singleShot(kRecordAgainAfterMs, this, [this, stream] {
+        QTimer::singleShot(kRecordAgainAfterMs * secondMs_ / 1000, this, [this, stream] {
             // Unless the user changed something meanwhile: the reconnect cleared the wish.
             if (player_.Current() == stream && player_.IsConnected())
                 recorder_.StartRecording();

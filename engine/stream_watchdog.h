@@ -54,6 +54,9 @@ public:
 
     static constexpr int kRecordAgainAfterMs = 3000;
 
+    // The length of a second in the waits above (tests shorten it).
+    void SetSecondMs(int ms) { secondMs_ = ms; }
+
 Q_SIGNALS:
     // An attempt to open a dropped stream again has finished (connected says whether it worked).
     void reconnected(bool connected);
@@ -67,6 +70,7 @@ private:
     Player& player_;
     Recorder& recorder_;
     const RecordOptions& options_;
+    int secondMs_ = 1000;
     QTimer retry_;                     // the next attempt after a failed one
     audio::StreamHandle handled_ = 0;  // the last dropped stream acted on
     int attempt_ = 0;                  // attempts made for it

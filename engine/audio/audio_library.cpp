@@ -62,17 +62,8 @@ bool AudioLibrary::Free() {
     return true;
 }
 
-bool AudioLibrary::IsInitialised() const {
-    return backend_->initialised;
-}
-
 bool AudioLibrary::UsingSoundServer() const {
     return backend_->soundServer;
-}
-
-PluginHandle AudioLibrary::PluginLoad(const QString&, quint32) {
-    std::lock_guard lock(backend_->mu);
-    return backend_->NewHandle();
 }
 
 bool AudioLibrary::PluginFree(PluginHandle) {
@@ -88,18 +79,6 @@ bool AudioLibrary::SetConfig(quint32 option, quint32 value) {
     case CONFIG_NET_PREBUF: c.prebufPercent = std::min<quint32>(value, 100); return true;
     case CONFIG_NET_PLAYLIST: c.playlist = value; return true;
     default: return false;
-    }
-}
-
-quint32 AudioLibrary::GetConfig(quint32 option) const {
-    std::lock_guard lock(backend_->mu);
-    const Config& c = backend_->config;
-    switch (option) {
-    case CONFIG_NET_TIMEOUT: return c.timeoutMs;
-    case CONFIG_NET_BUFFER: return c.bufferMs;
-    case CONFIG_NET_PREBUF: return c.prebufPercent;
-    case CONFIG_NET_PLAYLIST: return c.playlist;
-    default: return ERROR_RESULT;
     }
 }
 
@@ -231,16 +210,6 @@ bool AudioLibrary::ChannelRemoveSync(StreamHandle handle, SyncHandle sync) {
 bool AudioLibrary::ChannelPlay(StreamHandle handle, bool) {
     auto s = backend_->Find(handle);
     return s && s->Play();
-}
-
-bool AudioLibrary::ChannelPause(StreamHandle handle) {
-    auto s = backend_->Find(handle);
-    return s && s->Pause();
-}
-
-bool AudioLibrary::ChannelStop(StreamHandle handle) {
-    auto s = backend_->Find(handle);
-    return s && s->StopPlaying();
 }
 
 quint32 AudioLibrary::ChannelIsActive(StreamHandle handle) const {

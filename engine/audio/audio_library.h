@@ -22,6 +22,8 @@
 #include <functional>
 #include <memory>
 
+#include "engine/audio/stream_engine.h"
+
 namespace wavelot {
 
 class AudioLibrary;
@@ -35,10 +37,10 @@ using FxHandle = Handle;
 using EncoderHandle = Handle;
 using PluginHandle = Handle;
 
-// Flags of PluginLoad and StreamCreateURL (accepted and ignored: all text is UTF-8 here).
+// Flags of StreamCreateURL (accepted and ignored: all text is UTF-8 here).
 inline constexpr quint32 UNICODE = 0x80000000u;
 
-// Config options (SetConfig, SetConfigPtr, GetConfig).
+// Config options (SetConfig, SetConfigPtr).
 inline constexpr quint32 CONFIG_NET_TIMEOUT = 11;   // ms; connect and stall limit (default 10000)
 inline constexpr quint32 CONFIG_NET_BUFFER = 12;    // ms of audio the network buffer holds (15000)
 inline constexpr quint32 CONFIG_NET_PREBUF = 15;    // % of the buffer filled before sound starts (0)
@@ -188,10 +190,10 @@ class Backend;      // the back end (backend.h), private to this folder
 class FeedRetirer;  // encoder_feed.h
 }  // namespace audio
 
-class AudioLibrary {
+class AudioLibrary final : public StreamEngine {
 public:
     AudioLibrary();
-    ~AudioLibrary();  // calls Free()
+    ~AudioLibrary() override;  // calls Free()
     AudioLibrary(const AudioLibrary&) = delete;
     AudioLibrary& operator=(const AudioLibrary&) = delete;
 
@@ -204,22 +206,19 @@ public:
     bool Init(int device = -1, quint32 freq = 44100, quint32 flags = 0);
     // Frees every stream and encoder. Returns within about a second whatever the streams do.
     bool Free();
-    bool IsInitialised() const;
     // True when streams are played through a sound server, false when they go to the silent
     // output (decided at Init; a stream whose server goes away later falls back by itself).
     bool UsingSoundServer() const;
 
-    // Every codec is built in: these only hand out a handle and succeed.
-    audio::PluginHandle PluginLoad(const QString& file, quint32 flags);
+    // Every codec is built in: this only succeeds.
     bool PluginFree(audio::PluginHandle handle);  // 0 = all
 
     // The options hold for connects made after the call.
     bool SetConfig(quint32 option, quint32 value);
-    quint32 GetConfig(quint32 option) const;  // ERROR_RESULT for an unknown option
     // CONFIG_NET_PROXY: null = no proxy at all (not even the environment's); "" = the system's
     // choice, that is libcurl's proxy environment variables; otherwise "[user:pass@]host:port"
     // or any proxy address libcurl accepts. CONFIG_NET_AGENT: the User-Agent. The text is copied.
-    bool SetConfigPtr(quint32 option, const char* value);
+    bool SetConfigPtr(quint32 option, const char* value) override;
 
     // Opens an internet stream: http://, https:// (libcurl, with ICY answers and metadata) or
     // mms://, mmsh://, mmst:// (libavformat). Returns 0 on failure. Blocks its caller until the
@@ -229,10 +228,10 @@ public:
     // repaint meanwhile (and may call this library re-entrantly). With CONFIG_NET_PLAYLIST set,
     // a .pls or .m3u answer (by content type or by content) is followed to the first entry
     // that opens. The stream does not sound before ChannelPlay.
-    audio::StreamHandle StreamCreateURL(const QString& url, quint32 offset = 0, quint32 flags = 0);
+    audio::StreamHandle StreamCreateURL(const QString& url, quint32 offset = 0, quint32 flags = 0) override;
     // Never blocks for long: the stream's threads are told to stop and are joined elsewhere;
     // its handle, syncs, effects and encoders are gone when this returns.
-    bool StreamFree(audio::StreamHandle handle);
+    bool StreamFree(audio::StreamHandle handle) override;
 
     // The tags as received, copied.
     // TAG_HTTP / TAG_ICY: the answer's header block as a series of NUL-terminated strings ended
@@ -248,63 +247,61 @@ public:
     // sample (optional): the frame at which the tags took effect: for TAG_META the first frame
     // decoded from the input at or after the byte where the metadata block stood, for an Ogg
     // chain link its first frame, 0 for tags of the stream's header.
-    QByteArray ChannelGetTags(audio::StreamHandle handle, quint32 tags, quint64* sample = nullptr) const;
+    QByteArray ChannelGetTags(audio::StreamHandle handle, quint32 tags, quint64* sample = nullptr) const override;
 
     // The callback is queued to the main thread, stamped with the stream handle, and dropped
     // when the stream (or the sync) was freed before it ran: it never runs on a back-end thread.
     // type: SYNC_META, SYNC_END, SYNC_STALL or SYNC_OGG_CHANGE, optionally | SYNC_ONETIME.
     audio::SyncHandle ChannelSetSync(audio::StreamHandle handle, quint32 type, quint64 param,
-                                     audio::SyncProc proc);
+                                     audio::SyncProc proc) override;
     bool ChannelRemoveSync(audio::StreamHandle handle, audio::SyncHandle sync);
 
     // Starts the sound (restart is accepted and ignored: a live stream cannot rewind).
-    bool ChannelPlay(audio::StreamHandle handle, bool restart = false);
-    bool ChannelPause(audio::StreamHandle handle);
-    bool ChannelStop(audio::StreamHandle handle);
+    bool ChannelPlay(audio::StreamHandle handle, bool restart = false) override;
     // ACTIVE_PLAYING from ChannelPlay until the stream ends; ACTIVE_STALLED while the output has
     // been starved for over a second but the connection is still open (sound resumes by itself
-    // when data comes again); ACTIVE_STOPPED before ChannelPlay, after ChannelStop, after the end,
+    // when data comes again); ACTIVE_STOPPED before ChannelPlay, after the end,
     // and for a handle that is not a stream. A stream ends when its connection closes (server
     // gone, network broken) and the buffered sound has played out, or when it has been starved
     // for CONFIG_NET_TIMEOUT with the connection open: a stall is not an end until then.
-    quint32 ChannelIsActive(audio::StreamHandle handle) const;
+    quint32 ChannelIsActive(audio::StreamHandle handle) const override;
 
     // ATTRIB_VOL only (ATTRIB_FREQ is read only). Values are clamped to 0..1; setting stops a
     // slide in progress.
-    bool ChannelSetAttribute(audio::StreamHandle handle, quint32 attrib, float value);
+    bool ChannelSetAttribute(audio::StreamHandle handle, quint32 attrib, float value) override;
     // Glides from the present value to value over time ms, sample-accurately in the output.
-    bool ChannelSlideAttribute(audio::StreamHandle handle, quint32 attrib, float value, quint32 time);
+    bool ChannelSlideAttribute(audio::StreamHandle handle, quint32 attrib, float value, quint32 time) override;
     // ATTRIB_VOL: the present value (mid-slide too); ATTRIB_FREQ: the stream's own rate;
     // ATTRIB_BITRATE: as of the first decoded frame.
-    bool ChannelGetAttribute(audio::StreamHandle handle, quint32 attrib, float* value) const;
+    bool ChannelGetAttribute(audio::StreamHandle handle, quint32 attrib, float* value) const override;
     bool ChannelIsSliding(audio::StreamHandle handle, quint32 attrib) const;
 
-    bool ChannelGetInfo(audio::StreamHandle handle, audio::ChannelInfo* info) const;
+    bool ChannelGetInfo(audio::StreamHandle handle, audio::ChannelInfo* info) const override;
 
     // POS_BYTE: bytes of the stream's own format (freq x chans x 32-bit float) played so far;
     // ERROR_RESULT (as quint64 -1) on failure.
-    quint64 ChannelGetPosition(audio::StreamHandle handle, quint32 mode = audio::POS_BYTE) const;
+    quint64 ChannelGetPosition(audio::StreamHandle handle, quint32 mode = audio::POS_BYTE) const override;
     // Seconds for a byte count of that stream; negative on failure.
-    double ChannelBytes2Seconds(audio::StreamHandle handle, quint64 pos) const;
+    double ChannelBytes2Seconds(audio::StreamHandle handle, quint64 pos) const override;
     // SAMPLE_DECODED or SAMPLE_HEARD, in frames; ERROR_RESULT (as quint64 -1) on failure.
     quint64 ChannelGetSample(audio::StreamHandle handle, quint32 which) const;
     // The stream's last seconds of sound up to the last frame decoded (for a stream that has
     // ended: up to its end, which is where its recording ended). Empty on failure.
-    audio::AudioTail ChannelGetTail(audio::StreamHandle handle) const;
+    audio::AudioTail ChannelGetTail(audio::StreamHandle handle) const override;
     audio::StreamMemory ChannelGetMemory(audio::StreamHandle handle) const;
 
     // DATA_FFTn: writes n/2 floats to buffer and returns n/2 * 4 (bytes). DATA_AVAILABLE:
     // returns the bytes of decoded sound waiting for the output. ERROR_RESULT otherwise. The
     // magnitudes come from a snapshot of what the output last played (before the volume), so
     // the call never waits for the audio threads.
-    quint32 ChannelGetData(audio::StreamHandle handle, float* buffer, quint32 length) const;
+    quint32 ChannelGetData(audio::StreamHandle handle, float* buffer, quint32 length) const override;
 
     // FX_DX8_PARAMEQ only: one peaking equalizer band, inserted in the stream's sound before
     // the encoder feed and the output, starting at the default DX8ParamEq. Parameter changes
     // apply live without a break; adding or removing a band rebuilds the filter chain.
-    audio::FxHandle ChannelSetFX(audio::StreamHandle handle, quint32 type, int priority);
-    bool ChannelRemoveFX(audio::StreamHandle handle, audio::FxHandle fx);
-    bool FXSetParameters(audio::FxHandle fx, const audio::DX8ParamEq& params);
+    audio::FxHandle ChannelSetFX(audio::StreamHandle handle, quint32 type, int priority) override;
+    bool ChannelRemoveFX(audio::StreamHandle handle, audio::FxHandle fx) override;
+    bool FXSetParameters(audio::FxHandle fx, const audio::DX8ParamEq& params) override;
     bool FXGetParameters(audio::FxHandle fx, audio::DX8ParamEq* params) const;
 
     // Starts argv[0] (a path, or a name looked up in PATH) with argv[1..] as its arguments,
@@ -329,13 +326,13 @@ public:
     // when the new program cannot start or argv is empty (then 0 is returned). On a stream
     // without encoders it is EncodeStart.
     audio::EncoderHandle EncodeSwitch(audio::StreamHandle handle, const QStringList& argv, quint32 flags = 0,
-                                      const audio::EncodeFrom& at = {});
+                                      const audio::EncodeFrom& at = {}) override;
     // handle: an encoder, or a stream (all its encoders). The program gets every frame decoded
     // up to the call (or up to the end a switch gave it); its input is then closed and it is
     // given about 3 s to finish writing. Returns at once: the encoder's ENCODE_NOTIFY_FREE says
     // when its file is complete (at the latest kEncoderStallSeconds after the program stopped
     // taking sound, plus those 3 s), and Free waits for every encoder to get there.
-    bool EncodeStop(audio::Handle handle);
+    bool EncodeStop(audio::Handle handle) override;
     // The frame where the encoder's sound begins; ERROR_RESULT (as quint64 -1) while it is still
     // being searched for (a start after a tail) or for an unknown encoder.
     quint64 EncodeGetBegin(audio::EncoderHandle handle) const;
@@ -347,7 +344,7 @@ public:
     // encoder is gone (EncodeStop, EncodeSwitch, or its stream freed) and its program has
     // ended, so its output file is complete. Unlike syncs, the notifications still arrive after
     // the encoder and its stream were freed: the callback must check what it refers to.
-    bool EncodeSetNotify(audio::EncoderHandle handle, audio::EncodeNotifyProc proc);
+    bool EncodeSetNotify(audio::EncoderHandle handle, audio::EncodeNotifyProc proc) override;
 
     audio::StreamTimings ChannelGetTimings(audio::StreamHandle handle) const;
 
