@@ -15,9 +15,9 @@ PACKAGES=(
   clang libclang-rt-14-dev
   # Qt 6 widgets, D-Bus, test and the offscreen/xcb platforms; Qt's own Traditional Chinese texts
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
-  # audio: FFmpeg libraries, PulseAudio client, transport, code pages
+  # audio: FFmpeg libraries, PulseAudio client, loudness meter, transport, code pages
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
-  libcurl4-openssl-dev libicu-dev libpulse-dev
+  libcurl4-openssl-dev libicu-dev libpulse-dev libebur128-dev
   # programs used at run time and by the tests
   pulseaudio pulseaudio-utils icecast2 ffmpeg lame
   # a desktop for window and tray tests, and a font with Traditional Chinese and Hangul

@@ -2,6 +2,7 @@
 
 #include "engine/audio/encoder_feed.h"
 #include "engine/audio/sound_output.h"
+#include "engine/audio/station_loudness.h"
 
 #include <algorithm>
 #include <chrono>
@@ -43,7 +44,9 @@ Stream::Stream(StreamConfig config, Notify notify)
       ring_(cfg_.ringBytes),
       fifo_(size_t(cfg_.outRate) / 4),
       history_(std::make_shared<SampleHistory>(size_t(cfg_.outRate) * kHistorySeconds)),
-      eq_(cfg_.outRate) {
+      eq_(cfg_.outRate),
+      leveller_(cfg_.outRate, cfg_.directUrl.isEmpty() ? cfg_.transport.url : cfg_.directUrl,
+                StationLoudness::Shared()) {
     timings_.created = Now();
 }
 
@@ -212,8 +215,11 @@ bool Stream::OnPcm(float* frames, size_t count, qint64 sourcePos, size_t lead) {
     }
     if (reconfigure)
         eq_.Configure(std::move(bands));
+    leveller_.Measure(frames, count);
     eq_.Process(frames, count);
     history_->Append(frames, count);
+    // Only what is heard is levelled: recordings keep the station's own loudness.
+    leveller_.Apply(frames, count);
     std::vector<quint32> due;
     {
         std::lock_guard lock(mu_);

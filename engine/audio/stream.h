@@ -5,8 +5,8 @@
 //
 // Frames. Every decoded frame (after resampling to the output rate) has an index, 0 for the first;
 // the decoder keeps the last seconds of them in the sample history (after the effects, before the
-// volume), which the encoder feeds read. Tag events are placed at the index of the first frame
-// decoded from the input at or after the byte where the tag stood (ICY metadata: where the block
+// loudness levelling and the volume), which the encoder feeds read. Tag events are placed at the index of the
+// first frame decoded from the input at or after the byte where the tag stood (ICY metadata: where the block
 // was cut out; an Ogg chain link: its first packet), so a recording can end and the next begin at
 // exactly that frame. The output thread counts the frames it plays; less the device's latency, that
 // is the frame the listener hears.
@@ -26,6 +26,7 @@
 #include "engine/audio/continuation.h"
 #include "engine/audio/decoder.h"
 #include "engine/audio/equalizer.h"
+#include "engine/audio/loudness_leveller.h"
 #include "engine/audio/pcm_fifo.h"
 #include "engine/audio/sample_history.h"
 #include "engine/audio/spectrum.h"
@@ -188,6 +189,7 @@ private:
     bool bandsDirty_ = false;                        // (mu)
     std::vector<std::pair<EncoderHandle, std::unique_ptr<EncoderFeed>>> encoders_;  // (mu)
     EqualizerChain eq_;                                                             // decoder thread only
+    LoudnessLeveller leveller_;                                                     // decoder thread only
 };
 
 }  // namespace wavelot::audio
