@@ -17,8 +17,9 @@ constexpr double kWarmUpSeconds = 3.0;
 constexpr double kSilenceLufs = -50.0;
 // How often the gain is handed back to the table while levelling.
 constexpr double kKeepSeconds = 5.0;
-// A limit recovers by this factor per second (about 6 dB a second).
-constexpr double kLimitRelease = 2.0;
+// A limit recovers by this factor per second (20 dB a second): a click costs a moment, not the
+// level around it.
+constexpr double kLimitRelease = 10.0;
 
 double Linear(double db) {
     return std::pow(10.0, db / 20.0);
