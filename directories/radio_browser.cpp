@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "directories/directory_tables.h"
-#include "directories/json_station_scan.h"
+#include "directories/json_array_reader.h"
 
 using namespace Qt::StringLiterals;
 
@@ -24,7 +24,7 @@ QString Encoded(const QString& text) {
     return QString::fromLatin1(QUrl::toPercentEncoding(text));
 }
 
-// The members of a station the list takes, in the order the scanner is given them.
+// The members of a station the list takes, in the order the reader is given them.
 enum Member { kUrlResolved, kUrl, kName, kCodec, kBitRate, kClickCount, kStationUuid };
 const std::vector<std::string_view> kMemberNames{"url_resolved", "url",        "name",       "codec",
                                                  "bitrate",      "clickcount", "stationuuid"};
@@ -103,7 +103,7 @@ QString RadioBrowserClickPath(const QString& stationUuid) {
 
 namespace {
 
-// Adds each playable station, up to the limit, as the scanner hands them over.
+// Adds each playable station, up to the limit, as the reader hands them over.
 std::function<void(const std::vector<JsonMember>&)> RowTaker(clsSongArray& searchList, RadioBrowserIds* ids,
                                                              const RowAdded& onRow) {
     return [&searchList, ids, &onRow, taken = 0](const std::vector<JsonMember>& station) mutable {
@@ -135,7 +135,7 @@ bool ParseRadioBrowserAnswer(const QByteArray& json, clsSongArray& searchList, R
                              const RowAdded& onRow) {
     if (json.size() > kRadioBrowserMaxAnswerBytes)
         return false;
-    return ScanJsonObjectArray(json, kMemberNames, RowTaker(searchList, ids, onRow));
+    return ReadJsonObjectArray(json, kMemberNames, RowTaker(searchList, ids, onRow));
 }
 
 bool ParseRadioBrowserAnswer(const QString& answer, clsSongArray& searchList, RadioBrowserIds* ids,
@@ -143,7 +143,11 @@ bool ParseRadioBrowserAnswer(const QString& answer, clsSongArray& searchList, Ra
     // Every UTF-16 unit takes at least one byte of UTF-8: a text this long is too large.
     if (answer.size() > kRadioBrowserMaxAnswerBytes)
         return false;
-    return ScanJsonObjectArray(QStringView(answer), kMemberNames, RowTaker(searchList, ids, onRow));
+    // The conversion leaves room to spare behind the bytes, so the reader needs no second copy.
+    QByteArray json = answer.toUtf8();
+    if (json.capacity() - json.size() < kJsonReadPadding)
+        json.reserve(json.size() + kJsonReadPadding);
+    return ParseRadioBrowserAnswer(json, searchList, ids, onRow);
 }
 
 }  // namespace wavelot

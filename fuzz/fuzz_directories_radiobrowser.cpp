@@ -1,5 +1,6 @@
 // Any answer a Radio-Browser server (or something in its place) could send: the bytes as the
-// fetch hands them over, and as the raw-text box holds them.
+// fetch hands them over (with and without spare room behind them, which the JSON reader reads in
+// place or copies), and as the raw-text box holds them.
 #include <QByteArray>
 #include <QString>
 
@@ -7,6 +8,7 @@
 #include <cstdint>
 
 #include "core/song_array.h"
+#include "directories/json_array_reader.h"
 #include "directories/radio_browser.h"
 #include "fuzz/directory_fuzz_input.h"
 
@@ -15,7 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     wavelot::clsSongArray list;
     wavelot::RadioBrowserIds ids;
-    const QByteArray bytes(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
+    QByteArray bytes(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
+    if (data[0] & 8)
+        bytes.reserve(bytes.size() + wavelot::kJsonReadPadding);
     if (data[0] & 4) {
         wavelot::ParseRadioBrowserAnswer(bytes, list, &ids);
     } else {

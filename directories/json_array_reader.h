@@ -1,0 +1,40 @@
+#pragma once
+// Reads a JSON array of flat objects, such as a directory's list of stations, with simdjson's
+// On-Demand reader: the whole text is checked as UTF-8 and for its structure, and each object
+// element hands over only the members asked for, without building a document. An answer of ten
+// thousand stations has about thirty members each, of which a few are wanted; the others are
+// stepped over, not decoded, so a malformed scalar among them is not noticed.
+//
+// Pure; any thread.
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <string_view>
+#include <vector>
+
+namespace wavelot {
+
+// Spare bytes the reader needs readable after the text (any content). A buffer with at least
+// this much capacity beyond its size is read in place; any other is copied once.
+inline constexpr qsizetype kJsonReadPadding = 64;
+
+// One wanted member of an object, as it stood: absent, a string (decoded), a number, or
+// anything else (true, false, null, an array, an object).
+struct JsonMember {
+    enum class Kind { Absent, String, Number, Other };
+    Kind kind = Kind::Absent;
+    QString text;       // Kind::String
+    double number = 0;  // Kind::Number
+};
+
+// keys: the wanted member names; onObject gets, for each object element of the array in order,
+// the members in the order of keys (when a name repeats, its last value; a name written with
+// escapes is not looked up). Elements that are not objects are skipped. onObject is called only
+// once the whole text has been read, so a broken or cut-off text reaches it not at all. False
+// when the text is not one JSON array (a UTF-8 byte order mark before it is allowed).
+bool ReadJsonObjectArray(const QByteArray& json, const std::vector<std::string_view>& keys,
+                         const std::function<void(const std::vector<JsonMember>&)>& onObject);
+
+}  // namespace wavelot
