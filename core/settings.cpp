@@ -136,6 +136,12 @@ bool Settings::SongNotify() const {
 void Settings::WriteSongNotify(bool on) const {
     WriteIni(k::kSectionSetting, k::kSongNotify, on ? 1 : 0, file_);
 }
+bool Settings::LevelLoudness() const {
+    return Lenient(k::kSectionSetting, k::kLevelLoudness, file_) == 1;
+}
+void Settings::WriteLevelLoudness(bool on) const {
+    WriteIni(k::kSectionSetting, k::kLevelLoudness, on ? 1 : 0, file_);
+}
 
 int Settings::EnabledProxy() const {
     return Strict(k::kSectionProxy, k::kEnabledProxy, file_);

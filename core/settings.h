@@ -60,6 +60,8 @@ public:
     void WriteCatchUpJobs(bool on) const;
     bool SongNotify() const;  // true unless the key holds 0
     void WriteSongNotify(bool on) const;
+    bool LevelLoudness() const;  // see kLevelLoudness; false when missing
+    void WriteLevelLoudness(bool on) const;
 
     // Section "Proxy".
     int EnabledProxy() const;

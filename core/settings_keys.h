@@ -35,6 +35,9 @@ inline const QString kCatchUpJobs = u"CatchUpJobs"_s;
 // 0 = no desktop notification of a new song while the window is in the tray; missing, empty or
 // any other number = notify. Lenient.
 inline const QString kSongNotify = u"SongNotify"_s;
+// 1 = the sound of each station is levelled to a common loudness; anything else or missing = off.
+// Lenient.
+inline const QString kLevelLoudness = u"LevelLoudness"_s;
 
 // Section "Proxy".
 inline const QString kEnabledProxy = u"EnabledProxy"_s;  // "1" = use UserProxy; strict at play

@@ -8,6 +8,7 @@
 #include "core/app_folders.h"
 #include "core/atomic_file.h"
 #include "core/exit_signals.h"
+#include "engine/audio/station_loudness.h"
 #include "engine/engine_setup.h"
 #include "engine/player.h"
 #include "engine/recorder.h"
@@ -23,6 +24,9 @@ QString FavoritesFile() {
 QString JobsFile() {
     return SettingFolder() + QString::fromUtf16(kRunJobFileName);
 }
+QString LoudnessFile() {
+    return SettingFolder() + QString::fromUtf16(audio::StationLoudness::kFileName);
+}
 }  // namespace
 
 SessionOptions SessionOptions::FromSettings(const Settings& settings) {
@@ -30,7 +34,8 @@ SessionOptions SessionOptions::FromSettings(const Settings& settings) {
             .quality = settings.Quality(),
             .loopRecording = settings.LoopRec() == 1,
             .catchUpJobs = settings.CatchUpJobs(),
-            .songNotify = settings.SongNotify()};
+            .songNotify = settings.SongNotify(),
+            .levelLoudness = settings.LevelLoudness()};
 }
 
 Session::Session(Config config, QObject* parent)
@@ -58,6 +63,8 @@ bool Session::Start() {
     if (shutDown_ || !InitAudioEngine(audio_))
         return false;
     started_ = true;
+    audio::StationLoudness::Shared().Load(LoudnessFile());
+    audio::StationLoudness::Shared().SetEnabled(options_.levelLoudness);
     player_ = std::make_unique<Player>(SettingFile(), audio_, lists_.playLogList);
     recorder_ = std::make_unique<Recorder>(*player_, audio_, recordOptions_, ProgramFolder(), RecordFolder());
     if (config_.reconnect)
@@ -131,6 +138,13 @@ void Session::PollOnce() {
         watchdog_->Tick();
     else
         player_->UpdateSongTitle(player_->StationCode());
+    if (++pollsSinceLoudnessSave_ >= kSaveLoudnessPolls)
+        SaveLoudness();
+}
+
+void Session::SaveLoudness() {
+    pollsSinceLoudnessSave_ = 0;
+    audio::StationLoudness::Shared().Save(LoudnessFile());
 }
 
 void Session::CheckEnded() {
@@ -210,6 +224,7 @@ void Session::FinishShutdown() {
     autosave_.WriteNow(KeptList::Favorites);
     autosave_.WriteNow(KeptList::Jobs);
     Release();
+    SaveLoudness();
     Q_EMIT shutdownFinished();
 }
 

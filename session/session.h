@@ -40,6 +40,7 @@ struct SessionOptions {
     bool loopRecording = false;
     bool catchUpJobs = false;
     bool songNotify = true;
+    bool levelLoudness = false;
 
     static SessionOptions FromSettings(const Settings& settings);
 };
@@ -133,6 +134,11 @@ private:
     void Finish(End why);
     void FinishShutdown();
     void Release();
+    // The per-station loudness gains, written when they changed (at most every kSaveLoudnessPolls
+    // polls while playing, and at the end).
+    void SaveLoudness();
+    static constexpr int kSaveLoudnessPolls = 60;
+    int pollsSinceLoudnessSave_ = 0;
 
     const Config config_;
     Settings settings_;

@@ -6,6 +6,7 @@
 #include <QWindow>
 
 #include "core/settings_keys.h"
+#include "engine/audio/station_loudness.h"
 #include "session/session.h"
 #include "ui/folder_browser.h"
 #include "ui/mod_theme.h"
@@ -47,6 +48,7 @@ const QString kBrowse = u"..."_s;
 const QString kLoopRec = u"斷線後強制錄音"_s;
 const QString kCatchUpJobs = u"補上錯過的排程工作"_s;
 const QString kSongNotify = u"在系統匣時通知新歌曲"_s;
+const QString kLevelLoudness = u"音量平衡"_s;
 const QString kApply = u"套 用"_s;
 const QString kClose = u"關 閉"_s;
 const QString kChooseFolder = u"請選擇資料夾："_s;
@@ -115,9 +117,11 @@ void frmOption::Form_Load() {
     Create(labels_[4], Host("picQualityer", 270, 1995, 900, 240), CtrlStyle::Label, kQualityCaption);
     Create(cboQuality_, Host("picQuality", 1230, 1935, 1635, 340), CtrlStyle::DropDownList);
     Create(chkLoopRec_, Host("picLoopRec", 3015, 1980, 1740, 240), CtrlStyle::CheckBox, kLoopRec);
-    // Neither is in a section: one is the scheduler's, the other the desktop's. Left of the
-    // buttons, one above the other.
-    Create(chkCatchUpJobs_, Host("picCatchUpJobs", 270, 2460, 3900, 240), CtrlStyle::CheckBox, kCatchUpJobs);
+    // None is in a section: one is the scheduler's, one the desktop's, one the sound's. Left of
+    // the buttons, the first two one above the other, the third in the column of the loop switch.
+    Create(chkCatchUpJobs_, Host("picCatchUpJobs", 270, 2460, 2700, 240), CtrlStyle::CheckBox, kCatchUpJobs);
+    Create(chkLevelLoudness_, Host("picLevelLoudness", 3015, 2460, 1400, 240), CtrlStyle::CheckBox,
+           kLevelLoudness);
     Create(chkSongNotify_, Host("picSongNotify", 270, 2730, 3900, 240), CtrlStyle::CheckBox, kSongNotify);
     Create(cmdOK_, Host("picOK", 4485, 2550, 1050, 380), CtrlStyle::PushButton, kApply);
     Create(cmdCancel_, Host("picCancel", 5565, 2550, 1050, 380), CtrlStyle::PushButton, kClose);
@@ -130,6 +134,7 @@ void frmOption::Form_Load() {
     chkLoopRec_.SetChecked(settings_.LoopRec() == 1);
     chkCatchUpJobs_.SetChecked(settings_.CatchUpJobs());
     chkSongNotify_.SetChecked(settings_.SongNotify());
+    chkLevelLoudness_.SetChecked(settings_.LevelLoudness());
 
     for (const QString& entry : settings_.ProxyEntries(kMaxProxyEntries))
         cboProxy_.AddItem(entry);
@@ -203,9 +208,14 @@ void frmOption::cmdOK_Click() {
     // Only a change is stored: a missing key already means on.
     if (chkSongNotify_.Checked() != settings_.SongNotify())
         settings_.WriteSongNotify(chkSongNotify_.Checked());
+    // Only a change is stored: a missing key already means off.
+    if (chkLevelLoudness_.Checked() != settings_.LevelLoudness())
+        settings_.WriteLevelLoudness(chkLevelLoudness_.Checked());
     live_.loopRecording = chkLoopRec_.Checked();
     live_.catchUpJobs = chkCatchUpJobs_.Checked();
     live_.songNotify = chkSongNotify_.Checked();
+    live_.levelLoudness = chkLevelLoudness_.Checked();
+    audio::StationLoudness::Shared().SetEnabled(live_.levelLoudness);
     cmdCancel_Click();
 }
 

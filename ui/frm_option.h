@@ -1,6 +1,7 @@
 #pragma once
 // The options dialog: the recording's quality and folder, recording again after a drop, the
-// proxy for stream connections, and whether the scheduler catches up a job start it missed. It is loaded
+// proxy for stream connections, whether the scheduler catches up a job start it missed, and
+// whether stations are levelled to a common loudness (at once for the stream playing). It is loaded
 // hidden at start-up and stays loaded for the whole run; the options command shows it modally. An edit of the
 // recording folder or quality goes to the session's options at once: closed without applying it still counts
 // for this run and is shown again next time, and only "套 用" stores it. The proxy counts from the settings
@@ -46,6 +47,7 @@ public:
     clsControl& chkLoopRec() { return chkLoopRec_; }
     clsControl& chkCatchUpJobs() { return chkCatchUpJobs_; }
     clsControl& chkSongNotify() { return chkSongNotify_; }
+    clsControl& chkLevelLoudness() { return chkLevelLoudness_; }
     clsControl& cmdOK() { return cmdOK_; }
     clsControl& cmdCancel() { return cmdCancel_; }
 
@@ -76,6 +78,7 @@ private:
     clsControl chkLoopRec_;
     clsControl chkCatchUpJobs_;
     clsControl chkSongNotify_;
+    clsControl chkLevelLoudness_;
     clsControl cmdOK_;
     clsControl cmdCancel_;
     QWidget* picProxy1_ = nullptr;

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QTest>
 
+#include "engine/audio/station_loudness.h"
 #include "engine/player.h"
 #include "engine/recorder.h"
 #include "tests/support/icecast_rig.h"
@@ -27,6 +28,7 @@ TEST_F(OptionsTest, LoadFillsTheControlsFromTheSettings) {
     Write(settings::kQuality, u"4"_s);
     Write(settings::kLoopRec, u"1"_s);
     Write(settings::kCatchUpJobs, u"1"_s);
+    Write(settings::kLevelLoudness, u"1"_s);
     WriteIni(settings::kSectionProxy, settings::kUserProxy, u"10.0.0.1:3128"_s, SettingFile());
     frmOption& d = Options();
     EXPECT_EQ(d.size(), QSize(447, 201));
@@ -36,7 +38,7 @@ TEST_F(OptionsTest, LoadFillsTheControlsFromTheSettings) {
     EXPECT_EQ(d.cboProxy().text(), u"10.0.0.1:3128"_s);
     EXPECT_FALSE(d.cboProxy().hWnd()->isEnabled());
     EXPECT_EQ(d.cboQuality().List(d.QualityIndex()), u"192 Kbps"_s);
-    EXPECT_TRUE(d.chkLoopRec().Checked() && d.chkCatchUpJobs().Checked());
+    EXPECT_TRUE(d.chkLoopRec().Checked() && d.chkCatchUpJobs().Checked() && d.chkLevelLoudness().Checked());
     EXPECT_EQ(d.RecordingFolder(), u"/music/rec/"_s);
     EXPECT_TRUE(d.chkSongNotify().Checked()) << "song notifications are on without the key";
     d.show();
@@ -111,9 +113,14 @@ TEST_F(OptionsTest, ApplyStoresTheSixValuesInOrderAndTheProxyTakesTheNextConnect
         EXPECT_EQ(proxy.Requests()[0].target, station.toStdString());
     }
     frmOption& options = *options_;
+    EXPECT_FALSE(options.chkLevelLoudness().Checked());
     QTest::mouseClick(options.chkSongNotify().hWnd(), Qt::LeftButton);
+    QTest::mouseClick(options.chkLevelLoudness().hWnd(), Qt::LeftButton);
     QTest::mouseClick(options.cmdOK().hWnd(), Qt::LeftButton);
     EXPECT_EQ(Read(settings::kSongNotify), u"0"_s);
+    EXPECT_EQ(Read(settings::kLevelLoudness), u"1"_s);
+    EXPECT_TRUE(audio::StationLoudness::Shared().Enabled()) << "levelling starts with the apply";
+    EXPECT_TRUE(core_->Options().levelLoudness);
 }
 
 }  // namespace
