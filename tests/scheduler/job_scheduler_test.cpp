@@ -1,5 +1,5 @@
-// The scheduler with a clock the test sets, driving the real player on the tests' ICY server
-// through the silent output. The play log's lines show what it did and in which order.
+// The scheduler with a clock the test sets, driving the real player and recorder on the fake
+// stream engine. The play log's lines show what it did and in which order.
 #include <QTimer>
 
 #include "engine/record_options.h"
@@ -7,8 +7,7 @@
 #include "scheduler/job_scheduler.h"
 #include "scheduler/job_time.h"
 #include "tests/engine/player_fixture.h"
-#include "tests/support/child_process.h"
-#include "tests/support/icy_server.h"
+#include "tests/support/fake_stream_engine.h"
 
 using namespace Qt::StringLiterals;
 
@@ -40,11 +39,8 @@ class SchedulerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         App();
-        static const std::string tone = IcyServer::MakeTone(MakeTempDir("wavelot-scheduler-tone"), 440, 6);
-        ASSERT_FALSE(tone.empty());
-        icy_.SetStream("/s", {.head = IcyServer::IcyHead("Station", 0), .audioFile = tone});
-        ASSERT_TRUE(audio_.Init(0, 44100, 0));
         player_ = std::make_unique<Player>(dir_.filePath(u"Setting.ini"_s), audio_, log_);
+        player_->SetFadeTimes(0, 0);
         options_.folder = dir_.filePath(u"rec"_s);
         recorder_ = std::make_unique<Recorder>(*player_, audio_, options_, dir_.path(), dir_.path());
         scheduler_ = std::make_unique<JobScheduler>(jobs_, *player_, *recorder_, player_->SettingFile(),
@@ -74,7 +70,7 @@ protected:
     void PumpUntil(const QTime& t) {
         WaitUntil([&] { return Now() >= QDateTime(kMonday, t); }, 60000);
     }
-    QString Url() const { return QString::fromStdString(icy_.Url("/s")); }
+    QString Url() const { return u"http://fake/s"_s; }
     // Puts the jobs in the list, starts the scheduler at from and lets it run until the clock
     // shows until and its scans have ended, however long they took, and returns what it did.
     QStringList Run(const std::vector<StationRow>& jobs, const QTime& from, const QTime& until) {
@@ -92,9 +88,8 @@ protected:
     QString Playing() const { return player_->IsPlaying() ? player_->StationName() : QString(); }
 
     // Gone in reverse order: the scheduler before the player before the engine.
-    IcyServer icy_;
     QTemporaryDir dir_;
-    AudioLibrary audio_;
+    FakeStreamEngine audio_;
     clsSongArray log_, jobs_;
     FixedRecordOptions options_;
     std::unique_ptr<Player> player_;
