@@ -1,8 +1,15 @@
 #include "directories/json_array_reader.h"
 
+#include <QStringEncoder>
+
 #include <simdjson.h>
 
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace wavelot {
@@ -21,12 +28,8 @@ bool ReadMember(od::value value, JsonMember& out) {
         return false;
     switch (type) {
     case od::json_type::string: {
-        std::string_view text;
-        if (value.get_string().get(text))
-            return false;
         out.kind = JsonMember::Kind::String;
-        out.text = QString::fromUtf8(text.data(), qsizetype(text.size()));
-        return true;
+        return !value.get_string().get(out.text);
     }
     case od::json_type::number:
         out.kind = JsonMember::Kind::Number;
@@ -47,15 +50,30 @@ bool ReadMember(od::value value, JsonMember& out) {
     }
 }
 
-bool ReadObject(od::object object, const std::vector<std::string_view>& keys, std::vector<JsonMember>& out) {
+// The wanted keys by their first byte, as a set of their indexes: most members of an object are
+// not wanted, and a glance at one byte turns nearly all of them away.
+using KeyIndex = std::array<uint64_t, 256>;
+
+KeyIndex IndexKeys(const std::vector<std::string_view>& keys) {
+    KeyIndex index{};
+    for (size_t i = 0; i < keys.size(); ++i)
+        index[uint8_t(keys[i][0])] |= uint64_t(1) << i;
+    return index;
+}
+
+// out: one member per key.
+bool ReadObject(od::object object, const std::vector<std::string_view>& keys, const KeyIndex& index,
+                JsonMember* out) {
     for (auto member : object) {
         od::field field;
         if (std::move(member).get(field))
             return false;
         // Compared as written: the keys hold neither quotes nor backslashes.
-        const simdjson::ondemand::raw_json_string name = field.key();
-        for (size_t i = 0; i < keys.size(); ++i) {
-            if (name.unsafe_is_equal(keys[i])) {
+        const od::raw_json_string name = field.key();
+        for (uint64_t candidates = index[uint8_t(*name.raw())]; candidates != 0;
+             candidates &= candidates - 1) {
+            const int i = std::countr_zero(candidates);
+            if (name.unsafe_is_equal(keys[size_t(i)])) {
                 if (!ReadMember(field.value(), out[i]))
                     return false;
                 break;
@@ -65,11 +83,11 @@ bool ReadObject(od::object object, const std::vector<std::string_view>& keys, st
     return true;
 }
 
-bool ReadArray(simdjson::padded_string_view text, const std::vector<std::string_view>& keys,
-               std::vector<std::vector<JsonMember>>& objects) {
-    od::parser parser;
+bool ReadArray(od::parser& parser, simdjson::padded_string_view text,
+               const std::vector<std::string_view>& keys, std::vector<JsonMember>& objects) {
     od::document document;
     od::array array;
+    const KeyIndex index = IndexKeys(keys);
     if (parser.iterate(text).get(document) || document.get_array().get(array))
         return false;
     for (auto element : array) {
@@ -80,39 +98,93 @@ bool ReadArray(simdjson::padded_string_view text, const std::vector<std::string_
         if (type != od::json_type::object)
             continue;
         od::object object;
-        if (value.get_object().get(object) || !ReadObject(object, keys, objects.emplace_back(keys.size())))
+        if (value.get_object().get(object))
+            return false;
+        objects.resize(objects.size() + keys.size());
+        if (!ReadObject(object, keys, index, objects.data() + objects.size() - keys.size()))
             return false;
     }
     // Nothing may follow the array.
     return document.current_location().error() == simdjson::OUT_OF_BOUNDS;
 }
 
-}  // namespace
+// What a thread keeps from one text to the next: the parser's buffers, sized by the largest text
+// read so far, and the room a text is copied or turned back into UTF-8 in. Fresh memory of that size
+// costs more to touch than the reading itself. A text read from inside onObject, while these still
+// hold the strings handed over, gets buffers of its own.
+struct Buffers {
+    od::parser parser;
+    QByteArray utf8;
+};
 
-bool ReadJsonObjectArray(const QByteArray& json, const std::vector<std::string_view>& keys,
-                         const std::function<void(const std::vector<JsonMember>&)>& onObject) {
-    const char* begin = json.constData();
-    size_t size = size_t(json.size());
+class BuffersInUse {
+public:
+    BuffersInUse() : kept_(inUse_ ? own_.emplace() : kept()), wasInUse_(inUse_) { inUse_ = true; }
+    ~BuffersInUse() { inUse_ = wasInUse_; }
+    Buffers& operator*() { return kept_; }
+    Buffers* operator->() { return &kept_; }
+
+private:
+    static Buffers& kept() {
+        thread_local Buffers buffers;
+        return buffers;
+    }
+    static thread_local bool inUse_;
+    std::optional<Buffers> own_;
+    Buffers& kept_;
+    const bool wasInUse_;
+};
+thread_local bool BuffersInUse::inUse_ = false;
+
+bool ValidKeys(const std::vector<std::string_view>& keys) {
+    return !keys.empty() && keys.size() <= 64 && !std::ranges::any_of(keys, &std::string_view::empty);
+}
+
+// room: the bytes readable from begin on, at least size + kJsonReadPadding.
+bool Read(od::parser& parser, const char* begin, size_t size, size_t room,
+          const std::vector<std::string_view>& keys,
+          const std::function<void(std::span<const JsonMember>)>& onObject) {
     if (size >= 3 && std::memcmp(begin, "\xEF\xBB\xBF", 3) == 0) {
         begin += 3;
         size -= 3;
+        room -= 3;
     }
-    // The bytes the buffer holds from begin on, its spare capacity included (none for raw data).
-    const qsizetype room = json.capacity() - (begin - json.constData());
-    simdjson::padded_string copy;
-    simdjson::padded_string_view text;
-    if (room >= qsizetype(size) + kJsonReadPadding) {
-        text = simdjson::padded_string_view(begin, size, size_t(room));
-    } else {
-        copy = simdjson::padded_string(begin, size);
-        text = copy;
-    }
-    std::vector<std::vector<JsonMember>> objects;
-    if (!ReadArray(text, keys, objects))
+    std::vector<JsonMember> objects;  // the wanted members of each object, one after another
+    if (!ReadArray(parser, simdjson::padded_string_view(begin, size, room), keys, objects))
         return false;
-    for (const std::vector<JsonMember>& members : objects)
-        onObject(members);
+    for (size_t i = 0; i < objects.size(); i += keys.size())
+        onObject(std::span<const JsonMember>(objects).subspan(i, keys.size()));
     return true;
+}
+
+}  // namespace
+
+bool ReadJsonObjectArray(const QByteArray& json, const std::vector<std::string_view>& keys,
+                         const std::function<void(std::span<const JsonMember>)>& onObject) {
+    if (!ValidKeys(keys))
+        return false;
+    BuffersInUse buffers;
+    // Spare capacity behind the bytes is read in place (raw data has none).
+    if (json.capacity() - json.size() >= kJsonReadPadding)
+        return Read(buffers->parser, json.constData(), size_t(json.size()), size_t(json.capacity()), keys,
+                    onObject);
+    // Else copied once, into the thread's buffer.
+    QByteArray& copy = buffers->utf8;
+    copy.resize(json.size() + kJsonReadPadding);
+    std::memcpy(copy.data(), json.constData(), size_t(json.size()));
+    return Read(buffers->parser, copy.constData(), size_t(json.size()), size_t(copy.size()), keys, onObject);
+}
+
+bool ReadJsonObjectArray(QStringView json, const std::vector<std::string_view>& keys,
+                         const std::function<void(std::span<const JsonMember>)>& onObject) {
+    if (!ValidKeys(keys))
+        return false;
+    BuffersInUse buffers;
+    QStringEncoder encoder(QStringEncoder::Utf8);
+    QByteArray& utf8 = buffers->utf8;
+    utf8.resize(encoder.requiredSpace(json.size()) + kJsonReadPadding);
+    const qsizetype size = encoder.appendToBuffer(utf8.data(), json) - utf8.data();
+    return Read(buffers->parser, utf8.constData(), size_t(size), size_t(utf8.size()), keys, onObject);
 }
 
 }  // namespace wavelot

@@ -9,8 +9,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
 
 #include <functional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -20,21 +22,28 @@ namespace wavelot {
 // this much capacity beyond its size is read in place; any other is copied once.
 inline constexpr qsizetype kJsonReadPadding = 64;
 
-// One wanted member of an object, as it stood: absent, a string (decoded), a number, or
-// anything else (true, false, null, an array, an object).
+// One wanted member of an object, as it stood: absent, a string, a number, or anything else
+// (true, false, null, an array, an object).
 struct JsonMember {
     enum class Kind { Absent, String, Number, Other };
     Kind kind = Kind::Absent;
-    QString text;       // Kind::String
+    // Kind::String: valid UTF-8, escapes decoded; it lives only as long as the call to onObject,
+    // so only what is kept is turned into a QString.
+    std::string_view text;
     double number = 0;  // Kind::Number
 };
 
-// keys: the wanted member names; onObject gets, for each object element of the array in order,
-// the members in the order of keys (when a name repeats, its last value; a name written with
-// escapes is not looked up). Elements that are not objects are skipped. onObject is called only
-// once the whole text has been read, so a broken or cut-off text reaches it not at all. False
-// when the text is not one JSON array (a UTF-8 byte order mark before it is allowed).
+// keys: the wanted member names, 1 to 64, none empty; onObject gets, for each object element of
+// the array in order, the members in the order of keys (when a name repeats, its last value; a
+// name written with escapes is not looked up). Elements that are not objects are skipped.
+// onObject is called only once the whole text has been read, so a broken or cut-off text reaches
+// it not at all. False when the text is not one JSON array (a UTF-8 byte order mark before it is
+// allowed).
 bool ReadJsonObjectArray(const QByteArray& json, const std::vector<std::string_view>& keys,
-                         const std::function<void(const std::vector<JsonMember>&)>& onObject);
+                         const std::function<void(std::span<const JsonMember>)>& onObject);
+// The same over text already decoded (as the raw-text box holds it), turned back into UTF-8
+// (a lone surrogate becomes U+FFFD) in a buffer the thread keeps.
+bool ReadJsonObjectArray(QStringView json, const std::vector<std::string_view>& keys,
+                         const std::function<void(std::span<const JsonMember>)>& onObject);
 
 }  // namespace wavelot

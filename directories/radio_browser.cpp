@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -30,7 +31,7 @@ const std::vector<std::string_view> kMemberNames{"url_resolved", "url",        "
                                                  "bitrate",      "clickcount", "stationuuid"};
 
 QString Text(const JsonMember& m) {
-    return m.kind == JsonMember::Kind::String ? m.text.trimmed() : QString();
+    return m.kind == JsonMember::Kind::String ? QString::fromUtf8(m.text).trimmed() : QString();
 }
 
 // A whole, non-negative number, from a JSON number or a string of digits.
@@ -43,7 +44,7 @@ std::optional<qint64> Count(const JsonMember& m) {
     }
     if (m.kind == JsonMember::Kind::String) {
         bool ok = false;
-        const qint64 n = m.text.trimmed().toLongLong(&ok);
+        const qint64 n = QByteArrayView(m.text).trimmed().toLongLong(&ok);
         if (ok && n >= 0)
             return n;
     }
@@ -55,7 +56,7 @@ bool Playable(const QString& address) {
            address.startsWith(u"https://"_s, Qt::CaseInsensitive);
 }
 
-QString Address(const std::vector<JsonMember>& station) {
+QString Address(std::span<const JsonMember> station) {
     const QString resolved = Text(station[kUrlResolved]);
     if (Playable(resolved))
         return resolved;
@@ -104,9 +105,9 @@ QString RadioBrowserClickPath(const QString& stationUuid) {
 namespace {
 
 // Adds each playable station, up to the limit, as the reader hands them over.
-std::function<void(const std::vector<JsonMember>&)> RowTaker(clsSongArray& searchList, RadioBrowserIds* ids,
-                                                             const RowAdded& onRow) {
-    return [&searchList, ids, &onRow, taken = 0](const std::vector<JsonMember>& station) mutable {
+std::function<void(std::span<const JsonMember>)> RowTaker(clsSongArray& searchList, RadioBrowserIds* ids,
+                                                          const RowAdded& onRow) {
+    return [&searchList, ids, &onRow, taken = 0](std::span<const JsonMember> station) mutable {
         if (taken == kRadioBrowserStationLimit)
             return;
         const QString address = Address(station);
@@ -143,11 +144,7 @@ bool ParseRadioBrowserAnswer(const QString& answer, clsSongArray& searchList, Ra
     // Every UTF-16 unit takes at least one byte of UTF-8: a text this long is too large.
     if (answer.size() > kRadioBrowserMaxAnswerBytes)
         return false;
-    // The conversion leaves room to spare behind the bytes, so the reader needs no second copy.
-    QByteArray json = answer.toUtf8();
-    if (json.capacity() - json.size() < kJsonReadPadding)
-        json.reserve(json.size() + kJsonReadPadding);
-    return ParseRadioBrowserAnswer(json, searchList, ids, onRow);
+    return ReadJsonObjectArray(QStringView(answer), kMemberNames, RowTaker(searchList, ids, onRow));
 }
 
 }  // namespace wavelot

@@ -17,9 +17,9 @@ struct Scanned {
 
 Scanned Scan(const QByteArray& json) {
     Scanned s;
-    s.ok = ReadJsonObjectArray(json, {"name"}, [&](const std::vector<JsonMember>& m) {
+    s.ok = ReadJsonObjectArray(json, {"name"}, [&](std::span<const JsonMember> m) {
         switch (m[0].kind) {
-        case JsonMember::Kind::String: s.names << m[0].text; break;
+        case JsonMember::Kind::String: s.names << QString::fromUtf8(m[0].text); break;
         case JsonMember::Kind::Number: s.names << u"#"_s + QString::number(m[0].number); break;
         default: s.names << u"-"_s;
         }
