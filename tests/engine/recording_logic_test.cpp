@@ -161,11 +161,11 @@ TEST_F(RecordingLogicTest, ADroppedStreamIsTriedAgainOnItsSchedule) {
     ASSERT_TRUE(WaitUntil([&] { return done.size() == 6; }, 5000));
     EXPECT_TRUE(done.last()[0].toBool());
     EXPECT_TRUE(player_.IsPlaying());
-    EXPECT_LT(failedAt[0], kSecondMs / 2) << "the first attempt at once";
+    EXPECT_LT(failedAt[0], kSecondMs) << "the first attempt at once";
     for (int i = 1; i < failedAt.size(); ++i) {
-        const int expected = StreamWatchdog::RetryDelaySeconds(i) * kSecondMs;
-        EXPECT_GE(failedAt[i] - failedAt[i - 1], expected - 2) << "attempt " << i;
-        EXPECT_LT(failedAt[i] - failedAt[i - 1], expected + kSecondMs) << "attempt " << i;
+        const int expected = std::array{0, 1, 2, 4, 8}[size_t(i)] * kSecondMs;
+        EXPECT_GE(failedAt[i] - failedAt[i - 1], expected * 9 / 10) << "attempt " << i;  // coarse timers
+        EXPECT_LT(failedAt[i] - failedAt[i - 1], expected + 100) << "attempt " << i;     // a busy machine
     }
     EXPECT_EQ(LogLines(log_).filter(u"錯誤！無法連線至 A"_s).size(), 5);
     EXPECT_EQ(LogLines(log_).filter(u"連線至 A"_s).size() - 5, 3)
