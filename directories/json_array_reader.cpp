@@ -109,12 +109,13 @@ bool ReadArray(od::parser& parser, simdjson::padded_string_view text,
 }
 
 // What a thread keeps from one text to the next: the parser's buffers, sized by the largest text
-// read so far, and the room a text is copied or turned back into UTF-8 in. Fresh memory of that size
-// costs more to touch than the reading itself. A text read from inside onObject, while these still
+// read so far, the room a text is copied or turned back into UTF-8 in, and the members found. Fresh memory of
+// that size costs more to touch than the reading itself. A text read from inside onObject, while these still
 // hold the strings handed over, gets buffers of its own.
 struct Buffers {
     od::parser parser;
     QByteArray utf8;
+    std::vector<JsonMember> objects;  // the wanted members of each object, one after another
 };
 
 class BuffersInUse {
@@ -141,7 +142,7 @@ bool ValidKeys(const std::vector<std::string_view>& keys) {
 }
 
 // room: the bytes readable from begin on, at least size + kJsonReadPadding.
-bool Read(od::parser& parser, const char* begin, size_t size, size_t room,
+bool Read(Buffers& buffers, const char* begin, size_t size, size_t room,
           const std::vector<std::string_view>& keys,
           const std::function<void(std::span<const JsonMember>)>& onObject) {
     if (size >= 3 && std::memcmp(begin, "\xEF\xBB\xBF", 3) == 0) {
@@ -149,8 +150,9 @@ bool Read(od::parser& parser, const char* begin, size_t size, size_t room,
         size -= 3;
         room -= 3;
     }
-    std::vector<JsonMember> objects;  // the wanted members of each object, one after another
-    if (!ReadArray(parser, simdjson::padded_string_view(begin, size, room), keys, objects))
+    std::vector<JsonMember>& objects = buffers.objects;
+    objects.clear();
+    if (!ReadArray(buffers.parser, simdjson::padded_string_view(begin, size, room), keys, objects))
         return false;
     for (size_t i = 0; i < objects.size(); i += keys.size())
         onObject(std::span<const JsonMember>(objects).subspan(i, keys.size()));
@@ -166,13 +168,12 @@ bool ReadJsonObjectArray(const QByteArray& json, const std::vector<std::string_v
     BuffersInUse buffers;
     // Spare capacity behind the bytes is read in place (raw data has none).
     if (json.capacity() - json.size() >= kJsonReadPadding)
-        return Read(buffers->parser, json.constData(), size_t(json.size()), size_t(json.capacity()), keys,
-                    onObject);
+        return Read(*buffers, json.constData(), size_t(json.size()), size_t(json.capacity()), keys, onObject);
     // Else copied once, into the thread's buffer.
     QByteArray& copy = buffers->utf8;
     copy.resize(json.size() + kJsonReadPadding);
     std::memcpy(copy.data(), json.constData(), size_t(json.size()));
-    return Read(buffers->parser, copy.constData(), size_t(json.size()), size_t(copy.size()), keys, onObject);
+    return Read(*buffers, copy.constData(), size_t(json.size()), size_t(copy.size()), keys, onObject);
 }
 
 bool ReadJsonObjectArray(QStringView json, const std::vector<std::string_view>& keys,
@@ -184,7 +185,7 @@ bool ReadJsonObjectArray(QStringView json, const std::vector<std::string_view>& 
     QByteArray& utf8 = buffers->utf8;
     utf8.resize(encoder.requiredSpace(json.size()) + kJsonReadPadding);
     const qsizetype size = encoder.appendToBuffer(utf8.data(), json) - utf8.data();
-    return Read(buffers->parser, utf8.constData(), size_t(size), size_t(utf8.size()), keys, onObject);
+    return Read(*buffers, utf8.constData(), size_t(size), size_t(utf8.size()), keys, onObject);
 }
 
 }  // namespace wavelot

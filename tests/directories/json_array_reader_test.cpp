@@ -15,7 +15,8 @@ struct Scanned {
     QStringList names;  // "name" of each object: its text, "#n" for a number, "-" otherwise
 };
 
-Scanned Scan(const QByteArray& json) {
+template <typename Json>
+Scanned Scan(const Json& json) {
     Scanned s;
     s.ok = ReadJsonObjectArray(json, {"name"}, [&](std::span<const JsonMember> m) {
         switch (m[0].kind) {
@@ -35,7 +36,7 @@ TEST(JsonArrayReader, AcceptsAndRefusesAsAJsonParserDoesAndDecodesTheWantedMembe
         {R"([{"name":"a\"b\\c\/d\n\u00e9\ud83c\udfb5"},{"x":[1,{"y":null}],"name":-1.5e2}])",
          {u"a\"b\\c/d\né🎵"_s, u"#-150"_s}},
         {"\xEF\xBB\xBF [ {\"name\":true,\"name\":\"last\"} , 3, \"s\", [] ]\n", {u"last"_s}},
-        {R"([{"na\u006de":"escaped names are not looked up"},{}])", {u"-"_s, u"-"_s}},
+        {R"([{"na\u006de":"escaped names are not looked up"},{},{"name":null}])", {u"-"_s, u"-"_s, u"-"_s}},
         {"[{\"name\":\"\xE9\x9B\xBB\xE5\x8F\xB0\"}]", {u"電台"_s}},
         {"[]", {}},
         // From here on refused: each breaks one rule.
@@ -44,6 +45,7 @@ TEST(JsonArrayReader, AcceptsAndRefusesAsAJsonParserDoesAndDecodesTheWantedMembe
         {R"([{"name":1.}])", {}},
         {R"([{"name":-}])", {}},
         {R"([{"name":tru}])", {}},
+        {R"([{"name":nul}])", {}},
         {R"([{"name":"\x"}])", {}},
         {R"([{"name":"\u12"}])", {}},
         {"[{\"name\":\"a\tb\"}]", {}},
@@ -60,7 +62,31 @@ TEST(JsonArrayReader, AcceptsAndRefusesAsAJsonParserDoesAndDecodesTheWantedMembe
         const Scanned s = Scan(c.json);
         EXPECT_EQ(s.ok, valid) << c.json.constData();
         EXPECT_EQ(s.names, c.names) << c.json.constData();
+        // Read in place when the buffer has room behind the bytes, and from decoded text.
+        QByteArray roomy = c.json;
+        roomy.reserve(c.json.size() + kJsonReadPadding);
+        const Scanned inPlace = Scan(roomy);
+        EXPECT_EQ(inPlace.ok, s.ok) << c.json.constData();
+        EXPECT_EQ(inPlace.names, s.names) << c.json.constData();
+        const QString text = QString::fromUtf8(c.json);
+        if (text.toUtf8() == c.json) {  // decoded text cannot hold invalid UTF-8
+            const Scanned units = Scan(QStringView(text));
+            EXPECT_EQ(units.ok, s.ok) << c.json.constData();
+            EXPECT_EQ(units.names, s.names) << c.json.constData();
+        }
     }
+}
+
+// The strings handed over stay intact while onObject reads another text.
+TEST(JsonArrayReader, ATextReadInsideOnObjectLeavesTheOuterStringsAlone) {
+    QStringList seen;
+    ReadJsonObjectArray(QByteArray(R"([{"name":"outer one"},{"name":"outer two"}])"), {"name"},
+                        [&](std::span<const JsonMember> outer) {
+                            ReadJsonObjectArray(QByteArray(R"([{"name":"inner text, longer than both"}])"),
+                                                {"name"}, [](std::span<const JsonMember>) {});
+                            seen << QString::fromUtf8(outer[0].text);
+                        });
+    EXPECT_EQ(seen, (QStringList{u"outer one"_s, u"outer two"_s}));
 }
 
 }  // namespace
