@@ -35,7 +35,7 @@ struct JsonMember {
 
 // keys: the wanted member names, 1 to 64, none empty; onObject gets, for each object element of
 // the array in order, the members in the order of keys (when a name repeats, its last value; a
-// name written with escapes is not looked up). Elements that are not objects are skipped.
+// name written with escapes is not looked up). Elements that are not objects are stepped over unchecked.
 // onObject is called only once the whole text has been read, so a broken or cut-off text reaches
 // it not at all. False when the text is not one JSON array (a UTF-8 byte order mark before it is
 // allowed).
