@@ -5,7 +5,7 @@
 // thousand stations has about thirty members each, of which a few are wanted; the others are
 // stepped over, not decoded, so a malformed scalar among them is not noticed.
 //
-// Pure; any thread.
+// Any thread; each thread keeps its own buffers (see the source) from one text to the next.
 
 #include <QByteArray>
 #include <QString>
