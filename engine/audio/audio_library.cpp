@@ -340,8 +340,13 @@ bool AudioLibrary::FXGetParameters(FxHandle fx, DX8ParamEq* params) const {
 
 namespace {
 
-Stream::EncodeAt StreamEncodeAt(const EncodeFrom& from, const std::shared_ptr<const TailData>& tail) {
-    return {from.sample == SAMPLE_HEARD_NOW ? Stream::kHeardFrame : from.sample, tail};
+// Taken before the encoder's program is started: a file asked to begin at what is heard begins at
+// what was heard when it was asked for, not at what is heard once the program runs.
+Stream::EncodeAt StreamEncodeAt(const Stream& s, const EncodeFrom& from,
+                                const std::shared_ptr<const TailData>& tail) {
+    if (from.sample != SAMPLE_HEARD_NOW)
+        return {from.sample, tail};
+    return {tail ? Stream::kHeardFrame : s.HeardFrame(), tail};
 }
 
 }  // namespace
@@ -376,6 +381,7 @@ EncoderHandle AudioLibrary::EncodeStart(StreamHandle handle, const QStringList& 
     auto s = backend_->Find(handle);
     if (!s)
         return 0;
+    const Stream::EncodeAt begin = StreamEncodeAt(*s, from, from.after.data_);
     auto feed = EncoderFeed::Start(argv, s->OutRate(), (flags & ENCODE_NOHEAD) == 0);
     if (!feed)
         return 0;
@@ -391,7 +397,7 @@ EncoderHandle AudioLibrary::EncodeStart(StreamHandle handle, const QStringList& 
         retirer_->Retire(std::move(feed));
         return 0;
     }
-    s->AddEncoder(h, std::move(feed), StreamEncodeAt(from, from.after.data_));
+    s->AddEncoder(h, std::move(feed), begin);
     return h;
 }
 
@@ -400,6 +406,7 @@ EncoderHandle AudioLibrary::EncodeSwitch(StreamHandle handle, const QStringList&
     auto s = backend_->Find(handle);
     if (!s)
         return 0;
+    const Stream::EncodeAt begin = StreamEncodeAt(*s, at, at.after.data_);
     // Started before the switch, so the sound waits for no program start-up.
     auto feed = EncoderFeed::Start(argv, s->OutRate(), (flags & ENCODE_NOHEAD) == 0);
     EncoderHandle h = 0;
@@ -415,7 +422,7 @@ EncoderHandle AudioLibrary::EncodeSwitch(StreamHandle handle, const QStringList&
             backend_->encoders[h] = handle;
         }
     }
-    for (auto& old : s->SwapEncoders(h, std::move(feed), StreamEncodeAt(at, at.after.data_)))
+    for (auto& old : s->SwapEncoders(h, std::move(feed), begin))
         retirer_->Retire(std::move(old));
     return h;
 }
