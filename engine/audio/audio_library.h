@@ -247,7 +247,8 @@ public:
     // sample (optional): the frame at which the tags took effect: for TAG_META the first frame
     // decoded from the input at or after the byte where the metadata block stood, for an Ogg
     // chain link its first frame, 0 for tags of the stream's header.
-    QByteArray ChannelGetTags(audio::StreamHandle handle, quint32 tags, quint64* sample = nullptr) const override;
+    QByteArray ChannelGetTags(audio::StreamHandle handle, quint32 tags,
+                              quint64* sample = nullptr) const override;
 
     // The callback is queued to the main thread, stamped with the stream handle, and dropped
     // when the stream (or the sync) was freed before it ran: it never runs on a back-end thread.
@@ -270,7 +271,8 @@ public:
     // slide in progress.
     bool ChannelSetAttribute(audio::StreamHandle handle, quint32 attrib, float value) override;
     // Glides from the present value to value over time ms, sample-accurately in the output.
-    bool ChannelSlideAttribute(audio::StreamHandle handle, quint32 attrib, float value, quint32 time) override;
+    bool ChannelSlideAttribute(audio::StreamHandle handle, quint32 attrib, float value,
+                               quint32 time) override;
     // ATTRIB_VOL: the present value (mid-slide too); ATTRIB_FREQ: the stream's own rate;
     // ATTRIB_BITRATE: as of the first decoded frame.
     bool ChannelGetAttribute(audio::StreamHandle handle, quint32 attrib, float* value) const override;
