@@ -89,7 +89,7 @@ void StreamWatchdog::AfterReconnect() {
     if (resume_) {
         recorder_.ResumeRecording({.after = tail_});
     } else if (options_.LoopRecording()) {
-        QTimer::singleShot(kRecordAgainAfterMs * secondMs_ / 1000, this, [this, stream] {
+        QTimer::singleShot(kRecordAgainAfterMs * secondMs_ / 1000, Qt::PreciseTimer, this, [this, stream] {
             // Unless the user changed something meanwhile: the reconnect cleared the wish.
             if (player_.Current() == stream && player_.IsConnected())
                 recorder_.StartRecording();

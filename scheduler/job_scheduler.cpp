@@ -105,7 +105,8 @@ void JobScheduler::Drive() {
 void JobScheduler::WaitThen(Scan& scan, Step step, int ms) {
     scan.step = step;
     scan.waiting = true;
-    QTimer::singleShot(ms, this, [this, id = scan.id] {
+    // Precise: a coarse timer of seconds may fire 5 % early, and the record delay is a least.
+    QTimer::singleShot(ms, Qt::PreciseTimer, this, [this, id = scan.id] {
         if (Scan* scan = Find(id)) {
             scan->waiting = false;
             Drive();
