@@ -131,7 +131,7 @@ TEST_F(RecorderTest, AnEncoderThatTakesNothingNeverHoldsUpTheMainThread) {
     WaitUntil([] { return false; }, 1000);
     icy.SetMeta("/hang", "StreamTitle='Hang - Two';");
     ASSERT_TRUE(WaitUntil([&] { return finishedAt.size() == 2; }, 12000));
-    EXPECT_LT(longest, 500) << "ms the main thread stood still";
+    EXPECT_LT(longest, 1500) << "ms the main thread stood still";
     ASSERT_EQ(started_.size(), 2);
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(CountLinesEndingWith(u": 錯誤！錄音中斷：編碼程式 lame 沒有回應 "_s + started_[i]), 1) << i;
