@@ -20,21 +20,11 @@ bool IsBlank(QChar c) {
 }
 
 QString TrimBlanks(QStringView v) {
-    qsizetype b = 0, e = v.size();
-    while (b < e && IsBlank(v[b]))
-        ++b;
-    while (e > b && IsBlank(v[e - 1]))
-        --e;
-    return v.sliced(b, e - b).toString();
+    return TrimIniBlanks(v).toString();
 }
 
 QString Unquote(const QString& v) {
-    if (v.size() >= 2) {
-        const QChar q = v.front();
-        if ((q == u'"' || q == u'\'') && v.back() == q)
-            return v.mid(1, v.size() - 2);
-    }
-    return v;
+    return UnquoteIniValue(v).toString();
 }
 
 // "[name]" with optional blanks before; text after "]" is ignored like the Windows service.
@@ -78,6 +68,21 @@ QString OneLine(const QString& v) {
 }
 
 }  // namespace
+
+QStringView TrimIniBlanks(QStringView v) {
+    qsizetype b = 0, e = v.size();
+    while (b < e && IsBlank(v[b]))
+        ++b;
+    while (e > b && IsBlank(v[e - 1]))
+        --e;
+    return v.sliced(b, e - b);
+}
+
+QStringView UnquoteIniValue(QStringView v) {
+    if (v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') && v.back() == v.front())
+        return v.sliced(1, v.size() - 2);
+    return v;
+}
 
 bool IniDocument::Load(const QString& file) {
     QFile f(file);

@@ -90,6 +90,11 @@ int ReadIniInt(const QString& section, const QString& key, const QString& file);
 // values read as 0; ok, when given, tells which happened.
 int ReadIniIntStrict(const QString& section, const QString& key, const QString& file, bool* ok = nullptr);
 
+// The value rules, shared with the one-pass list reader: blanks (space, tab) trimmed at both
+// ends; one pair of enclosing quotes, single or double, removed.
+QStringView TrimIniBlanks(QStringView v);
+QStringView UnquoteIniValue(QStringView v);
+
 // Number conversions shared with readers that hold an IniDocument.
 int LenientInt(const QString& text);
 int StrictInt(const QString& text, bool* ok = nullptr);

@@ -28,25 +28,6 @@ constexpr QStringView kFieldNames[kAllFields] = {u"File",    u"Title",   u"Code"
                                                  u"JobMode", u"JobType", u"StrTime", u"StopTime",
                                                  u"RunJob",  u"WeekMark"};
 
-bool IsBlank(QChar c) {
-    return c == u' ' || c == u'\t';
-}
-
-QStringView TrimBlanks(QStringView v) {
-    qsizetype b = 0, e = v.size();
-    while (b < e && IsBlank(v[b]))
-        ++b;
-    while (e > b && IsBlank(v[e - 1]))
-        --e;
-    return v.sliced(b, e - b);
-}
-
-QStringView Unquote(QStringView v) {
-    if (v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') && v.back() == v.front())
-        return v.sliced(1, v.size() - 2);
-    return v;
-}
-
 bool IsStationAddress(const QString& text) {
     return text.startsWith(u"HTTP"_s, Qt::CaseInsensitive) || text.startsWith(u"MMS"_s, Qt::CaseInsensitive);
 }
@@ -75,11 +56,11 @@ public:
     explicit Parser(bool withJobFields) : fields_(withJobFields ? kAllFields : kPlainFields) {}
 
     void Line(QStringView line) {
-        const QStringView t = TrimBlanks(line);
+        const QStringView t = TrimIniBlanks(line);
         if (t.startsWith(u'[')) {
             if (const qsizetype close = t.indexOf(u']'); close > 0) {
                 inSection_ =
-                    TrimBlanks(t.sliced(1, close - 1)).compare(u"PlayList", Qt::CaseInsensitive) == 0;
+                    TrimIniBlanks(t.sliced(1, close - 1)).compare(u"PlayList", Qt::CaseInsensitive) == 0;
                 sawSection_ = sawSection_ || inSection_;
                 return;
             }
@@ -89,8 +70,8 @@ public:
         const qsizetype eq = t.indexOf(u'=');
         if (eq <= 0)
             return;
-        const QStringView key = TrimBlanks(t.first(eq));
-        const QStringView value = Unquote(TrimBlanks(t.sliced(eq + 1)));
+        const QStringView key = TrimIniBlanks(t.first(eq));
+        const QStringView value = UnquoteIniValue(TrimIniBlanks(t.sliced(eq + 1)));
         const auto [field, n] = EntryKey(key, fields_);
         if (field < 0) {
             if (!count_ && key.compare(u"NumberOfEntries", Qt::CaseInsensitive) == 0)

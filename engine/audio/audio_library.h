@@ -30,11 +30,8 @@ class AudioLibrary;
 
 namespace audio {
 
-using Handle = quint32;
-using StreamHandle = Handle;
-using SyncHandle = Handle;
-using FxHandle = Handle;
-using EncoderHandle = Handle;
+// Handle, StreamHandle, SyncHandle, FxHandle, EncoderHandle, SyncProc and EncodeNotifyProc come
+// with stream_engine.h.
 using PluginHandle = Handle;
 
 // Flags of StreamCreateURL (accepted and ignored: all text is UTF-8 here).
@@ -176,12 +173,6 @@ struct EncodeFrom {
     quint64 sample = SAMPLE_HEARD_NOW;
     AudioTail after;
 };
-
-// A sync callback: the sync's handle, the stream it was set on, and a value of the kind
-// (SYNC_STALL: 0 stalled / 1 resumed; otherwise 0).
-using SyncProc = std::function<void(SyncHandle sync, StreamHandle stream, quint32 data)>;
-// An encoder notification: the encoder and ENCODE_NOTIFY_ENCODER or ENCODE_NOTIFY_FREE.
-using EncodeNotifyProc = std::function<void(EncoderHandle encoder, quint32 status)>;
 
 }  // namespace audio
 

@@ -18,13 +18,16 @@
 namespace wavelot {
 
 namespace audio {
-// The same names as in audio_library.h.
+// The audio library's handles and callbacks (audio_library.h has the rest of its types).
 using Handle = quint32;
 using StreamHandle = Handle;
 using SyncHandle = Handle;
 using FxHandle = Handle;
 using EncoderHandle = Handle;
+// A sync callback: the sync's handle, the stream it was set on, and a value of the kind
+// (SYNC_STALL: 0 stalled / 1 resumed; otherwise 0).
 using SyncProc = std::function<void(SyncHandle sync, StreamHandle stream, quint32 data)>;
+// An encoder notification: the encoder and ENCODE_NOTIFY_ENCODER or ENCODE_NOTIFY_FREE.
 using EncodeNotifyProc = std::function<void(EncoderHandle encoder, quint32 status)>;
 struct ChannelInfo;
 struct DX8ParamEq;
