@@ -369,6 +369,8 @@ const char* DemuxerForContentType(const QByteArray& contentType) {
     if (t == "video/x-ms-asf" || t == "audio/x-ms-wma" || t == "application/vnd.ms-asf" ||
         t == "video/x-ms-wma" || t == "application/x-mms-framed")
         return "asf";
+    if (t == "video/mp2t" || t == "video/mpeg-ts")
+        return "mpegts";
     return nullptr;
 }
 

@@ -1,5 +1,6 @@
 #include "engine/audio/transport.h"
 
+#include "engine/audio/hls_playlist.h"
 #include "engine/audio/playlist.h"
 
 #include <curl/curl.h>
@@ -26,6 +27,7 @@ struct HttpTransport::Fetch {
     bool delivered = false;
     bool paused = false;
     bool failed = false;  // refused by the write callback
+    qsizetype collect = 0;
     QByteArray playlist;
     MetaintCutter cutter{0};
     Clock::time_point lastData = Clock::now();
@@ -75,6 +77,10 @@ void HttpTransport::Run() {
             failed = o != Outcome::Ended;
             break;
         }
+        if (o == Outcome::Playlist && IsHlsPlaylist(playlist)) {
+            failed = RunHls(url, playlist) != Outcome::Ended;
+            break;
+        }
         if (o == Outcome::Playlist)
             resolver.AddPlaylist(playlist);
     }
@@ -103,8 +109,9 @@ size_t HttpTransport::OnWrite(char* data, size_t size, size_t n, void* user) {
         }
         const QByteArray type = f->headers.Value("content-type");
         f->decided = true;
-        if (f->allowPlaylist &&
-            LooksLikePlaylist(type, QByteArray(data, qsizetype(std::min<size_t>(len, 512))))) {
+        if (f->collect > 0 ||
+            (f->allowPlaylist &&
+             LooksLikePlaylist(type, QByteArray(data, qsizetype(std::min<size_t>(len, 512)))))) {
             f->playlistMode = true;
         } else {
             bool ok = false;
@@ -115,7 +122,8 @@ size_t HttpTransport::OnWrite(char* data, size_t size, size_t n, void* user) {
         }
     }
     if (f->playlistMode) {
-        if (size_t(f->playlist.size()) + len > kMaxPlaylistBytes) {
+        const size_t limit = f->collect > 0 ? size_t(f->collect) : kMaxPlaylistBytes;
+        if (size_t(f->playlist.size()) + len > limit) {
             f->failed = true;
             return 0;
         }
@@ -136,13 +144,14 @@ size_t HttpTransport::OnWrite(char* data, size_t size, size_t n, void* user) {
 }
 
 HttpTransport::Outcome HttpTransport::Transfer(const QByteArray& url, bool allowPlaylist,
-                                               QByteArray* playlist, bool* delivered) {
+                                               QByteArray* playlist, bool* delivered, qsizetype collect) {
     CURL* easy = curl_easy_init();
     if (!easy)
         return Outcome::Failed;
     Fetch f;
     f.self = this;
     f.allowPlaylist = allowPlaylist;
+    f.collect = collect;
     curl_slist* aliases = curl_slist_append(nullptr, "ICY 200 OK");
     curl_slist* headers = curl_slist_append(nullptr, "Icy-MetaData: 1");
     const QByteArray agent = opt_.agent.isEmpty() ? QByteArray("Wavelot/0.1") : opt_.agent;

@@ -1,7 +1,9 @@
 #pragma once
 // The network reader: one libcurl transfer at a time on a thread of its own, ICY answers
-// accepted, metadata cut out at icy-metaint, playlists followed. Audio bytes go to the ring;
-// everything else is reported to the sink, from the reader thread.
+// accepted, metadata cut out at icy-metaint, playlists followed. An HLS play list is followed
+// segment by segment (hls_transport.cpp): the segments' audio bytes follow each other in the ring
+// as one stream, and the titles their ID3 tags carry are reported like ICY metadata. Audio bytes
+// go to the ring; everything else is reported to the sink, from the reader thread.
 
 #include "engine/audio/byte_ring.h"
 #include "engine/audio/icy_stream.h"
@@ -21,6 +23,7 @@ struct TransportOptions {
     QByteArray agent;
     int timeoutMs = 10000;  // limit of the whole connect, and the longest silence of a live transfer
     bool followPlaylists = true;
+    int hlsMaxKbps = 0;  // HLS: the best variant at or under this rate; 0 no cap
 };
 
 class TransportSink {
@@ -45,7 +48,14 @@ private:
     enum class Outcome { Ended, Failed, Playlist, Aborted };
     struct Fetch;
     void Run();
-    Outcome Transfer(const QByteArray& url, bool allowPlaylist, QByteArray* playlist, bool* delivered);
+    // collect > 0: the whole answer, whatever its type, is read into *playlist up to that size.
+    Outcome Transfer(const QByteArray& url, bool allowPlaylist, QByteArray* playlist, bool* delivered,
+                     qsizetype collect = 0);
+    // HLS (hls_transport.cpp): plays the list at url whose answer was body.
+    Outcome RunHls(const QByteArray& url, const QByteArray& body);
+    Outcome FetchWhole(const QByteArray& url, QByteArray* body, qsizetype limit);
+    bool WriteAll(const char* data, size_t size);  // false when stopped
+    bool Wait(std::chrono::milliseconds ms);       // false when stopped
     static size_t OnHeader(char* data, size_t size, size_t n, void* user);
     static size_t OnWrite(char* data, size_t size, size_t n, void* user);
 
