@@ -32,6 +32,7 @@ QByteArray Fingerprint(int count, const RowAt& rowAt, bool withJobFields) {
         text(r.title);
         number(r.code);
         text(r.comment);
+        text(r.logo);
         if (!withJobFields)
             continue;
         number(r.jobMode);

@@ -64,6 +64,8 @@ bool WriteIniRows(const QString& path, int count, const RowAt& rowAt, bool withJ
         w.WriteTextLine(u"Title"_s + n + u'=' + OneLine(r.title));
         w.WriteTextLine(u"Code"_s + n + u'=' + QString::number(r.code));
         w.WriteTextLine(u"Comment"_s + n + u'=' + OneLine(r.comment));
+        if (!r.logo.isEmpty())
+            w.WriteTextLine(u"Logo"_s + n + u'=' + OneLine(r.logo));
         if (withJobFields) {
             w.WriteTextLine(u"JobMode"_s + n + u'=' + QString::number(r.jobMode));
             w.WriteTextLine(u"JobType"_s + n + u'=' + QString::number(r.jobType));

@@ -46,7 +46,9 @@ inline constexpr qint64 kListFileSizeLimit = 64 * 1024 * 1024;
 // entry with a "File<n>" key is read, whatever "NumberOfEntries" says. Integer fields that are
 // missing or not a number read as 0 (Code included, so entries of PLS files written by other
 // software load with Code 0). Values are read whole: an address longer than 127 characters
-// survives a save and reload.
+// survives a save and reload. "Logo<n>" holds the address of the station's logo image; it is
+// written only for a station that has one, so a list without logos keeps the old format, and
+// older readers, which look up only their own keys, pass over it.
 int ReadListIni(const QString& path, bool withJobFields, clsSongArray& target,
                 const RowAddedFn& rowAdded = {});
 // True when the file was written completely and put in place.

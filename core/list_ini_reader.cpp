@@ -21,12 +21,24 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 // An entry's keys, by the name before its number; the job fields come last.
-enum Field { kFile, kTitle, kCode, kComment, kJobMode, kJobType, kStrTime, kStopTime, kRunJob, kWeekMark };
+enum Field {
+    kFile,
+    kTitle,
+    kCode,
+    kComment,
+    kLogo,
+    kJobMode,
+    kJobType,
+    kStrTime,
+    kStopTime,
+    kRunJob,
+    kWeekMark
+};
 constexpr int kPlainFields = kJobMode;
 constexpr int kAllFields = kWeekMark + 1;
-constexpr QStringView kFieldNames[kAllFields] = {u"File",    u"Title",   u"Code",    u"Comment",
-                                                 u"JobMode", u"JobType", u"StrTime", u"StopTime",
-                                                 u"RunJob",  u"WeekMark"};
+constexpr QStringView kFieldNames[kAllFields] = {u"File",     u"Title",   u"Code",    u"Comment",
+                                                 u"Logo",     u"JobMode", u"JobType", u"StrTime",
+                                                 u"StopTime", u"RunJob",  u"WeekMark"};
 
 bool IsStationAddress(const QString& text) {
     return text.startsWith(u"HTTP"_s, Qt::CaseInsensitive) || text.startsWith(u"MMS"_s, Qt::CaseInsensitive);
@@ -90,6 +102,7 @@ public:
         case kTitle: r.title = std::move(text); break;
         case kCode: r.code = StrictInt(text); break;
         case kComment: r.comment = std::move(text); break;
+        case kLogo: r.logo = std::move(text); break;
         case kJobMode: r.jobMode = StrictInt(text); break;
         case kJobType: r.jobType = StrictInt(text); break;
         case kStrTime: r.jobStart = std::move(text); break;

@@ -105,6 +105,7 @@ WAVELOT_TEXT_FIELD(JobStart, SetJobStart, jobStart)
 WAVELOT_TEXT_FIELD(JobStop, SetJobStop, jobStop)
 WAVELOT_INT_FIELD(RunJob, SetRunJob, runJob)
 WAVELOT_INT_FIELD(WeekMark, SetWeekMark, weekMark)
+WAVELOT_TEXT_FIELD(Logo, SetLogo, logo)
 
 #undef WAVELOT_TEXT_FIELD
 #undef WAVELOT_INT_FIELD

@@ -29,6 +29,7 @@ struct StationRow {
     QString jobStop;
     int runJob = 0;
     int weekMark = 0;
+    QString logo;  // the address of the station's logo image; empty when none is known
     bool operator==(const StationRow&) const = default;
 };
 
@@ -41,13 +42,15 @@ struct SearchRow {
     QString comment;
     QString bitRate;
     QString listeners;
+    QString logo;
     operator StationRow() const {
         return {.file = file,
                 .title = title,
                 .code = code,
                 .comment = comment,
                 .jobStart = bitRate,
-                .jobStop = listeners};
+                .jobStop = listeners,
+                .logo = logo};
     }
 };
 
@@ -84,6 +87,7 @@ public:
     QString JobStop(int nIndex) const;
     int RunJob(int nIndex) const;
     int WeekMark(int nIndex) const;
+    QString Logo(int nIndex) const;
     // The whole record; an empty row outside the slots.
     StationRow Row(int nIndex) const;
     // What a search row keeps in the job-time fields (see SearchRow).
@@ -100,6 +104,7 @@ public:
     void SetJobStop(int nIndex, const QString& nValue);
     void SetRunJob(int nIndex, int nValue);
     void SetWeekMark(int nIndex, int nValue);
+    void SetLogo(int nIndex, const QString& nValue);
 
     // Exchanges two whole records; does nothing unless both indexes are slots.
     void SwapItems(int index1, int index2);

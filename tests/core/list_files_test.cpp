@@ -1,5 +1,6 @@
 #include "core/list_files.h"
 #include "core/ini_file.h"
+#include "core/kept_list_file.h"
 #include "core/song_array.h"
 #include "core/text_file.h"
 #include "core_test_util.h"
@@ -71,6 +72,23 @@ TEST_F(ListFilesTest, FavoritesFileIsWrittenByteForByte) {
                                   "File1=http://a.test/\r\nTitle1=甲台\r\nCode1=1\r\nComment1=news\r\n\r\n"
                                   "File2=mms://b.test/\r\nTitle2=B\r\nCode2=-2\r\nComment2=\r\n\r\n"
                                   "NumberOfEntries=2\r\n"_s));
+}
+
+// A logo address is kept under a key of its own, only where there is one, and counts as a change.
+TEST_F(ListFilesTest, LogoAddressRoundTripsWhereThereIsOne) {
+    clsSongArray list;
+    list.AddItem({.file = u"http://a.test/"_s, .title = u"A"_s, .logo = u"https://a.test/logo.png"_s});
+    list.AddItem({.file = u"http://b.test/"_s, .title = u"B"_s});
+    const QString p = Path(u"Favorites.ini"_s);
+    ASSERT_TRUE(WriteListIni(p, list, false));
+    EXPECT_TRUE(ReadBytes(p).contains(Utf16(u"Comment1=\r\nLogo1=https://a.test/logo.png\r\n\r\n"_s).mid(2)));
+    EXPECT_FALSE(ReadBytes(p).contains(Utf16(u"Logo2"_s).mid(2)));
+    ASSERT_EQ(ReadListIni(p, false, favorites_), 2);
+    EXPECT_EQ(favorites_.Row(0), list.Row(0));
+    EXPECT_EQ(favorites_.Row(1), list.Row(1));
+    const QByteArray before = ListFingerprint(list, false);
+    list.SetLogo(1, u"https://b.test/b.png"_s);
+    EXPECT_NE(ListFingerprint(list, false), before);
 }
 
 TEST_F(ListFilesTest, EmptyListWritesHeaderAndCountOnly) {
