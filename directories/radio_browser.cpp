@@ -26,9 +26,9 @@ QString Encoded(const QString& text) {
 }
 
 // The members of a station the list takes, in the order the reader is given them.
-enum Member { kUrlResolved, kUrl, kName, kCodec, kBitRate, kClickCount, kStationUuid };
-const std::vector<std::string_view> kMemberNames{"url_resolved", "url",        "name",       "codec",
-                                                 "bitrate",      "clickcount", "stationuuid"};
+enum Member { kUrlResolved, kUrl, kName, kCodec, kBitRate, kClickCount, kStationUuid, kFavicon };
+const std::vector<std::string_view> kMemberNames{"url_resolved", "url",        "name",        "codec",
+                                                 "bitrate",      "clickcount", "stationuuid", "favicon"};
 
 QString Text(const JsonMember& m) {
     return m.kind == JsonMember::Kind::String ? QString::fromUtf8(m.text).trimmed() : QString();
@@ -62,6 +62,12 @@ QString Address(std::span<const JsonMember> station) {
         return resolved;
     const QString given = Text(station[kUrl]);
     return Playable(given) ? given : QString();
+}
+
+// Only a web address is fetched later; anything else (a data: URI, a file name) is dropped here.
+QString LogoAddress(const JsonMember& m) {
+    const QString address = Text(m);
+    return Playable(address) ? address : QString();
 }
 
 QString CodecText(const JsonMember& m) {
@@ -118,7 +124,8 @@ std::function<void(std::span<const JsonMember>)> RowTaker(clsSongArray& searchLi
                                      .title = name.isEmpty() ? address : name,
                                      .comment = CodecText(station[kCodec]),
                                      .bitRate = BitRateText(station[kBitRate]),
-                                     .listeners = ClickText(station[kClickCount])});
+                                     .listeners = ClickText(station[kClickCount]),
+                                     .logo = LogoAddress(station[kFavicon])});
         ++taken;
         if (ids) {
             const QString uuid = Text(station[kStationUuid]);

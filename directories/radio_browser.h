@@ -40,6 +40,7 @@ using RadioBrowserIds = QHash<QString, QString>;
 //   Comment  codec; "未知" when it is empty or "UNKNOWN"
 //   JobStart bitrate + " kbps"; "未知" when it is missing or 0
 //   JobStop  clickcount; empty when it is missing
+//   Logo     favicon, when it is an http or https address
 // A station without a playable address, or an array element that is not an object, is
 // skipped; at most kRadioBrowserStationLimit rows are taken. Numbers may come as JSON numbers
 // or as digit strings. The station's stationuuid, when it has one, goes into `ids`.

@@ -41,7 +41,7 @@ TEST(RadioBrowserParser, RecordedPage) {
         p.rows,
         (std::vector<Row>{
             {u"http://stream.jazz.example.net:8000/lounge128.mp3"_s, u"Smooth Jazz Lounge"_s, 0, u"MP3"_s,
-             u"128 kbps"_s, u"4512"_s},
+             u"128 kbps"_s, u"4512"_s, u"https://jazz.example.net/favicon.ico"_s},
             {u"https://tw.example.org/live/jazz.aac"_s, u"爵士樂電台 台北"_s, 0, u"AAC"_s, u"64 kbps"_s,
              u"812"_s},
             // url_resolved empty: the address as given; bitrate 0 is unknown.
@@ -62,8 +62,10 @@ TEST(RadioBrowserParser, FieldsMissingOrOdd) {
          {u"http://a.test/s"_s, u"http://a.test/s"_s, 0, u"未知"_s, u"未知"_s, {}}},
         {R"({"name":"N","url":" http://a.test/s ","url_resolved":"","codec":"UNKNOWN","bitrate":-1})",
          {u"http://a.test/s"_s, u"N"_s, 0, u"未知"_s, u"未知"_s, {}}},
-        {R"({"name":"N","url_resolved":"https://b.test/","bitrate":"192","clickcount":"15"})",
-         {u"https://b.test/"_s, u"N"_s, 0, u"未知"_s, u"192 kbps"_s, u"15"_s}},
+        {R"({"name":"N","url_resolved":"https://b.test/","bitrate":"192","clickcount":"15","favicon":" http://b.test/b.png"})",
+         {u"https://b.test/"_s, u"N"_s, 0, u"未知"_s, u"192 kbps"_s, u"15"_s, u"http://b.test/b.png"_s}},
+        {R"({"url":"http://a.test/s","favicon":"data:image/png;base64,iVBORw0K"})",
+         {u"http://a.test/s"_s, u"http://a.test/s"_s, 0, u"未知"_s, u"未知"_s, {}}},
         {R"({"name":"N","url":"http://a.test/","url_resolved":"rtsp://a.test/","bitrate":128.5,"clickcount":1e3})",
          {u"http://a.test/"_s, u"N"_s, 0, u"未知"_s, u"未知"_s, u"1000"_s}},
         {R"({"name":7,"url":["http://a.test/"],"codec":{"x":1}})", {}},
