@@ -87,15 +87,14 @@ SongTags SplitSongTitle(const QString& songTitle) {
     return {songTitle.left(at).trimmed(), songTitle.mid(at + 3).trimmed()};
 }
 
-QStringList LameArguments(const QString& lame, const QString& file, const QString& bitrate,
-                          const SongTags& tags, const QString& album) {
-    QStringList argv{lame, u"-"_s, file, u"-b"_s, bitrate, u"--id3v2-only"_s, u"--id3v2-utf16"_s};
-    argv << u"--tt"_s << tags.title;
-    if (!tags.artist.isEmpty())
-        argv << u"--ta"_s << tags.artist;
-    if (!album.isEmpty())
-        argv << u"--tl"_s << album;
-    return argv;
+QStringList LameArguments(const QString& lame, const QString& file, const QString& bitrate) {
+    return {lame, u"-"_s, file, u"-b"_s, bitrate, u"--id3v2-only"_s, u"--pad-id3v2-size"_s, u"2048"_s};
+}
+
+RecordingTags SongFileTags(const QString& songTitle, const QString& station, const QString& address,
+                           const QDate& day) {
+    const SongTags song = SplitSongTitle(songTitle);
+    return {.artist = song.artist, .title = song.title, .album = station, .comment = address, .date = day};
 }
 
 }  // namespace wavelot

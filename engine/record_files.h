@@ -9,6 +9,8 @@
 
 #include <functional>
 
+#include "engine/recording_tags.h"
+
 namespace wavelot {
 
 // Longest file or folder name the usual Linux file systems take, in bytes.
@@ -47,9 +49,14 @@ struct SongTags {
 };
 SongTags SplitSongTitle(const QString& songTitle);
 
-// lame reading WAV from standard input and writing file at the bit rate, with ID3v2 tags only
-// (ID3v1 cannot hold these texts), in UTF-16: title, artist (when there is one), album.
-QStringList LameArguments(const QString& lame, const QString& file, const QString& bitrate,
-                          const SongTags& tags, const QString& album);
+// lame reading WAV from standard input and writing file at the bit rate. Its tags are written
+// once the file is finished (recording_tags.h); lame only leaves an empty ID3v2 tag with room for
+// them, so writing them rewrites the tag's bytes and not the whole file.
+QStringList LameArguments(const QString& lame, const QString& file, const QString& bitrate);
+
+// The tags of a song's file: artist and title of the song title, the station's name and address,
+// the day recording began.
+RecordingTags SongFileTags(const QString& songTitle, const QString& station, const QString& address,
+                           const QDate& day);
 
 }  // namespace wavelot

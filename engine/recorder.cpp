@@ -8,7 +8,6 @@
 #include <QStorageInfo>
 
 #include "core/path_utils.h"
-#include "engine/id3_tag.h"
 #include "engine/player.h"
 #include "engine/record_files.h"
 #include "engine/record_options.h"
@@ -37,16 +36,16 @@ bool CreateEmptyFile(const QString& path) {
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate);
 }
 
-// What is left to do once lame has ended: a live WAV input has no length, and lame writes that
-// as a length frame of 4294967295 ms, which players show as a 49-day song. A file lame never
-// wrote to is removed rather than left empty.
-void FinishFile(const QString& file) {
+// What is left to do once lame has ended: the song's tags (which also drop the length frame
+// lame writes for a live WAV input, 4294967295 ms, that players show as a 49-day song). A file
+// lame never wrote to is removed rather than left empty.
+void FinishFile(const QString& file, const RecordingTags& tags) {
     const QFileInfo info(file);
     if (info.exists() && info.size() == 0) {
         QFile::remove(file);
         return;
     }
-    DropId3v2Frames(file, {QByteArrayLiteral("TLEN")});
+    WriteRecordingTags(file, tags);
 }
 
 }  // namespace
@@ -129,16 +128,17 @@ void Recorder::StartRecord(const audio::EncodeFrom& from) {
         ChooseRecordingFile(folder, SongFileBase(title), QDateTime::currentDateTime(), PathExists);
 
     if (!CreateEmptyFile(file)) {
-        SwitchFile(stream, QString(), {}, from);
+        SwitchFile(stream, QString(), {}, {}, from);
         Report(kCannotRecord + kCannotWrite + file);
         return;
     }
     const QString lame = LamePath();
     QStringList argv;
     if (!lame.isEmpty())
-        argv = LameArguments(lame, file, QualityBitrate(options_.QualityIndex()), SplitSongTitle(title),
-                             player_.DisplayName());
-    if (!SwitchFile(stream, file, argv, from)) {
+        argv = LameArguments(lame, file, QualityBitrate(options_.QualityIndex()));
+    const RecordingTags tags =
+        SongFileTags(title, player_.DisplayName(), player_.StationUrl(), QDate::currentDate());
+    if (!SwitchFile(stream, file, argv, tags, from)) {
         QFile::remove(file);
         Report(kCannotRecord + (lame.isEmpty() ? kNoLame : kLameWontStart + lame));
         return;
@@ -151,7 +151,7 @@ audio::AudioTail Recorder::RecordingTail() const {
 }
 
 bool Recorder::SwitchFile(audio::StreamHandle stream, const QString& file, const QStringList& argv,
-                          const audio::EncodeFrom& from) {
+                          const RecordingTags& tags, const audio::EncodeFrom& from) {
     const audio::EncoderHandle encoder = audio_.EncodeSwitch(stream, argv, 0, from);
     encoder_ = encoder;
     stream_ = stream;
@@ -160,9 +160,9 @@ bool Recorder::SwitchFile(audio::StreamHandle stream, const QString& file, const
         return false;
     ++unfinished_;
     QPointer<Recorder> self(this);
-    audio_.EncodeSetNotify(encoder, [self, file](audio::EncoderHandle enc, quint32 status) {
+    audio_.EncodeSetNotify(encoder, [self, file, tags](audio::EncoderHandle enc, quint32 status) {
         if (status == audio::ENCODE_NOTIFY_FREE) {
-            FinishFile(file);
+            FinishFile(file, tags);
             if (self)
                 self->OnEncoderFreed(enc, file);
         } else if (self) {

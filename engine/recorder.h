@@ -1,7 +1,8 @@
 #pragma once
 // Records the stream that plays to MP3 files, one per song title, in one folder per station
 // under the recording folder of the options. It does not encode itself: the audio library feeds
-// the decoded sound to the external lame program, which writes the file and its tags.
+// the decoded sound to the external lame program, which writes the file; the recorder tags it
+// when lame has finished it.
 //
 // The recorder alone owns recording: the wish to record (the record command's toggle, a job's or
 // the reconnect's start, the resume after a reconnect) and every encoder start and stop. It
@@ -10,8 +11,8 @@
 // wish. Where a file ends and the next begins is a frame of the stream, not the moment the
 // call comes: the title's own position for a title change, so one song's file ends and the next
 // begins exactly where the station's metadata put the change. Whoever ends an encoder, the recorder
-// hears of it (the library's encoder notification) and finishes the file: it takes out the
-// bogus length frame lame writes for a live input, and it reports an encoder that ended by
+// hears of it (the library's encoder notification) and finishes the file: it writes the song's
+// tags (recording_tags.h), and it reports an encoder that ended by
 // itself, or hung and was killed (the library drops one that takes no sound for
 // AudioLibrary::kEncoderStallSeconds), as one play-log line.
 //
@@ -23,6 +24,7 @@
 
 #include "engine/audio/audio_library.h"
 #include "engine/audio/stream_engine.h"
+#include "engine/recording_tags.h"
 
 namespace wavelot {
 
@@ -87,7 +89,7 @@ private:
     void OnStreamLeaving(audio::StreamHandle stream);
     // The one place where the running file ends and the next begins (argv empty: only ends).
     bool SwitchFile(audio::StreamHandle stream, const QString& file, const QStringList& argv,
-                    const audio::EncodeFrom& from);
+                    const RecordingTags& tags, const audio::EncodeFrom& from);
     void OnEncoderDied(audio::EncoderHandle encoder, const QString& file, bool stalled);
     void OnEncoderFreed(audio::EncoderHandle encoder, const QString& file);
     void Report(const QString& text);

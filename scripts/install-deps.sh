@@ -18,8 +18,8 @@ PACKAGES=(
   # audio: FFmpeg libraries, PulseAudio client, loudness meter, transport, code pages
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   libcurl4-openssl-dev libicu-dev libpulse-dev libebur128-dev
-  # the JSON reader of the Radio-Browser answers
-  libsimdjson-dev
+  # the JSON reader of the Radio-Browser answers; the tags of recordings
+  libsimdjson-dev libtag1-dev
   # programs used at run time and by the tests
   pulseaudio pulseaudio-utils icecast2 ffmpeg lame
   # a desktop for window and tray tests, and a font with Traditional Chinese and Hangul

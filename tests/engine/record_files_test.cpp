@@ -1,13 +1,15 @@
-// Recording names and command lines as pure rules, and the in-place ID3v2 edit.
+// Recording names and command lines as pure rules, and the tags of finished files.
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <set>
 
-#include "engine/id3_tag.h"
 #include "engine/record_files.h"
+#include "tests/support/mp3_probe.h"
 
 using namespace Qt::StringLiterals;
 
@@ -53,34 +55,47 @@ TEST(RecordFiles, QualityOutsideTheListRecordsAt128AndTitlesSplitAtTheFirstDash)
     EXPECT_EQ(SplitSongTitle(u"A - B - C"_s).title, u"B - C"_s);
 }
 
-// Files the edit must leave as they are: it only takes apart what it fully understands. (That
-// lame's own tags lose their length frame is shown by the recorder's tests.)
-TEST(Id3Tag, FilesItCannotTakeApartSafelyAreLeftAlone) {
+// lame's file tagged once it is finished: every field read back by FFmpeg, texts of every code
+// page the stations use intact, lame's length frame gone, and the ID3 version common players read.
+TEST(RecordingTags, LameFilesReadBackWithEveryField) {
     QTemporaryDir dir;
-    const QString path = dir.filePath(u"f.mp3"_s);
-    const auto tag = [](char major, char flags, const QByteArray& frames) {
-        const char head[] = {'I', 'D', '3', major, 0, flags, 0, 0, 0, char(frames.size())};
-        return QByteArray(head, 10) + frames;
-    };
-    const QByteArray tlen(
-        "TLEN\0\0\0\x02\0\0\0"
-        "1",
-        12),
-        tlenTooLong(
-            "TLEN\0\0\0\x40\0\0\0"
-            "1",
-            12);
-    for (const QByteArray& bytes :
-         {QByteArray("no tag"), tag(3, char(0x80), tlen) /* unsynchronised */,
-          tag(3, 0x40, tlen) /* extended header */, tag(2, 0, tlen) /* 2.2 */, tag(3, 0, tlenTooLong)}) {
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
-        f.close();
-        EXPECT_FALSE(DropId3v2Frames(path, {"TLEN"}));
-        f.open(QIODevice::ReadOnly);
-        EXPECT_EQ(f.readAll(), bytes);
+    const QString wav = dir.filePath(u"a.wav"_s), mp3 = dir.filePath(u"a.mp3"_s);
+    QProcess p;
+    p.start(u"ffmpeg"_s, {u"-loglevel"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s, u"sine=duration=15"_s,
+                          u"-ac"_s, u"2"_s, wav});
+    ASSERT_TRUE(p.waitForFinished(20000) && p.exitCode() == 0);
+    const QStringList lame = LameArguments(u"lame"_s, mp3, u"128"_s);
+    p.setStandardInputFile(wav);
+    p.start(lame[0], lame.mid(1));
+    ASSERT_TRUE(p.waitForFinished(20000) && p.exitCode() == 0);
+    const qint64 lameSize = QFileInfo(mp3).size();
+
+    const std::pair<QString, QString> songs[] = {// title, artist
+                                                 {u"周杰倫 - 晴天"_s, u"周杰倫"_s},
+                                                 {u"王菲 - 红豆"_s, u"王菲"_s},
+                                                 {u"宇多田ヒカル - First Love"_s, u"宇多田ヒカル"_s},
+                                                 {u"아이유 - 좋은 날"_s, u"아이유"_s},
+                                                 {u"無名曲"_s, QString()}};
+    for (const auto& [song, artist] : songs) {
+        const QString file = dir.filePath(song + u".mp3"_s);
+        ASSERT_TRUE(QFile::copy(mp3, file));
+        ASSERT_TRUE(WriteRecordingTags(
+            file, SongFileTags(song, u"電台 FM"_s, u"http://h/串流"_s, QDate(2026, 3, 9))));
+        const test::AudioFacts f = test::ProbeAudio(file);
+        EXPECT_EQ(f.tags.value(u"artist"_s).toString(), artist) << song.toStdString();
+        EXPECT_EQ(f.tags.value(u"title"_s).toString(), SplitSongTitle(song).title);
+        EXPECT_EQ(f.tags.value(u"album"_s).toString(), u"電台 FM"_s);
+        EXPECT_EQ(f.tags.value(u"comment"_s).toString(), u"http://h/串流"_s);
+        EXPECT_TRUE(f.tags.value(u"date"_s).toString().startsWith(u"2026"_s))
+            << f.tags.value(u"date"_s).toString().toStdString();
+        EXPECT_FALSE(f.tags.contains(u"TLEN"_s));
+        // TagLib keeps padding up to a hundredth of the file: 15 s leave room for lame's.
+        EXPECT_EQ(QFileInfo(file).size(), lameSize) << "the tag fits the room lame left";
+        QFile read(file);
+        ASSERT_TRUE(read.open(QIODevice::ReadOnly));
+        EXPECT_EQ(read.read(4), QByteArray("ID3\x03")) << "ID3v2.3";
     }
+    EXPECT_FALSE(WriteRecordingTags(dir.filePath(u"missing.mp3"_s), {.title = u"x"_s}));
 }
 
 }  // namespace
