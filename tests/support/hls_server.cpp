@@ -1,0 +1,135 @@
+#include "tests/support/hls_server.h"
+
+#include <QProcess>
+#include <QStringList>
+
+using namespace Qt::StringLiterals;
+
+namespace wavelot::test {
+
+namespace {
+constexpr int kWindow = 5;  // segments a media list shows
+
+QByteArray SyncSafe(quint32 n) {
+    QByteArray b(4, '\0');
+    for (int i = 3; i >= 0; --i, n >>= 7)
+        b[i] = char(n & 0x7f);
+    return b;
+}
+
+std::vector<QByteArray> AdtsFrames(int frequency, double seconds) {
+    QProcess p;
+    p.start(u"ffmpeg"_s,
+            {u"-v"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
+             QStringLiteral("sine=frequency=%1:sample_rate=44100:duration=%2").arg(frequency).arg(seconds),
+             u"-c:a"_s, u"aac"_s, u"-b:a"_s, u"64k"_s, u"-f"_s, u"adts"_s, u"-"_s});
+    p.waitForFinished(30000);
+    const QByteArray all = p.readAllStandardOutput();
+    std::vector<QByteArray> frames;
+    qsizetype i = 0;
+    while (i + 7 <= all.size()) {
+        const auto* h = reinterpret_cast<const unsigned char*>(all.constData() + i);
+        const int len = (h[3] & 3) << 11 | h[4] << 3 | h[5] >> 5;
+        if (h[0] != 0xff || (h[1] & 0xf6) != 0xf0 || len < 7 || i + len > all.size())
+            break;
+        frames.push_back(all.mid(i, len));
+        i += len;
+    }
+    return frames;
+}
+}  // namespace
+
+QByteArray HlsServer::Id3(const QByteArray& artist, const QByteArray& title) {
+    QByteArray body;
+    for (const auto& [id, text] : {std::pair{"TPE1", artist}, std::pair{"TIT2", title}}) {
+        body += id + SyncSafe(quint32(text.size() + 1)) + QByteArray(2, '\0') + '\x03' + text;
+    }
+    return "ID3\x04" + QByteArray(2, '\0') + SyncSafe(quint32(body.size())) + body;
+}
+
+HlsServer::HlsServer(std::vector<HlsSong> songs, int segmentsPerSong, int segmentMs)
+    : songs_(std::move(songs)),
+      perSong_(segmentsPerSong),
+      segmentMs_(segmentMs),
+      framesPerSegment_(int(segmentMs * 44100LL / 1024 / 1000)) {
+    ok_ = server_.Ok() && !songs_.empty();
+    for (const HlsSong& s : songs_) {
+        frames_.push_back(AdtsFrames(s.frequency, perSong_ * segmentMs_ / 1000.0 + 1));
+        ok_ = ok_ && frames_.back().size() >= size_t(perSong_ * framesPerSegment_);
+    }
+    start_ = std::chrono::steady_clock::now();
+    const std::string master =
+        "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=64000,CODECS=\"mp4a.40.2\"\nlo.m3u8\n"
+        "#EXT-X-STREAM-INF:BANDWIDTH=128000,CODECS=\"mp4a.40.2\"\nhi.m3u8\n";
+    server_.Handle("/master.m3u8", [this, master](const HttpRequest&) {
+        return away_ ? HttpResponse::Status(503) : HttpResponse::Ok(master, "application/vnd.apple.mpegurl");
+    });
+    server_.Handle("/hi.m3u8", [this](const HttpRequest&) { return Media(128000); });
+    server_.Handle("/lo.m3u8", [this](const HttpRequest&) { return Media(64000); });
+    server_.HandleAll([this](const HttpRequest& r) { return Segment(r.path); });
+}
+
+void HlsServer::SetPaused(bool paused) {
+    const qint64 newest = Newest();
+    std::lock_guard lock(mu_);
+    pausedAt_ = paused ? newest : -1;
+}
+
+qint64 HlsServer::Newest() const {
+    {
+        std::lock_guard lock(mu_);
+        if (pausedAt_ >= 0)
+            return pausedAt_;
+    }
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_)
+            .count();
+    return kWindow - 1 + ms / segmentMs_;
+}
+
+const HlsSong& HlsServer::SongOf(qint64 sequence) const {
+    return songs_[size_t(sequence / perSong_) % songs_.size()];
+}
+
+std::vector<qint64> HlsServer::Fetched() const {
+    std::lock_guard lock(mu_);
+    return fetched_;
+}
+
+HttpResponse HlsServer::Media(int bandwidth) const {
+    {
+        std::lock_guard lock(mu_);
+        if (missing_ == (bandwidth == 128000 ? "/hi.m3u8" : "/lo.m3u8"))
+            return HttpResponse::Status(404);
+    }
+    if (away_)
+        return HttpResponse::Status(503);
+    const qint64 newest = Newest();
+    const qint64 first = std::max<qint64>(0, newest - kWindow + 1);
+    std::string list =
+        "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:" + std::to_string((segmentMs_ + 999) / 1000) +
+        "\n#EXT-X-MEDIA-SEQUENCE:" + std::to_string(first) + "\n";
+    for (qint64 n = first; n <= newest; ++n)
+        list += "#EXTINF:" + std::to_string(segmentMs_ / 1000.0) + ",\n/seg/" + std::to_string(n) + ".aac\n";
+    return HttpResponse::Ok(list, "application/vnd.apple.mpegurl");
+}
+
+HttpResponse HlsServer::Segment(const std::string& path) {
+    if (away_)
+        return HttpResponse::Status(503);
+    if (path.rfind("/seg/", 0) != 0)
+        return HttpResponse::Status(404);
+    const qint64 n = std::atoll(path.c_str() + 5);
+    const size_t song = size_t(n / perSong_) % songs_.size();
+    const int inSong = int(n % perSong_);
+    QByteArray body = Id3(songs_[song].artist, songs_[song].title);
+    for (int f = 0; f < framesPerSegment_; ++f)
+        body += frames_[song][size_t(inSong * framesPerSegment_ + f)];
+    {
+        std::lock_guard lock(mu_);
+        fetched_.push_back(n);
+    }
+    return HttpResponse::Ok(body.toStdString(), "audio/aac");
+}
+
+}  // namespace wavelot::test
