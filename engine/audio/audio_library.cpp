@@ -5,7 +5,6 @@
 #include "engine/audio/sound_output.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QThread>
 #include <QTimer>
 
@@ -78,6 +77,7 @@ bool AudioLibrary::SetConfig(quint32 option, quint32 value) {
     case CONFIG_NET_BUFFER: c.bufferMs = std::clamp<quint32>(value, 1000, 120000); return true;
     case CONFIG_NET_PREBUF: c.prebufPercent = std::min<quint32>(value, 100); return true;
     case CONFIG_NET_PLAYLIST: c.playlist = value; return true;
+    case CONFIG_TIME_SHIFT: c.timeShiftMinutes = std::min<quint32>(value, 240); return true;
     default: return false;
     }
 }
@@ -93,14 +93,15 @@ bool AudioLibrary::SetConfigPtr(quint32 option, const char* value) {
             c.proxy.reset();
         return true;
     case CONFIG_NET_AGENT: c.agent = value ? QByteArray(value) : QByteArray(); return true;
+    case CONFIG_SILENT_OUTPUT: c.silent = value != nullptr; return true;
     default: return false;
     }
 }
 
-StreamHandle AudioLibrary::StreamCreateURL(const QString& url, quint32, quint32) {
+std::shared_ptr<Stream> AudioLibrary::BeginConnect(const QString& url, StreamHandle& handle, int& limitMs) {
     Backend& b = *backend_;
     if (!b.initialised || url.isEmpty())
-        return 0;
+        return nullptr;
     StreamConfig cfg;
     const QByteArray u = url.toUtf8();
     int timeoutMs = 10000;
@@ -117,18 +118,18 @@ StreamHandle AudioLibrary::StreamCreateURL(const QString& url, quint32, quint32)
         cfg.ringBytes = size_t(c.bufferMs) * 40;
         cfg.prebufPercent = int(c.prebufPercent);
         cfg.stallLimitMs = timeoutMs;
+        cfg.timeShiftSeconds = int(c.timeShiftMinutes) * 60;
+        cfg.soundServer = b.soundServer && !c.silent;
     }
     if (IsDirectScheme(u))
         cfg.directUrl = DirectUrl(u);
     else if (u.left(7).toLower() == "http://" || u.left(8).toLower() == "https://")
         cfg.transport.url = u;
     else
-        return 0;
+        return nullptr;
     cfg.outRate = b.outRate;
-    cfg.soundServer = b.soundServer;
 
     // The handle is reserved now so that syncs posted before the caller gets it are stamped right.
-    StreamHandle handle = 0;
     {
         std::lock_guard lock(b.mu);
         handle = b.NewHandle();
@@ -139,29 +140,14 @@ StreamHandle AudioLibrary::StreamCreateURL(const QString& url, quint32, quint32)
         std::lock_guard lock(b.mu);
         b.connecting.insert(stream);
     }
-
     // The whole connect, playlist entries and the first decoded sound included, has the time-out:
     // an answer that drips, does not decode, or lists addresses that never answer ends with it.
-    const int limitMs = timeoutMs;
-    if (QCoreApplication::instance()) {
-        QEventLoop loop;
-        stream->SetStateWaker([&loop] { QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection); });
-        stream->Start();
-        QTimer limit;
-        limit.setSingleShot(true);
-        QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-        limit.start(limitMs);
-        while (stream->State() == Stream::ConnectState::Connecting && limit.isActive())
-            loop.exec();
-        stream->SetStateWaker({});
-    } else {
-        stream->Start();
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-        while (stream->State() == Stream::ConnectState::Connecting &&
-               std::chrono::steady_clock::now() < deadline)
-            QThread::msleep(2);
-    }
+    limitMs = timeoutMs;
+    return stream;
+}
 
+StreamHandle AudioLibrary::EndConnect(std::shared_ptr<Stream> stream, StreamHandle handle) {
+    Backend& b = *backend_;
     bool ok = stream->State() == Stream::ConnectState::Ready;
     {
         std::lock_guard lock(b.mu);
@@ -175,6 +161,69 @@ StreamHandle AudioLibrary::StreamCreateURL(const QString& url, quint32, quint32)
         return 0;
     }
     return handle;
+}
+
+StreamHandle AudioLibrary::StreamCreateURL(const QString& url, quint32, quint32) {
+    StreamHandle handle = 0;
+    int limitMs = 0;
+    std::shared_ptr<Stream> stream = BeginConnect(url, handle, limitMs);
+    if (!stream)
+        return 0;
+    stream->Start();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (stream->State() == Stream::ConnectState::Connecting && std::chrono::steady_clock::now() < deadline)
+        QThread::msleep(2);
+    return EndConnect(std::move(stream), handle);
+}
+
+void AudioLibrary::StreamConnect(const QString& url, ConnectDone done) {
+    // What one connect in progress holds. Its time-out timer owns it; the stream's waker only
+    // refers to it, so a connect the library outlives is dropped with the dispatcher.
+    struct Pending {
+        std::shared_ptr<Stream> stream;
+        StreamHandle handle = 0;
+        ConnectDone done;
+        QTimer* limit = nullptr;
+    };
+    Backend& b = *backend_;
+    auto pending = std::make_shared<Pending>();
+    int limitMs = 0;
+    pending->stream = BeginConnect(url, pending->handle, limitMs);
+    pending->done = std::move(done);
+    QObject* const dispatcher = b.dispatcher;
+    if (!pending->stream || !dispatcher) {
+        if (dispatcher)
+            QMetaObject::invokeMethod(
+                dispatcher, [pending] { pending->done(0); }, Qt::QueuedConnection);
+        return;
+    }
+    const auto finish = [this](const std::shared_ptr<Pending>& p) {
+        if (!p->limit)
+            return;  // finished already
+        p->stream->SetStateWaker({});
+        p->limit->stop();
+        p->limit->deleteLater();
+        p->limit = nullptr;
+        const StreamHandle h = EndConnect(std::move(p->stream), p->handle);
+        const ConnectDone call = std::move(p->done);
+        if (call)
+            call(h);
+    };
+    pending->limit = new QTimer(dispatcher);
+    pending->limit->setSingleShot(true);
+    QObject::connect(pending->limit, &QTimer::timeout, dispatcher, [pending, finish] { finish(pending); });
+    const std::weak_ptr<Pending> weak = pending;
+    pending->stream->SetStateWaker([dispatcher, weak, finish] {
+        QMetaObject::invokeMethod(
+            dispatcher,
+            [weak, finish] {
+                if (const auto p = weak.lock())
+                    finish(p);
+            },
+            Qt::QueuedConnection);
+    });
+    pending->stream->Start();
+    pending->limit->start(limitMs);
 }
 
 bool AudioLibrary::StreamFree(StreamHandle handle) {
@@ -345,8 +394,8 @@ namespace {
 Stream::EncodeAt StreamEncodeAt(const Stream& s, const EncodeFrom& from,
                                 const std::shared_ptr<const TailData>& tail) {
     if (from.sample != SAMPLE_HEARD_NOW)
-        return {from.sample, tail};
-    return {tail ? Stream::kHeardFrame : s.HeardFrame(), tail};
+        return {from.sample, tail, from.rewind};
+    return {tail ? Stream::kHeardFrame : s.HeardFrame(), tail, from.rewind};
 }
 
 }  // namespace
@@ -367,6 +416,11 @@ AudioTail AudioLibrary::ChannelGetTail(StreamHandle handle) const {
     if (auto s = backend_->Find(handle))
         tail.data_ = s->Tail();
     return tail;
+}
+
+size_t AudioLibrary::ChannelGetTimeShiftBytes(StreamHandle handle) const {
+    auto s = backend_->Find(handle);
+    return s ? s->TimeShiftBytes() : 0;
 }
 
 StreamMemory AudioLibrary::ChannelGetMemory(StreamHandle handle) const {
@@ -424,6 +478,31 @@ EncoderHandle AudioLibrary::EncodeSwitch(StreamHandle handle, const QStringList&
     }
     for (auto& old : s->SwapEncoders(h, std::move(feed), begin))
         retirer_->Retire(std::move(old));
+    return h;
+}
+
+EncoderHandle AudioLibrary::EncodeSpan(StreamHandle handle, const QStringList& argv, quint32 flags,
+                                       quint64 seconds, EncodeNotifyProc proc) {
+    auto s = backend_->Find(handle);
+    if (!s || seconds == 0)
+        return 0;
+    const quint64 to = s->HeardFrame();
+    const quint64 span = seconds * quint64(s->OutRate());
+    auto feed = EncoderFeed::Start(argv, s->OutRate(), (flags & ENCODE_NOHEAD) == 0);
+    if (!feed)
+        return 0;
+    EncoderHandle h = 0;
+    if (s->FeedSpan(*feed, to > span ? to - span : 0, to)) {
+        {
+            std::lock_guard lock(backend_->mu);
+            h = backend_->NewHandle();
+        }
+        auto shared = std::make_shared<const EncodeNotifyProc>(std::move(proc));
+        Backend* backend = backend_.get();
+        feed->SetNotify([backend, shared, h](quint32 kind) { backend->PostEncoderNotify(shared, h, kind); });
+    }
+    // Its input already ends with the span: it is retired at once and finishes by itself.
+    retirer_->Retire(std::move(feed));
     return h;
 }
 

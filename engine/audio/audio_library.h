@@ -38,12 +38,17 @@ using PluginHandle = Handle;
 inline constexpr quint32 UNICODE = 0x80000000u;
 
 // Config options (SetConfig, SetConfigPtr).
-inline constexpr quint32 CONFIG_NET_TIMEOUT = 11;   // ms; connect and stall limit (default 10000)
-inline constexpr quint32 CONFIG_NET_BUFFER = 12;    // ms of audio the network buffer holds (15000)
-inline constexpr quint32 CONFIG_NET_PREBUF = 15;    // % of the buffer filled before sound starts (0)
-inline constexpr quint32 CONFIG_NET_AGENT = 16;     // pointer: User-Agent text, null = built-in
-inline constexpr quint32 CONFIG_NET_PROXY = 17;     // pointer: see SetConfigPtr
-inline constexpr quint32 CONFIG_NET_PLAYLIST = 21;  // 0 never follow playlists, 1 or 2 follow them
+inline constexpr quint32 CONFIG_NET_TIMEOUT = 11;  // ms; connect and stall limit (default 10000)
+inline constexpr quint32 CONFIG_NET_BUFFER = 12;   // ms of audio the network buffer holds (15000)
+inline constexpr quint32 CONFIG_NET_PREBUF = 15;   // % of the buffer filled before sound starts (0)
+inline constexpr quint32 CONFIG_NET_AGENT = 16;    // pointer: User-Agent text, null = built-in
+inline constexpr quint32 CONFIG_NET_PROXY = 17;    // pointer: see SetConfigPtr
+inline constexpr quint32 CONFIG_NET_PLAYLIST = 21;
+// pointer: non-null = the streams connected after it play to the silent output (decoded and
+// recorded, never heard) whatever the sound server; null = as Init decided.
+inline constexpr quint32 CONFIG_SILENT_OUTPUT = 0x10001;
+// Minutes of each stream's received sound kept to be decoded again (0, the default: none).
+inline constexpr quint32 CONFIG_TIME_SHIFT = 0x10000;  // 0 never follow playlists, 1 or 2 follow them
 
 // Attributes.
 inline constexpr quint32 ATTRIB_FREQ = 1;      // the stream's own sample rate (read only)
@@ -169,15 +174,20 @@ private:
 // the later of that and the first frame the tail does not hold; that frame is searched for once
 // the first seconds of the stream are decoded (EncodeGetBegin tells when it is known).
 inline constexpr quint64 SAMPLE_HEARD_NOW = ~quint64(0);
+// rewind: a frame older than the few seconds of decoded sound the library holds is decoded
+// again from the stream's kept sound (CONFIG_TIME_SHIFT); from its oldest frame when even that
+// is gone.
 struct EncodeFrom {
     quint64 sample = SAMPLE_HEARD_NOW;
     AudioTail after;
+    bool rewind = false;
 };
 
 }  // namespace audio
 
 namespace audio {
 class Backend;      // the back end (backend.h), private to this folder
+class Stream;       // stream.h
 class FeedRetirer;  // encoder_feed.h
 }  // namespace audio
 
@@ -215,11 +225,14 @@ public:
     // mms://, mmsh://, mmst:// (libavformat). Returns 0 on failure. Blocks its caller until the
     // answer is in and the first audio is decoded (so freq, channel count and type are known),
     // or until it failed (time-out CONFIG_NET_TIMEOUT); the work runs on the stream's own
-    // threads while the calling thread spins a local QEventLoop, so timers fire and windows
-    // repaint meanwhile (and may call this library re-entrantly). With CONFIG_NET_PLAYLIST set,
-    // a .pls or .m3u answer (by content type or by content) is followed to the first entry
-    // that opens. The stream does not sound before ChannelPlay.
+    // threads while the calling thread only waits (no events are dispatched meanwhile). With
+    // CONFIG_NET_PLAYLIST set, a .pls or .m3u answer (by content type or by content) is followed
+    // to the first entry that opens. The stream does not sound before ChannelPlay.
     audio::StreamHandle StreamCreateURL(const QString& url, quint32 offset = 0, quint32 flags = 0) override;
+    // The same connect from the event loop: the stream's state change (or the time-out) queues
+    // done to the main thread. A connect still under way at Free ends with done(0), by its time-out at the
+    // latest.
+    void StreamConnect(const QString& url, audio::ConnectDone done) override;
     // Never blocks for long: the stream's threads are told to stop and are joined elsewhere;
     // its handle, syncs, effects and encoders are gone when this returns.
     bool StreamFree(audio::StreamHandle handle) override;
@@ -326,6 +339,15 @@ public:
     // when its file is complete (at the latest kEncoderStallSeconds after the program stopped
     // taking sound, plus those 3 s), and Free waits for every encoder to get there.
     bool EncodeStop(audio::Handle handle) override;
+    // Starts argv as EncodeStart does and hands it the last `seconds` the listener heard (as far as
+    // the stream's kept sound reaches), decoded again on the encoder's own thread; its input then
+    // ends. It is not one of the stream's encoders: no switch or stop ends it. proc gets
+    // ENCODE_NOTIFY_FREE once its file is complete (and ENCODE_NOTIFY_ENCODER first when the
+    // program died). 0 when the program cannot start or nothing is kept.
+    audio::EncoderHandle EncodeSpan(audio::StreamHandle handle, const QStringList& argv, quint32 flags,
+                                    quint64 seconds, audio::EncodeNotifyProc proc);
+    // Memory the stream's kept sound holds, for measurements.
+    size_t ChannelGetTimeShiftBytes(audio::StreamHandle handle) const;
     // The frame where the encoder's sound begins; ERROR_RESULT (as quint64 -1) while it is still
     // being searched for (a start after a tail) or for an unknown encoder.
     quint64 EncodeGetBegin(audio::EncoderHandle handle) const;
@@ -345,6 +367,12 @@ public:
     static constexpr int kEncoderStallSeconds = 5;
 
 private:
+    // The two halves of a connect: the stream set up (null for an address refused at once)
+    // with its handle and time-out, and its outcome once it left Connecting.
+    std::shared_ptr<audio::Stream> BeginConnect(const QString& url, audio::StreamHandle& handle,
+                                                int& limitMs);
+    audio::StreamHandle EndConnect(std::shared_ptr<audio::Stream> stream, audio::StreamHandle handle);
+
     std::unique_ptr<audio::Backend> backend_;
     // Ends stopped encoders off the caller's thread; destroyed (drained) before the back end,
     // whose main-thread queue their end notifications go through.

@@ -35,8 +35,10 @@ struct Config {
     quint32 bufferMs = 15000;
     quint32 prebufPercent = 0;
     quint32 playlist = 0;
+    quint32 timeShiftMinutes = 0;
     std::optional<QByteArray> proxy;  // nullopt: no proxy
     QByteArray agent;
+    bool silent = false;  // CONFIG_SILENT_OUTPUT
 };
 
 class Backend {

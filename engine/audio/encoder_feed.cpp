@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 extern char** environ;
 
@@ -230,6 +231,51 @@ bool EncoderFeed::ResolveBegin(bool final) {
     return true;
 }
 
+bool EncoderFeed::WriteReplay(const BufferReplay& replay, const SampleHistory& history) {
+    const quint64 margin = quint64(rate_);
+    bool failed = false;
+    std::string bytes;
+    quint64 from = 0;
+    {
+        std::lock_guard lock(mu_);
+        from = position_;
+    }
+    replay.Run(from, [&](quint64 first, const int16_t* frames, size_t count) {
+        quint64 at = 0;
+        size_t n = 0;
+        {
+            std::lock_guard lock(mu_);
+            if (dead_)
+                return false;
+            // Frames the replay could not give (a gap in the buffer) are stepped over.
+            position_ = std::max(position_, first);
+            at = position_;
+            if ((end_ && at >= *end_) || (at >= history.Start() + margin && at < history.End()))
+                return false;
+            if (first + count <= at)
+                return true;
+            n = size_t(first + count - at);
+            if (end_)
+                n = size_t(std::min<quint64>(n, *end_ - at));
+        }
+        const int16_t* src = frames + (at - first) * 2;
+        bytes.resize(n * 4);
+        for (size_t i = 0; i < n * 2; ++i) {
+            const auto v = static_cast<uint16_t>(src[i]);
+            bytes[2 * i] = char(v & 0xFF);
+            bytes[2 * i + 1] = char(v >> 8);
+        }
+        if (!WriteAll(bytes.data(), bytes.size())) {
+            failed = true;
+            return false;
+        }
+        std::lock_guard lock(mu_);
+        position_ = at + n;
+        return true;
+    });
+    return !failed;
+}
+
 bool EncoderFeed::WriteAll(const char* data, size_t size) {
     using Clock = std::chrono::steady_clock;
     auto progress = Clock::now();
@@ -300,6 +346,22 @@ void EncoderFeed::WriterLoop() {
         }
         if (!ResolveBegin(closing))
             continue;
+        std::shared_ptr<const BufferReplay> replay;
+        {
+            std::lock_guard lock(mu_);
+            replay = std::exchange(begin_.replay, nullptr);
+            replaying_ = replay != nullptr;
+        }
+        if (replay) {
+            failed = !WriteReplay(*replay, *history);
+            std::lock_guard lock(mu_);
+            replaying_ = false;
+            // Bytes that ran out before the history was reached leave a gap rather than end the file.
+            if (position_ < history->Start() && (!end_ || *end_ > history->Start()))
+                position_ = history->Start();
+            if (failed)
+                break;
+        }
         bool done = false;
         for (;;) {
             const quint64 decoded = history->End();
@@ -388,8 +450,13 @@ void EncoderFeed::Stop() {
     Close();
     {
         std::unique_lock lock(mu_);
-        // A program that keeps taking sound, however slowly, is cut off in the end.
-        if (!cv_.wait_for(lock, std::chrono::seconds(kStopLimitSeconds), [&] { return writerDone_; })) {
+        // A program that keeps taking sound, however slowly, is cut off in the end; one that is
+        // handed sound decoded again from the buffer is waited for while it makes progress.
+        quint64 before = position_;
+        while (!cv_.wait_for(lock, std::chrono::seconds(kStopLimitSeconds), [&] { return writerDone_; }) &&
+               replaying_ && position_ > before)
+            before = position_;
+        if (!writerDone_) {
             dead_ = true;
             lock.unlock();
             cv_.notify_all();

@@ -32,6 +32,7 @@
 
 #include "engine/audio/continuation.h"
 #include "engine/audio/sample_history.h"
+#include "engine/audio/time_shift.h"
 
 namespace wavelot::audio {
 
@@ -46,9 +47,12 @@ public:
     // Where the feed's sound begins: at frame `frame`, or, with a tail, at the later of that and
     // the first frame of the stream the tail does not already hold (searched for by the writer as
     // soon as enough of the stream is decoded; without a confident match, the first frame held).
+    // With a replay, the frames from `frame` on that the history no longer holds are decoded
+    // again from the stream's buffer, until the replay reaches frames the history holds.
     struct Begin {
         quint64 frame = 0;
         std::shared_ptr<const TailData> after;
+        std::shared_ptr<const BufferReplay> replay;
     };
 
     // Starts argv[0] with the rest as its arguments (no shell), the arguments in UTF-8 and the
@@ -95,6 +99,9 @@ private:
     void WriterLoop();
     // Decides the begin when it can (the writer thread); true once it is decided.
     bool ResolveBegin(bool final);
+    // Hands the program the replay's frames from the begin on, as far as the end given or until
+    // the history holds what follows (with a second to spare); false when the program failed.
+    bool WriteReplay(const BufferReplay& replay, const SampleHistory& history);
     // Writes bytes to the program; false when it died or hung.
     bool WriteAll(const char* data, size_t size);
     // Waits for the program to end, killing it past waitMs; the writer thread, without mu_.
@@ -116,6 +123,7 @@ private:
     size_t delay_ = 0;                              // (mu)
     Begin begin_;                                   // (mu)
     bool searching_ = false;                        // (mu) begin_.after not resolved yet
+    bool replaying_ = false;                        // (mu) handing on the replay's frames
     quint64 position_ = 0;                          // (mu) first frame not taken
     std::optional<quint64> end_;                    // (mu)
     bool closing_ = false;                          // (mu)

@@ -44,6 +44,7 @@ Stream::Stream(StreamConfig config, Notify notify)
       ring_(cfg_.ringBytes),
       fifo_(size_t(cfg_.outRate) / 4),
       history_(std::make_shared<SampleHistory>(size_t(cfg_.outRate) * kHistorySeconds)),
+      timeShift_(std::make_shared<TimeShiftBuffer>(0)),
       eq_(cfg_.outRate),
       leveller_(cfg_.outRate, cfg_.directUrl.isEmpty() ? cfg_.transport.url : cfg_.directUrl,
                 StationLoudness::Shared()) {
@@ -146,6 +147,7 @@ void Stream::DecoderLoop() {
             return;
         }
         type = contentType_;
+        keepInput_ = cfg_.timeShiftSeconds > 0 && ReplayableContentType(type);
     }
     Decoder decoder(*this, cfg_.outRate);
     decoder.Run(type, cfg_.directUrl, cfg_.transport.timeoutMs);
@@ -163,10 +165,18 @@ void Stream::DecoderLoop() {
 }
 
 size_t Stream::ReadInput(char* out, size_t max) {
-    return ring_.Read(out, max);
+    const size_t n = ring_.Read(out, max);
+    if (keepInput_)
+        timeShift_->Append(out, n);
+    return n;
 }
 
 void Stream::OnFormat(const SourceFormat& format) {
+    if (keepInput_) {
+        // Sized by the rate the stream states; one that states none is taken as 128 kbit/s.
+        const size_t bytesPerSecond = size_t(format.kbps > 0 ? format.kbps : 128) * 1000 / 8;
+        timeShift_->SetCapacity(bytesPerSecond * size_t(cfg_.timeShiftSeconds));
+    }
     std::lock_guard lock(mu_);
     format_ = format;
 }
@@ -218,6 +228,8 @@ bool Stream::OnPcm(float* frames, size_t count, qint64 sourcePos, size_t lead) {
     leveller_.Measure(frames, count);
     eq_.Process(frames, count);
     history_->Append(frames, count);
+    if (keepInput_ && sourcePos >= 0)
+        timeShift_->Mark(sourcePos, decoded_ + lead);
     // Only what is heard is levelled: recordings keep the station's own loudness.
     leveller_.Apply(frames, count);
     std::vector<quint32> due;
@@ -511,11 +523,26 @@ quint64 Stream::ResolveFrameLocked(quint64 frame) const {
     return std::max(frame, history_->Start());
 }
 
+std::shared_ptr<const BufferReplay> Stream::ReplayLocked(quint64 frame) const {
+    if (frame >= history_->Start() + quint64(cfg_.outRate))
+        return nullptr;
+    auto replay = std::make_shared<BufferReplay>(timeShift_, contentType_, cfg_.outRate,
+                                                 std::vector<EqBand>(bands_.begin(), bands_.end()));
+    return replay->BeginFor(frame) ? replay : nullptr;
+}
+
 void Stream::AddEncoder(EncoderHandle id, std::unique_ptr<EncoderFeed> feed, const EncodeAt& at) {
     std::lock_guard lock(mu_);
     history_->Reserve(size_t(cfg_.outRate) * kRecordingHistorySeconds);
-    const quint64 frame = at.after ? (at.frame == kHeardFrame ? 0 : at.frame) : ResolveFrameLocked(at.frame);
-    feed->Attach(history_, {frame, at.after}, size_t(cfg_.outRate) * kEncoderDelayMs / 1000);
+    EncoderFeed::Begin begin;
+    if (at.after) {
+        begin = {at.frame == kHeardFrame ? 0 : at.frame, at.after, nullptr};
+    } else {
+        const quint64 frame = at.frame == kHeardFrame ? quint64(heard_) : at.frame;
+        begin.replay = at.rewind ? ReplayLocked(frame) : nullptr;
+        begin.frame = begin.replay ? *begin.replay->BeginFor(frame) : ResolveFrameLocked(frame);
+    }
+    feed->Attach(history_, std::move(begin), size_t(cfg_.outRate) * kEncoderDelayMs / 1000);
     encoders_.emplace_back(id, std::move(feed));
 }
 
@@ -559,6 +586,12 @@ std::vector<std::unique_ptr<EncoderFeed>> Stream::SwapEncoders(EncoderHandle id,
             }
         }
         begin.frame = frame;
+        if (encoders_.empty() && at.rewind) {
+            const quint64 asked = at.frame == kHeardFrame ? quint64(heard_) : at.frame;
+            begin.replay = ReplayLocked(asked);
+            if (begin.replay)
+                begin.frame = *begin.replay->BeginFor(asked);
+        }
         // An old feed still searching where it begins hands its search on: the new one begins no
         // earlier than what the tail it is matched against already holds.
         for (auto& [eid, old] : encoders_) {
@@ -575,6 +608,19 @@ std::vector<std::unique_ptr<EncoderFeed>> Stream::SwapEncoders(EncoderHandle id,
         encoders_.emplace_back(id, std::move(feed));
     }
     return out;
+}
+
+bool Stream::FeedSpan(EncoderFeed& feed, quint64 from, quint64 to) {
+    std::lock_guard lock(mu_);
+    history_->Reserve(size_t(cfg_.outRate) * kRecordingHistorySeconds);
+    EncoderFeed::Begin begin;
+    begin.replay = ReplayLocked(from);
+    begin.frame = begin.replay ? *begin.replay->BeginFor(from) : ResolveFrameLocked(from);
+    if (begin.frame >= to)
+        return false;
+    feed.Attach(history_, std::move(begin), size_t(cfg_.outRate) * kEncoderDelayMs / 1000);
+    feed.EndAt(to);
+    return true;
 }
 
 std::optional<quint64> Stream::EncoderBegin(EncoderHandle id) const {

@@ -30,6 +30,7 @@
 #include "engine/audio/pcm_fifo.h"
 #include "engine/audio/sample_history.h"
 #include "engine/audio/spectrum.h"
+#include "engine/audio/time_shift.h"
 #include "engine/audio/transport.h"
 #include "engine/audio/volume_ramp.h"
 
@@ -55,6 +56,7 @@ struct StreamConfig {
     size_t ringBytes = 600000;
     int prebufPercent = 0;
     int stallLimitMs = 10000;  // starved this long with the connection open: the stream ends
+    int timeShiftSeconds = 0;  // the received sound kept for decoding again (at the stated bit rate)
 };
 
 class Stream final : public TransportSink, public DecoderHost {
@@ -106,9 +108,12 @@ public:
     // Where an encoder's sound begins: frame (kHeardFrame: what the listener hears now), or with
     // a tail, the first frame from there on that the tail does not hold.
     static constexpr quint64 kHeardFrame = ~quint64(0);
+    // rewind: a frame the history no longer holds is decoded again from the stream's buffer
+    // (from its oldest frame when the buffer no longer holds it either).
     struct EncodeAt {
         quint64 frame = kHeardFrame;
         std::shared_ptr<const TailData> after;
+        bool rewind = false;
     };
     void AddEncoder(EncoderHandle id, std::unique_ptr<EncoderFeed> feed, const EncodeAt& at);
     // The feed (or all feeds for id 0) taken out, to be stopped by the caller without locks.
@@ -119,6 +124,12 @@ public:
     std::vector<std::unique_ptr<EncoderFeed>> SwapEncoders(EncoderHandle id,
                                                            std::unique_ptr<EncoderFeed> feed,
                                                            const EncodeAt& at);
+    // Hands the feed the sound of frames [from, to) (decoded again from the buffer as far as the
+    // history does not hold them) and ends its input there; the feed is the caller's to retire.
+    // The span begins no earlier than the buffer's oldest frame. False when no sound is held.
+    bool FeedSpan(EncoderFeed& feed, quint64 from, quint64 to);
+    // Memory the buffer of received sound holds.
+    size_t TimeShiftBytes() const { return timeShift_->MemoryBytes(); }
     bool EncoderAlive(EncoderHandle id) const;
     // Where the encoder's sound begins; nullopt while it is still being searched for.
     std::optional<quint64> EncoderBegin(EncoderHandle id) const;
@@ -150,6 +161,9 @@ private:
     // Applies the events due by sourcePos at frame `at`; the caller posts what it returns.
     std::vector<quint32> ApplyTagEventsLocked(qint64 sourcePos, quint64 at);
     quint64 ResolveFrameLocked(quint64 frame) const;
+    // The replay a begin at frame needs: null when the history holds that frame (with a second
+    // to spare) or the buffer holds nothing.
+    std::shared_ptr<const BufferReplay> ReplayLocked(quint64 frame) const;
     static qint64 Now();
 
     const StreamConfig cfg_;
@@ -161,9 +175,11 @@ private:
     std::thread decoderThread_;
     std::thread outputThread_;
     std::atomic<bool> abort_{false};
-    const std::shared_ptr<SampleHistory> history_;  // shared with the encoder feeds that read it
-    quint64 decoded_ = 0;                           // decoder thread: frames handed on
-    std::atomic<quint64> heard_{0};                 // written by the output thread
+    const std::shared_ptr<SampleHistory> history_;      // shared with the encoder feeds that read it
+    quint64 decoded_ = 0;                               // decoder thread: frames handed on
+    const std::shared_ptr<TimeShiftBuffer> timeShift_;  // fed by the decoder thread
+    bool keepInput_ = false;                            // decoder thread: the input goes to the buffer
+    std::atomic<quint64> heard_{0};                     // written by the output thread
 
     mutable std::mutex mu_;
     std::condition_variable cv_;

@@ -1,0 +1,219 @@
+#include "engine/audio/time_shift.h"
+
+#include "engine/audio/decoder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace wavelot::audio {
+
+TimeShiftBuffer::TimeShiftBuffer(size_t capacityBytes) : capacity_(capacityBytes) {}
+
+void TimeShiftBuffer::Append(const char* data, size_t size) {
+    std::lock_guard lock(mu_);
+    if (capacity_ == 0) {
+        written_ += qint64(size);
+        first_ = written_;
+        return;
+    }
+    while (size > 0) {
+        if (chunks_.empty() || chunks_.back().size() == kChunkBytes) {
+            chunks_.emplace_back();
+            chunks_.back().reserve(kChunkBytes);
+        }
+        std::vector<char>& last = chunks_.back();
+        const size_t n = std::min(size, kChunkBytes - last.size());
+        last.insert(last.end(), data, data + n);
+        data += n;
+        size -= n;
+        written_ += qint64(n);
+    }
+    TrimLocked();
+}
+
+void TimeShiftBuffer::TrimLocked() {
+    // Whole chunks go, so what is held stays within the capacity and less than a chunk below it.
+    while (!chunks_.empty() && size_t(written_ - first_) > capacity_) {
+        first_ += qint64(chunks_.front().size());
+        chunks_.pop_front();
+    }
+    while (!marks_.empty() && marks_.front().pos < first_)
+        marks_.pop_front();
+}
+
+void TimeShiftBuffer::Mark(qint64 pos, quint64 frame) {
+    std::lock_guard lock(mu_);
+    if (pos < first_ || (!marks_.empty() && pos <= marks_.back().pos))
+        return;
+    marks_.push_back({pos, std::max(frame, marks_.empty() ? 0 : marks_.back().frame)});
+}
+
+void TimeShiftBuffer::SetCapacity(size_t capacityBytes) {
+    std::lock_guard lock(mu_);
+    capacity_ = capacityBytes;
+    TrimLocked();
+}
+
+std::optional<TimeShiftBuffer::Point> TimeShiftBuffer::StartFor(quint64 frame, quint64 preroll) const {
+    std::lock_guard lock(mu_);
+    if (marks_.empty())
+        return std::nullopt;
+    const quint64 want = frame > preroll ? frame - preroll : 0;
+    auto after = std::upper_bound(marks_.begin(), marks_.end(), want,
+                                  [](quint64 f, const Point& p) { return f < p.frame; });
+    return after == marks_.begin() ? marks_.front() : *std::prev(after);
+}
+
+std::optional<quint64> TimeShiftBuffer::FrameAt(qint64 pos) const {
+    std::lock_guard lock(mu_);
+    auto it = std::lower_bound(marks_.begin(), marks_.end(), pos,
+                               [](const Point& p, qint64 v) { return p.pos < v; });
+    if (it == marks_.end() || it->pos != pos)
+        return std::nullopt;
+    return it->frame;
+}
+
+std::optional<quint64> TimeShiftBuffer::FirstFrame(quint64 preroll) const {
+    std::lock_guard lock(mu_);
+    if (marks_.empty())
+        return std::nullopt;
+    return marks_.front().frame + preroll;
+}
+
+size_t TimeShiftBuffer::Read(qint64 pos, char* out, size_t max) const {
+    std::lock_guard lock(mu_);
+    if (pos < first_ || pos >= written_)
+        return 0;
+    size_t done = 0;
+    size_t offset = size_t(pos - first_);
+    for (size_t i = offset / kChunkBytes; i < chunks_.size() && done < max; ++i) {
+        const std::vector<char>& c = chunks_[i];
+        const size_t from = offset - i * kChunkBytes;
+        const size_t n = std::min(max - done, c.size() - from);
+        std::memcpy(out + done, c.data() + from, n);
+        done += n;
+        offset += n;
+    }
+    return done;
+}
+
+qint64 TimeShiftBuffer::WrittenBytes() const {
+    std::lock_guard lock(mu_);
+    return written_;
+}
+
+size_t TimeShiftBuffer::HeldBytes() const {
+    std::lock_guard lock(mu_);
+    return size_t(written_ - first_);
+}
+
+size_t TimeShiftBuffer::MemoryBytes() const {
+    std::lock_guard lock(mu_);
+    return chunks_.size() * kChunkBytes + marks_.size() * sizeof(Point);
+}
+
+namespace {
+
+// The decoder's host for one replay: reads the buffer from a packet on, and turns the decoded
+// sound into frames of the stream by the marks.
+class ReplayHost final : public DecoderHost {
+public:
+    ReplayHost(const TimeShiftBuffer& buffer, qint64 start, quint64 from, int rate, std::vector<EqBand> bands,
+               const BufferReplay::Sink& sink)
+        : buffer_(buffer), start_(start), pos_(start), from_(from), eq_(rate), sink_(sink) {
+        eq_.Configure(std::move(bands));
+    }
+
+    size_t ReadInput(char* out, size_t max) override {
+        const size_t n = buffer_.Read(pos_, out, max);
+        pos_ += qint64(n);
+        return n;
+    }
+    bool Aborted() const override { return stopped_; }
+    void OnFormat(const SourceFormat&) override {}
+    void OnTags(quint32, const QByteArray&, bool, qint64) override {}
+
+    bool OnPcm(float* frames, size_t count, qint64 sourcePos, size_t lead) override {
+        // The live decoder ran its filters over every frame; they settle within the preroll.
+        eq_.Process(frames, count);
+        std::optional<quint64> at;
+        if (sourcePos >= 0)
+            at = buffer_.FrameAt(start_ + sourcePos);
+        quint64 first = 0;
+        if (at && *at >= lead)
+            first = *at - lead;
+        else if (next_)
+            first = *next_;
+        else
+            return true;  // sound from before the first packet we can place
+        // Frames already handed out are not handed out again.
+        size_t skip = 0;
+        if (next_ && first < *next_)
+            skip = size_t(std::min<quint64>(*next_ - first, count));
+        if (first + skip < from_)
+            skip = size_t(std::min<quint64>(from_ - first, count));
+        next_ = std::max(next_.value_or(0), first + count);
+        if (skip >= count)
+            return true;
+        samples_.resize((count - skip) * 2);
+        for (size_t i = 0; i < samples_.size(); ++i) {
+            const float v = std::clamp(frames[skip * 2 + i], -1.0f, 1.0f);
+            samples_[i] = static_cast<int16_t>(std::lrint(v * 32767.0f));
+        }
+        handedOut_ = true;
+        if (!sink_(first + skip, samples_.data(), count - skip))
+            stopped_ = true;
+        return !stopped_;
+    }
+
+    bool HandedOut() const { return handedOut_; }
+
+private:
+    const TimeShiftBuffer& buffer_;
+    const qint64 start_;
+    qint64 pos_;
+    const quint64 from_;
+    EqualizerChain eq_;
+    const BufferReplay::Sink& sink_;
+    std::optional<quint64> next_;
+    std::vector<int16_t> samples_;
+    bool stopped_ = false;
+    bool handedOut_ = false;
+};
+
+}  // namespace
+
+bool ReplayableContentType(const QByteArray& contentType) {
+    const char* demuxer = DemuxerForContentType(contentType);
+    return !(demuxer && std::strcmp(demuxer, "ogg") == 0) && !(demuxer && std::strcmp(demuxer, "asf") == 0);
+}
+
+BufferReplay::BufferReplay(std::shared_ptr<const TimeShiftBuffer> buffer, QByteArray contentType, int outRate,
+                           std::vector<EqBand> bands)
+    : buffer_(std::move(buffer)),
+      contentType_(std::move(contentType)),
+      outRate_(outRate),
+      bands_(std::move(bands)) {}
+
+std::optional<quint64> BufferReplay::BeginFor(quint64 from) const {
+    const std::optional<quint64> first = buffer_->FirstFrame(Preroll());
+    if (!first)
+        return std::nullopt;
+    return std::max(from, *first);
+}
+
+bool BufferReplay::Run(quint64 from, const Sink& sink) const {
+    const std::optional<quint64> begin = BeginFor(from);
+    if (!begin)
+        return false;
+    const std::optional<TimeShiftBuffer::Point> start = buffer_->StartFor(*begin, Preroll());
+    if (!start)
+        return false;
+    ReplayHost host(*buffer_, start->pos, *begin, outRate_, bands_, sink);
+    Decoder decoder(host, outRate_);
+    decoder.Run(contentType_, QByteArray(), 10000);
+    return host.HandedOut();
+}
+
+}  // namespace wavelot::audio

@@ -1,0 +1,85 @@
+// The kept stream decoded again: the frames a replay hands out are the very frames the live
+// decoder made at those indices, and the buffer keeps only the last of the stream.
+#include "engine/audio/time_shift.h"
+#include "engine/audio/decoder.h"
+#include "engine/audio/sample_history.h"
+#include "tests/audio/audio_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include <cstring>
+
+namespace wavelot::audio {
+namespace {
+
+// Decodes a file as the stream does: the input kept in the buffer, each packet marked with its
+// first frame, the frames kept as the sample history holds them.
+class LiveHost final : public DecoderHost {
+public:
+    LiveHost(QByteArray input, TimeShiftBuffer& buffer) : input_(std::move(input)), buffer_(buffer) {}
+    size_t ReadInput(char* out, size_t max) override {
+        const size_t n = std::min<size_t>(max, size_t(input_.size()) - pos_);
+        std::memcpy(out, input_.constData() + pos_, n);
+        buffer_.Append(out, n);
+        pos_ += n;
+        return n;
+    }
+    bool Aborted() const override { return false; }
+    void OnFormat(const SourceFormat&) override {}
+    void OnTags(quint32, const QByteArray&, bool, qint64) override {}
+    bool OnPcm(float* frames, size_t count, qint64 sourcePos, size_t lead) override {
+        history.Append(frames, count);
+        buffer_.Mark(sourcePos, decoded_ + lead);
+        decoded_ += count;
+        return true;
+    }
+    SampleHistory history{44100 * 30};
+
+private:
+    QByteArray input_;
+    size_t pos_ = 0;
+    TimeShiftBuffer& buffer_;
+    quint64 decoded_ = 0;
+};
+
+TEST(TimeShiftTest, ReplayGivesTheLiveFramesFromTheAskedOneOrTheOldestKept) {
+    QFile file(QString::fromStdString(test::Tone(441)));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "ffmpeg must be installed to make the test tones";
+    const QByteArray mp3 = file.readAll();  // 20 s at 128 kbit/s
+    struct Case {
+        size_t capacityBytes;
+        quint64 from;
+        quint64 expectBegin;  // 0: the asked frame
+    };
+    const Case cases[] = {{mp3.size() + 1024u, 441000 + 123, 0}, {16000 * 5, 0, 1}, {16000 * 5, 100000, 1}};
+    for (const Case& c : cases) {
+        auto buffer = std::make_shared<TimeShiftBuffer>(c.capacityBytes);
+        LiveHost live(mp3, *buffer);
+        ASSERT_TRUE(Decoder(live, 44100).Run("audio/mpeg", {}, 2000));
+        EXPECT_LE(buffer->HeldBytes(), c.capacityBytes);
+        const BufferReplay replay(buffer, "audio/mpeg", 44100, {});
+        const quint64 oldest = *buffer->FirstFrame(replay.Preroll());
+        const quint64 begin = c.expectBegin ? oldest : c.from;
+        // Only the last bytes are kept: what came before them cannot be decoded again.
+        const double dropped = 1.0 - double(c.capacityBytes) / double(mp3.size());
+        EXPECT_GE(double(oldest), dropped * double(live.history.End()));
+        std::vector<int16_t> got;
+        quint64 first = 0;
+        ASSERT_TRUE(replay.Run(c.from, [&](quint64 at, const int16_t* frames, size_t count) {
+            if (got.empty())
+                first = at;
+            EXPECT_EQ(at, first + got.size() / 2) << "no frame repeated or left out";
+            got.insert(got.end(), frames, frames + count * 2);
+            return got.size() < 44100 * 2 * 2;
+        }));
+        EXPECT_EQ(first, begin);
+        std::vector<int16_t> want(got.size());
+        ASSERT_EQ(live.history.Read(first, got.size() / 2, want.data()), got.size() / 2);
+        EXPECT_TRUE(got == want) << "from frame " << first;
+    }
+}
+
+}  // namespace
+}  // namespace wavelot::audio
