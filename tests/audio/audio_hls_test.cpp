@@ -1,0 +1,224 @@
+// HLS stations: the list reader, and the transport against the tests' live HLS station.
+#include "engine/audio/hls_playlist.h"
+#include "engine/audio/transport.h"
+#include "tests/support/cli_runner.h"
+#include "tests/support/hls_server.h"
+
+#include <QElapsedTimer>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+namespace wavelot::test {
+namespace {
+using audio::HlsPlaylist;
+
+TEST(HlsPlaylistTest, ReadsMasterAndMediaLists) {
+    const HlsPlaylist master = audio::ParseHlsPlaylist(
+        "#EXTM3U\n#EXT-X-STREAM-INF:CODECS=\"mp4a.40.2,mp4a.40.5\",BANDWIDTH=64000\nlo/a.m3u8\n"
+        "#EXT-X-STREAM-INF:BANDWIDTH=192000\nhttp://o/"
+        "hi.m3u8\n#EXT-X-STREAM-INF:BANDWIDTH=128000\nmid.m3u8\n",
+        "http://h/x/master.m3u8");
+    ASSERT_TRUE(master.master);
+    ASSERT_EQ(master.variants.size(), 3);
+    EXPECT_EQ(master.variants[0].url, "http://h/x/lo/a.m3u8");
+    EXPECT_EQ(master.variants[0].codecs, "mp4a.40.2,mp4a.40.5");
+    const struct {
+        int cap;
+        std::vector<qint64> order;
+    } caps[] = {{0, {192000, 128000, 64000}}, {130, {128000, 64000, 192000}}, {10, {64000, 128000, 192000}}};
+    for (const auto& c : caps) {
+        std::vector<qint64> got;
+        for (const auto& v : audio::OrderVariants(master.variants, c.cap))
+            got.push_back(v.bandwidth);
+        EXPECT_EQ(got, c.order) << c.cap;
+    }
+
+    const HlsPlaylist media = audio::ParseHlsPlaylist(
+        "#EXTM3U\n#EXT-X-TARGETDURATION:6\n#EXT-X-MEDIA-SEQUENCE:41\n#EXT-X-MAP:URI=\"init.mp4\"\n"
+        "#EXT-X-KEY:METHOD=AES-128,URI=\"k\"\n#EXTINF:6.0,title=\"A - B, live\"\ns1.m4s\n"
+        "#EXTINF:5.5,Plain Title\n/abs/s2.m4s\n#EXT-X-DATERANGE:ID=\"x\",X-TITLE=\"Show\"\n#EXT-X-ENDLIST\n",
+        "http://h/x/m.m3u8");
+    EXPECT_FALSE(media.master);
+    EXPECT_EQ(media.targetDuration, 6);
+    ASSERT_EQ(media.segments.size(), 2);
+    EXPECT_EQ(media.segments[0].sequence, 41);
+    EXPECT_EQ(media.segments[1].sequence, 42);
+    EXPECT_EQ(media.segments[0].title, "A - B, live");
+    EXPECT_EQ(media.segments[1].title, "Plain Title");
+    EXPECT_EQ(media.segments[1].url, "http://h/abs/s2.m4s");
+    EXPECT_EQ(media.mapUrl, "http://h/x/init.mp4");
+    EXPECT_EQ(media.keyMethod, "AES-128");
+    EXPECT_EQ(media.dateRangeTitle, "Show");
+    EXPECT_TRUE(media.endList);
+
+    EXPECT_TRUE(audio::IsHlsPlaylist("\xEF\xBB\xBF#EXTM3U\n#EXT-X-VERSION:3\n"));
+    EXPECT_FALSE(audio::IsHlsPlaylist("#EXTM3U\n#EXTINF:-1,Radio\nhttp://a/b\n"));
+    QByteArray huge = "#EXTM3U\n#EXT-X-TARGETDURATION:1\n";
+    for (int i = 0; i < 3 * audio::kHlsMaxItems; ++i)
+        huge += "#EXTINF:1,\ns.aac\n";
+    EXPECT_EQ(audio::ParseHlsPlaylist(huge, "http://h/").segments.size(), audio::kHlsMaxItems);
+}
+
+TEST(HlsPlaylistTest, Id3TitleFromWholeTagsOnly) {
+    const QByteArray tag = HlsServer::Id3("Artist \xE4\xB8\xAD", "Song");
+    EXPECT_EQ(audio::Id3TagLength(tag.constData(), size_t(tag.size())), size_t(tag.size()));
+    EXPECT_EQ(audio::Id3Title(tag.constData(), size_t(tag.size())), "Artist \xE4\xB8\xAD - Song");
+    const QByteArray titleOnly = HlsServer::Id3("", "Only");
+    EXPECT_EQ(audio::Id3Title(titleOnly.constData(), size_t(titleOnly.size())), "Only");
+    for (qsizetype cut = 0; cut < tag.size(); ++cut)
+        EXPECT_EQ(audio::Id3TagLength(tag.constData(), size_t(cut)), 0u) << cut;
+    QByteArray lying = tag;
+    lying[17] = 0x7f;  // a frame size past the tag's end
+    EXPECT_TRUE(audio::Id3Title(lying.constData(), size_t(lying.size())).isEmpty());
+}
+
+// Collects what the transport reports and drains the ring as a decoder would.
+struct Listener : audio::TransportSink {
+    audio::ByteRing ring{1 << 20};
+    std::mutex mu;
+    std::condition_variable cv;
+    bool connected = false, ended = false, failed = false;
+    QByteArray type;
+    std::thread drain{[this] {
+        char buf[4096];
+        while (ring.Read(buf, sizeof buf) > 0) {
+        }
+    }};
+    ~Listener() override {
+        ring.Abort();
+        drain.join();
+    }
+    void OnConnected(const audio::HeaderBlock& h) override {
+        std::lock_guard lock(mu);
+        connected = true;
+        type = h.Value("content-type");
+    }
+    void OnMeta(const QByteArray&) override {}
+    void OnTransportEnd(bool f) override {
+        std::lock_guard lock(mu);
+        ended = true;
+        failed = f;
+        cv.notify_all();
+    }
+    bool WaitEnd(int ms) {
+        std::unique_lock lock(mu);
+        return cv.wait_for(lock, std::chrono::milliseconds(ms), [this] { return ended; });
+    }
+};
+
+audio::TransportOptions Options(const std::string& url) {
+    audio::TransportOptions o;
+    o.url = QByteArray::fromStdString(url);
+    o.timeoutMs = 1500;
+    return o;
+}
+
+const std::vector<HlsSong> kSongs = {{"Ann", "One", 440}, {"Bob", "Two", 880}};
+
+TEST(HlsTransportTest, PlayOfTheMasterPrintsConnectLinesAndEveryTitleInOrder) {
+    HlsServer server(kSongs, 2);
+    ASSERT_TRUE(server.Ok());
+    const CliResult r = RunCli({u"play"_s, QString::fromStdString(server.Url()), u"--seconds"_s, u"7"_s});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QString out = QString::fromUtf8(r.out);
+    EXPECT_TRUE(out.contains(u"壓縮頻率: 128 Kbps"_s)) << r.out.toStdString();
+    // Playing starts three segments before the newest (sequence 2, the second song), two per song.
+    QStringList titles;
+    for (const QString& line : out.split(u'\n'))
+        if (line.endsWith(u" - One"_s) || line.endsWith(u" - Two"_s))
+            titles << line.mid(line.indexOf(u": "_s) + 2);
+    ASSERT_GE(titles.size(), 3) << r.out.toStdString();
+    for (qsizetype i = 0; i < titles.size(); ++i)
+        EXPECT_EQ(titles[i], i % 2 == 0 ? u"Bob - Two"_s : u"Ann - One"_s) << r.out.toStdString();
+}
+
+TEST(HlsTransportTest, AConnectAfterADropContinuesBehindTheLastSegmentFillingTheHole) {
+    HlsServer server(kSongs);
+    ASSERT_TRUE(server.Ok());
+    const std::string url = server.Url();
+    {
+        Listener first;
+        audio::HttpTransport t(Options(url), first.ring, first);
+        t.Start();
+        QElapsedTimer clock;
+        clock.start();
+        while (server.Fetched().size() < 4 && clock.elapsed() < 8000)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        server.SetAway(true);
+        EXPECT_TRUE(first.WaitEnd(8000));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    server.SetAway(false);
+    Listener second;
+    audio::HttpTransport t(Options(url), second.ring, second);
+    t.Start();
+    const size_t before = server.Fetched().size();
+    QElapsedTimer clock;
+    clock.start();
+    while (server.Fetched().size() < before + 4 && clock.elapsed() < 8000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    t.Stop();
+    const std::vector<qint64> got = server.Fetched();
+    ASSERT_GE(got.size(), before + 4);
+    for (size_t i = 1; i < got.size(); ++i)
+        EXPECT_EQ(got[i], got[i - 1] + 1) << "at " << i;
+}
+
+TEST(HlsTransportTest, HostileListsEndWithinTheirLimits) {
+    HlsServer server(kSongs);
+    ASSERT_TRUE(server.Ok());
+    auto list = [](std::string body) {
+        return [body](const HttpRequest&) { return HttpResponse::Ok(body, "application/vnd.apple.mpegurl"); };
+    };
+    server.Http().Handle("/self.m3u8", list("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1\nself.m3u8\n"));
+    server.Http().Handle("/key.m3u8",
+                         list("#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXT-X-KEY:METHOD=AES-128,URI=\"k\"\n"
+                              "#EXTINF:1,\n/seg/1.aac\n"));
+    server.Http().Handle("/never.m3u8", list("#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n/never.aac\n"));
+    server.Http().Handle("/never.aac", [](const HttpRequest&) { return HttpResponse::Never(); });
+    server.Http().Handle("/endless.m3u8", [](const HttpRequest&) {
+        HttpResponse r = HttpResponse::Trickle("#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n/seg/1.aac\n");
+        r.headers.push_back({"Content-Type", "application/vnd.apple.mpegurl"});
+        return r;
+    });
+    std::string huge = "#EXTM3U\n#EXT-X-TARGETDURATION:1\n";
+    while (huge.size() < 400 * 1024)
+        huge += "#EXTINF:1,\n/seg/1.aac\n";
+    server.Http().Handle("/huge.m3u8", list(huge));
+    server.SetMissing("/hi.m3u8");
+    const struct {
+        const char* path;
+        bool connects;
+    } cases[] = {{"/self.m3u8", false},    {"/key.m3u8", false},  {"/never.m3u8", false},
+                 {"/endless.m3u8", false}, {"/huge.m3u8", false}, {"/master.m3u8?404", true}};
+    for (const auto& c : cases) {
+        Listener l;
+        audio::HttpTransport t(Options(server.Url(c.path)), l.ring, l);
+        t.Start();
+        if (c.connects) {
+            QElapsedTimer clock;
+            clock.start();
+            auto connected = [&l] {
+                std::lock_guard lock(l.mu);
+                return l.connected;
+            };
+            while (!connected() && clock.elapsed() < 5000)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            std::lock_guard lock(l.mu);
+            EXPECT_TRUE(l.connected && !l.ended) << c.path;
+            EXPECT_EQ(l.type, "audio/aac");
+        } else {
+            EXPECT_TRUE(l.WaitEnd(5000)) << c.path;
+            EXPECT_TRUE(l.failed && !l.connected) << c.path;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace wavelot::test
