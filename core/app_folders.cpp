@@ -89,4 +89,11 @@ QString SettingFile() {
     return State().setting + QString::fromUtf16(kSettingFileName);
 }
 
+QString CacheFolder() {
+    QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (cache.isEmpty())
+        cache = QDir::homePath() + u"/.cache"_s;
+    return WithBackslash(cache) + ProgramTitle() + u'/';
+}
+
 }  // namespace wavelot

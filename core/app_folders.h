@@ -24,6 +24,9 @@ QString ProgramFolder();  // the executable's folder (or the one given), ending 
 QString SettingFolder();  // ".../Setting/"
 QString RecordFolder();   // ".../Recode/", the default recording folder
 QString SettingFile();    // SettingFolder() + "Setting.ini"
+// The per-user cache, $XDG_CACHE_HOME/Wavelot/ (usually ~/.cache/Wavelot/), for what can be
+// fetched again: never beside the program, whatever folder the settings are in. Not created here.
+QString CacheFolder();
 
 // The name of the program's desktop entry (wavelot.desktop) and of its icon.
 inline constexpr char16_t kDesktopEntryName[] = u"wavelot";

@@ -88,6 +88,8 @@ HttpResult Perform(const QByteArray& url, const HttpLimits& limits) {
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(curl, CURLOPT_NOPROXY, kNoProxy);
+    if (limits.proxy)
+        curl_easy_setopt(curl, CURLOPT_PROXY, limits.proxy->constData());
     curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");  // what curl can decode
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.timeLimit.count()));

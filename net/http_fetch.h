@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 
 namespace wavelot {
 
@@ -25,6 +26,9 @@ struct HttpLimits {
     // Polled during the transfer: once it reads true the transfer ends as Cancelled. Lets the
     // owner of a worker thread stop a fetch at once instead of waiting out the time limit.
     const std::atomic<bool>* cancel = nullptr;
+    // The proxy to use instead of the environment's: "host:port" (or any address libcurl
+    // accepts), or empty for none at all. Loopback is always reached directly.
+    std::optional<QByteArray> proxy;
 };
 
 // Why a fetch gave no usable answer, for callers that tell the user what went wrong.
