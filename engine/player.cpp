@@ -1,5 +1,6 @@
 #include "engine/player.h"
 
+#include <QTimer>
 #include <QtMath>
 
 #include <algorithm>
@@ -8,7 +9,6 @@
 #include "core/app_folders.h"
 #include "core/ini_file.h"
 #include "core/path_utils.h"
-#include "core/pump_wait.h"
 #include "core/settings_keys.h"
 #include "core/song_array.h"
 #include "engine/channel_info.h"
@@ -32,7 +32,10 @@ Player::Player(QString settingFile, StreamEngine& audio, clsSongArray& playLog, 
 }
 
 Player::~Player() {
-    // Syncs die with their streams, so nothing queued can reach this object afterwards.
+    // Syncs die with their streams, so nothing queued can reach this object afterwards; a
+    // connect still under way frees its stream when it ends.
+    for (const audio::StreamHandle stream : fading_)
+        audio_.StreamFree(stream);
     audio_.StreamFree(previous_);
     audio_.StreamFree(current_);
 }
@@ -64,12 +67,12 @@ int Player::ReadSpectrum(std::vector<float>& magnitudes) const {
 }
 
 void Player::PlayLastStation() {
-    const LastStation last = settings_.Last();
+    const LastStation last = background_ ? backgroundLast_ : settings_.Last();
     PlayRadio(last.url, last.name, last.code);
 }
 
 void Player::Reconnect(bool quiet) {
-    const LastStation last = settings_.Last();
+    const LastStation last = background_ ? backgroundLast_ : settings_.Last();
     Open(last.url, last.name, last.code, true, quiet);
 }
 
@@ -84,7 +87,10 @@ void Player::Open(const QString& url, const QString& name, int code, bool reconn
     Q_EMIT streamLeaving(current_);
     ApplyProxySetting();
     OpenStream(url, code, name, reconnect, quiet);
-    settings_.WriteLast({url, name, code});
+    if (background_)
+        backgroundLast_ = {url, name, code};
+    else
+        settings_.WriteLast({url, name, code});
 }
 
 void Player::ApplyProxySetting() {
@@ -97,43 +103,60 @@ void Player::ApplyProxySetting() {
     }
 }
 
+void Player::ConnectLines(const QString& name) {
+    AddLog(QString(), false);
+    AddLog(LogTimePrefix() + u"連線至 "_s + name, false);
+}
+
 void Player::OpenStream(const QString& url, int code, const QString& name, bool reconnect, bool quiet) {
-    const auto connectLines = [this, &name] {
-        AddLog(QString(), false);
-        AddLog(LogTimePrefix() + u"連線至 "_s + name, false);
-    };
     stationName_ = name;
     if (!quiet)
-        connectLines();
-
-    const quint64 started = generation_;
+        ConnectLines(name);
     ++connecting_;
-    const audio::StreamHandle mine = audio_.StreamCreateURL(url, 0, 0);
+    QPointer<Player> self(this);
+    StreamEngine* const engine = &audio_;
+    // The output is chosen when the connect begins.
+    audio_.SetConfigPtr(audio::CONFIG_SILENT_OUTPUT, background_ ? "1" : nullptr);
+    audio_.StreamConnect(
+        url, [self, engine,
+              opening = Opening{url, name, code, reconnect, quiet, generation_}](audio::StreamHandle mine) {
+            if (self)
+                self->Connected(opening, mine);
+            else
+                engine->StreamFree(mine);
+        });
+}
+
+void Player::Connected(const Opening& opening, audio::StreamHandle mine) {
     --connecting_;
     pending_ = mine;
-    if (reconnect && generation_ != started) {
+    if (opening.reconnect && generation_ != opening.generation) {
         // The user chose another station or stopped while this attempt connected.
         audio_.StreamFree(mine);
+        Q_EMIT connectFinished(false);
         return;
     }
     if (mine == 0) {
         AddLog(LogTimePrefix() + u"錯誤！無法連線至 "_s + stationName_, false);
+        Q_EMIT connectFinished(false);
         return;
     }
-    if (quiet)
-        connectLines();
+    if (opening.quiet)
+        ConnectLines(opening.name);
     const quint64 generation = generation_;
+    const int code = opening.code;
 
-    // A connect nested inside this one's wait may have changed the station meanwhile; the
-    // stream that finishes its connect last becomes the current one.
+    // Another connect may have finished meanwhile; the stream that finishes its connect last
+    // becomes the current one.
     const audio::StreamHandle previous = current_;
     previous_ = previous;
-    stationName_ = name;
-    stationUrl_ = url;
+    stationName_ = opening.name;
+    stationUrl_ = opening.url;
     stationCode_ = code;
     current_ = mine;
 
-    SetEqPreset(settings_.IndexEQ());
+    if (!background_)
+        SetEqPreset(settings_.IndexEQ());
     if (songTitle_.isEmpty())
         songTitle_ = stationName_;
 
@@ -172,10 +195,16 @@ void Player::OpenStream(const QString& url, int code, const QString& name, bool 
         audio_.ChannelSlideAttribute(mine, audio::ATTRIB_VOL, static_cast<float>(v) / 100.0f, crossFadeMs_);
     }
     audio_.ChannelSlideAttribute(previous, audio::ATTRIB_VOL, 0.0f, crossFadeMs_);
-    PumpWait(crossFadeMs_);
-    audio_.StreamFree(previous);
+    fading_.push_back(previous);
+    QTimer::singleShot(crossFadeMs_, Qt::PreciseTimer, this,
+                       [this, previous, mine, generation] { CrossFadeOver(previous, mine, generation); });
+}
 
+void Player::CrossFadeOver(audio::StreamHandle previous, audio::StreamHandle mine, quint64 generation) {
+    FadeOver(previous);
+    bool claimed = false;
     if (generation == generation_ && current_ == mine) {
+        claimed = true;
         isConnected_ = true;
         reconnectPending_ = false;
         // A stream that ended during the fade sent its end notification while it did not count
@@ -183,6 +212,12 @@ void Player::OpenStream(const QString& url, int code, const QString& name, bool 
         if (!IsPlaying())
             Q_EMIT currentStreamEnded();
     }
+    Q_EMIT connectFinished(claimed);
+}
+
+void Player::FadeOver(audio::StreamHandle stream) {
+    fading_.erase(std::ranges::find(fading_, stream));
+    audio_.StreamFree(stream);
 }
 
 void Player::LogDetails(const ConnectDetails& details) {
@@ -198,6 +233,7 @@ void Player::StopRadio() {
             isConnected_ = false;
             reconnectPending_ = false;
         }
+        Q_EMIT stopFinished();
         return;
     }
     ++generation_;
@@ -206,10 +242,13 @@ void Player::StopRadio() {
     const audio::StreamHandle stopping = current_;
     Q_EMIT streamLeaving(stopping);
     audio_.ChannelSlideAttribute(stopping, audio::ATTRIB_VOL, 0.0f, stopFadeMs_);
-    PumpWait(stopFadeMs_);
-    audio_.StreamFree(stopping);
-    AddLog(LogTimePrefix() + u"停止播放"_s, false);
-    Q_EMIT iconTipChanged(ProgramTitle());
+    fading_.push_back(stopping);
+    QTimer::singleShot(stopFadeMs_, Qt::PreciseTimer, this, [this, stopping] {
+        FadeOver(stopping);
+        AddLog(LogTimePrefix() + u"停止播放"_s, false);
+        Q_EMIT iconTipChanged(ProgramTitle());
+        Q_EMIT stopFinished();
+    });
 }
 
 void Player::SetVolume(int value) {

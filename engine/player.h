@@ -4,11 +4,11 @@
 // the play log, and reports each title with the frame it begins at; recording is the recorder's,
 // which listens.
 //
-// Everything here runs on the main thread. Several operations wait while dispatching events
-// (the connect itself, the one-second cross-fade, the half-second fade at a stop), so timers
-// and user commands may run in the middle of them, including another PlayRadio or a
-// StopRadio. The operations therefore keep the handles they work on in locals, and a connect
-// that was overtaken while it faded does not claim the connection for its stream.
+// Everything here runs on the main thread, and nothing waits inside a call: a connect, its
+// cross-fade and the fade at a stop are steps driven by the engine's queued answer and by timers,
+// and connectFinished or stopFinished tells their end. Another PlayRadio or StopRadio may come
+// while one is under way: each step keeps the handles it works on, and a connect overtaken by a
+// later PlayRadio or StopRadio does not claim the connection for its stream.
 //
 // Settings are never cached: each value is read from the settings file when it is used and
 // written the moment it changes.
@@ -55,11 +55,15 @@ public:
     ~Player() override;  // frees the streams it still holds
 
     // Opens and plays a station: leaves the current stream (streamLeaving), applies the proxy setting,
-    // connects (the call returns when the connect has finished and the cross-fade is over) and stores the
-    // station as the last one started, also when the connect failed.
+    // stores the station as the last one started (also when the connect fails) and starts the
+    // connect; connectFinished follows once it failed or its cross-fade is over.
     void PlayRadio(const QString& url, const QString& name, int code);
     // The play command: the station started last, as the settings hold it.
     void PlayLastStation();
+    // A player for a background recording, set before its first PlayRadio: its streams go to the
+    // silent output, it applies no equalizer, and the station it started last is kept here, not
+    // in the settings.
+    void SetBackground() { background_ = true; }
     // The reconnect's attempt: PlayLastStation, except that a failed attempt keeps the station
     // wanted (ReconnectPending) for the next one, until the user's own PlayRadio or StopRadio.
     // quiet: the attempt logs one line when it fails, and its connect lines only once it succeeds
@@ -67,9 +71,9 @@ public:
     // PlayRadio or StopRadio while it connected gives its stream up.
     void Reconnect(bool quiet);
     bool ReconnectPending() const { return reconnectPending_; }
-    // Fades the current stream out and frees it; does nothing unless it is playing. On a stream
-    // that ended by itself (or while reconnect attempts wait) it only ends the wish to reconnect,
-    // without a log line.
+    // Fades the current stream out and frees it when the fade is over, then stopFinished. Unless
+    // it plays, stopFinished comes at once: on a stream that ended by itself (or while reconnect
+    // attempts wait) the call only ends the wish to reconnect, without a log line.
     void StopRadio();
     // The cross-fade and the fade at a stop take these times instead (tests shorten them).
     void SetFadeTimes(int crossFadeMs, int stopFadeMs) {
@@ -98,6 +102,8 @@ public:
     int ReadSpectrum(std::vector<float>& magnitudes) const;
 
     State PlaybackState() const;
+    // A connect, a cross-fade or a stop's fade is under way.
+    bool Busy() const { return connecting_ > 0 || !fading_.empty(); }
     audio::StreamHandle Current() const { return current_; }
     audio::StreamHandle Previous() const { return previous_; }
     audio::StreamHandle Pending() const { return pending_; }
@@ -114,6 +120,8 @@ public:
     QString StationUrl() const { return stationUrl_; }
     int StationCode() const { return stationCode_; }
     QString SongTitle() const { return songTitle_; }
+    // The frame where the current title's tags took effect; 0 (the stream's start) without tags.
+    quint64 TitleFrame() const { return titleSource_.tags.isNull() ? 0 : titleAt_; }
     QString LastTitle() const { return lastTitle_; }
     int IndexEQ() const { return indexEQ_; }
     // The ten band effects last set; they belong to the stream that was current then.
@@ -143,10 +151,29 @@ Q_SIGNALS:
     // The current stream played to its end by itself (server gone, source stopped) while it was
     // the connected one; the reconnect logic may act at once instead of waiting for a poll.
     void currentStreamEnded();
+    // A PlayRadio or Reconnect has ended: connected when its stream became the connected one
+    // (false when it failed or was overtaken). Never sent from inside the call.
+    void connectFinished(bool connected);
+    // A StopRadio has ended (see there).
+    void stopFinished();
 
 private:
     void Open(const QString& url, const QString& name, int code, bool reconnect, bool quiet);
+    // What a connect under way was asked for.
+    struct Opening {
+        QString url;
+        QString name;
+        int code = 0;
+        bool reconnect = false;
+        bool quiet = false;
+        quint64 generation = 0;  // generation_ when it began
+    };
     void OpenStream(const QString& url, int code, const QString& name, bool reconnect, bool quiet);
+    void ConnectLines(const QString& name);
+    void Connected(const Opening& opening, audio::StreamHandle mine);
+    void CrossFadeOver(audio::StreamHandle previous, audio::StreamHandle mine, quint64 generation);
+    // A fade has ended: its stream is freed.
+    void FadeOver(audio::StreamHandle stream);
     void LogDetails(const ConnectDetails& details);
     void ApplyProxySetting();
     void OnMetaSync(audio::StreamHandle stream);
@@ -162,6 +189,8 @@ private:
     audio::StreamHandle pending_ = 0;
     bool isConnected_ = false;
     bool reconnectPending_ = false;  // a reconnect attempt failed and the next is due
+    bool background_ = false;
+    LastStation backgroundLast_;  // the station a background player started last
     bool isMuted_ = false;
     int crossFadeMs_ = kCrossFadeMs;
     int stopFadeMs_ = kStopFadeMs;
@@ -188,10 +217,11 @@ private:
     quint64 titleAt_ = 0;  // the frame where the tags songTitle_ comes from took effect
     int indexEQ_ = 0;
     std::array<audio::FxHandle, kEqBandCount> eqFx_{};
-    QByteArray proxyText_;  // the engine copies it; kept as the proxy in force
-    int connecting_ = 0;    // connects in progress (nested ones count too)
-    // Bumped by every PlayRadio and by every StopRadio that acted: a connect whose fade was
-    // overtaken by either leaves IsConnected to the later operation.
+    QByteArray proxyText_;                     // the engine copies it; kept as the proxy in force
+    int connecting_ = 0;                       // connects in progress
+    std::vector<audio::StreamHandle> fading_;  // streams fading out, freed when their fade ends
+    // Bumped by every PlayRadio and by every StopRadio that acted: a connect overtaken by either
+    // before its fade ended leaves IsConnected to the later operation.
     quint64 generation_ = 0;
 };
 

@@ -14,20 +14,18 @@ StreamWatchdog::StreamWatchdog(Player& player, Recorder& recorder, const RecordO
     : QObject(parent), player_(player), recorder_(recorder), options_(options) {
     // Queued: the player may report the end from inside a connect.
     connect(&player_, &Player::currentStreamEnded, this, &StreamWatchdog::Tick, Qt::QueuedConnection);
+    connect(&player_, &Player::connectFinished, this, &StreamWatchdog::AttemptEnded);
+    connect(&player_, &Player::stopFinished, this, &StreamWatchdog::AttemptEnded);
     retry_.setSingleShot(true);
     connect(&retry_, &QTimer::timeout, this, [this] {
         // The user's own connect or stop ends the attempts; so does a stream that plays again.
         if (!player_.ReconnectPending() || player_.IsPlaying())
             return;
-        if (busy_) {
+        if (attempting_) {
             retry_.start(secondMs_);
             return;
         }
-        busy_ = true;
         Attempt();
-        busy_ = false;
-        if (again_)
-            CheckDrop();
     });
 }
 
@@ -41,20 +39,8 @@ void StreamWatchdog::Tick() {
         player_.UpdateSongTitle(player_.StationCode());
         return;
     }
-    CheckDrop();
-}
-
-void StreamWatchdog::CheckDrop() {
-    if (busy_) {
-        again_ = true;
-        return;
-    }
-    busy_ = true;
-    do {
-        again_ = false;
+    if (!attempting_)
         ReconnectIfDropped();
-    } while (again_);
-    busy_ = false;
 }
 
 void StreamWatchdog::ReconnectIfDropped() {
@@ -71,8 +57,16 @@ void StreamWatchdog::ReconnectIfDropped() {
 }
 
 void StreamWatchdog::Attempt() {
+    attempting_ = true;
     player_.Reconnect(attempt_ > 0);
     ++attempt_;
+}
+
+void StreamWatchdog::AttemptEnded() {
+    // The attempt's end, or that of a connect or stop that overtook it.
+    if (!attempting_ || player_.Busy())
+        return;
+    attempting_ = false;
     const bool connected = player_.IsConnected();
     Q_EMIT reconnected(connected);
     if (connected) {

@@ -62,9 +62,9 @@ Q_SIGNALS:
     void reconnected(bool connected);
 
 private:
-    void CheckDrop();
     void ReconnectIfDropped();
     void Attempt();
+    void AttemptEnded();
     void AfterReconnect();
 
     Player& player_;
@@ -76,8 +76,7 @@ private:
     int attempt_ = 0;                  // attempts made for it
     bool resume_ = false;              // a recording ran when it dropped
     audio::AudioTail tail_;            // the end of that recording's sound
-    bool busy_ = false;                // inside an attempt
-    bool again_ = false;               // a drop was seen while busy
+    bool attempting_ = false;          // an attempt's connect is under way
 };
 
 }  // namespace wavelot

@@ -345,7 +345,7 @@ public:
     // ENCODE_NOTIFY_FREE once its file is complete (and ENCODE_NOTIFY_ENCODER first when the
     // program died). 0 when the program cannot start or nothing is kept.
     audio::EncoderHandle EncodeSpan(audio::StreamHandle handle, const QStringList& argv, quint32 flags,
-                                    quint64 seconds, audio::EncodeNotifyProc proc);
+                                    quint64 seconds, audio::EncodeNotifyProc proc) override;
     // Memory the stream's kept sound holds, for measurements.
     size_t ChannelGetTimeShiftBytes(audio::StreamHandle handle) const;
     // The frame where the encoder's sound begins; ERROR_RESULT (as quint64 -1) while it is still

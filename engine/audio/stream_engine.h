@@ -29,6 +29,8 @@ using EncoderHandle = Handle;
 using SyncProc = std::function<void(SyncHandle sync, StreamHandle stream, quint32 data)>;
 // An encoder notification: the encoder and ENCODE_NOTIFY_ENCODER or ENCODE_NOTIFY_FREE.
 using EncodeNotifyProc = std::function<void(EncoderHandle encoder, quint32 status)>;
+// The end of a StreamConnect: the new stream, or 0 when it failed.
+using ConnectDone = std::function<void(StreamHandle stream)>;
 struct ChannelInfo;
 struct DX8ParamEq;
 class AudioTail;
@@ -43,6 +45,10 @@ public:
 
     // Blocks until the stream is connected and its first sound decoded, or failed (0).
     virtual audio::StreamHandle StreamCreateURL(const QString& url, quint32 offset, quint32 flags) = 0;
+    // The same connect without waiting: done gets the stream (0 on failure) once its first sound
+    // is decoded, queued to the main thread, never from inside this call. It is not called when
+    // the engine is freed first.
+    virtual void StreamConnect(const QString& url, audio::ConnectDone done) = 0;
     virtual bool StreamFree(audio::StreamHandle handle) = 0;
 
     virtual QByteArray ChannelGetTags(audio::StreamHandle handle, quint32 tags,
@@ -70,6 +76,11 @@ public:
                                               quint32 flags, const audio::EncodeFrom& at) = 0;
     virtual bool EncodeStop(audio::Handle handle) = 0;
     virtual bool EncodeSetNotify(audio::EncoderHandle handle, audio::EncodeNotifyProc proc) = 0;
+    // An engine that keeps no sound saves none.
+    virtual audio::EncoderHandle EncodeSpan(audio::StreamHandle, const QStringList&, quint32, quint64,
+                                            audio::EncodeNotifyProc) {
+        return 0;
+    }
 };
 
 }  // namespace wavelot

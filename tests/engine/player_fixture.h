@@ -21,6 +21,7 @@
 #include "engine/audio/audio_library.h"
 #include "engine/engine_setup.h"
 #include "engine/player.h"
+#include "tests/support/player_wait.h"
 
 #include <ostream>
 

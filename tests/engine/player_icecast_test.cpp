@@ -56,7 +56,7 @@ protected:
 };
 
 TEST_F(IcecastPlayerTest, ConnectLogsTheHeaderDetailsAndStoresTheStation) {
-    player_->PlayRadio(Url("/a.mp3"), u"My Name"_s, 0);
+    PlayAndWait(*player_, Url("/a.mp3"), u"My Name"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     EXPECT_EQ(player_->PlaybackState(), Player::State::Playing);
     EXPECT_EQ(player_->DisplayName(), u"Test FM"_s);
@@ -91,14 +91,14 @@ TEST_F(IcecastPlayerTest, ConnectLogsTheHeaderDetailsAndStoresTheStation) {
 }
 
 TEST_F(IcecastPlayerTest, GenreFallsBackToTheDescription) {
-    player_->PlayRadio(Url("/b.mp3"), u"B"_s, 0);
+    PlayAndWait(*player_, Url("/b.mp3"), u"B"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     EXPECT_TRUE(LogLines(log_).contains(u"電台曲風: Talk radio"_s));
     EXPECT_TRUE(LogLines(log_).contains(u"電台名稱: Second FM"_s));
 }
 
 TEST_F(IcecastPlayerTest, OggStreamShowsItsRateWithoutUnitAndComposesTitles) {
-    player_->PlayRadio(Url("/v.ogg"), u"Ogg"_s, 0);
+    PlayAndWait(*player_, Url("/v.ogg"), u"Ogg"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     const QStringList lines = LogLines(log_);
     EXPECT_TRUE(lines.contains(u"壓縮頻率: 128"_s)) << lines.join(u'\n').toStdString();
@@ -126,7 +126,7 @@ TEST_F(IcecastPlayerTest, EachTitleChangeIsLoggedOnce) {
     QStringList tips;
     QObject::connect(player_.get(), &Player::titleChanged, [&](const QString& t) { titles << t; });
     QObject::connect(player_.get(), &Player::iconTipChanged, [&](const QString& t) { tips << t; });
-    player_->PlayRadio(Url("/a.mp3"), u"A"_s, 0);
+    PlayAndWait(*player_, Url("/a.mp3"), u"A"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
 
     const auto waitTitle = [&](const QString& t) {
@@ -155,21 +155,21 @@ TEST_F(IcecastPlayerTest, EachTitleChangeIsLoggedOnce) {
 }
 
 TEST_F(IcecastPlayerTest, ReconnectingToAnUnchangedTitleLogsNoTitleLine) {
-    player_->PlayRadio(Url("/b.mp3"), u"B"_s, 0);
+    PlayAndWait(*player_, Url("/b.mp3"), u"B"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     const int before = CountLinesEndingWith(u": "_s + player_->SongTitle());
-    player_->PlayRadio(Url("/b.mp3"), u"B"_s, 0);
+    PlayAndWait(*player_, Url("/b.mp3"), u"B"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     EXPECT_EQ(CountLinesEndingWith(u": "_s + player_->SongTitle()), before);
 }
 
 TEST_F(IcecastPlayerTest, FailedConnectKeepsTheOldStreamAndStillStoresTheStation) {
-    player_->PlayRadio(Url("/a.mp3"), u"Good"_s, 0);
+    PlayAndWait(*player_, Url("/a.mp3"), u"Good"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     const audio::StreamHandle good = player_->Current();
 
     const QString bad = u"http://127.0.0.1:%1/nothing.mp3"_s.arg(FreeLoopbackPort());
-    player_->PlayRadio(bad, u"Bad Station"_s, 4);
+    PlayAndWait(*player_, bad, u"Bad Station"_s, 4);
     EXPECT_FALSE(player_->IsConnected());
     EXPECT_EQ(player_->Current(), good);
     EXPECT_TRUE(IsPlaying(good));
@@ -183,7 +183,7 @@ TEST_F(IcecastPlayerTest, FailedConnectKeepsTheOldStreamAndStillStoresTheStation
 }
 
 TEST_F(IcecastPlayerTest, MissingMountFailsLikeADeadHost) {
-    player_->PlayRadio(Url("/missing.mp3"), u"Gone"_s, 2);
+    PlayAndWait(*player_, Url("/missing.mp3"), u"Gone"_s, 2);
     EXPECT_FALSE(player_->IsConnected());
     EXPECT_EQ(player_->PlaybackState(), Player::State::Idle);
     EXPECT_TRUE(LogLines(log_).last().endsWith(u"錯誤！無法連線至 Gone"_s));
@@ -191,7 +191,7 @@ TEST_F(IcecastPlayerTest, MissingMountFailsLikeADeadHost) {
 }
 
 TEST_F(IcecastPlayerTest, CrossFadeOverlapsForASecondThenFreesTheOldStream) {
-    player_->PlayRadio(Url("/a.mp3"), u"A"_s, 0);
+    PlayAndWait(*player_, Url("/a.mp3"), u"A"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     const audio::StreamHandle oldStream = player_->Current();
     EXPECT_NEAR(Volume(oldStream), 0.8f, 0.01f);
@@ -215,7 +215,7 @@ TEST_F(IcecastPlayerTest, CrossFadeOverlapsForASecondThenFreesTheOldStream) {
         samples.push_back({clock.elapsed(), Volume(oldStream), Volume(cur)});
     });
     probe.start();
-    player_->PlayRadio(Url("/b.mp3"), u"B"_s, 0);
+    PlayAndWait(*player_, Url("/b.mp3"), u"B"_s, 0);
     probe.stop();
     ASSERT_TRUE(player_->IsConnected());
     const audio::StreamHandle newStream = player_->Current();
@@ -239,10 +239,10 @@ TEST_F(IcecastPlayerTest, CrossFadeOverlapsForASecondThenFreesTheOldStream) {
 }
 
 TEST_F(IcecastPlayerTest, MutedConnectStaysSilentWhileTheOldStreamFadesOut) {
-    player_->PlayRadio(Url("/a.mp3"), u"A"_s, 0);
+    PlayAndWait(*player_, Url("/a.mp3"), u"A"_s, 0);
     const audio::StreamHandle oldStream = player_->Current();
     player_->SetMuted(true);
-    player_->PlayRadio(Url("/b.mp3"), u"B"_s, 0);
+    PlayAndWait(*player_, Url("/b.mp3"), u"B"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     EXPECT_EQ(Volume(player_->Current()), 0.0f);
     EXPECT_EQ(audio_.ChannelIsActive(oldStream), audio::ACTIVE_STOPPED);
@@ -255,7 +255,7 @@ TEST_F(IcecastPlayerTest, MutedConnectStaysSilentWhileTheOldStreamFadesOut) {
 TEST_F(IcecastPlayerTest, StopFadesOutFreesAndResetsTheTip) {
     QStringList tips;
     QObject::connect(player_.get(), &Player::iconTipChanged, [&](const QString& t) { tips << t; });
-    player_->PlayRadio(Url("/a.mp3"), u"A"_s, 0);
+    PlayAndWait(*player_, Url("/a.mp3"), u"A"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     const audio::StreamHandle h = player_->Current();
 
@@ -266,7 +266,7 @@ TEST_F(IcecastPlayerTest, StopFadesOutFreesAndResetsTheTip) {
     probe.start();
     QElapsedTimer t;
     t.start();
-    player_->StopRadio();
+    StopAndWait(*player_);
     probe.stop();
     EXPECT_GE(t.elapsed(), 450);
     ASSERT_GE(vols.size(), 8u);
@@ -285,13 +285,13 @@ TEST_F(IcecastPlayerTest, StopFadesOutFreesAndResetsTheTip) {
     // A second stop finds nothing playing: no line, no tip.
     const int lines = log_.ListCount();
     const qsizetype tipCount = tips.size();
-    player_->StopRadio();
+    StopAndWait(*player_);
     EXPECT_EQ(log_.ListCount(), lines);
     EXPECT_EQ(tips.size(), tipCount);
 }
 
 TEST_F(IcecastPlayerTest, SetVolumeClampsStoresAndGlides) {
-    player_->PlayRadio(Url("/a.mp3"), u"A"_s, 0);
+    PlayAndWait(*player_, Url("/a.mp3"), u"A"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     player_->SetVolume(150);
     EXPECT_EQ(Setting(settings::kSavedVolume), u"100"_s);
@@ -315,7 +315,7 @@ TEST_F(IcecastPlayerTest, SetVolumeClampsStoresAndGlides) {
 
 TEST_F(IcecastPlayerTest, EqualizerPresetIsAppliedToEachNewStream) {
     WriteIni(settings::kSectionSetting, settings::kIndexEQ, 3, settingFile_);
-    player_->PlayRadio(Url("/a.mp3"), u"A"_s, 0);
+    PlayAndWait(*player_, Url("/a.mp3"), u"A"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     EXPECT_EQ(player_->IndexEQ(), 3);
     const auto gains = ParseEqGains(QString::fromUtf8(FindEqPreset(3)->gains));
@@ -342,7 +342,7 @@ TEST_F(IcecastPlayerTest, EqualizerPresetIsAppliedToEachNewStream) {
 }
 
 TEST_F(IcecastPlayerTest, NoPresetChosenAddsNoBandsAndWritesZeroBack) {
-    player_->PlayRadio(Url("/b.mp3"), u"B"_s, 0);
+    PlayAndWait(*player_, Url("/b.mp3"), u"B"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     for (audio::FxHandle fx : player_->EqFx())
         EXPECT_EQ(fx, 0u);
@@ -355,7 +355,7 @@ TEST_F(IcecastPlayerTest, SourceEndingLeavesTheStateDropped) {
     ASSERT_TRUE(Ice().StartSource(d)) << Ice().Error();
     int ended = 0;
     QObject::connect(player_.get(), &Player::currentStreamEnded, [&] { ++ended; });
-    player_->PlayRadio(Url("/drop.mp3"), u"Drop"_s, 0);
+    PlayAndWait(*player_, Url("/drop.mp3"), u"Drop"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     Ice().StopSource("/drop.mp3");
     ASSERT_TRUE(WaitUntil([&] { return player_->PlaybackState() == Player::State::Dropped; }, 30000));
@@ -363,13 +363,13 @@ TEST_F(IcecastPlayerTest, SourceEndingLeavesTheStateDropped) {
     EXPECT_TRUE(WaitUntil([&] { return ended == 1; }, 2000));
     // A stop now logs nothing and frees nothing; it ends the wish to have the station back.
     const int lines = log_.ListCount();
-    player_->StopRadio();
+    StopAndWait(*player_);
     EXPECT_EQ(log_.ListCount(), lines);
     EXPECT_EQ(player_->PlaybackState(), Player::State::Idle);
 }
 
 TEST_F(IcecastPlayerTest, StopDuringTheCrossFadeIsNotUndoneByTheConnect) {
-    player_->PlayRadio(Url("/a.mp3"), u"A"_s, 0);
+    PlayAndWait(*player_, Url("/a.mp3"), u"A"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     const audio::StreamHandle first = player_->Current();
     bool stopped = false;
@@ -383,7 +383,7 @@ TEST_F(IcecastPlayerTest, StopDuringTheCrossFadeIsNotUndoneByTheConnect) {
         }
     });
     probe.start();
-    player_->PlayRadio(Url("/b.mp3"), u"B"_s, 0);
+    PlayAndWait(*player_, Url("/b.mp3"), u"B"_s, 0);
     ASSERT_TRUE(stopped);
     EXPECT_FALSE(player_->IsConnected());
     EXPECT_EQ(player_->PlaybackState(), Player::State::Idle);

@@ -70,7 +70,7 @@ TEST_F(IcyPlayerTest, ExactHeadersGiveTheirLines) {
                               "ice-audio-info: ice-samplerate: 22050;bitrate: 96;channels: 1\r\n"
                               "icy-metaint:8192\r\n",
                               8192);
-    player_->PlayRadio(url, u"Own Name"_s, 0);
+    PlayAndWait(*player_, url, u"Own Name"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     const QStringList lines = Untimed(LogLines(log_));
     const QStringList expected = {QString(),
@@ -91,7 +91,7 @@ TEST_F(IcyPlayerTest, ExactHeadersGiveTheirLines) {
 
 TEST_F(IcyPlayerTest, NoBitrateHeaderGivesTheDecodersRate) {
     const QString url = Serve("/nobr", "ICY 200 OK\r\nicy-name:NB\r\ncontent-type:audio/mpeg\r\n");
-    player_->PlayRadio(url, u"x"_s, 0);
+    PlayAndWait(*player_, url, u"x"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     EXPECT_TRUE(LogLines(log_).contains(u"壓縮頻率: 128 Kbps"_s)) << LogLines(log_).join(u'|').toStdString();
     EXPECT_TRUE(LogLines(log_).contains(u"輸出頻率: 44100 Hz"_s));
@@ -102,7 +102,7 @@ TEST_F(IcyPlayerTest, Big5HeadersAndTitleUnderCode1) {
     // "中文台" and "中文" in Big5.
     const QString url = Serve("/big5", IcyServer::IcyHead("\xA4\xA4\xA4\xE5\xA5\x78", 4096), 4096);
     icy_.SetMeta("/big5", "StreamTitle='\xA4\xA4\xA4\xE5';StreamUrl='';");
-    player_->PlayRadio(url, u"b5"_s, 1);
+    PlayAndWait(*player_, url, u"b5"_s, 1);
     ASSERT_TRUE(player_->IsConnected());
     EXPECT_TRUE(LogLines(log_).contains(u"電台名稱: 中文台"_s));
     ASSERT_TRUE(WaitTitle(u"中文"_s)) << player_->SongTitle().toStdString();
@@ -118,14 +118,14 @@ TEST_F(IcyPlayerTest, ShiftJisTitleUnderCode3) {
     const QString url = Serve("/sjis", IcyServer::IcyHead("JP", 4096), 4096);
     // "日本語の歌" in Shift-JIS.
     icy_.SetMeta("/sjis", "StreamTitle='\x93\xFA\x96\x7B\x8C\xEA\x82\xCC\x89\xCC';");
-    player_->PlayRadio(url, u"jp"_s, 3);
+    PlayAndWait(*player_, url, u"jp"_s, 3);
     ASSERT_TRUE(player_->IsConnected());
     ASSERT_TRUE(WaitTitle(u"日本語の歌"_s)) << player_->SongTitle().toStdString();
 }
 
 TEST_F(IcyPlayerTest, MetadataEdgeCases) {
     const QString url = Serve("/meta", IcyServer::IcyHead("M", 2048), 2048);
-    player_->PlayRadio(url, u"Station M"_s, 0);
+    PlayAndWait(*player_, url, u"Station M"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     icy_.SetMeta("/meta", "STREAMTITLE='Upper';");
     ASSERT_TRUE(WaitTitle(u"Upper"_s));
@@ -146,7 +146,7 @@ TEST_F(IcyPlayerTest, ProxySettingIsUsedOnlyWhenEnabled) {
     const QString direct = u"http://127.0.0.1:%1/via"_s.arg(FreeLoopbackPort());
     WriteIni(settings::kSectionProxy, settings::kUserProxy, u"127.0.0.1:%1"_s.arg(icy_.Port()), settingFile_);
     WriteIni(settings::kSectionProxy, settings::kEnabledProxy, 1, settingFile_);
-    player_->PlayRadio(direct, u"Proxied"_s, 0);
+    PlayAndWait(*player_, direct, u"Proxied"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     bool sawAbsolute = false;
     for (const std::string& h : icy_.RequestHeads())
@@ -154,15 +154,15 @@ TEST_F(IcyPlayerTest, ProxySettingIsUsedOnlyWhenEnabled) {
     EXPECT_TRUE(sawAbsolute);
 
     WriteIni(settings::kSectionProxy, settings::kEnabledProxy, 0, settingFile_);
-    player_->PlayRadio(direct, u"Direct"_s, 0);
+    PlayAndWait(*player_, direct, u"Direct"_s, 0);
     EXPECT_FALSE(player_->IsConnected());
-    player_->PlayRadio(url, u"Direct"_s, 0);
+    PlayAndWait(*player_, url, u"Direct"_s, 0);
     EXPECT_TRUE(player_->IsConnected());
 }
 
 TEST_F(IcyPlayerTest, BrokenConnectionLeavesTheStateDropped) {
     const QString url = Serve("/drop", IcyServer::IcyHead("D", 0));
-    player_->PlayRadio(url, u"D"_s, 0);
+    PlayAndWait(*player_, url, u"D"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     icy_.DropAll();
     EXPECT_TRUE(WaitUntil([&] { return player_->PlaybackState() == Player::State::Dropped; }, 30000));
@@ -184,7 +184,7 @@ TEST_F(IcyPlayerTest, CrossFadeIsHeardThenOnlyTheNewStation) {
     if (!audio_.UsingSoundServer())
         GTEST_FAIL() << "no PulseAudio server: " << Pulse().Error();
     WriteIni(settings::kSectionSetting, settings::kSavedVolume, 100, settingFile_);
-    player_->PlayRadio(Serve("/low", IcyServer::IcyHead("Low", 0)), u"Low"_s, 0);
+    PlayAndWait(*player_, Serve("/low", IcyServer::IcyHead("Low", 0)), u"Low"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     PumpWait(1500);  // the fade-in is heard with the output's latency
 
@@ -201,7 +201,7 @@ TEST_F(IcyPlayerTest, CrossFadeIsHeardThenOnlyTheNewStation) {
             newCurrentAt = clock.elapsed();
     });
     probe.start();
-    player_->PlayRadio(Serve("/high", IcyServer::IcyHead("High", 0), 0, Tone1000()), u"High"_s, 0);
+    PlayAndWait(*player_, Serve("/high", IcyServer::IcyHead("High", 0), 0, Tone1000()), u"High"_s, 0);
     probe.stop();
     ASSERT_TRUE(player_->IsConnected());
     PumpWait(800);
@@ -227,7 +227,7 @@ TEST_F(IcyPlayerTest, CrossFadeIsHeardThenOnlyTheNewStation) {
 
     // Stopping fades out to silence.
     ASSERT_TRUE(Pulse().StartRecording());
-    player_->StopRadio();
+    StopAndWait(*player_);
     PumpWait(600);
     const std::vector<float> after = Pulse().StopRecording();
     ASSERT_GT(after.size() / 2, 2 * win);

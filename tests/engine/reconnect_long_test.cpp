@@ -14,7 +14,7 @@ namespace {
 TEST_F(RecordingTest, ARecordingOutlastsAServerAwayForSeventySeconds) {
     IcyServer icy;
     icy.SetStream("/noise", LiveNoise(dir_.path().toStdString(), 32768));
-    player_->PlayRadio(QString::fromStdString(icy.Url("/noise")), u"Noise"_s, 0);
+    PlayAndWait(*player_, QString::fromStdString(icy.Url("/noise")), u"Noise"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     QList<qint64> failedAt;
     QObject::connect(watchdog_.get(), &StreamWatchdog::reconnected, [&](bool ok) {

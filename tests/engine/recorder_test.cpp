@@ -44,7 +44,7 @@ protected:
         ASSERT_GT(Ice().Port(), 0) << Ice().Error();
     }
     void Connect(const std::string& mount, const QString& title) {
-        player_->PlayRadio(Url(mount), u"Station"_s, 0);
+        PlayAndWait(*player_, Url(mount), u"Station"_s, 0);
         ASSERT_TRUE(WaitUntil([&] { return player_->SongTitle() == title; }, 15000));
     }
 };
@@ -111,7 +111,7 @@ TEST_F(RecorderTest, AnEncoderThatTakesNothingNeverHoldsUpTheMainThread) {
     ASSERT_FALSE(s.audioFile.empty()) << "ffmpeg must be installed";
     icy.SetStream("/hang", s);
     icy.SetMeta("/hang", "StreamTitle='Hang - One';");
-    player_->PlayRadio(QString::fromStdString(icy.Url("/hang")), u"Hang"_s, 0);
+    PlayAndWait(*player_, QString::fromStdString(icy.Url("/hang")), u"Hang"_s, 0);
     ASSERT_TRUE(WaitUntil([&] { return player_->SongTitle() == u"Hang - One"_s; }, 15000));
     QFile lame(program_ + u"lame"_s);
     ASSERT_TRUE(lame.open(QIODevice::WriteOnly) && lame.write("#!/bin/sh\nexec sleep 60\n"));

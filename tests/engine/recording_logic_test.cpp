@@ -38,7 +38,7 @@ protected:
         f.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
     }
     void Play() {
-        player_.PlayRadio(kUrl, u"A"_s, 0);
+        PlayAndWait(player_, kUrl, u"A"_s, 0);
         ASSERT_TRUE(player_.IsConnected());
     }
     QString File(const QString& title) const { return options_.folder + u"/Fake FM/"_s + title + u".mp3"_s; }

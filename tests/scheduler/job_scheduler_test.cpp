@@ -130,7 +130,7 @@ TEST_F(SchedulerTest, OneSecondInListOrder) {
          kSeven.addMSecs(3300)},
     };
     for (const Case& c : cases) {
-        player_->PlayRadio(Url(), u"Manual"_s, 0);
+        PlayAndWait(*player_, Url(), u"Manual"_s, 0);
         events_.clear();
         times_.clear();
         EXPECT_EQ(Run(c.jobs, kJustBefore, c.until), c.events) << c.what;

@@ -30,7 +30,7 @@ TEST(SessionTest, AnExitSignalFinishesTheRecordingThenSavesTheListsAndReleases) 
     session.TakeExitSignals();
     session.LoadLists();
     session.Options().recordingFolder = dir.path() + u"/rec/"_s;
-    session.player().PlayRadio(QString::fromStdString(ice.Url("/s.mp3")), u"S"_s, 0);
+    PlayAndWait(session.player(), QString::fromStdString(ice.Url("/s.mp3")), u"S"_s, 0);
     ASSERT_TRUE(session.player().IsConnected());
     QStringList finished;
     QObject::connect(&session.recorder(), &Recorder::fileFinished, [&](const QString& f) { finished << f; });

@@ -64,6 +64,10 @@ bool FakeStreamEngine::SetConfigPtr(quint32, const char*) {
 
 StreamHandle FakeStreamEngine::StreamCreateURL(const QString& url, quint32, quint32) {
     connects.append(url);
+    return Open(url);
+}
+
+StreamHandle FakeStreamEngine::Open(const QString& url) {
     if (down.contains(url))
         return 0;
     const StreamHandle h = ++last_;
@@ -71,6 +75,12 @@ StreamHandle FakeStreamEngine::StreamCreateURL(const QString& url, quint32, quin
     if (titles.contains(url))
         s.meta = "StreamTitle='" + titles[url].toUtf8() + "';";
     return h;
+}
+
+void FakeStreamEngine::StreamConnect(const QString& url, ConnectDone done) {
+    connects.append(url);
+    QMetaObject::invokeMethod(
+        &queue_, [this, url, done] { done(Open(url)); }, Qt::QueuedConnection);
 }
 
 bool FakeStreamEngine::StreamFree(StreamHandle handle) {

@@ -50,6 +50,8 @@ public:
 
     bool SetConfigPtr(quint32 option, const char* value) override;
     audio::StreamHandle StreamCreateURL(const QString& url, quint32 offset, quint32 flags) override;
+    // Asked for at the call (connects), answered on the next turn of the event loop.
+    void StreamConnect(const QString& url, audio::ConnectDone done) override;
     bool StreamFree(audio::StreamHandle handle) override;
     QByteArray ChannelGetTags(audio::StreamHandle handle, quint32 tags,
                               quint64* sample = nullptr) const override;
@@ -83,6 +85,7 @@ private:
         quint64 metaAt = 0;
         std::vector<std::pair<quint32, audio::SyncProc>> syncs;
     };
+    audio::StreamHandle Open(const QString& url);
     void Fire(audio::StreamHandle stream, quint32 type);
     void Notify(audio::EncoderHandle encoder, quint32 status);
     void StopEncoder(audio::EncoderHandle encoder);
