@@ -69,8 +69,6 @@ TEST(HlsPlaylistTest, Id3TitleFromWholeTagsOnly) {
     const QByteArray tag = HlsServer::Id3("Artist \xE4\xB8\xAD", "Song");
     EXPECT_EQ(audio::Id3TagLength(tag.constData(), size_t(tag.size())), size_t(tag.size()));
     EXPECT_EQ(audio::Id3Title(tag.constData(), size_t(tag.size())), "Artist \xE4\xB8\xAD - Song");
-    const QByteArray titleOnly = HlsServer::Id3("", "Only");
-    EXPECT_EQ(audio::Id3Title(titleOnly.constData(), size_t(titleOnly.size())), "Only");
     for (qsizetype cut = 0; cut < tag.size(); ++cut)
         EXPECT_EQ(audio::Id3TagLength(tag.constData(), size_t(cut)), 0u) << cut;
     QByteArray lying = tag;
@@ -141,31 +139,25 @@ TEST(HlsTransportTest, PlayOfTheMasterPrintsConnectLinesAndEveryTitleInOrder) {
 TEST(HlsTransportTest, AConnectAfterADropContinuesBehindTheLastSegmentFillingTheHole) {
     HlsServer server(kSongs);
     ASSERT_TRUE(server.Ok());
-    const std::string url = server.Url();
-    {
-        Listener first;
-        audio::HttpTransport t(Options(url), first.ring, first);
+    // The first connect ends when the server goes away; the second comes back 1.5 s later.
+    for (int connect = 0; connect < 2; ++connect) {
+        Listener l;
+        audio::HttpTransport t(Options(server.Url()), l.ring, l);
         t.Start();
+        const size_t want = server.Fetched().size() + 4;
         QElapsedTimer clock;
         clock.start();
-        while (server.Fetched().size() < 4 && clock.elapsed() < 8000)
+        while (server.Fetched().size() < want && clock.elapsed() < 8000)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        server.SetAway(true);
-        EXPECT_TRUE(first.WaitEnd(8000));
+        ASSERT_GE(server.Fetched().size(), want);
+        if (connect == 0) {
+            server.SetAway(true);
+            EXPECT_TRUE(l.WaitEnd(8000));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            server.SetAway(false);
+        }
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    server.SetAway(false);
-    Listener second;
-    audio::HttpTransport t(Options(url), second.ring, second);
-    t.Start();
-    const size_t before = server.Fetched().size();
-    QElapsedTimer clock;
-    clock.start();
-    while (server.Fetched().size() < before + 4 && clock.elapsed() < 8000)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    t.Stop();
     const std::vector<qint64> got = server.Fetched();
-    ASSERT_GE(got.size(), before + 4);
     for (size_t i = 1; i < got.size(); ++i)
         EXPECT_EQ(got[i], got[i - 1] + 1) << "at " << i;
 }

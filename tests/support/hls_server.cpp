@@ -87,10 +87,6 @@ qint64 HlsServer::Newest() const {
     return kWindow - 1 + ms / segmentMs_;
 }
 
-const HlsSong& HlsServer::SongOf(qint64 sequence) const {
-    return songs_[size_t(sequence / perSong_) % songs_.size()];
-}
-
 std::vector<qint64> HlsServer::Fetched() const {
     std::lock_guard lock(mu_);
     return fetched_;

@@ -38,8 +38,6 @@ public:
     }
     // The media sequence numbers of the segments fetched so far, in order.
     std::vector<qint64> Fetched() const;
-    // The song a segment carries.
-    const HlsSong& SongOf(qint64 sequence) const;
     // An ID3v2.4 tag with TPE1 and TIT2 in UTF-8.
     static QByteArray Id3(const QByteArray& artist, const QByteArray& title);
 
