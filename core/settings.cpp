@@ -142,6 +142,19 @@ bool Settings::LevelLoudness() const {
 void Settings::WriteLevelLoudness(bool on) const {
     WriteIni(k::kSectionSetting, k::kLevelLoudness, on ? 1 : 0, file_);
 }
+int Settings::TimeShiftMinutes() const {
+    bool ok = false;
+    const int minutes = ReadIni(k::kSectionSetting, k::kTimeShiftMinutes, file_).trimmed().toInt(&ok);
+    return ok ? std::clamp(minutes, 0, 240) : k::kDefaultTimeShiftMinutes;
+}
+bool Settings::RecordFromSongStart() const {
+    if (ReadIni(k::kSectionSetting, k::kRecordFromSongStart, file_).isEmpty())
+        return true;
+    return Lenient(k::kSectionSetting, k::kRecordFromSongStart, file_) != 0;
+}
+void Settings::WriteRecordFromSongStart(bool on) const {
+    WriteIni(k::kSectionSetting, k::kRecordFromSongStart, on ? 1 : 0, file_);
+}
 
 int Settings::EnabledProxy() const {
     return Strict(k::kSectionProxy, k::kEnabledProxy, file_);

@@ -62,6 +62,9 @@ public:
     void WriteSongNotify(bool on) const;
     bool LevelLoudness() const;  // see kLevelLoudness; false when missing
     void WriteLevelLoudness(bool on) const;
+    int TimeShiftMinutes() const;      // see kTimeShiftMinutes
+    bool RecordFromSongStart() const;  // see kRecordFromSongStart; true when missing
+    void WriteRecordFromSongStart(bool on) const;
 
     // Section "Proxy".
     int EnabledProxy() const;

@@ -38,6 +38,14 @@ inline const QString kSongNotify = u"SongNotify"_s;
 // 1 = the sound of each station is levelled to a common loudness; anything else or missing = off.
 // Lenient.
 inline const QString kLevelLoudness = u"LevelLoudness"_s;
+// Minutes of each station's received sound kept while it plays (for recording a song from its
+// start and saving the last minutes); missing or not a number = 30, 0 = none kept, at most 240.
+// Lenient.
+inline const QString kTimeShiftMinutes = u"TimeShiftMinutes"_s;
+inline constexpr int kDefaultTimeShiftMinutes = 30;
+// 0 = the record command begins the file at what is heard; missing or any other number = at the
+// start of the song that plays. Lenient.
+inline const QString kRecordFromSongStart = u"RecordFromSongStart"_s;
 
 // Section "Proxy".
 inline const QString kEnabledProxy = u"EnabledProxy"_s;  // "1" = use UserProxy; strict at play

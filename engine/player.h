@@ -18,6 +18,8 @@
 #include <QString>
 
 #include <array>
+#include <functional>
+#include <map>
 #include <vector>
 
 #include "core/settings.h"
@@ -103,7 +105,7 @@ public:
 
     State PlaybackState() const;
     // A connect, a cross-fade or a stop's fade is under way.
-    bool Busy() const { return connecting_ > 0 || !fading_.empty(); }
+    bool Busy() const { return !sequences_.empty(); }
     audio::StreamHandle Current() const { return current_; }
     audio::StreamHandle Previous() const { return previous_; }
     audio::StreamHandle Pending() const { return pending_; }
@@ -167,11 +169,23 @@ private:
         bool reconnect = false;
         bool quiet = false;
         quint64 generation = 0;  // generation_ when it began
+        quint64 sequence = 0;    // its entry in sequences_
     };
     void OpenStream(const QString& url, int code, const QString& name, bool reconnect, bool quiet);
     void ConnectLines(const QString& name);
     void Connected(const Opening& opening, audio::StreamHandle mine);
-    void CrossFadeOver(audio::StreamHandle previous, audio::StreamHandle mine, quint64 generation);
+    void CrossFadeOver(audio::StreamHandle previous, audio::StreamHandle mine, quint64 generation,
+                       quint64 sequence);
+    // Connects and fading stops under way nest: one begun while another is under way runs to its
+    // end before the earlier one takes its next step, so the log lines and the engine calls come
+    // in the order of calls that each waited for their end. Begin enters a sequence; When runs
+    // its next step now when no later one is under way, else once they have ended; End leaves
+    // it, sends its end signal through tell, then lets the one below take a step it was kept
+    // from.
+    quint64 Begin();
+    void When(quint64 sequence, std::function<void()> step);
+    void End(quint64 sequence, const std::function<void()>& tell);
+    void EndConnect(quint64 sequence, bool connected);
     // A fade has ended: its stream is freed.
     void FadeOver(audio::StreamHandle stream);
     void LogDetails(const ConnectDetails& details);
@@ -220,6 +234,9 @@ private:
     QByteArray proxyText_;                     // the engine copies it; kept as the proxy in force
     int connecting_ = 0;                       // connects in progress
     std::vector<audio::StreamHandle> fading_;  // streams fading out, freed when their fade ends
+    std::vector<quint64> sequences_;           // connects and fading stops under way, the latest last
+    std::map<quint64, std::function<void()>> deferred_;  // their steps held back by later ones
+    quint64 lastSequence_ = 0;
     // Bumped by every PlayRadio and by every StopRadio that acted: a connect overtaken by either
     // before its fade ended leaves IsConnected to the later operation.
     quint64 generation_ = 0;

@@ -16,6 +16,8 @@ public:
     virtual int QualityIndex() const = 0;
     // Whether a dropped stream that was opened again is recorded again.
     virtual bool LoopRecording() const = 0;
+    // Whether the record command begins the file at the start of the song that plays.
+    virtual bool RecordFromSongStart() const = 0;
 };
 
 // Options fixed by their owner, for users without the dialog (the command-line tool).
@@ -23,9 +25,11 @@ struct FixedRecordOptions : RecordOptions {
     QString folder;
     int quality = 0;
     bool loop = false;
+    bool fromSongStart = true;
     QString RecordingFolder() const override { return folder; }
     int QualityIndex() const override { return quality; }
     bool LoopRecording() const override { return loop; }
+    bool RecordFromSongStart() const override { return fromSongStart; }
 };
 
 }  // namespace wavelot

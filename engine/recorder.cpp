@@ -28,6 +28,12 @@ const QString kCannotWrite = u"無法寫入 "_s;
 const QString kDiskFull = u"磁碟空間不足 "_s;
 const QString kLameEnded = u"編碼程式 lame 已結束 "_s;
 const QString kLameStalled = u"編碼程式 lame 沒有回應 "_s;
+const QString kSavingRecent = u"儲存最近的聲音 "_s;
+
+// A file of the last minutes: "<station> yymmdd_hhmmss-hhmmss", the station's name made safe.
+QString RecentFileBase(const QString& station, const QDateTime& from, const QDateTime& to) {
+    return StationFolderName(station) + from.toString(u" yyMMdd_HHmmss"_s) + to.toString(u"-HHmmss"_s);
+}
 
 // lame overwrites the file from its start; creating it first tells a folder that cannot be
 // written to from an encoder that cannot start.
@@ -78,14 +84,65 @@ void Recorder::ToggleRecording() {
         recording_ = false;
     } else {
         recording_ = true;
-        StartRecord({});
+        // The song that plays is recorded whole: from its title's frame, decoded again from the
+        // stream's kept sound when that is older than the last seconds.
+        StartRecord(options_.RecordFromSongStart()
+                        ? audio::EncodeFrom{.sample = player_.TitleFrame(), .rewind = true}
+                        : audio::EncodeFrom{});
     }
     Q_EMIT recordingChanged(recording_);
 }
 
 void Recorder::StartRecording() {
-    if (!recording_)
-        ToggleRecording();
+    if (recording_)
+        return;
+    // A job or a reconnect records from the first sound of its stream (the oldest frame held,
+    // which on a fresh connect is its first), not from what is heard once it asks.
+    recording_ = true;
+    StartRecord({.sample = 0});
+    Q_EMIT recordingChanged(true);
+}
+
+QString Recorder::SaveRecent(int seconds) {
+    if (!player_.IsPlaying() || seconds <= 0)
+        return {};
+    const QString root = RecordingRoot(options_.RecordingFolder(), defaultFolder_, programFolder_);
+    const QString station = player_.DisplayName();
+    const QString folder = root + StationFolderName(station) + u'/';
+    CreateFolder(folder);
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString base = RecentFileBase(station, now.addSecs(-seconds), now);
+    const QString file = folder + base + u".mp3"_s;
+    const QString lame = LamePath();
+    if (lame.isEmpty() || !CreateEmptyFile(file)) {
+        Report(kCannotRecord + (lame.isEmpty() ? kNoLame : kCannotWrite + file));
+        return {};
+    }
+    const RecordingTags tags = SongFileTags(base, station, player_.StationUrl(), now.date());
+    ++unfinished_;
+    QPointer<Recorder> self(this);
+    const audio::EncoderHandle encoder = audio_.EncodeSpan(
+        player_.Current(), LameArguments(lame, file, QualityBitrate(options_.QualityIndex())), 0,
+        quint64(seconds), [self, file, tags](audio::EncoderHandle, quint32 status) {
+            if (status != audio::ENCODE_NOTIFY_FREE) {
+                if (self)
+                    self->Report(kRecordingBroken + kLameEnded + file);
+                return;
+            }
+            FinishFile(file, tags);
+            if (self) {
+                --self->unfinished_;
+                Q_EMIT self->fileFinished(file);
+            }
+        });
+    if (!encoder) {
+        --unfinished_;
+        QFile::remove(file);
+        Report(kCannotRecord + kLameWontStart + lame);
+        return {};
+    }
+    Report(kSavingRecent + file);
+    return file;
 }
 
 void Recorder::ResumeRecording(const audio::EncodeFrom& from) {

@@ -48,9 +48,14 @@ public:
     // The record command: ends the running file and clears the wish when recording, else sets
     // the wish and begins a file from what the listener hears now.
     void ToggleRecording();
-    // The record command when it must start, not toggle (a job, loop recording): nothing when
-    // recording already.
+    // The record command when it must start, not toggle (a job, loop recording): the file begins
+    // at the stream's first sound still held; nothing when recording already.
     void StartRecording();
+    // Writes the last `seconds` heard (as far as the stream's kept sound reaches) to one file in
+    // the station's folder, "<station> yymmdd_hhmmss-hhmmss.mp3", tagged with the station, in the
+    // recording quality; it is finished off the main thread. Returns the file, empty when nothing
+    // plays or it cannot begin (reported in the play log).
+    QString SaveRecent(int seconds);
     // Sets the wish again after a reconnect cleared it, the file beginning at `from` (after what
     // the dropped stream's recording holds). Nothing when recording already or the player is
     // not connected.

@@ -4,16 +4,19 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "core/app_folders.h"
 #include "core/atomic_file.h"
 #include "core/exit_signals.h"
 #include "engine/audio/station_loudness.h"
+#include "engine/background_recording.h"
 #include "engine/engine_setup.h"
 #include "engine/player.h"
 #include "engine/recorder.h"
 #include "engine/stream_watchdog.h"
 #include "scheduler/job_scheduler.h"
+#include "session/station_logo_follower.h"
 
 namespace wavelot {
 
@@ -35,7 +38,9 @@ SessionOptions SessionOptions::FromSettings(const Settings& settings) {
             .loopRecording = settings.LoopRec() == 1,
             .catchUpJobs = settings.CatchUpJobs(),
             .songNotify = settings.SongNotify(),
-            .levelLoudness = settings.LevelLoudness()};
+            .levelLoudness = settings.LevelLoudness(),
+            .recordFromSongStart = settings.RecordFromSongStart(),
+            .timeShiftMinutes = settings.TimeShiftMinutes()};
 }
 
 Session::Session(Config config, QObject* parent)
@@ -44,7 +49,8 @@ Session::Session(Config config, QObject* parent)
       settings_(SettingFile()),
       options_(SessionOptions::FromSettings(settings_)),
       search_(SettingFile(), SettingFolder() + QString::fromUtf16(kRadioFileName), lists_.searchList,
-              lists_.rankingScratchList) {
+              lists_.rankingScratchList),
+      logos_(CacheFolder() + QString::fromUtf16(u"logos/"), SettingFile()) {
     poll_.setInterval(kPollMs);
     connect(&poll_, &QTimer::timeout, this, &Session::OnPollTimer);
     finishTimeout_.setSingleShot(true);
@@ -63,6 +69,7 @@ bool Session::Start() {
     if (shutDown_ || !InitAudioEngine(audio_))
         return false;
     started_ = true;
+    audio_.SetConfig(audio::CONFIG_TIME_SHIFT, quint32(options_.timeShiftMinutes));
     audio::StationLoudness::Shared().Load(LoudnessFile());
     audio::StationLoudness::Shared().SetEnabled(options_.levelLoudness);
     player_ = std::make_unique<Player>(SettingFile(), audio_, lists_.playLogList);
@@ -70,10 +77,14 @@ bool Session::Start() {
     if (config_.reconnect)
         watchdog_ = std::make_unique<StreamWatchdog>(*player_, *recorder_, recordOptions_);
     scheduler_ = std::make_unique<JobScheduler>(lists_.jobList, *player_, *recorder_, SettingFile());
+    background_ = std::make_unique<BackgroundRecordings>(SettingFile(), audio_, player_->Log(),
+                                                         recordOptions_, ProgramFolder(), RecordFolder());
+    scheduler_->SetBackgroundRecordings(background_.get());
     connect(&lists_.changes, &ListChanges::Changed, scheduler_.get(), [s = scheduler_.get()](KeptList l) {
         if (l == KeptList::Jobs)
             s->JobsChanged();
     });
+    logoFollower_ = std::make_unique<StationLogoFollower>(*player_, audio_, lists_, logos_);
     // Every connect and every stop logs a line: the poll follows from there.
     connect(player_.get(), &Player::logLineAdded, this, &Session::FollowPlayback);
     connect(player_.get(), &Player::currentStreamEnded, this, &Session::CheckEnded);
@@ -148,7 +159,7 @@ void Session::SaveLoudness() {
 }
 
 void Session::CheckEnded() {
-    if (ended_ && player_ && ended_())
+    if (ended_ && player_ && !startClock_ && ended_())
         Finish(End::Ended);
 }
 
@@ -170,14 +181,23 @@ Session::End Session::Run(std::optional<double> seconds, std::function<bool()> e
     connect(&timeUp, &QTimer::timeout, this, [this] { Finish(End::TimeUp); });
     if (exitSignalled_)
         Finish(End::ExitSignal);
+    const int ms = seconds ? int(std::min(*seconds * 1000.0, double(std::numeric_limits<int>::max()))) : -1;
+    const auto startClock = [&timeUp, ms] {
+        if (ms >= 0)
+            timeUp.start(ms);
+    };
+    if (awaitConnect_)
+        startClock_ = startClock;
     CheckEnded();
     FollowPlayback();
     if (!end_) {
-        if (seconds)
-            timeUp.start(int(std::min(*seconds * 1000.0, double(std::numeric_limits<int>::max()))));
+        if (!awaitConnect_)
+            startClock();
         loop.exec();
     }
     timeUp.stop();
+    awaitConnect_ = false;
+    startClock_ = {};
     ended_ = {};
     leaveRun_ = {};
     const End why = end_.value_or(End::ExitSignal);
@@ -185,6 +205,31 @@ Session::End Session::Run(std::optional<double> seconds, std::function<bool()> e
     Shutdown();
     if (!finished_)
         loop.exec();
+    return why;
+}
+
+Session::End Session::PlayAndRun(const QString& url, int code, std::optional<double> seconds,
+                                 std::function<bool()> ended, std::function<void()> connected) {
+    if (!player_)
+        return End::Failed;
+    const QMetaObject::Connection done =
+        connect(player_.get(), &Player::connectFinished, this, [this, connected] {
+            if (!startClock_ || player_->Busy())
+                return;
+            const std::function<void()> startClock = std::exchange(startClock_, {});
+            if (!player_->IsConnected()) {
+                Finish(End::Failed);
+                return;
+            }
+            if (connected)
+                connected();
+            startClock();
+            CheckEnded();
+        });
+    awaitConnect_ = true;
+    player_->PlayRadio(url, url, code);
+    const End why = Run(seconds, std::move(ended));
+    disconnect(done);
     return why;
 }
 
@@ -198,7 +243,14 @@ void Session::Shutdown() {
         return;
     }
     scheduler_->Stop();
+    background_->StopAll();
+    // The encoders end once the stream has faded out; queued, as the end may release the player.
+    connect(player_.get(), &Player::stopFinished, this, &Session::EndRecordings,
+            static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
     player_->StopRadio();
+}
+
+void Session::EndRecordings() {
     recorder_->EndRecording();  // a stream that dropped is not stopped by StopRadio
     if (recorder_->UnfinishedFiles() == 0) {
         FinishShutdown();
@@ -234,8 +286,10 @@ void Session::Release() {
     started_ = false;
     poll_.stop();
     scheduler_.reset();
+    background_.reset();
     watchdog_.reset();
     recorder_.reset();
+    logoFollower_.reset();
     player_.reset();
     ReleaseAudioEngine(audio_);
 }

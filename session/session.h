@@ -20,16 +20,19 @@
 #include "core/settings.h"
 #include "core/station_lists.h"
 #include "directories/directory_search.h"
+#include "directories/station_logos.h"
 #include "engine/audio/audio_library.h"
 #include "engine/record_options.h"
 
 namespace wavelot {
 
+class BackgroundRecordings;
 class ExitSignals;
 class JobScheduler;
 class Player;
 class Recorder;
 class StreamWatchdog;
+class StationLogoFollower;
 
 // What the user chose for recording and the jobs, for this run. Read from the settings when the
 // session begins; the options dialog changes the folder and quality as the user edits them (an
@@ -41,6 +44,8 @@ struct SessionOptions {
     bool catchUpJobs = false;
     bool songNotify = true;
     bool levelLoudness = false;
+    bool recordFromSongStart = true;
+    int timeShiftMinutes = 30;  // of each station's sound kept; 0: none
 
     static SessionOptions FromSettings(const Settings& settings);
 };
@@ -60,7 +65,7 @@ public:
         bool reconnect = true;
     };
     // Why Run ended.
-    enum class End { ExitSignal, TimeUp, Ended };
+    enum class End { ExitSignal, TimeUp, Ended, Failed };
 
     // The application folders must be set (InitAppFolders) before.
     explicit Session(Config config, QObject* parent = nullptr);
@@ -97,6 +102,11 @@ public:
     // no limit) or `ended` holding (asked at each poll and at the stream's end), then runs the
     // shutdown and returns when it has finished.
     End Run(std::optional<double> seconds, std::function<bool()> ended = {});
+    // Run with a station: plays it (named by its address) and, once its connect and cross-fade
+    // are over, calls `connected` and only then counts the seconds and asks `ended`. Failed when
+    // the station did not connect (the shutdown has run all the same).
+    End PlayAndRun(const QString& url, int code, std::optional<double> seconds, std::function<bool()> ended,
+                   std::function<void()> connected = {});
 
     StationLists& Lists() { return lists_; }
     AudioLibrary& Audio() { return audio_; }
@@ -109,6 +119,8 @@ public:
     Player& player() { return *player_; }
     Recorder& recorder() { return *recorder_; }
     JobScheduler* Scheduler() { return scheduler_.get(); }  // null outside Start..shutdown
+    // The logos of the stations played, kept in the per-user cache.
+    StationLogos& Logos() { return logos_; }
 
 Q_SIGNALS:
     void exitRequested(int signal);
@@ -122,6 +134,7 @@ private:
         QString RecordingFolder() const override { return options_.recordingFolder; }
         int QualityIndex() const override { return options_.quality; }
         bool LoopRecording() const override { return options_.loopRecording; }
+        bool RecordFromSongStart() const override { return options_.recordFromSongStart; }
 
     private:
         const SessionOptions& options_;
@@ -132,6 +145,7 @@ private:
     void OnPollTimer();
     void CheckEnded();
     void Finish(End why);
+    void EndRecordings();  // the shutdown's steps once the stream has stopped
     void FinishShutdown();
     void Release();
     // The per-station loudness gains, written when they changed (at most every kSaveLoudnessPolls
@@ -148,10 +162,13 @@ private:
     ListAutosave autosave_{lists_};
     DirectorySearch search_;
     AudioLibrary audio_;
+    StationLogos logos_;
     std::unique_ptr<Player> player_;
+    std::unique_ptr<StationLogoFollower> logoFollower_;
     std::unique_ptr<Recorder> recorder_;
     std::unique_ptr<StreamWatchdog> watchdog_;
     std::unique_ptr<JobScheduler> scheduler_;
+    std::unique_ptr<BackgroundRecordings> background_;  // the record-only jobs'
     std::unique_ptr<ExitSignals> signals_;
     QTimer poll_;
     QTimer finishTimeout_;
@@ -164,6 +181,9 @@ private:
     std::function<bool()> ended_;
     std::function<void()> leaveRun_;
     std::optional<End> end_;
+    // PlayAndRun: Run's clock waits for the connect (startClock_ holds its start meanwhile).
+    bool awaitConnect_ = false;
+    std::function<void()> startClock_;
 };
 
 }  // namespace wavelot

@@ -49,6 +49,7 @@ const QString kLoopRec = u"斷線後強制錄音"_s;
 const QString kCatchUpJobs = u"補上錯過的排程工作"_s;
 const QString kSongNotify = u"在系統匣時通知新歌曲"_s;
 const QString kLevelLoudness = u"音量平衡"_s;
+const QString kFromSongStart = u"從歌曲開頭錄音"_s;
 const QString kApply = u"套 用"_s;
 const QString kClose = u"關 閉"_s;
 const QString kChooseFolder = u"請選擇資料夾："_s;
@@ -117,6 +118,8 @@ void frmOption::Form_Load() {
     Create(labels_[4], Host("picQualityer", 270, 1995, 900, 240), CtrlStyle::Label, kQualityCaption);
     Create(cboQuality_, Host("picQuality", 1230, 1935, 1635, 340), CtrlStyle::DropDownList);
     Create(chkLoopRec_, Host("picLoopRec", 3015, 1980, 1740, 240), CtrlStyle::CheckBox, kLoopRec);
+    Create(chkFromSongStart_, Host("picFromSongStart", 4815, 1980, 1800, 240), CtrlStyle::CheckBox,
+           kFromSongStart);
     // None is in a section: one is the scheduler's, one the desktop's, one the sound's. Left of
     // the buttons, the first two one above the other, the third in the column of the loop switch.
     Create(chkCatchUpJobs_, Host("picCatchUpJobs", 270, 2460, 2700, 240), CtrlStyle::CheckBox, kCatchUpJobs);
@@ -135,6 +138,7 @@ void frmOption::Form_Load() {
     chkCatchUpJobs_.SetChecked(settings_.CatchUpJobs());
     chkSongNotify_.SetChecked(settings_.SongNotify());
     chkLevelLoudness_.SetChecked(settings_.LevelLoudness());
+    chkFromSongStart_.SetChecked(settings_.RecordFromSongStart());
 
     for (const QString& entry : settings_.ProxyEntries(kMaxProxyEntries))
         cboProxy_.AddItem(entry);
@@ -215,6 +219,10 @@ void frmOption::cmdOK_Click() {
     live_.catchUpJobs = chkCatchUpJobs_.Checked();
     live_.songNotify = chkSongNotify_.Checked();
     live_.levelLoudness = chkLevelLoudness_.Checked();
+    // Only a change is stored: a missing key already means on.
+    if (chkFromSongStart_.Checked() != settings_.RecordFromSongStart())
+        settings_.WriteRecordFromSongStart(chkFromSongStart_.Checked());
+    live_.recordFromSongStart = chkFromSongStart_.Checked();
     audio::StationLoudness::Shared().SetEnabled(live_.levelLoudness);
     cmdCancel_Click();
 }

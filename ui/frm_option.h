@@ -48,6 +48,7 @@ public:
     clsControl& chkCatchUpJobs() { return chkCatchUpJobs_; }
     clsControl& chkSongNotify() { return chkSongNotify_; }
     clsControl& chkLevelLoudness() { return chkLevelLoudness_; }
+    clsControl& chkFromSongStart() { return chkFromSongStart_; }
     clsControl& cmdOK() { return cmdOK_; }
     clsControl& cmdCancel() { return cmdCancel_; }
 
@@ -79,6 +80,7 @@ private:
     clsControl chkCatchUpJobs_;
     clsControl chkSongNotify_;
     clsControl chkLevelLoudness_;
+    clsControl chkFromSongStart_;
     clsControl cmdOK_;
     clsControl cmdCancel_;
     QWidget* picProxy1_ = nullptr;
