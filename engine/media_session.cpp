@@ -1,5 +1,7 @@
 #include "engine/media_session.h"
 
+#include <QUrl>
+
 #include "core/song_array.h"
 #include "engine/player.h"
 #include "engine/record_files.h"
@@ -49,9 +51,13 @@ void MediaSession::Refresh() {
         track.album = p->DisplayName();
         track.url = p->StationUrl();
         track.number = track_.number;
+        track.artUrl = track_.artUrl;
         // The same song heard again after another one is a new track, although it looks the same.
         if (newSong_ || !(track == track_))
             track.number = ++lastNumber_;
+        // A logo is the same track shown better, not a new one.
+        const QString logo = logoOf_ ? logoOf_(track.url) : QString();
+        track.artUrl = logo.isEmpty() ? QString() : QUrl::fromLocalFile(logo).toString();
     }
     newSong_ = false;
     const int volume = p ? p->Volume() : volume_;
@@ -75,6 +81,11 @@ void MediaSession::Refresh() {
         poll_.start();
     else if (!busy)
         poll_.stop();
+}
+
+void MediaSession::RefreshLogo(const QString& stationUrl) {
+    if (player_ && player_->StationUrl() == stationUrl)
+        soon_.start();
 }
 
 int MediaSession::FavoriteAfter(int step) const {

@@ -18,10 +18,15 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 namespace wavelot {
 
 class Player;
 class clsSongArray;
+
+// The logo file of the station at an address, or empty while it has none.
+using LogoLookup = std::function<QString(const QString& stationUrl)>;
 
 class MediaSession : public QObject {
     Q_OBJECT
@@ -37,6 +42,7 @@ public:
         QString artist;  // empty when the song title names none
         QString album;
         QString url;
+        QString artUrl;  // file:// URL of the station's logo; empty while it has none
         bool operator==(const Track&) const = default;
     };
 
@@ -58,6 +64,12 @@ public:
     // (step > 0) or the last (step < 0). -1 when there are no favourites.
     int FavoriteAfter(int step) const;
 
+    // The station's logo, shown from the next look on; a logo that arrives later is seen once
+    // RefreshLogo is called.
+    void SetLogoLookup(LogoLookup lookup) { logoOf_ = std::move(lookup); }
+    // A logo arrived for the station at that address.
+    void RefreshLogo(const QString& stationUrl);
+
     // Looks at the player now and signals what changed.
     void Refresh();
 
@@ -71,6 +83,7 @@ private:
 
     QPointer<Player> player_;
     const clsSongArray& favorites_;
+    LogoLookup logoOf_;
     Status status_ = Status::Stopped;
     Track track_;
     int volume_ = 0;

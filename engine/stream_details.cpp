@@ -66,7 +66,7 @@ HeaderFields ParseHeaderFields(const QString& decodedTags) {
         {u"channels:", &f.channels},        {u"icy-description:", &f.description},
         {u"icy-genre:", &f.genre},          {u"icy-name:", &f.icyName},
         {u"icy-url:", &f.stationUrl},       {u"server:", &f.server},
-        {u"icy-metaint:", &f.metaInterval},
+        {u"icy-metaint:", &f.metaInterval}, {u"icy-logo:", &f.logo},
     };
     MatchKeys(DetailLines(text), keys);
     return f;

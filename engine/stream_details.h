@@ -28,6 +28,7 @@ struct HeaderFields {
     QString stationUrl;
     QString server;
     QString metaInterval;
+    QString logo;  // icy-logo: the address of the station's logo image
 };
 
 // Fields of a Windows Media header block.

@@ -21,7 +21,8 @@ QStringList Texts(const ConnectDetails& d) {
 TEST(HeaderFields, KeysMatchWithoutCaseAndKeepTheValueAsSent) {
     const HeaderFields f = ParseHeaderFields(
         u"ICY 200 OK\r\nICY-NAME: Radio One\r\nicy-genre:Jazz\r\nContent-Type: audio/MPEG\r\n"
-        "icy-br: 128\r\nServer: Icecast 2.4.4\r\nicy-metaint: 16000\r\nicy-url: http://x.example/\r\n"_s);
+        "icy-br: 128\r\nServer: Icecast 2.4.4\r\nicy-metaint: 16000\r\nicy-url: http://x.example/\r\n"
+        "Icy-Logo: https://x.example/logo.png\r\n"_s);
     EXPECT_EQ(f.icyName, u"Radio One"_s);
     EXPECT_EQ(f.genre, u"Jazz"_s);
     EXPECT_EQ(f.contentType, u"audio/MPEG"_s);
@@ -29,6 +30,7 @@ TEST(HeaderFields, KeysMatchWithoutCaseAndKeepTheValueAsSent) {
     EXPECT_EQ(f.server, u"Icecast 2.4.4"_s);
     EXPECT_EQ(f.metaInterval, u"16000"_s);
     EXPECT_EQ(f.stationUrl, u"http://x.example/"_s);
+    EXPECT_EQ(f.logo, u"https://x.example/logo.png"_s);
 }
 
 TEST(HeaderFields, SemicolonsSplitAndColonSpacesCollapse) {
