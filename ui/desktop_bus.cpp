@@ -1,5 +1,6 @@
 #include "ui/desktop_bus.h"
 
+#include "directories/station_logos.h"
 #include "engine/media_session.h"
 #include "engine/player.h"
 #include "engine/recording_activity.h"
@@ -17,7 +18,13 @@ DesktopBus::DesktopBus(wavelot::Session& core, frmMain& window, const QDBusConne
       mpris_(std::make_unique<MprisService>(*session_, window, core.Lists().favoriteList, session)),
       notifier_(std::make_unique<SongNotifier>(core.player(), window, core.settings(), session)),
       activity_(std::make_unique<RecordingActivity>(core.recorder())),
-      inhibitor_(std::make_unique<SleepInhibitor>(*activity_, system)) {}
+      inhibitor_(std::make_unique<SleepInhibitor>(*activity_, system)) {
+    StationLogos& logos = core.Logos();
+    const LogoLookup logoOf = [&logos](const QString& stationUrl) { return logos.LogoFile(stationUrl); };
+    session_->SetLogoLookup(logoOf);
+    notifier_->SetLogoLookup(logoOf);
+    QObject::connect(&logos, &StationLogos::logoReady, session_.get(), &MediaSession::RefreshLogo);
+}
 
 DesktopBus::~DesktopBus() = default;
 

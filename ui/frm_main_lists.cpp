@@ -74,12 +74,13 @@ void frmMain::nTypes(clsListView& ListPath, clsSongArray& nArray, int iKey) {
             list->KeyCommand(iKey);
 }
 
-// A search result copied to the favourites keeps its address, name and code; one copied to the
-// jobs gets the time of the copy as its start and stop.
+// A search result copied to the favourites keeps its address, name, code and logo; one copied
+// to the jobs gets the time of the copy as its start and stop.
 void frmMain::CopyToList(const StationRow& row, int target) {
     StationLists& lists = core_.Lists();
     if (target == 0) {
-        lists.favoriteList.AddItem({.file = row.file, .title = row.title, .code = row.code});
+        lists.favoriteList.AddItem(
+            {.file = row.file, .title = row.title, .code = row.code, .logo = row.logo});
         lists.changes.Announce(KeptList::Favorites);
     } else {
         const QString now = ClockText(QTime::currentTime());

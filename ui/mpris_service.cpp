@@ -164,6 +164,8 @@ QVariantMap MprisService::Metadata() const {
         m.insert(u"xesam:artist"_s, QStringList{t.artist});
     if (!t.album.isEmpty())
         m.insert(u"xesam:album"_s, t.album);
+    if (!t.artUrl.isEmpty())
+        m.insert(u"mpris:artUrl"_s, t.artUrl);
     return m;
 }
 

@@ -3,6 +3,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QUrl>
 
 #include "core/app_folders.h"
 #include "engine/player.h"
@@ -39,7 +40,9 @@ SongNotifier::SongNotifier(Player& player, QWidget& window, Settings settings, Q
 void SongNotifier::OnTitle(const QString& title) {
     if (!window_ || !player_ || (window_->isVisible() && !window_->isMinimized()) || !settings_.SongNotify())
         return;
-    const Note note{title, player_->DisplayName()};
+    const QString logo = logoOf_ ? logoOf_(player_->StationUrl()) : QString();
+    const Note note{title, player_->DisplayName(),
+                    logo.isEmpty() ? QString() : QUrl::fromLocalFile(logo).toString()};
     if (sending_)
         waiting_ = note;
     else
@@ -50,7 +53,9 @@ void SongNotifier::Send(const Note& note) {
     QDBusMessage call = QDBusMessage::createMethodCall(
         QString::fromUtf16(kService), QString::fromUtf16(kPath), QString::fromUtf16(kInterface), u"Notify"_s);
     const QString entry = QString::fromUtf16(kDesktopEntryName);
-    const QVariantMap hints{{u"desktop-entry"_s, entry}, {u"transient"_s, true}};
+    QVariantMap hints{{u"desktop-entry"_s, entry}, {u"transient"_s, true}};
+    if (!note.image.isEmpty())
+        hints.insert(u"image-path"_s, note.image);
     call << ProgramTitle() << lastId_ << entry << note.summary
          << (bodyMarkup_ ? note.body.toHtmlEscaped() : note.body) << QStringList() << hints
          << kServerDefaultTimeout;

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "core/settings.h"
+#include "engine/media_session.h"
 
 namespace wavelot {
 
@@ -29,10 +30,14 @@ public:
     SongNotifier(Player& player, QWidget& window, Settings settings, QDBusConnection bus,
                  QObject* parent = nullptr);
 
+    // The station's logo, sent as the notification's image when there is one.
+    void SetLogoLookup(LogoLookup lookup) { logoOf_ = std::move(lookup); }
+
 private:
     struct Note {
         QString summary;
         QString body;
+        QString image;  // file:// URL, or empty
     };
     void OnTitle(const QString& title);
     void Send(const Note& note);
@@ -41,6 +46,7 @@ private:
     QPointer<QWidget> window_;
     const Settings settings_;
     QDBusConnection bus_;
+    LogoLookup logoOf_;
     bool bodyMarkup_ = false;      // the server reads the body as markup: escape it
     uint lastId_ = 0;              // the notification the next one replaces
     bool sending_ = false;         // a Notify call has not been answered yet
