@@ -1,6 +1,7 @@
 // wavelot-cli play: plays one station the way the program does and prints the play log.
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <cstdio>
 #include <optional>
@@ -9,6 +10,7 @@
 #include "core/app_folders.h"
 #include "engine/engine_setup.h"
 #include "engine/player.h"
+#include "engine/recorder.h"
 #include "session/session.h"
 
 namespace wavelot::cli {
@@ -19,6 +21,9 @@ struct PlayArgs {
     int code = 0;
     std::optional<double> seconds;
     std::optional<int> volume;
+    int saveLast = 0;  // seconds heard saved to a file at the end; 0: none
+    std::optional<QString> dir;
+    std::optional<int> quality;
 };
 
 std::optional<PlayArgs> ParseArgs(const CommandArgs& args) {
@@ -33,6 +38,14 @@ std::optional<PlayArgs> ParseArgs(const CommandArgs& args) {
         } else if (a == "--seconds" && hasValue) {
             out.seconds = QString::fromStdString(args[++i]).toDouble(&ok);
             ok = ok && *out.seconds >= 0;
+        } else if (a == "--save-last" && hasValue) {
+            out.saveLast = QString::fromStdString(args[++i]).toInt(&ok);
+            ok = ok && out.saveLast > 0;
+        } else if (a == "--dir" && hasValue) {
+            out.dir = QString::fromStdString(args[++i]);
+            ok = !out.dir->isEmpty();
+        } else if (a == "--quality" && hasValue) {
+            out.quality = QString::fromStdString(args[++i]).toInt(&ok);
         } else if (a == "--volume" && hasValue) {
             out.volume = QString::fromStdString(args[++i]).toInt(&ok);
         } else if (!a.starts_with("--") && !haveUrl) {
@@ -42,7 +55,8 @@ std::optional<PlayArgs> ParseArgs(const CommandArgs& args) {
         if (!ok)
             return std::nullopt;
     }
-    if (!haveUrl)
+    // The last seconds are saved when the time is up, so that time must be given.
+    if (!haveUrl || (out.saveLast > 0 && !out.seconds))
         return std::nullopt;
     return out;
 }
@@ -73,16 +87,36 @@ int Run(const CommandArgs& args) {
     QObject::connect(&player, &Player::logLineAdded, [](const QString& text, bool) { PrintLine(text); });
     if (p.volume)
         player.SetVolume(*p.volume);
-    player.PlayRadio(p.url, p.url, p.code);
-    if (!player.IsConnected())
-        return 1;
-    const auto ended = [&player] { return player.PlaybackState() != Player::State::Playing; };
-    if (session.Run(p.seconds, ended) == Session::End::Ended)
+    SessionOptions& options = session.Options();
+    options.recordingFolder = p.dir.value_or(options.recordingFolder);
+    options.quality = p.quality.value_or(options.quality);
+    // With --save-last the time is counted here: when it is up, the last seconds heard are
+    // handed to their encoder while the stream still plays, and the run ends.
+    bool saved = false;
+    QTimer saveTimer;
+    saveTimer.setSingleShot(true);
+    saveTimer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&saveTimer, &QTimer::timeout, [&] {
+        const QString file = session.recorder().SaveRecent(p.saveLast);
+        if (file.isEmpty())
+            std::fputs("wavelot-cli: nothing to save\n", stderr);
+        saved = true;
+    });
+    const auto ended = [&] { return saved || player.PlaybackState() != Player::State::Playing; };
+    const std::optional<double> seconds = p.saveLast > 0 ? std::nullopt : p.seconds;
+    const Session::End end = session.PlayAndRun(p.url, p.code, seconds, ended, [&] {
+        if (p.saveLast > 0)
+            saveTimer.start(int(*p.seconds * 1000));
+    });
+    if (end == Session::End::Ended)
         std::fputs("wavelot-cli: the stream has ended\n", stderr);
-    return 0;
+    return end == Session::End::Failed ? 1 : 0;
 }
 
-const CommandRegistration reg{"play", "play URL [--code N] [--seconds S] [--volume V]", &Run};
+const CommandRegistration reg{
+    "play",
+    "play URL [--code N] [--seconds S] [--volume V] [--save-last SECONDS [--dir DIR] [--quality INDEX]]",
+    &Run};
 
 }  // namespace
 }  // namespace wavelot::cli

@@ -2,6 +2,7 @@
 // per song title, printing the play log.
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <cstdio>
 #include <optional>
@@ -23,6 +24,7 @@ struct RecordArgs {
     std::optional<QString> dir;
     std::optional<int> quality;
     bool loopRec = false;
+    double recordAfter = 0;  // seconds after the first sound the record command comes
 };
 
 std::optional<RecordArgs> ParseArgs(const CommandArgs& args) {
@@ -43,6 +45,9 @@ std::optional<RecordArgs> ParseArgs(const CommandArgs& args) {
             ok = !out.dir->isEmpty();
         } else if (a == "--quality" && hasValue) {
             out.quality = QString::fromStdString(args[++i]).toInt(&ok);
+        } else if (a == "--record-after" && hasValue) {
+            out.recordAfter = QString::fromStdString(args[++i]).toDouble(&ok);
+            ok = ok && out.recordAfter >= 0;
         } else if (a == "--loop-rec") {
             ok = out.loopRec = true;
         } else if (!a.starts_with("--") && !haveUrl) {
@@ -86,18 +91,26 @@ int Run(const CommandArgs& args) {
     options.loopRecording = r.loopRec;
     Player& player = session.player();
     QObject::connect(&player, &Player::logLineAdded, [](const QString& text, bool) { PrintLine(text); });
-    player.PlayRadio(r.url, r.url, r.code);
-    if (!player.IsConnected())
-        return 1;
-    session.recorder().ToggleRecording();
     const auto idle = [&player] { return player.PlaybackState() == Player::State::Idle; };
-    if (session.Run(r.seconds, idle) == Session::End::Ended)
+    Recorder& recorder = session.recorder();
+    QTimer recordAfter;
+    recordAfter.setSingleShot(true);
+    recordAfter.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&recordAfter, &QTimer::timeout, [&recorder] { recorder.ToggleRecording(); });
+    const Session::End end = session.PlayAndRun(r.url, r.code, r.seconds, idle, [&] {
+        if (r.recordAfter > 0)
+            recordAfter.start(int(r.recordAfter * 1000));
+        else
+            recorder.ToggleRecording();
+    });
+    if (end == Session::End::Ended)
         std::fputs("wavelot-cli: the stream has ended\n", stderr);
-    return 0;
+    return end == Session::End::Failed ? 1 : 0;
 }
 
 const CommandRegistration reg{
-    "record", "record URL [--code N] --seconds S [--dir DIR] [--quality INDEX] [--loop-rec]", &Run};
+    "record",
+    "record URL [--code N] --seconds S [--record-after T] [--dir DIR] [--quality INDEX] [--loop-rec]", &Run};
 
 }  // namespace
 }  // namespace wavelot::cli
