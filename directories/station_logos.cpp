@@ -52,9 +52,6 @@ QByteArray LogoPng(const QByteArray& imageBytes) {
 
 StationLogos::StationLogos(QString folder, QString settingFile, QObject* parent)
     : QObject(parent), folder_(std::move(folder)), settingFile_(std::move(settingFile)) {
-    if (QDir().mkpath(folder_))
-        QFile::setPermissions(folder_,
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     TrimFolder();
 }
 
@@ -88,6 +85,10 @@ void StationLogos::Want(const QString& stationUrl, const QString& logoUrl) {
     if (tried_.contains(address))
         return;
     tried_.insert(address);
+    // Made at the first fetch, so a run without logos leaves no folder behind.
+    if (!QDir().mkpath(folder_))
+        return;
+    QFile::setPermissions(folder_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     waiting_[address].insert(stationUrl);
 
     HttpLimits limits{.timeLimit = timeLimit_, .maxBodyBytes = kMaxBytes, .cancel = stop_.get()};

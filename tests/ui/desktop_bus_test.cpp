@@ -11,6 +11,7 @@
 #include "engine/player.h"
 #include "tests/support/child_process.h"
 #include "tests/support/desktop_rig.h"
+#include "tests/support/http_server.h"
 #include "tests/support/icecast_rig.h"
 #include "tests/ui/main_window_fixture.h"
 #include "ui/desktop_bus.h"
@@ -24,12 +25,15 @@ class NotificationServer : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
-    QStringList notes;  // replaced id, summary and body of each
+    QStringList notes;   // replaced id, summary and body of each
+    QStringList images;  // the image-path hint of each that has one
 public Q_SLOTS:
     QStringList GetCapabilities() { return {u"body"_s, u"body-markup"_s}; }
     uint Notify(const QString&, uint replaces, const QString&, const QString& summary, const QString& body,
-                const QStringList&, const QVariantMap&, int) {
+                const QStringList&, const QVariantMap& hints, int) {
         notes << u"%1|%2|%3"_s.arg(replaces).arg(summary, body);
+        if (hints.contains(u"image-path"_s))
+            images << hints.value(u"image-path"_s).toString();
         return 100 + static_cast<uint>(notes.size());
     }
 };
@@ -88,6 +92,7 @@ class DesktopBusTest : public MainWindowTest {
 protected:
     // The program's connection and the test's own, to one private bus for the whole suite.
     static void SetUpTestSuite() {
+        qputenv("XDG_CACHE_HOME", cache_.path().toUtf8());  // the station logos'
         const QString bus = QString::fromStdString(StartBus(dbus_));
         const auto mount = [](const char* path, const char* name) {
             return ice_.StartSource({.mount = path, .name = name});
@@ -149,6 +154,7 @@ protected:
         return ice_.SetTitle(mount, title) && TitleIs(QString::fromUtf8(title));
     }
 
+    static inline QTemporaryDir cache_;
     static inline DesktopRig desktop_;
     static inline ChildProcess dbus_;
     static inline IcecastRig ice_;
@@ -239,6 +245,32 @@ TEST_F(DesktopBusTest, OneNotificationPerSongWhileHiddenInTheTrayAndNoneWhileSho
     ASSERT_TRUE(Retitle("/a.mp3", "Song 5"));
     Pump(500);
     EXPECT_EQ(server.notes.size(), 2) << "none while shown, none when switched off";
+}
+
+TEST_F(DesktopBusTest, AFavouritesLogoReachesTheMediaControlsAndTheNotifications) {
+    HttpServer site;
+    site.Handle("/logo.png", [](const HttpRequest&) {
+        QImage image(300, 300, QImage::Format_RGB32);
+        image.fill(Qt::blue);
+        QByteArray png;
+        QBuffer out(&png);
+        out.open(QIODevice::WriteOnly);
+        image.save(&out, "PNG");
+        return HttpResponse::Ok(png.toStdString(), "image/png");
+    });
+    Lists().favoriteList.SetLogo(0, site.UrlText("/logo.png"));
+    NotificationServer server;
+    ASSERT_TRUE(Serve(&server, SongNotifier::kService, SongNotifier::kPath));
+    frmMain& w = Start();
+    w.PlayRadio(Url("/a.mp3"), u"A"_s, 0);
+    ASSERT_TRUE(WaitUntil([&] { return Metadata().contains(u"mpris:artUrl"_s); }, 15000));
+    const QUrl art(Metadata().value(u"mpris:artUrl"_s).toString());
+    EXPECT_EQ(QImage(art.toLocalFile()).size(), QSize(256, 256));
+
+    w.close();
+    ASSERT_TRUE(Retitle("/a.mp3", "Song 2"));
+    ASSERT_TRUE(WaitUntil([&] { return !server.images.isEmpty(); }, 5000));
+    EXPECT_EQ(server.images, QStringList{art.toString()});
 }
 
 TEST_F(DesktopBusTest, SleepIsInhibitedExactlyWhileARecordingIsWritten) {
