@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "engine/background_recording.h"
 #include "engine/player.h"
 #include "engine/recorder.h"
 #include "engine/time_text.h"
@@ -19,6 +20,11 @@ constexpr int kLandingMs = 2;
 qint64 EpochSecond(const QDateTime& t) {
     return t.toSecsSinceEpoch();
 }
+
+// A record-only job's recording, from its start to its stop.
+QString BackgroundKey(const StationRow& job) {
+    return job.file + u'\n' + job.title;
+}
 }  // namespace
 
 JobScheduler::JobScheduler(clsSongArray& jobs, Player& player, Recorder& recorder, QString settingFile,
@@ -31,6 +37,8 @@ JobScheduler::JobScheduler(clsSongArray& jobs, Player& player, Recorder& recorde
       clock_(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); })) {
     connect(&timer_, &WallTimer::timeout, this, &JobScheduler::OnWake);
     connect(&timer_, &WallTimer::clockSet, this, &JobScheduler::ClockChanged);
+    connect(&player_, &Player::connectFinished, this, &JobScheduler::PlayerSettled);
+    connect(&player_, &Player::stopFinished, this, &JobScheduler::PlayerSettled);
 }
 
 JobScheduler::~JobScheduler() = default;
@@ -114,6 +122,24 @@ void JobScheduler::WaitThen(Scan& scan, Step step, int ms) {
     });
 }
 
+void JobScheduler::WaitForPlayer(Scan& scan) {
+    scan.waitingForPlayer = scan.waiting = player_.Busy();
+}
+
+void JobScheduler::PlayerSettled() {
+    if (player_.Busy())
+        return;
+    bool resumed = false;
+    for (Scan& scan : scans_) {
+        if (scan.waitingForPlayer) {
+            scan.waitingForPlayer = scan.waiting = false;
+            resumed = true;
+        }
+    }
+    if (resumed)
+        Drive();
+}
+
 // The next job the scan acts on, from scan.index on. The catch-up pass takes the starts the
 // scheduler did not see (before it started, or in the seconds it overslept): only starts inside
 // the missed time count, so a job the user stopped by hand stays stopped. The second's own pass
@@ -155,8 +181,14 @@ bool JobScheduler::Advance(quint64 id) {
             scans_.erase(std::ranges::find(scans_, id, &Scan::id));
             return true;
         }
-        if (scan.step == Step::Start && JobTimeText(scan.job.jobStop) == scan.clock)
-            player_.StopRadio();  // may begin a scan on top, or end this one
+        if (scan.step == Step::Start && JobTimeText(scan.job.jobStop) == scan.clock &&
+            scan.job.jobMode == kJobModeRecordOnly) {
+            if (background_)
+                background_->Stop(BackgroundKey(scan.job));
+        } else if (scan.step == Step::Start && JobTimeText(scan.job.jobStop) == scan.clock) {
+            player_.StopRadio();
+            WaitForPlayer(scan);  // the stop's fade ends before the job's start is looked at
+        }
         return bool(self);
     case Step::Start:
         if (JobTimeText(scan.job.jobStart) == scan.clock)
@@ -165,18 +197,23 @@ bool JobScheduler::Advance(quint64 id) {
             scan.step = Step::Next;
         return true;
     case Step::Play: {
-        const StationRow job = scan.job;
-        player_.PlayRadio(job.file, job.title, job.code);
-        if (!self)
-            return false;
-        if (Scan* after = Find(id)) {
-            if (job.jobMode == kJobModeRecord)
-                WaitThen(*after, Step::Record, kRecordDelayMs);
-            else
-                after->step = Step::Next;
+        if (scan.job.jobMode == kJobModeRecordOnly) {
+            scan.step = Step::Next;
+            if (background_)
+                background_->Start(BackgroundKey(scan.job), scan.job.file, scan.job.title, scan.job.code);
+            return true;
         }
-        return true;
+        scan.step = Step::Played;
+        player_.PlayRadio(scan.job.file, scan.job.title, scan.job.code);
+        WaitForPlayer(scan);
+        return bool(self);
     }
+    case Step::Played:
+        if (scan.job.jobMode == kJobModeRecord)
+            WaitThen(scan, Step::Record, kRecordDelayMs);
+        else
+            scan.step = Step::Next;
+        return true;
     case Step::Record:
         scan.step = Step::Next;
         // Starts, never toggles: a job that started meanwhile may have started a recording.

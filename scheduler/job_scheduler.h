@@ -34,6 +34,7 @@
 
 namespace wavelot {
 
+class BackgroundRecordings;
 class Player;
 class Recorder;
 
@@ -61,6 +62,9 @@ public:
     // catch-up option on, the first evaluation also starts every job whose span is running, and
     // a late wake-up the jobs whose start it overslept.
     void Start();
+    // Where record-only jobs record, beside what plays; without it they are skipped. Must outlive
+    // the scheduler or be unset first.
+    void SetBackgroundRecordings(BackgroundRecordings* background) { background_ = background; }
     // No further second is evaluated, and a scan under way (inside a connect or fade, or waiting
     // for its next step) ends without touching the player or the recorder again.
     void Stop();
@@ -84,6 +88,7 @@ private:
         Next,    // look at the next job: its stop first
         Start,   // the job's start
         Play,    // play the job's station (after a turn of the event loop)
+        Played,  // the connect and its fade are over
         Record,  // record it (after the record delay)
     };
     struct Scan {
@@ -96,8 +101,9 @@ private:
         int index = 0;                // the next job to look at
         StationRow job;               // a copy of the job being worked on
         Step step = Step::Next;
-        bool waiting = false;  // a timer holds the next step
-        bool inStep = false;   // inside a step (a player call may begin a scan on top)
+        bool waiting = false;           // a timer or the player holds the next step
+        bool waitingForPlayer = false;  // the player's connect or fade
+        bool inStep = false;            // inside a step (a player call may begin a scan on top)
     };
 
     void OnWake();
@@ -109,11 +115,15 @@ private:
     // A step that picks the next job: false when there is none left.
     bool PickNext(Scan& scan);
     void WaitThen(Scan& scan, Step step, int ms);
+    // The scan's next step waits until the player has no connect or fade under way.
+    void WaitForPlayer(Scan& scan);
+    void PlayerSettled();
     Scan* Find(quint64 id);
 
     clsSongArray& jobs_;
     Player& player_;
     Recorder& recorder_;
+    BackgroundRecordings* background_ = nullptr;
     const Settings settings_;
     Clock clock_;
     WallTimer timer_;

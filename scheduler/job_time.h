@@ -15,9 +15,10 @@ struct StationRow;
 class clsSongArray;
 
 // Field values of a job record.
-inline constexpr int kJobEnabled = 1;     // RunJob
-inline constexpr int kJobTypeWeekly = 1;  // JobType: only the days in WeekMark; anything else every day
-inline constexpr int kJobModeRecord = 1;  // JobMode: play and record; anything else only plays
+inline constexpr int kJobEnabled = 1;         // RunJob
+inline constexpr int kJobTypeWeekly = 1;      // JobType: only the days in WeekMark; anything else every day
+inline constexpr int kJobModeRecord = 1;      // JobMode: play and record; anything else only plays
+inline constexpr int kJobModeRecordOnly = 2;  // JobMode: record in the background, play nothing
 
 // Week days numbered as WeekMark counts them, Sunday 1 to Saturday 7; a day's bit is 2^day, so
 // bit 0 is never used (Monday to Friday is 124, the whole week 254).

@@ -40,7 +40,7 @@ RadioEditFields RadioEdit::Load(const QTime& now) const {
     f.code = EncodingPosition(row.code);
     if (target_ == Target::Jobs) {
         f.runJob = row.runJob != 0;
-        f.mode = row.jobMode == kJobModeRecord ? 1 : 0;
+        f.mode = row.jobMode == kJobModeRecord || row.jobMode == kJobModeRecordOnly ? row.jobMode : 0;
         f.weekly = row.jobType != 0;
         f.dayMask = row.weekMark;
         f.start = ReadJobTime(row.jobStart).value_or(now);

@@ -24,7 +24,7 @@ struct RadioEditFields {
     int dayMask = 0;      // WeekMark bits of the checked day boxes, enabled or not
     QTime start;          // the start and stop pickers
     QTime stop;
-    int mode = 0;  // schedule mode list: 0 play, 1 record
+    int mode = 0;  // schedule mode list: 0 play, 1 record, 2 record only
     bool operator==(const RadioEditFields&) const = default;
 };
 

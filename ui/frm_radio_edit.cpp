@@ -31,7 +31,7 @@ const QString kOkEdit = u"編 輯"_s;
 const QString kCancel = u"取 消"_s;
 const QString kTabGeneral = u"一般設定"_s;
 const QString kTabSchedule = u"排程設定"_s;
-const QString kModes[] = {u"播放"_s, u"錄音"_s};
+const QString kModes[] = {u"播放"_s, u"錄音"_s, u"只錄音"_s};
 
 // Day boxes by day number (Sunday 1), and where each stands: Monday to Thursday in the first
 // column, Friday to Sunday in the second.

@@ -67,7 +67,9 @@ QString JobStatusText(const StationRow& row) {
 
 QString JobTimeText(const StationRow& row) {
     // What the scheduler does: any mode but record only plays.
-    const QString mode = row.jobMode == kJobModeRecord ? u"錄音"_s : u"播放"_s;
+    const QString mode = row.jobMode == kJobModeRecord       ? u"錄音"_s
+                         : row.jobMode == kJobModeRecordOnly ? u"只錄音"_s
+                                                             : u"播放"_s;
     return row.jobStart + u" 開始"_s + mode + u"，"_s + row.jobStop + u" 結束"_s + mode;
 }
 

@@ -1,9 +1,13 @@
 // Unbroken recordings against the tests' own ICY server: a file per title split at the frame the
 // title stands before, a server's pause waited for in the same file, and a recording that goes on
-// after the server was away without recording the server's burst twice.
+// after the server was away without recording the server's burst twice; a station recorded in
+// the background beside the one that plays.
 #include <QTimer>
 
+#include "engine/background_recording.h"
+#include "engine/record_files.h"
 #include "tests/engine/recording_fixture.h"
+#include "tests/support/mp3_probe.h"
 #include "tests/support/station_sound.h"
 
 using namespace Qt::StringLiterals;
@@ -46,7 +50,7 @@ TEST_F(ContinuityTest, EachTitleBeginsItsFileAtTheFrameAfterIt) {
         audio_.ChannelGetTags(player_->Current(), audio::TAG_META, &sample);
         at.append(sample);
     });
-    player_->PlayRadio(Serve("/songs", s), u"Songs"_s, 0);
+    PlayAndWait(*player_, Serve("/songs", s), u"Songs"_s, 0);
     ASSERT_TRUE(WaitUntil([&] { return player_->SongTitle() == u"Song A"_s; }, 10000));
     const quint64 heardBefore = Sample(audio::SAMPLE_HEARD);
     recorder_->ToggleRecording();
@@ -99,7 +103,7 @@ TEST_F(ContinuityTest, AServerThatPausesIsWaitedForInTheSameFile) {
     s.audioFile = IcyServer::MakeTone(Scratch(), 440, 20);
     s.burstBytes = 8000;  // half a second ahead: the pause is heard as a stall
     icy_.SetMeta("/pause", "StreamTitle='Pause';");
-    player_->PlayRadio(Serve("/pause", s), u"Pause"_s, 0);
+    PlayAndWait(*player_, Serve("/pause", s), u"Pause"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     int reconnects = 0;
     QObject::connect(watchdog_.get(), &StreamWatchdog::reconnected, [&] { ++reconnects; });
@@ -136,7 +140,7 @@ TEST_F(ContinuityTest, AServerThatPausesIsWaitedForInTheSameFile) {
 TEST_F(ContinuityTest, AfterTheServerWasAwayTheRecordingGoesOnWithoutTheBurstAgain) {
     // A six-second burst: the server comes back while the stream still plays what it had, and
     // answers the reconnect with seconds the recording already holds.
-    player_->PlayRadio(Serve("/noise", LiveNoise(Scratch(), 96000)), u"Noise"_s, 0);
+    PlayAndWait(*player_, Serve("/noise", LiveNoise(Scratch(), 96000)), u"Noise"_s, 0);
     ASSERT_TRUE(player_->IsConnected());
     int failed = 0;
     QObject::connect(watchdog_.get(), &StreamWatchdog::reconnected, [&](bool ok) { failed += ok ? 0 : 1; });
@@ -165,6 +169,43 @@ TEST_F(ContinuityTest, AfterTheServerWasAwayTheRecordingGoesOnWithoutTheBurstAga
     const std::vector<float> start(after.begin() + 4410, after.begin() + 4410 + 22050);
     EXPECT_LT(BestMatch(std::vector<float>(before.end() - 8 * 44100, before.end()), start), 0.5);
     EXPECT_NEAR(double(after.size()), double(decoded) - repeated + 1152, 2700);
+}
+
+}  // namespace
+}  // namespace wavelot::test
+
+namespace wavelot::test {
+namespace {
+
+// A station recorded in the background while another plays: a tagged file per title in its own
+// folder, its log lines under its name, and the playing station left as it was.
+TEST_F(ContinuityTest, ABackgroundRecordingLeavesWhatPlaysAlone) {
+    const QByteArray tone = StationMp3(u"sine=frequency=440:sample_rate=44100:duration=8"_s, 44100, false);
+    ASSERT_FALSE(tone.isEmpty()) << "ffmpeg must be installed";
+    IcyServer::Stream s{.head = IcyServer::IcyHead("X", 8000), .metaint = 8000};
+    s.audioFile = WriteBytes(Scratch() + "/tone.mp3", tone);
+    s.titles = {{8000, "StreamTitle='甲 - 一';"}, {56000, "StreamTitle='乙 - 二';"}};
+    PlayAndWait(*player_, Serve("/playing", s), u"Playing"_s, 0);
+    const audio::StreamHandle playing = player_->Current();
+    BackgroundRecordings background(player_->SettingFile(), audio_, player_->Log(), options_, program_,
+                                    dir_.path());
+    background.Start(u"k"_s, Serve("/other", s), u"Other"_s, 0);
+    const QString folder = Root() + u"X/"_s;  // the station's own name
+    ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(folder + u"乙 - 二.mp3"_s); }, 15000));
+    PumpWait(500);
+    background.Stop(u"k"_s);
+    ASSERT_TRUE(WaitUntil([&] { return background.UnfinishedFiles() == 0; }, 10000));
+    EXPECT_TRUE(player_->Current() == playing && player_->IsPlaying());
+    EXPECT_FALSE(recorder_->IsRecording());
+    for (const QString& title : {u"甲 - 一"_s, u"乙 - 二"_s}) {
+        const AudioFacts f = ProbeAudio(folder + title + u".mp3"_s);
+        EXPECT_EQ(f.tags.value(u"title"_s).toString(), SplitSongTitle(title).title);
+        EXPECT_GT(f.seconds, 0.3) << title.toStdString();
+    }
+    const QStringList recording = LogLines(log_).filter(u"正在錄製 "_s);
+    EXPECT_GE(recording.size(), 2);
+    EXPECT_EQ(recording.filter(u"〔Other〕"_s).size(), recording.size())
+        << recording.join(u'\n').toStdString();
 }
 
 }  // namespace
