@@ -25,7 +25,7 @@ struct FixedRecordOptions : RecordOptions {
     QString folder;
     int quality = 0;
     bool loop = false;
-    bool fromSongStart = true;
+    bool fromSongStart = false;  // the record command records from what is heard
     QString RecordingFolder() const override { return folder; }
     int QualityIndex() const override { return quality; }
     bool LoopRecording() const override { return loop; }
