@@ -113,15 +113,16 @@ void Player::OpenStream(const QString& url, int code, const QString& name, bool 
     if (!quiet)
         ConnectLines(name);
     ++connecting_;
+    const quint64 sequence = Begin();
     QPointer<Player> self(this);
     StreamEngine* const engine = &audio_;
     // The output is chosen when the connect begins.
     audio_.SetConfigPtr(audio::CONFIG_SILENT_OUTPUT, background_ ? "1" : nullptr);
     audio_.StreamConnect(
-        url, [self, engine,
-              opening = Opening{url, name, code, reconnect, quiet, generation_}](audio::StreamHandle mine) {
+        url, [self, engine, opening = Opening{url, name, code, reconnect, quiet, generation_, sequence}](
+                 audio::StreamHandle mine) {
             if (self)
-                self->Connected(opening, mine);
+                self->When(opening.sequence, [self, opening, mine] { self->Connected(opening, mine); });
             else
                 engine->StreamFree(mine);
         });
@@ -133,12 +134,12 @@ void Player::Connected(const Opening& opening, audio::StreamHandle mine) {
     if (opening.reconnect && generation_ != opening.generation) {
         // The user chose another station or stopped while this attempt connected.
         audio_.StreamFree(mine);
-        Q_EMIT connectFinished(false);
+        EndConnect(opening.sequence, false);
         return;
     }
     if (mine == 0) {
         AddLog(LogTimePrefix() + u"錯誤！無法連線至 "_s + stationName_, false);
-        Q_EMIT connectFinished(false);
+        EndConnect(opening.sequence, false);
         return;
     }
     if (opening.quiet)
@@ -196,11 +197,16 @@ void Player::Connected(const Opening& opening, audio::StreamHandle mine) {
     }
     audio_.ChannelSlideAttribute(previous, audio::ATTRIB_VOL, 0.0f, crossFadeMs_);
     fading_.push_back(previous);
-    QTimer::singleShot(crossFadeMs_, Qt::PreciseTimer, this,
-                       [this, previous, mine, generation] { CrossFadeOver(previous, mine, generation); });
+    const quint64 sequence = opening.sequence;
+    QTimer::singleShot(crossFadeMs_, Qt::PreciseTimer, this, [this, previous, mine, generation, sequence] {
+        When(sequence, [this, previous, mine, generation, sequence] {
+            CrossFadeOver(previous, mine, generation, sequence);
+        });
+    });
 }
 
-void Player::CrossFadeOver(audio::StreamHandle previous, audio::StreamHandle mine, quint64 generation) {
+void Player::CrossFadeOver(audio::StreamHandle previous, audio::StreamHandle mine, quint64 generation,
+                           quint64 sequence) {
     FadeOver(previous);
     bool claimed = false;
     if (generation == generation_ && current_ == mine) {
@@ -212,7 +218,38 @@ void Player::CrossFadeOver(audio::StreamHandle previous, audio::StreamHandle min
         if (!IsPlaying())
             Q_EMIT currentStreamEnded();
     }
-    Q_EMIT connectFinished(claimed);
+    EndConnect(sequence, claimed);
+}
+
+quint64 Player::Begin() {
+    sequences_.push_back(++lastSequence_);
+    return lastSequence_;
+}
+
+void Player::When(quint64 sequence, std::function<void()> step) {
+    if (sequences_.back() == sequence)
+        step();
+    else
+        deferred_[sequence] = std::move(step);
+}
+
+void Player::End(quint64 sequence, const std::function<void()>& tell) {
+    std::erase(sequences_, sequence);
+    QPointer<Player> self(this);
+    tell();
+    if (!self || sequences_.empty())
+        return;
+    // The sequence below may have reached its next step meanwhile.
+    const auto below = deferred_.find(sequences_.back());
+    if (below == deferred_.end())
+        return;
+    const std::function<void()> step = std::move(below->second);
+    deferred_.erase(below);
+    step();
+}
+
+void Player::EndConnect(quint64 sequence, bool connected) {
+    End(sequence, [this, connected] { Q_EMIT connectFinished(connected); });
 }
 
 void Player::FadeOver(audio::StreamHandle stream) {
@@ -243,11 +280,14 @@ void Player::StopRadio() {
     Q_EMIT streamLeaving(stopping);
     audio_.ChannelSlideAttribute(stopping, audio::ATTRIB_VOL, 0.0f, stopFadeMs_);
     fading_.push_back(stopping);
-    QTimer::singleShot(stopFadeMs_, Qt::PreciseTimer, this, [this, stopping] {
-        FadeOver(stopping);
-        AddLog(LogTimePrefix() + u"停止播放"_s, false);
-        Q_EMIT iconTipChanged(ProgramTitle());
-        Q_EMIT stopFinished();
+    const quint64 sequence = Begin();
+    QTimer::singleShot(stopFadeMs_, Qt::PreciseTimer, this, [this, stopping, sequence] {
+        When(sequence, [this, stopping, sequence] {
+            FadeOver(stopping);
+            AddLog(LogTimePrefix() + u"停止播放"_s, false);
+            Q_EMIT iconTipChanged(ProgramTitle());
+            End(sequence, [this] { Q_EMIT stopFinished(); });
+        });
     });
 }
 

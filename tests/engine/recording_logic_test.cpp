@@ -201,5 +201,64 @@ TEST_F(RecordingLogicTest, AfterAReconnectTheRecordingResumesOrLoopRecordingStar
     }
 }
 
+// A play or stop that comes while another is under way runs to its end first, as if each call
+// had waited for its own end: the log's order, the stream that stays current and whether it
+// counts as connected.
+TEST_F(RecordingLogicTest, AnOperationOvertakingAnotherEndsFirst) {
+    const QString b = u"http://fake/b"_s, c = u"http://fake/c"_s;
+    engine_.titles[b] = u"B - Two"_s;
+    engine_.titles[c] = u"C - Three"_s;
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+        QStringList lines;  // the connect, title and stop lines after A's
+        QString current;    // the station whose stream stays current
+        bool connected;
+    };
+    const Case cases[] = {
+        {"a play during another's cross-fade",
+         [&] {
+             player_.PlayRadio(b, u"B"_s, 0);
+             ASSERT_TRUE(WaitUntil([&] { return player_.StationUrl() == b; }, 1000));
+             player_.PlayRadio(c, u"C"_s, 0);
+         },
+         {u"T: 連線至 B"_s, u"T: B - Two"_s, u"T: 連線至 C"_s, u"T: C - Three"_s},
+         c,
+         true},
+        {"a stop during a connect",
+         [&] {
+             player_.PlayRadio(b, u"B"_s, 0);
+             player_.StopRadio();
+         },
+         {u"T: 連線至 B"_s, u"T: 停止播放"_s, u"T: B - Two"_s},
+         b,
+         true},
+        {"a play during a stop's fade",
+         [&] {
+             player_.StopRadio();
+             player_.PlayRadio(b, u"B"_s, 0);
+         },
+         {u"T: 連線至 B"_s, u"T: B - Two"_s, u"T: 停止播放"_s},
+         b,
+         true},
+    };
+    player_.SetFadeTimes(60, 40);
+    for (const Case& test : cases) {
+        PlayAndWait(player_, kUrl, u"A"_s, 0);
+        const int from = log_.ListCount();
+        test.act();
+        ASSERT_TRUE(WaitSettled(player_, 5000)) << test.what;
+        QStringList lines = Untimed(LogLines(log_)).mid(from);
+        lines.removeIf([](const QString& l) {
+            return !l.startsWith(u"T: 連線至"_s) && !l.startsWith(u"T: 停止"_s) && !l.contains(u" - "_s);
+        });
+        EXPECT_EQ(lines, test.lines) << test.what;
+        EXPECT_EQ(player_.StationUrl(), test.current) << test.what;
+        EXPECT_EQ(player_.IsConnected(), test.connected) << test.what;
+        EXPECT_EQ(engine_.Streams(), 1) << test.what << ": every other stream is freed";
+        StopAndWait(player_);
+    }
+}
+
 }  // namespace
 }  // namespace wavelot::test
