@@ -252,16 +252,20 @@ void Session::Shutdown() {
 
 void Session::EndRecordings() {
     recorder_->EndRecording();  // a stream that dropped is not stopped by StopRadio
-    if (recorder_->UnfinishedFiles() == 0) {
+    // Background recordings too: their last files are tagged before the audio library goes.
+    const auto unfinished = [this] { return recorder_->UnfinishedFiles() + background_->UnfinishedFiles(); };
+    if (unfinished() == 0) {
         FinishShutdown();
         return;
     }
     // The encoders end on threads of the library's own; each file is finished by its end
     // notification.
-    connect(recorder_.get(), &Recorder::fileFinished, this, [this] {
-        if (recorder_->UnfinishedFiles() == 0)
+    const auto finished = [this, unfinished] {
+        if (unfinished() == 0)
             FinishShutdown();
-    });
+    };
+    connect(recorder_.get(), &Recorder::fileFinished, this, finished);
+    connect(background_.get(), &BackgroundRecordings::fileFinished, this, finished);
     finishTimeout_.start(kFinishFilesMs);
 }
 
