@@ -2,6 +2,7 @@
 // stream engine. The play log's lines show what it did and in which order.
 #include <QTimer>
 
+#include "engine/background_recording.h"
 #include "engine/record_options.h"
 #include "engine/recorder.h"
 #include "scheduler/job_scheduler.h"
@@ -179,6 +180,25 @@ TEST_F(SchedulerTest, ADestroyedSchedulerIssuesNoRecordCommandAfterItsWait) {
     QTimer::singleShot(2000, [this] { scheduler_.reset(); });  // inside the record delay
     Run({RecordJob(u"R"_s, S)}, kJustBefore, kSeven.addMSecs(4500));
     EXPECT_EQ(events_, QStringList{u"連線至 R"_s});
+    EXPECT_FALSE(recorder_->IsRecording());
+}
+
+// A record-only job records from its start second to its stop second beside the station the
+// user plays, which it leaves alone.
+TEST_F(SchedulerTest, RecordOnlyJobsRecordInTheBackgroundFromStartToStop) {
+    BackgroundRecordings background(player_->SettingFile(), audio_, player_->Log(), options_, dir_.path(),
+                                    dir_.path());
+    scheduler_->SetBackgroundRecordings(&background);
+    PlayAndWait(*player_, Url(), u"Manual"_s, 0);
+    events_.clear();
+    const StationRow job = J(u"B"_s, S, u"07:00:01"_s, 1, 0, 0, kJobModeRecordOnly);
+    EXPECT_EQ(Run({job}, kJustBefore, kAfter), QStringList());
+    EXPECT_TRUE(
+        WaitUntil([&] { return LogLines(log_).filter(u"〔B〕"_s).filter(u"正在錄製"_s).size() == 1; }, 5000));
+    EXPECT_EQ(background.Count(), 1);
+    PumpUntil(kSeven.addMSecs(1300));
+    EXPECT_EQ(background.Count(), 0);
+    EXPECT_EQ(Playing(), u"Manual"_s);
     EXPECT_FALSE(recorder_->IsRecording());
 }
 
