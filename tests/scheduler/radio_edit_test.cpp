@@ -4,6 +4,7 @@
 
 #include "core/list_files.h"
 #include "core/station_lists.h"
+#include "scheduler/job_time.h"
 #include "scheduler/radio_edit.h"
 
 using namespace Qt::StringLiterals;
@@ -15,6 +16,7 @@ TEST(RadioEdit, OddRecordsOpenSoundlyAndOnlyAnAddressedJobIsStored) {
     StationLists lists;
     const StationRow old{.file = u"u"_s,
                          .code = 9,
+                         .jobMode = 7,
                          .jobType = 2,
                          .jobStart = u"2024/01/05 7:05:09 PM"_s,
                          .jobStop = u"never"_s,
@@ -24,7 +26,7 @@ TEST(RadioEdit, OddRecordsOpenSoundlyAndOnlyAnAddressedJobIsStored) {
     EXPECT_EQ(
         f, (RadioEditFields{
                .url = u"u"_s, .weekly = true, .dayMask = 68, .start = QTime(19, 5, 9), .stop = QTime(12, 0)}))
-        << "an unknown code opens as UTF-8, an unreadable time as now";
+        << "an unknown code opens as UTF-8, an unknown mode as play, an unreadable time as now";
     EXPECT_EQ(RadioEdit(lists, kTabJobs, 0).Store({}).outcome, RadioEdit::Outcome::Refused);
     EXPECT_EQ(RadioEdit(lists, 1, 0).Store(f).outcome, RadioEdit::Outcome::Nothing);
     EXPECT_EQ(lists.jobList.Row(0), old);
@@ -35,6 +37,8 @@ TEST(RadioEdit, OddRecordsOpenSoundlyAndOnlyAnAddressedJobIsStored) {
                                                 .jobStart = u"19:05:09"_s,
                                                 .jobStop = u"12:00:00"_s,
                                                 .weekMark = 68}));
+    lists.jobList.SetJobMode(0, kJobModeRecordOnly);
+    EXPECT_EQ(RadioEdit(lists, kTabJobs, 0).Load(QTime()).mode, kJobModeRecordOnly);
 }
 
 }  // namespace
