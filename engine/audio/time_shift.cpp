@@ -3,6 +3,7 @@
 #include "engine/audio/decoder.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 
@@ -214,6 +215,71 @@ bool BufferReplay::Run(quint64 from, const Sink& sink) const {
     Decoder decoder(host, outRate_);
     decoder.Run(contentType_, QByteArray(), 10000);
     return host.HandedOut();
+}
+
+ReplayReader::ReplayReader(std::shared_ptr<const BufferReplay> replay, quint64 from)
+    : limit_(size_t(replay->OutRate()) / 2), next_(replay->BeginFor(from).value_or(from)) {
+    thread_ = std::thread([this, replay = std::move(replay), from] {
+        replay->Run(from, [this](quint64 first, const int16_t* frames, size_t count) {
+            std::unique_lock lock(mu_);
+            cv_.wait(lock, [&] { return stop_ || queued_ < limit_; });
+            if (stop_)
+                return false;
+            Block b{first, std::vector<float>(count * 2)};
+            for (size_t i = 0; i < count * 2; ++i)
+                b.samples[i] = float(frames[i]) / 32768.0f;
+            blocks_.push_back(std::move(b));
+            queued_ += count;
+            cv_.notify_all();
+            return true;
+        });
+        std::lock_guard lock(mu_);
+        done_ = true;
+        cv_.notify_all();
+    });
+}
+
+ReplayReader::~ReplayReader() {
+    {
+        std::lock_guard lock(mu_);
+        stop_ = true;
+        cv_.notify_all();
+    }
+    thread_.join();
+}
+
+size_t ReplayReader::Read(float* out, size_t max, int waitMs, quint64* first) {
+    std::unique_lock lock(mu_);
+    cv_.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return done_ || !blocks_.empty(); });
+    if (blocks_.empty())
+        return 0;
+    Block& b = blocks_.front();
+    const size_t n = std::min(max, b.samples.size() / 2 - b.taken);
+    std::memcpy(out, b.samples.data() + b.taken * 2, n * 2 * sizeof(float));
+    *first = b.first + b.taken;
+    b.taken += n;
+    queued_ -= n;
+    next_ = *first + n;
+    handedOut_ = true;
+    if (b.taken * 2 == b.samples.size())
+        blocks_.pop_front();
+    cv_.notify_all();
+    return n;
+}
+
+bool ReplayReader::Ended() const {
+    std::lock_guard lock(mu_);
+    return done_ && blocks_.empty();
+}
+
+quint64 ReplayReader::Next() const {
+    std::lock_guard lock(mu_);
+    return next_;
+}
+
+bool ReplayReader::HandedOut() const {
+    std::lock_guard lock(mu_);
+    return handedOut_;
 }
 
 }  // namespace wavelot::audio

@@ -15,6 +15,7 @@
 #include <QByteArray>
 #include <QtGlobal>
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -22,6 +23,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 namespace wavelot::audio {
@@ -96,6 +98,44 @@ private:
     QByteArray contentType_;
     int outRate_;
     std::vector<EqBand> bands_;
+};
+
+// A replay run on a thread of its own for a stream's output while it plays behind live: the
+// replay's frames wait in a short queue (half a second) that the output takes from at its pace.
+class ReplayReader {
+public:
+    ReplayReader(std::shared_ptr<const BufferReplay> replay, quint64 from);
+    ~ReplayReader();  // stops the replay and waits for its thread
+    ReplayReader(const ReplayReader&) = delete;
+    ReplayReader& operator=(const ReplayReader&) = delete;
+
+    // Up to max frames (interleaved stereo float) of one run of consecutive frames, the first of
+    // them frame *first; waits at most waitMs for some. 0 when none came (Ended tells whether
+    // more will).
+    size_t Read(float* out, size_t max, int waitMs, quint64* first);
+    // The replay has run out (its bytes ended or left the buffer) and everything was read.
+    bool Ended() const;
+    // The frame after the last one read (the begin before any was read).
+    quint64 Next() const;
+    // Whether any frame came at all.
+    bool HandedOut() const;
+
+private:
+    struct Block {
+        quint64 first;
+        std::vector<float> samples;
+        size_t taken = 0;  // frames already read
+    };
+    mutable std::mutex mu_;
+    std::condition_variable cv_;
+    std::deque<Block> blocks_;  // (mu)
+    size_t queued_ = 0;         // (mu) frames in blocks_ not read yet
+    size_t limit_;
+    quint64 next_;            // (mu)
+    bool done_ = false;       // (mu) the replay's thread has finished
+    bool stop_ = false;       // (mu)
+    bool handedOut_ = false;  // (mu)
+    std::thread thread_;
 };
 
 // Whether a stream of this content type can be decoded from the middle: an Ogg stream needs
