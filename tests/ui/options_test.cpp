@@ -9,6 +9,7 @@
 #include "engine/recorder.h"
 #include "tests/support/icecast_rig.h"
 #include "tests/support/mp3_probe.h"
+#include "tests/support/player_wait.h"
 #include "tests/ui/main_window_fixture.h"
 #include "ui/frm_option.h"
 
@@ -66,7 +67,7 @@ TEST_F(OptionsTest, FolderChosenAndClosedWithoutApplyingTakesTheNextRecording) {
     w.RunCommand(frmMain::kCmdOptions);
     EXPECT_EQ(core_->Options().recordingFolder, chosen.path() + u"/"_s);
 
-    player().PlayRadio(QString::fromStdString(ice.Url("/opt.mp3")), u"Opt"_s, 0);
+    PlayAndWait(player(), QString::fromStdString(ice.Url("/opt.mp3")), u"Opt"_s, 0);
     ASSERT_TRUE(WaitUntil([&] { return player().SongTitle() == u"Opt"_s; }, 15000));
     w.RunCommand(frmMain::kCmdRecord);
     Pump(1000);
@@ -108,7 +109,7 @@ TEST_F(OptionsTest, ApplyStoresTheSixValuesInOrderAndTheProxyTakesTheNextConnect
             Write(settings::kSetRecode, u"1"_s);
             Open();
         }
-        player().PlayRadio(station, u"S"_s, 0);
+        PlayAndWait(player(), station, u"S"_s, 0);
         ASSERT_EQ(proxy.RequestCount(), 1u) << on;  // the first connect only
         EXPECT_EQ(proxy.Requests()[0].target, station.toStdString());
     }
