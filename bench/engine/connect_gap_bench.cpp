@@ -22,6 +22,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/icecast_rig.h"
 #include "tests/support/icy_server.h"
+#include "tests/support/player_wait.h"
 
 namespace wavelot {
 namespace {
@@ -54,7 +55,7 @@ void RunConnects(benchmark::State& state, const QString& url) {
             QElapsedTimer total;
             total.start();
             probe.Start();
-            player.PlayRadio(url, QStringLiteral("Bench"), 0);
+            test::PlayAndWait(player, url, QStringLiteral("Bench"), 0);
             const double ms = probe.StopMs();
             worst = std::max(worst, ms);
             sumOfMax += ms;
@@ -62,7 +63,7 @@ void RunConnects(benchmark::State& state, const QString& url) {
             ++connects;
             failures += player.IsConnected() ? 0 : 1;
         }
-        player.StopRadio();
+        test::StopAndWait(player);
     }
     ReleaseAudioEngine(audio);
     state.counters["max_gap_ms"] = worst;

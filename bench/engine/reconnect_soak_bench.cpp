@@ -33,6 +33,7 @@
 #include "tests/audio/audio_test_util.h"
 #include "tests/support/child_process.h"
 #include "tests/support/icy_server.h"
+#include "tests/support/player_wait.h"
 #include "tests/support/station_sound.h"
 
 namespace wavelot {
@@ -93,7 +94,7 @@ void BM_ReconnectSoak(benchmark::State& state) {
         QTimer song;  // the window's song timer
         QObject::connect(&song, &QTimer::timeout, &watchdog, &StreamWatchdog::Tick);
         song.start(10);
-        player.PlayRadio(QString::fromStdString(icy.Url("/noise")), QStringLiteral("Soak"), 0);
+        test::PlayAndWait(player, QString::fromStdString(icy.Url("/noise")), QStringLiteral("Soak"), 0);
         recorder.ToggleRecording();
         if (!recorder.IsRecording() || files != 1) {
             state.SkipWithError("the recording did not start");
@@ -141,7 +142,7 @@ void BM_ReconnectSoak(benchmark::State& state) {
         state.counters["fds_end"] = OpenFds();
         state.counters["threads_start"] = threads0;
         state.counters["threads_end"] = StatusValue("Threads:");
-        player.StopRadio();
+        test::StopAndWait(player);
     }
     test::RemoveTree(scratch);
 }

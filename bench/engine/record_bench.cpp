@@ -31,6 +31,7 @@
 #include "engine/recorder.h"
 #include "tests/support/child_process.h"
 #include "tests/support/icy_server.h"
+#include "tests/support/player_wait.h"
 #include "tests/support/rig_threads.h"
 
 namespace {
@@ -136,7 +137,7 @@ void BM_Recording(benchmark::State& state) {
     for (auto _ : state) {
         Player player(settings, audio, log);
         Recorder recorder(player, audio, options, temp.path(), temp.path());
-        player.PlayRadio(QString::fromStdString(icy.Url("/live")), QStringLiteral("Bench"), 0);
+        test::PlayAndWait(player, QString::fromStdString(icy.Url("/live")), QStringLiteral("Bench"), 0);
         if (!player.IsConnected()) {
             state.SkipWithError("connect failed");
             break;
@@ -175,7 +176,7 @@ void BM_Recording(benchmark::State& state) {
         state.counters["added_cpu_pct"] = recordPct - playPct + lamePct;
         state.counters["rss_mib"] = rss;
         state.counters["lame_rss_mib"] = lameRss;
-        player.StopRadio();
+        test::StopAndWait(player);
     }
     test::RemoveTree(dir);
 }
@@ -214,7 +215,7 @@ void BM_HungEncoderAtTitleChange(benchmark::State& state) {
     for (auto _ : state) {
         Player player(settings, audio, log);
         Recorder recorder(player, audio, options, temp.path(), temp.path());
-        player.PlayRadio(QString::fromStdString(icy.Url("/hang")), QStringLiteral("Hang"), 0);
+        test::PlayAndWait(player, QString::fromStdString(icy.Url("/hang")), QStringLiteral("Hang"), 0);
         if (!player.IsConnected()) {
             state.SkipWithError("connect failed");
             break;
@@ -245,7 +246,7 @@ void BM_HungEncoderAtTitleChange(benchmark::State& state) {
         state.counters["title_change_stall_ms"] = double(longest);
         state.counters["first_file_closed_s"] = (closed[0] - started[0]) / 1000.0;
         state.counters["second_file_closed_s"] = (closed[1] - started[1]) / 1000.0;
-        player.StopRadio();
+        test::StopAndWait(player);
     }
     test::RemoveTree(dir);
 }

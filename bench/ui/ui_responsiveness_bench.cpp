@@ -25,6 +25,7 @@
 #include "session/session.h"
 #include "tests/support/http_server.h"
 #include "tests/support/icecast_rig.h"
+#include "tests/support/player_wait.h"
 #include "tests/support/pulse_rig.h"
 #include "tests/support/rig_threads.h"
 #include "tests/ui/ui_test_util.h"
@@ -147,7 +148,11 @@ BENCHMARK(BM_SearchDispatchGap)->Iterations(5)->Unit(benchmark::kMillisecond);
 
 void BM_ConnectDispatchGap(benchmark::State& state) {
     RunGapBenchmark(
-        state, [](Rig& rig) { rig.window->PlayRadio(rig.StreamUrl(), u"Bench FM"_s, 0); },
+        state,
+        [](Rig& rig) {
+            rig.window->PlayRadio(rig.StreamUrl(), u"Bench FM"_s, 0);
+            test::WaitSettled(rig.core->player());
+        },
         [](Rig& rig) { return rig.core->player().IsConnected() ? nullptr : "no connection"; },
         [](Rig& rig) { rig.window->RunCommand(frmMain::kCmdStop); });
 }
@@ -162,6 +167,7 @@ void BM_CpuWhilePlaying(benchmark::State& state) {
     }
     frmMain& w = *rig.window;
     w.PlayRadio(rig.StreamUrl(), u"Bench FM"_s, 0);
+    test::WaitSettled(rig.core->player());
     if (state.range(0) == 1)
         w.show();
     else
