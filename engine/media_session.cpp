@@ -11,7 +11,11 @@ using namespace Qt::StringLiterals;
 namespace wavelot {
 
 QString PlaybackStatusText(MediaSession::Status status) {
-    return status == MediaSession::Status::Playing ? u"Playing"_s : u"Stopped"_s;
+    switch (status) {
+    case MediaSession::Status::Playing: return u"Playing"_s;
+    case MediaSession::Status::Paused: return u"Paused"_s;
+    default: return u"Stopped"_s;
+    }
 }
 
 MediaSession::MediaSession(Player& player, const clsSongArray& favorites, QObject* parent)
@@ -29,6 +33,7 @@ MediaSession::MediaSession(Player& player, const clsSongArray& favorites, QObjec
     connect(&player, &Player::currentStreamEnded, this, &MediaSession::OnPlayerEvent);
     connect(&player, &Player::logLineAdded, this, &MediaSession::OnPlayerEvent);
     connect(&player, &Player::volumeChanged, this, &MediaSession::OnPlayerEvent);
+    connect(&player, &Player::pauseChanged, this, &MediaSession::OnPlayerEvent);
     connect(&player, &QObject::destroyed, this, &MediaSession::Refresh, Qt::QueuedConnection);
     volume_ = player.Volume();
     Refresh();
@@ -41,7 +46,9 @@ void MediaSession::OnPlayerEvent() {
 
 void MediaSession::Refresh() {
     Player* p = player_.data();
-    const Status status = p && p->IsPlaying() ? Status::Playing : Status::Stopped;
+    const Status status = !p || !p->IsPlaying() ? Status::Stopped
+                          : p->IsPaused()       ? Status::Paused
+                                                : Status::Playing;
 
     Track track = track_;
     if (p && !p->StationUrl().isEmpty()) {

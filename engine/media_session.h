@@ -32,7 +32,7 @@ class MediaSession : public QObject {
     Q_OBJECT
 
 public:
-    enum class Status { Stopped, Playing };
+    enum class Status { Stopped, Playing, Paused };
 
     // What is playing, or played last: the song title split into artist and title at its first
     // " - " (without one the whole title is the title), the station as the album.

@@ -50,7 +50,37 @@ Player::State Player::PlaybackState() const {
 
 bool Player::IsPlaying() const {
     const quint32 active = audio_.ChannelIsActive(current_);
-    return active == audio::ACTIVE_PLAYING || active == audio::ACTIVE_STALLED;
+    return active == audio::ACTIVE_PLAYING || active == audio::ACTIVE_STALLED ||
+           active == audio::ACTIVE_PAUSED;
+}
+
+bool Player::IsPaused() const {
+    return audio_.ChannelIsActive(current_) == audio::ACTIVE_PAUSED;
+}
+
+bool Player::IsBehindLive() const {
+    return audio_.ChannelIsBehindLive(current_);
+}
+
+bool Player::Pause() {
+    if (IsPaused() || !IsPlaying() || !audio_.ChannelPause(current_))
+        return false;
+    Q_EMIT pauseChanged(true);
+    return true;
+}
+
+bool Player::Resume() {
+    if (!IsPaused() || !audio_.ChannelPlay(current_, false))
+        return false;
+    Q_EMIT pauseChanged(false);
+    return true;
+}
+
+bool Player::GoLive() {
+    if (!IsPlaying() || !audio_.ChannelGoLive(current_))
+        return false;
+    Q_EMIT pauseChanged(false);
+    return true;
 }
 
 double Player::ElapsedSeconds() const {
@@ -129,16 +159,19 @@ void Player::OpenStream(const QString& url, int code, const QString& name, bool 
 }
 
 void Player::Connected(const Opening& opening, audio::StreamHandle mine) {
-    --connecting_;
     pending_ = mine;
     if (opening.reconnect && generation_ != opening.generation) {
         // The user chose another station or stopped while this attempt connected.
+        --connecting_;
         audio_.StreamFree(mine);
         EndConnect(opening.sequence, false);
         return;
     }
     if (mine == 0) {
+        --connecting_;
         AddLog(LogTimePrefix() + u"錯誤！無法連線至 "_s + stationName_, false);
+        if (audio_.ErrorGetCode() == audio::ERROR_ENCRYPTED)
+            AddLog(LogTimePrefix() + u"錯誤！此電台的串流已加密，無法播放"_s, false);
         EndConnect(opening.sequence, false);
         return;
     }
@@ -190,6 +223,9 @@ void Player::Connected(const Opening& opening, audio::StreamHandle mine) {
                           });
 
     audio_.ChannelSetAttribute(mine, audio::ATTRIB_VOL, 0.0f);
+    // Connecting until the sound starts: whoever follows the log lines above (the session's
+    // title poll) sees a connect, not an idle player, and reads no title before them.
+    --connecting_;
     audio_.ChannelPlay(mine, false);
     if (!isMuted_) {
         const int v = settings_.SavedVolume();

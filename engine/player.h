@@ -94,9 +94,20 @@ public:
     void SetEqPreset(int index);
     void ApplyEq(const QString& gains);
 
-    // True while the current stream plays, stalls included: a server that pauses with its
-    // connection open has not dropped, and its sound resumes when data returns.
+    // True while the current stream plays, stalls and pauses included: a server that pauses with
+    // its connection open has not dropped, and its sound resumes when data returns.
     bool IsPlaying() const;
+    // Pause for live radio: the station stays connected, and its recording and titles go on with
+    // the live sound; Resume plays on from the paused frame, behind live (from the oldest sound
+    // kept when the pause outlasted it), and GoLive plays the live sound again. False when the
+    // current stream does not play, or cannot be paused (an engine that keeps no sound).
+    bool Pause();
+    bool Resume();
+    bool GoLive();
+    // Paused: IsPlaying still holds, as the station stays connected.
+    bool IsPaused() const;
+    // The sound plays, or will resume, behind live.
+    bool IsBehindLive() const;
     // Seconds the current stream has played.
     double ElapsedSeconds() const;
     // The spectrum snapshot of the current stream into magnitudes (resized as needed): the number
@@ -158,6 +169,8 @@ Q_SIGNALS:
     void connectFinished(bool connected);
     // A StopRadio has ended (see there).
     void stopFinished();
+    // Pause, Resume or GoLive changed how the current stream plays.
+    void pauseChanged(bool paused);
 
 private:
     void Open(const QString& url, const QString& name, int code, bool reconnect, bool quiet);

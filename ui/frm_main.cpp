@@ -116,6 +116,10 @@ void frmMain::BuildButtons() {
         auto* b = new CommandButton(i, std::move(caption), parent);
         b->setObjectName(QStringLiteral("cmdPlay%1").arg(i));
         connect(b, &CommandButton::Clicked, this, &frmMain::RunCommand);
+        if (i == kCmdRecord || i == kCmdStop) {
+            b->setContextMenuPolicy(Qt::CustomContextMenu);
+            connect(b, &QWidget::customContextMenuRequested, this, &frmMain::ShowPlaybackMenu);
+        }
         buttons_[static_cast<size_t>(i)] = b;
     }
     // Play and stop share a place; the display timer shows the one that fits from its first tick

@@ -71,6 +71,10 @@ public:
     void IconAdd();
     void ToggleTray();
     void RunTrayCommand(int command);
+    // The media controls' pause and play: whether the station is paused (or plays again) now;
+    // false when the current stream cannot pause, or is not paused.
+    bool PausePlayback();
+    bool ResumePlayback();
     // Brings the window back as the tray's show command does, or raises it when it is shown.
     void ShowMainWindow();
     // Sets the volume as a drag of the slider does: the knob, the value and the stream.
@@ -140,6 +144,10 @@ private:
     void PlayChosenStation();
     void ShowEqMenu();
     void ShowTrayMenu();
+    // Pause, play behind live, and saving the last minutes: in the tray menu and in the context
+    // menu of the record and stop buttons.
+    void AddPlaybackItems();
+    void ShowPlaybackMenu();
     void tmrVis_Timer();
     void PaceDisplayTimer();
 

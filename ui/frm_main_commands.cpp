@@ -133,6 +133,8 @@ void frmMain::ShowTrayMenu() {
         MenuAddSubItem(ui_text::kCaptions[kCmdMute], MF_STRING, 12);
     MenuCheckRadio(0, 10, std::clamp(player_.VolumeLevel() - 1, 0, 10));
     MenuAddItem(QString(), MF_SEPARATOR, 0);
+    AddPlaybackItems();
+    MenuAddItem(QString(), MF_SEPARATOR, 0);
     MenuAddItem(ui_text::kTrayShow, MF_STRING, 13);
     MenuAddItem(ui_text::kTrayExit, MF_STRING, 14);
     const int chosen = MenuShow(this);
@@ -140,7 +142,56 @@ void frmMain::ShowTrayMenu() {
     RunTrayCommand(chosen);
 }
 
+namespace {
+// The playback entries' ids, after the tray menu's own; the minutes each saving entry keeps.
+constexpr int kIdPause = 20;
+constexpr int kIdGoLive = 21;
+constexpr int kIdSaveRecent = 22;
+constexpr int kSaveMinutes[] = {5, 15, 30};
+}  // namespace
+
+void frmMain::AddPlaybackItems() {
+    const bool playing = player_.IsPlaying();
+    const int onlyPlaying = playing ? MF_STRING : MF_GRAYED;
+    MenuAddItem(player_.IsPaused() ? ui_text::kResume : ui_text::kPause, onlyPlaying, kIdPause);
+    MenuAddItem(ui_text::kGoLive, playing && player_.IsBehindLive() ? MF_STRING : MF_GRAYED, kIdGoLive);
+    for (int i = 0; i < 3; ++i)
+        MenuAddItem(ui_text::kSaveRecent + u' ' + ui_text::kMinutes.arg(kSaveMinutes[i]), onlyPlaying,
+                    kIdSaveRecent + i);
+}
+
+bool frmMain::PausePlayback() {
+    return !shutDown_ && (player_.IsPaused() || player_.Pause());
+}
+
+bool frmMain::ResumePlayback() {
+    return !shutDown_ && player_.Resume();
+}
+
+void frmMain::ShowPlaybackMenu() {
+    if (!loaded_ || shutDown_)
+        return;
+    MenuBegin();
+    AddPlaybackItems();
+    const int chosen = MenuShow(this);
+    MenuEnd();
+    RunTrayCommand(chosen);
+}
+
 void frmMain::RunTrayCommand(int command) {
+    if (command == kIdPause) {
+        if (!player_.Resume())
+            player_.Pause();
+        return;
+    }
+    if (command == kIdGoLive) {
+        player_.GoLive();
+        return;
+    }
+    if (command >= kIdSaveRecent && command < kIdSaveRecent + 3) {
+        core_.recorder().SaveRecent(kSaveMinutes[command - kIdSaveRecent] * 60);
+        return;
+    }
     if (command >= 1 && command <= 11) {
         // The slider keeps its value: the next mute toggle or drag applies it again.
         player_.SetVolume(10 * (command - 1));

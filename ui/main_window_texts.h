@@ -60,6 +60,11 @@ inline const QString kCopySong = u"複製歌曲至剪貼簿"_s;
 inline const QString kTrayVolume = u"設定音量"_s;
 inline const QString kTrayShow = u"顯示主視窗"_s;
 inline const QString kTrayExit = u"結 束"_s;
+inline const QString kPause = u"暫停"_s;
+inline const QString kResume = u"繼續播放"_s;
+inline const QString kGoLive = u"回到即時"_s;
+inline const QString kSaveRecent = u"儲存最近的聲音"_s;
+inline const QString kMinutes = u"%1 分鐘"_s;
 
 inline const QString kFirstRunHello = u"您好："_s;
 inline const QString kFirstRunQuestion = u"這是您第一次使用 Wavelot，您是否要先指定錄音檔儲存資料夾？"_s;

@@ -83,8 +83,7 @@ public:
 public Q_SLOTS:
     void Next() { service_.Step(1); }
     void Previous() { service_.Step(-1); }
-    // A live stream cannot be held: pausing stops it, as the stop command does.
-    void Pause() { service_.Stop(); }
+    void Pause() { service_.Pause(); }
     void PlayPause() { service_.PlayPause(); }
     void Stop() { service_.Stop(); }
     void Play() { service_.Play(); }
@@ -198,7 +197,17 @@ void MprisService::Quit() {
 }
 
 void MprisService::Play() {
-    Later([](frmMain& w) { w.RunCommand(frmMain::kCmdPlay); });
+    Later([](frmMain& w) {
+        if (!w.ResumePlayback())
+            w.RunCommand(frmMain::kCmdPlay);
+    });
+}
+
+void MprisService::Pause() {
+    Later([](frmMain& w) {
+        if (!w.PausePlayback())
+            w.RunCommand(frmMain::kCmdStop);
+    });
 }
 
 void MprisService::Stop() {
@@ -207,8 +216,11 @@ void MprisService::Stop() {
 
 void MprisService::PlayPause() {
     Later([this](frmMain& w) {
-        const bool playing = session_.PlaybackStatus() == MediaSession::Status::Playing;
-        w.RunCommand(playing ? frmMain::kCmdStop : frmMain::kCmdPlay);
+        const MediaSession::Status status = session_.PlaybackStatus();
+        if (status == MediaSession::Status::Playing && !w.PausePlayback())
+            w.RunCommand(frmMain::kCmdStop);
+        else if (status != MediaSession::Status::Playing && !w.ResumePlayback())
+            w.RunCommand(frmMain::kCmdPlay);
     });
 }
 

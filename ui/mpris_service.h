@@ -54,6 +54,8 @@ public:
     void Play();
     void Stop();
     void PlayPause();
+    // Holds the station behind live; one that keeps no sound is stopped instead.
+    void Pause();
     void Step(int step);
 
 private:

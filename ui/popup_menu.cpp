@@ -19,6 +19,8 @@ QAction* AddEntry(QMenu* m, const QString& text, int flags, int id) {
         return m->addSeparator();
     QAction* a = m->addAction(text);
     a->setData(id);
+    if (flags & MF_GRAYED)
+        a->setEnabled(false);
     if (flags & MF_CHECKED) {
         a->setCheckable(true);
         a->setChecked(true);

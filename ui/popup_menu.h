@@ -10,11 +10,13 @@ class QWidget;
 namespace wavelot {
 
 inline constexpr int MF_STRING = 0;
+inline constexpr int MF_GRAYED = 1;
 inline constexpr int MF_SEPARATOR = 2048;
 inline constexpr int MF_CHECKED = 8;
 
 void MenuBegin();
-// Appends to the menu (flags MF_STRING or MF_SEPARATOR, optionally | MF_CHECKED).
+// Appends to the menu (flags MF_STRING or MF_SEPARATOR, optionally | MF_CHECKED or | MF_GRAYED,
+// shown but not chosen).
 void MenuAddItem(const QString& text, int flags, int id);
 // Creates the sub-menu (once) and appends it as an entry with that caption.
 void MenuAddSubmenu(const QString& text);

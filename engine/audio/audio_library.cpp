@@ -1,6 +1,7 @@
 #include "engine/audio/audio_library.h"
 
 #include "engine/audio/backend.h"
+#include "engine/audio/copy_feed.h"
 #include "engine/audio/encoder_feed.h"
 #include "engine/audio/sound_output.h"
 
@@ -78,6 +79,7 @@ bool AudioLibrary::SetConfig(quint32 option, quint32 value) {
     case CONFIG_NET_PREBUF: c.prebufPercent = std::min<quint32>(value, 100); return true;
     case CONFIG_NET_PLAYLIST: c.playlist = value; return true;
     case CONFIG_TIME_SHIFT: c.timeShiftMinutes = std::min<quint32>(value, 240); return true;
+    case CONFIG_NET_HLS_MAX_KBPS: c.hlsMaxKbps = int(std::min<quint32>(value, 1000000)); return true;
     default: return false;
     }
 }
@@ -114,6 +116,7 @@ std::shared_ptr<Stream> AudioLibrary::BeginConnect(const QString& url, StreamHan
         cfg.transport.noProxy = !c.proxy.has_value();
         cfg.transport.proxy = c.proxy.value_or(QByteArray());
         cfg.transport.agent = c.agent;
+        cfg.transport.hlsMaxKbps = c.hlsMaxKbps;
         // The buffer holds bufferMs of the fastest common stream (320 kbit/s).
         cfg.ringBytes = size_t(c.bufferMs) * 40;
         cfg.prebufPercent = int(c.prebufPercent);
@@ -156,6 +159,7 @@ StreamHandle AudioLibrary::EndConnect(std::shared_ptr<Stream> stream, StreamHand
         if (ok)
             b.streams[handle] = stream;
     }
+    error_ = ok ? 0 : stream->Encrypted() ? ERROR_ENCRYPTED : ERROR_UNKNOWN;
     if (!ok) {
         b.Reap(std::move(stream));
         return 0;
@@ -259,6 +263,21 @@ bool AudioLibrary::ChannelRemoveSync(StreamHandle handle, SyncHandle sync) {
 bool AudioLibrary::ChannelPlay(StreamHandle handle, bool) {
     auto s = backend_->Find(handle);
     return s && s->Play();
+}
+
+bool AudioLibrary::ChannelPause(StreamHandle handle) {
+    auto s = backend_->Find(handle);
+    return s && s->Pause();
+}
+
+bool AudioLibrary::ChannelGoLive(StreamHandle handle) {
+    auto s = backend_->Find(handle);
+    return s && s->GoLive();
+}
+
+bool AudioLibrary::ChannelIsBehindLive(StreamHandle handle) const {
+    auto s = backend_->Find(handle);
+    return s && s->BehindLive();
 }
 
 quint32 AudioLibrary::ChannelIsActive(StreamHandle handle) const {
@@ -461,6 +480,8 @@ EncoderHandle AudioLibrary::EncodeSwitch(StreamHandle handle, const QStringList&
     if (!s)
         return 0;
     const Stream::EncodeAt begin = StreamEncodeAt(*s, at, at.after.data_);
+    if (flags & ENCODE_COPY)
+        return CopySwitch(handle, argv.value(0), at);
     // Started before the switch, so the sound waits for no program start-up.
     auto feed = EncoderFeed::Start(argv, s->OutRate(), (flags & ENCODE_NOHEAD) == 0);
     EncoderHandle h = 0;
@@ -478,7 +499,35 @@ EncoderHandle AudioLibrary::EncodeSwitch(StreamHandle handle, const QStringList&
     }
     for (auto& old : s->SwapEncoders(h, std::move(feed), begin))
         retirer_->Retire(std::move(old));
+    s->CopySwitch(0, QString(), begin);
     return h;
+}
+
+EncoderHandle AudioLibrary::CopySwitch(StreamHandle handle, const QString& file, const EncodeFrom& at) {
+    auto s = backend_->Find(handle);
+    if (!s || CopyContainerFor(s->PacketCodec()) == CopyContainer::kNone)
+        return 0;
+    const Stream::EncodeAt begin = StreamEncodeAt(*s, at, at.after.data_);
+    EncoderHandle h = 0;
+    {
+        std::lock_guard lock(backend_->mu);
+        if (!backend_->streams.count(handle))
+            return 0;
+        std::erase_if(backend_->encoders, [handle](const auto& kv) { return kv.second == handle; });
+        if (!file.isEmpty()) {
+            h = backend_->NewHandle();
+            backend_->encoders[h] = handle;
+        }
+    }
+    for (auto& old : s->SwapEncoders(0, nullptr, begin))
+        retirer_->Retire(std::move(old));
+    s->CopySwitch(h, file, begin);
+    return h;
+}
+
+QString AudioLibrary::ChannelCopyExtension(StreamHandle handle) const {
+    auto s = backend_->Find(handle);
+    return s ? CopyExtension(CopyContainerFor(s->PacketCodec())) : QString();
 }
 
 EncoderHandle AudioLibrary::EncodeSpan(StreamHandle handle, const QStringList& argv, quint32 flags,
@@ -536,9 +585,8 @@ bool AudioLibrary::EncodeSetNotify(EncoderHandle handle, EncodeNotifyProc proc) 
         return false;
     auto shared = std::make_shared<const EncodeNotifyProc>(std::move(proc));
     Backend* backend = backend_.get();
-    return s->SetEncoderNotify(handle, [backend, shared, handle](quint32 kind) {
-        backend->PostEncoderNotify(shared, handle, kind);
-    });
+    const auto post = [backend, shared, handle](quint32 kind) { backend->PostEncoderNotify(shared, handle, kind); };
+    return s->SetEncoderNotify(handle, post) || s->SetCopyNotify(handle, post);
 }
 
 bool AudioLibrary::EncodeStop(Handle handle) {
@@ -564,7 +612,8 @@ bool AudioLibrary::EncodeStop(Handle handle) {
     if (!s)
         return false;
     auto feeds = s->TakeEncoders(which);
-    const bool any = !feeds.empty();
+    const bool copied = s->CopyStop(which);
+    const bool any = !feeds.empty() || copied;
     for (auto& feed : feeds)
         retirer_->Retire(std::move(feed));
     return which == 0 || any;
@@ -581,7 +630,7 @@ quint32 AudioLibrary::EncodeIsActive(Handle handle) const {
         if (st != backend_->streams.end())
             s = st->second;
     }
-    return s && s->EncoderAlive(handle) ? ACTIVE_PLAYING : ACTIVE_STOPPED;
+    return s && (s->EncoderAlive(handle) || s->CopyAlive(handle)) ? ACTIVE_PLAYING : ACTIVE_STOPPED;
 }
 
 StreamTimings AudioLibrary::ChannelGetTimings(StreamHandle handle) const {

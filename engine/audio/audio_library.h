@@ -44,6 +44,7 @@ inline constexpr quint32 CONFIG_NET_PREBUF = 15;   // % of the buffer filled bef
 inline constexpr quint32 CONFIG_NET_AGENT = 16;    // pointer: User-Agent text, null = built-in
 inline constexpr quint32 CONFIG_NET_PROXY = 17;    // pointer: see SetConfigPtr
 inline constexpr quint32 CONFIG_NET_PLAYLIST = 21;
+inline constexpr quint32 CONFIG_NET_HLS_MAX_KBPS = 0x10002;  // HLS: best variant at or under it (0 no cap)
 // pointer: non-null = the streams connected after it play to the silent output (decoded and
 // recorded, never heard) whatever the sound server; null = as Init decided.
 inline constexpr quint32 CONFIG_SILENT_OUTPUT = 0x10001;
@@ -114,11 +115,18 @@ inline constexpr quint32 SAMPLE_HEARD = 1;    // the frame reaching the listener
 
 // EncodeStart flags.
 inline constexpr quint32 ENCODE_NOHEAD = 1;  // send raw PCM without the WAV header
+// EncodeSwitch: argv is one file, which gets the stream's own packets copied, not encoded
+// (copy_feed.h); ChannelCopyExtension tells whether the stream's codec allows it.
+inline constexpr quint32 ENCODE_COPY = 2;
 
 // What EncodeSetNotify reports.
 inline constexpr quint32 ENCODE_NOTIFY_ENCODER = 1;        // the program ended by itself
 inline constexpr quint32 ENCODE_NOTIFY_FREE = 5;           // the encoder is gone and its program has ended
 inline constexpr quint32 ENCODE_NOTIFY_STALLED = 0x10000;  // the program took no sound and was killed
+
+// ErrorGetCode: why the last connect failed.
+inline constexpr int ERROR_UNKNOWN = -1;   // no reason known (refused, timed out, not audio)
+inline constexpr int ERROR_ENCRYPTED = 1;  // an HLS stream whose segments are encrypted
 
 // 0xFFFFFFFF: the error result of the calls that return a count.
 inline constexpr quint32 ERROR_RESULT = 0xFFFFFFFFu;
@@ -236,6 +244,9 @@ public:
     // Never blocks for long: the stream's threads are told to stop and are joined elsewhere;
     // its handle, syncs, effects and encoders are gone when this returns.
     bool StreamFree(audio::StreamHandle handle) override;
+    // Why the connect that finished last (StreamCreateURL or StreamConnect's done) failed:
+    // ERROR_*; 0 when it succeeded. Main thread.
+    int ErrorGetCode() const override { return error_; }
 
     // The tags as received, copied.
     // TAG_HTTP / TAG_ICY: the answer's header block as a series of NUL-terminated strings ended
@@ -263,6 +274,15 @@ public:
 
     // Starts the sound (restart is accepted and ignored: a live stream cannot rewind).
     bool ChannelPlay(audio::StreamHandle handle, bool restart = false) override;
+    // Pauses the sound (ACTIVE_PAUSED). A stream that keeps its received sound (CONFIG_TIME_SHIFT)
+    // stays connected meanwhile and goes on decoding, for its recordings and titles; ChannelPlay
+    // then resumes at the frame the output had reached, behind live (at the oldest frame kept
+    // when the pause outlasted the buffer). Without kept sound the stream stops taking data.
+    bool ChannelPause(audio::StreamHandle handle) override;
+    // Plays the live sound again (also from a pause); false when the stream does not play.
+    bool ChannelGoLive(audio::StreamHandle handle) override;
+    // Whether the stream's output plays (or will resume) behind live.
+    bool ChannelIsBehindLive(audio::StreamHandle handle) const override;
     // ACTIVE_PLAYING from ChannelPlay until the stream ends; ACTIVE_STALLED while the output has
     // been starved for over a second but the connection is still open (sound resumes by itself
     // when data comes again); ACTIVE_STOPPED before ChannelPlay, after the end,
@@ -351,6 +371,7 @@ public:
     // The frame where the encoder's sound begins; ERROR_RESULT (as quint64 -1) while it is still
     // being searched for (a start after a tail) or for an unknown encoder.
     quint64 EncodeGetBegin(audio::EncoderHandle handle) const;
+    QString ChannelCopyExtension(audio::StreamHandle handle) const override;
     // ACTIVE_PLAYING while the program runs and takes the sound, else ACTIVE_STOPPED.
     quint32 EncodeIsActive(audio::Handle handle) const;
     // Sets the encoder's notification, queued to the main thread like the syncs:
@@ -372,8 +393,11 @@ private:
     std::shared_ptr<audio::Stream> BeginConnect(const QString& url, audio::StreamHandle& handle,
                                                 int& limitMs);
     audio::StreamHandle EndConnect(std::shared_ptr<audio::Stream> stream, audio::StreamHandle handle);
+    // EncodeSwitch with ENCODE_COPY: the stream's encoders end and a file of its own packets begins.
+    audio::EncoderHandle CopySwitch(audio::StreamHandle handle, const QString& file, const audio::EncodeFrom& at);
 
     std::unique_ptr<audio::Backend> backend_;
+    int error_ = 0;  // ErrorGetCode
     // Ends stopped encoders off the caller's thread; destroyed (drained) before the back end,
     // whose main-thread queue their end notifications go through.
     std::unique_ptr<audio::FeedRetirer> retirer_;

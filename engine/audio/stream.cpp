@@ -1,5 +1,6 @@
 #include "engine/audio/stream.h"
 
+#include "engine/audio/copy_feed.h"
 #include "engine/audio/encoder_feed.h"
 #include "engine/audio/sound_output.h"
 #include "engine/audio/station_loudness.h"
@@ -30,6 +31,9 @@ constexpr int kRecordingHistorySeconds = 20;
 // The encoders run this far behind the decoder, so that a switch the program asks for a moment
 // after the frame it names still lands exactly on it.
 constexpr int kEncoderDelayMs = 3000;
+// The packets kept for recordings of the stream's own packets: a file may begin at a title this
+// far back.
+constexpr int kPacketLogSeconds = 60;
 }  // namespace
 
 qint64 Stream::Now() {
@@ -45,6 +49,7 @@ Stream::Stream(StreamConfig config, Notify notify)
       fifo_(size_t(cfg_.outRate) / 4),
       history_(std::make_shared<SampleHistory>(size_t(cfg_.outRate) * kHistorySeconds)),
       timeShift_(std::make_shared<TimeShiftBuffer>(0)),
+      packets_(std::make_shared<PacketLog>(quint64(cfg_.outRate) * kPacketLogSeconds, cfg_.outRate)),
       eq_(cfg_.outRate),
       leveller_(cfg_.outRate, cfg_.directUrl.isEmpty() ? cfg_.transport.url : cfg_.directUrl,
                 StationLoudness::Shared()) {
@@ -160,6 +165,7 @@ void Stream::DecoderLoop() {
     for (quint32 kind : due)
         notify_(kind, 0);
     history_->SetEnded();
+    packets_->End();
     SetState(ConnectState::Failed);  // no effect once Ready
     fifo_.SetEnd();
 }
@@ -230,6 +236,7 @@ bool Stream::OnPcm(float* frames, size_t count, qint64 sourcePos, size_t lead) {
     history_->Append(frames, count);
     if (keepInput_ && sourcePos >= 0)
         timeShift_->Mark(sourcePos, decoded_ + lead);
+    packets_->Mark(sourcePos, decoded_ + lead);
     // Only what is heard is levelled: recordings keep the station's own loudness.
     leveller_.Apply(frames, count);
     std::vector<quint32> due;
@@ -256,67 +263,129 @@ void Stream::OutputLoop() {
     bool prebuffered = cfg_.prebufPercent <= 0;
     bool gaveUp = false;
     bool awaitFade = true;
-    quint64 played = 0;
+    quint64 played = 0;  // the frame after the last one written
+    quint64 live = 0;    // the frame the FIFO hands out next: every decoded frame passes it in order
+    std::unique_ptr<ReplayReader> replay;
+    bool holding = false;  // paused while the live sound goes on
+    // Behind live, the live sound still flows (the history, the buffer, the recordings and the
+    // titles follow it); what it hands the output is counted and dropped.
+    const auto dropLive = [&](int waitMs) {
+        if (fifo_.EndedAndEmpty()) {
+            std::unique_lock lock(mu_);
+            cv_.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return abort_ || !shifted_; });
+            return;
+        }
+        for (size_t n = fifo_.Pop(buf.data(), blockFrames, waitMs); n > 0;
+             n = fifo_.Pop(buf.data(), blockFrames, 0))
+            live += n;
+    };
     // Opened while the connect runs, so the first sound does not wait for the sound server.
     if (cfg_.soundServer)
         out = OpenPulseOutput(cfg_.outRate, QByteArrayLiteral("Radio"));
     while (!abort_) {
+        bool shifted = false;
+        bool playing = false;
         {
             std::unique_lock lock(mu_);
-            cv_.wait(lock, [&] { return abort_ || playing_; });
-            if (std::exchange(awaitFade, false) && volume_.Value() == 0 && !volume_.Sliding())
+            cv_.wait(lock, [&] { return abort_ || playing_ || (paused_ && shifted_); });
+            if (playing_ && std::exchange(awaitFade, false) && volume_.Value() == 0 && !volume_.Sliding())
                 cv_.wait_for(lock, kFadeInWait,
                              [&] { return abort_ || !playing_ || volume_.Value() > 0 || volume_.Sliding(); });
+            shifted = shifted_;
+            playing = playing_;
+            if (!playing && !holding)
+                resumeAt_ = played;
+            holding = !playing;
         }
         if (abort_)
             break;
+        if (!shifted || holding)
+            replay.reset();
         if (!out)
             out = OpenSilentOutput(cfg_.outRate);
-        if (!prebuffered) {
-            const size_t want = ring_.Capacity() * size_t(std::min(cfg_.prebufPercent, 100)) / 100;
-            bool ended = false;
-            {
-                std::lock_guard lock(mu_);
-                ended = transportEnded_;
-            }
-            if (ring_.Size() < want && !ended && ring_.Capacity() - ring_.Size() > 65536) {
+        size_t n = 0;
+        if (shifted) {
+            dropLive(holding ? 50 : 0);
+            if (holding)
+                continue;
+            if (!replay) {
                 std::unique_lock lock(mu_);
-                cv_.wait_for(lock, std::chrono::milliseconds(50));
+                auto source =
+                    std::make_shared<BufferReplay>(timeShift_, contentType_, cfg_.outRate,
+                                                   std::vector<EqBand>(bands_.begin(), bands_.end()));
+                if (resumeAt_ >= live || !source->BeginFor(resumeAt_)) {
+                    shifted_ = false;  // nothing to play behind live
+                    continue;
+                }
+                replay = std::make_unique<ReplayReader>(std::move(source), resumeAt_);
+            }
+            quint64 first = 0;
+            n = replay->Read(buf.data(), blockFrames, kBlockMs, &first);
+            if (n == 0) {
+                if (replay->Ended()) {
+                    // Its bytes ran out or left the buffer: on from the next frame, or live once
+                    // it has caught up (or could not decode).
+                    const quint64 next = replay->Next();
+                    const bool stuck = !replay->HandedOut();
+                    replay.reset();
+                    std::lock_guard lock(mu_);
+                    if (stuck || next >= live)
+                        shifted_ = false;
+                    else
+                        resumeAt_ = next;
+                }
                 continue;
             }
-            prebuffered = true;
-        }
-        const size_t n = fifo_.Pop(buf.data(), blockFrames, 50);
-        if (n == 0) {
-            if (fifo_.EndedAndEmpty()) {
+            played = first + n;
+        } else {
+            if (!prebuffered) {
+                const size_t want = ring_.Capacity() * size_t(std::min(cfg_.prebufPercent, 100)) / 100;
+                bool ended = false;
                 {
                     std::lock_guard lock(mu_);
-                    ended_ = true;
+                    ended = transportEnded_;
                 }
-                notify_(SYNC_END, 0);
-                break;
-            }
-            const auto now = std::chrono::steady_clock::now();
-            if (starvedSince == std::chrono::steady_clock::time_point{}) {
-                starvedSince = now;
-            } else if (!gaveUp && transport_ &&
-                       now - starvedSince > std::chrono::milliseconds(cfg_.stallLimitMs)) {
-                // A connection that stays open without giving sound (silent, dripping bytes, or
-                // sending what does not decode) ends here like one that closed: the buffered
-                // sound is long gone, so the decoder finishes at once and the end follows.
-                gaveUp = true;
-                transport_->Stop();
-            } else if (now - starvedSince > std::chrono::milliseconds(kStallMs)) {
-                bool fire = false;
-                {
-                    std::lock_guard lock(mu_);
-                    fire = !stalled_;
-                    stalled_ = true;
+                if (ring_.Size() < want && !ended && ring_.Capacity() - ring_.Size() > 65536) {
+                    std::unique_lock lock(mu_);
+                    cv_.wait_for(lock, std::chrono::milliseconds(50));
+                    continue;
                 }
-                if (fire)
-                    notify_(SYNC_STALL, 0);
+                prebuffered = true;
             }
-            continue;
+            n = fifo_.Pop(buf.data(), blockFrames, 50);
+            if (n == 0) {
+                if (fifo_.EndedAndEmpty()) {
+                    {
+                        std::lock_guard lock(mu_);
+                        ended_ = true;
+                    }
+                    notify_(SYNC_END, 0);
+                    break;
+                }
+                const auto now = std::chrono::steady_clock::now();
+                if (starvedSince == std::chrono::steady_clock::time_point{}) {
+                    starvedSince = now;
+                } else if (!gaveUp && transport_ &&
+                           now - starvedSince > std::chrono::milliseconds(cfg_.stallLimitMs)) {
+                    // A connection that stays open without giving sound (silent, dripping bytes, or
+                    // sending what does not decode) ends here like one that closed: the buffered
+                    // sound is long gone, so the decoder finishes at once and the end follows.
+                    gaveUp = true;
+                    transport_->Stop();
+                } else if (now - starvedSince > std::chrono::milliseconds(kStallMs)) {
+                    bool fire = false;
+                    {
+                        std::lock_guard lock(mu_);
+                        fire = !stalled_;
+                        stalled_ = true;
+                    }
+                    if (fire)
+                        notify_(SYNC_STALL, 0);
+                }
+                continue;
+            }
+            live += n;
+            played = live;
         }
         starvedSince = {};
         bool resumed = false;
@@ -337,7 +406,6 @@ void Stream::OutputLoop() {
             buf[i] = std::clamp(buf[i], -1.0f, 1.0f);
         if (!out->Write(buf.data(), n))
             out = OpenSilentOutput(cfg_.outRate);
-        played += n;
         const size_t latency = out->LatencyFrames();
         heard_ = played > latency ? played - latency : 0;
     }
@@ -375,13 +443,34 @@ bool Stream::Pause() {
         return false;
     playing_ = false;
     paused_ = true;
+    // With the received sound kept, the live sound goes on and play resumes behind it; without,
+    // the stream simply stops taking sound until it plays again.
+    shifted_ = shifted_ || timeShift_->HeldBytes() > 0;
+    cv_.notify_all();
     return true;
+}
+
+bool Stream::GoLive() {
+    std::lock_guard lock(mu_);
+    if (ended_ || state_ != ConnectState::Ready)
+        return false;
+    shifted_ = false;
+    playing_ = true;
+    paused_ = false;
+    cv_.notify_all();
+    return true;
+}
+
+bool Stream::BehindLive() const {
+    std::lock_guard lock(mu_);
+    return shifted_;
 }
 
 bool Stream::StopPlaying() {
     std::lock_guard lock(mu_);
     playing_ = false;
     paused_ = false;
+    shifted_ = false;
     return true;
 }
 
@@ -654,6 +743,49 @@ bool Stream::EncoderAlive(EncoderHandle id) const {
             return feed->Alive();
     }
     return false;
+}
+
+}  // namespace wavelot::audio
+
+namespace wavelot::audio {
+
+void Stream::OnPacket(const uint8_t* data, size_t size, qint64 pos, int64_t duration) {
+    packets_->Add(data, size, pos, duration);
+}
+
+void Stream::OnCodec(const AVCodecParameters& par, int timeBaseNum, int timeBaseDen) {
+    packets_->SetCodec(par, timeBaseNum, timeBaseDen);
+    packetCodec_ = packets_->CodecId();
+}
+
+int Stream::PacketCodec() const {
+    return packetCodec_;
+}
+
+void Stream::CopySwitch(EncoderHandle id, const QString& path, const EncodeAt& at) {
+    std::lock_guard lock(mu_);
+    const quint64 frame = at.frame == kHeardFrame || at.after ? quint64(heard_) : at.frame;
+    if (!copy_) {
+        if (path.isEmpty())
+            return;
+        copy_ = std::make_unique<CopyFeed>(packets_, quint64(cfg_.outRate) * kEncoderDelayMs / 1000);
+    }
+    copy_->Switch(id, path, frame);
+}
+
+bool Stream::CopyStop(EncoderHandle id) {
+    std::lock_guard lock(mu_);
+    return copy_ && copy_->Stop(id);
+}
+
+bool Stream::SetCopyNotify(EncoderHandle id, std::function<void(quint32)> notify) {
+    std::lock_guard lock(mu_);
+    return copy_ && copy_->SetNotify(id, std::move(notify));
+}
+
+bool Stream::CopyAlive(EncoderHandle id) const {
+    std::lock_guard lock(mu_);
+    return copy_ && copy_->Has(id);
 }
 
 }  // namespace wavelot::audio

@@ -47,6 +47,8 @@
 namespace wavelot::audio {
 
 class EncoderFeed;
+class PacketLog;
+class CopyFeed;
 
 struct StreamConfig {
     TransportOptions transport;  // url is the address (http/https)
@@ -70,6 +72,8 @@ public:
 
     void Start();
     ConnectState State() const;
+    // The connect failed because the stream is encrypted; once State left Connecting.
+    bool Encrypted() const { return transport_ && transport_->Reason() == HttpTransport::FailReason::Encrypted; }
     // Called once (from a stream thread) when State leaves Connecting; replaced or cleared by
     // the waiting caller under mu_, so it never outlives what it points to.
     void SetStateWaker(std::function<void()> waker);
@@ -79,8 +83,13 @@ public:
 
     // at: where the tags took effect (frame index); 0 for tags of the stream's header.
     QByteArray Tags(quint32 kind, quint64* at = nullptr) const;
+    // Play after a Pause resumes at the frame the output had reached, behind live, where the
+    // stream keeps its received sound (the output then plays it decoded again from the buffer,
+    // from its oldest frame when the pause outlasted it); GoLive plays the live sound again.
     bool Play();
     bool Pause();
+    bool GoLive();
+    bool BehindLive() const;
     bool StopPlaying();
     quint32 Active() const;
     void SetVolume(float v);
@@ -134,6 +143,15 @@ public:
     // Where the encoder's sound begins; nullopt while it is still being searched for.
     std::optional<quint64> EncoderBegin(EncoderHandle id) const;
     bool SetEncoderNotify(EncoderHandle id, std::function<void(quint32)> notify);
+    // Recordings of the stream's own packets (copy_feed.h): segment id's file `path` begins at
+    // the packet boundary nearest `at` and the running one ends there; an empty path only ends.
+    void CopySwitch(EncoderHandle id, const QString& path, const EncodeAt& at);
+    // Ends segment id (0: the running one) at what is decoded; false when it runs no more.
+    bool CopyStop(EncoderHandle id);
+    bool SetCopyNotify(EncoderHandle id, std::function<void(quint32)> notify);
+    bool CopyAlive(EncoderHandle id) const;
+    // The codec of the stream's packets (an AVCodecID); 0 before its first sound.
+    int PacketCodec() const;
     int OutRate() const { return cfg_.outRate; }
 
     // TransportSink (reader thread)
@@ -146,6 +164,8 @@ public:
     void OnFormat(const SourceFormat& format) override;
     void OnTags(quint32 kind, const QByteArray& tags, bool chainLink, qint64 pos) override;
     bool OnPcm(float* frames, size_t count, qint64 sourcePos, size_t lead) override;
+    void OnPacket(const uint8_t* data, size_t size, qint64 pos, int64_t duration) override;
+    void OnCodec(const AVCodecParameters& par, int timeBaseNum, int timeBaseDen) override;
 
 private:
     // Tags that take effect with the first frame decoded from input byte pos on (-1: at once).
@@ -180,6 +200,8 @@ private:
     const std::shared_ptr<TimeShiftBuffer> timeShift_;  // fed by the decoder thread
     bool keepInput_ = false;                            // decoder thread: the input goes to the buffer
     std::atomic<quint64> heard_{0};                     // written by the output thread
+    const std::shared_ptr<PacketLog> packets_;          // fed by the decoder thread, read by copy_
+    std::atomic<int> packetCodec_{0};
 
     mutable std::mutex mu_;
     std::condition_variable cv_;
@@ -196,6 +218,8 @@ private:
     SourceFormat format_;                            // (mu)
     bool playing_ = false;                           // (mu) ChannelPlay given and not paused
     bool paused_ = false;                            // (mu)
+    bool shifted_ = false;                           // (mu) the output plays from the buffer
+    quint64 resumeAt_ = 0;                           // (mu) where play behind live begins
     bool ended_ = false;                             // (mu) played to its end
     bool stalled_ = false;                           // (mu)
     VolumeRamp volume_;                              // (mu)
@@ -204,6 +228,7 @@ private:
     std::vector<EqBand> bands_;                      // (mu)
     bool bandsDirty_ = false;                        // (mu)
     std::vector<std::pair<EncoderHandle, std::unique_ptr<EncoderFeed>>> encoders_;  // (mu)
+    std::unique_ptr<CopyFeed> copy_;  // (mu) made at the first copied recording
     EqualizerChain eq_;                                                             // decoder thread only
     LoudnessLeveller leveller_;                                                     // decoder thread only
 };

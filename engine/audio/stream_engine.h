@@ -50,6 +50,8 @@ public:
     // the engine is freed first.
     virtual void StreamConnect(const QString& url, audio::ConnectDone done) = 0;
     virtual bool StreamFree(audio::StreamHandle handle) = 0;
+    // Why the connect that finished last failed (audio::ERROR_*), 0 when it succeeded.
+    virtual int ErrorGetCode() const { return 0; }
 
     virtual QByteArray ChannelGetTags(audio::StreamHandle handle, quint32 tags,
                                       quint64* sample = nullptr) const = 0;
@@ -58,6 +60,10 @@ public:
 
     virtual bool ChannelPlay(audio::StreamHandle handle, bool restart) = 0;
     virtual quint32 ChannelIsActive(audio::StreamHandle handle) const = 0;
+    // An engine that keeps no sound cannot pause a live stream.
+    virtual bool ChannelPause(audio::StreamHandle) { return false; }
+    virtual bool ChannelGoLive(audio::StreamHandle) { return false; }
+    virtual bool ChannelIsBehindLive(audio::StreamHandle) const { return false; }
     virtual bool ChannelSetAttribute(audio::StreamHandle handle, quint32 attrib, float value) = 0;
     virtual bool ChannelSlideAttribute(audio::StreamHandle handle, quint32 attrib, float value,
                                        quint32 time) = 0;
@@ -76,6 +82,9 @@ public:
                                               quint32 flags, const audio::EncodeFrom& at) = 0;
     virtual bool EncodeStop(audio::Handle handle) = 0;
     virtual bool EncodeSetNotify(audio::EncoderHandle handle, audio::EncodeNotifyProc proc) = 0;
+    // The extension of a file holding the stream's own packets (".mp3", ".m4a", ".ogg", ".opus");
+    // empty when they cannot be copied, or before the first sound.
+    virtual QString ChannelCopyExtension(audio::StreamHandle) const { return {}; }
     // An engine that keeps no sound saves none.
     virtual audio::EncoderHandle EncodeSpan(audio::StreamHandle, const QStringList&, quint32, quint64,
                                             audio::EncodeNotifyProc) {

@@ -207,7 +207,13 @@ TEST_F(DesktopBusTest, MprisCommandsPlayStopStepThroughTheFavouritesRaiseAndQuit
     };
     Call(kPlayer, u"Next"_s);  // nothing played yet: the first favourite
     EXPECT_TRUE(playing("/a.mp3"));
+    Call(kPlayer, u"PlayPause"_s);  // held behind live
+    EXPECT_TRUE(StatusIs(u"Paused"_s));
+    EXPECT_TRUE(player().IsPaused());
     Call(kPlayer, u"PlayPause"_s);
+    EXPECT_TRUE(playing("/a.mp3"));
+    EXPECT_TRUE(player().IsBehindLive());
+    Call(kPlayer, u"Stop"_s);
     EXPECT_TRUE(StatusIs(u"Stopped"_s));
     Call(kPlayer, u"PlayPause"_s);  // the play command: the station started last
     EXPECT_TRUE(playing("/a.mp3"));
