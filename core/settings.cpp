@@ -155,6 +155,9 @@ bool Settings::RecordFromSongStart() const {
 void Settings::WriteRecordFromSongStart(bool on) const {
     WriteIni(k::kSectionSetting, k::kRecordFromSongStart, on ? 1 : 0, file_);
 }
+int Settings::HlsMaxKbps() const {
+    return std::max(0, Lenient(k::kSectionSetting, k::kHlsMaxKbps, file_));
+}
 
 int Settings::EnabledProxy() const {
     return Strict(k::kSectionProxy, k::kEnabledProxy, file_);

@@ -65,6 +65,7 @@ public:
     int TimeShiftMinutes() const;      // see kTimeShiftMinutes
     bool RecordFromSongStart() const;  // see kRecordFromSongStart; true when missing
     void WriteRecordFromSongStart(bool on) const;
+    int HlsMaxKbps() const;  // see kHlsMaxKbps; 0 = no cap
 
     // Section "Proxy".
     int EnabledProxy() const;

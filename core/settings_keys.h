@@ -24,7 +24,7 @@ inline const QString kIndexEQ = u"IndexEQ"_s;          // 1 off, 2..12 presets; 
 inline const QString kSavedVolume = u"SavedVolume"_s;  // 0..100; lenient; missing: 100
 inline const QString kSetRecode = u"SetRecode"_s;      // 0 until the first-run question; strict
 inline const QString kFilePath = u"FilePath"_s;        // recording folder
-inline const QString kQuality = u"Quality"_s;          // 0..6, index into kQualityTexts; lenient
+inline const QString kQuality = u"Quality"_s;          // 0..7, index into kQualityTexts; lenient
 inline const QString kLoopRec = u"LoopRec"_s;          // 1 = record again after a reconnect; lenient
 inline const QString kSongUrl = u"SongUrl"_s;          // address of the station started last
 inline const QString kSongName = u"SongName"_s;        // name of the station started last
@@ -46,6 +46,9 @@ inline constexpr int kDefaultTimeShiftMinutes = 30;
 // 0 = the record command begins the file at what is heard; missing or any other number = at the
 // start of the song that plays. Lenient.
 inline const QString kRecordFromSongStart = u"RecordFromSongStart"_s;
+// The highest bit rate in kbit/s of the variant an HLS station is played in (the best one at or
+// under it, else the lowest); missing, 0 or not a positive number = no cap. Lenient.
+inline const QString kHlsMaxKbps = u"HlsMaxKbps"_s;
 
 // Section "Proxy".
 inline const QString kEnabledProxy = u"EnabledProxy"_s;  // "1" = use UserProxy; strict at play
@@ -62,9 +65,11 @@ inline constexpr int kVolumeMin = 0;
 inline constexpr int kVolumeMax = 100;
 inline constexpr int kVolumeUnset = 100;
 
-// Recording bit rates offered by the options dialog, indexed by Quality.
-inline const QString kQualityTexts[] = {u"32 Kbps"_s,  u"64 Kbps"_s,  u"96 Kbps"_s, u"128 Kbps"_s,
-                                        u"192 Kbps"_s, u"256 Kbps"_s, u"320 Kbps"_s};
+// Recording qualities offered by the options dialog, indexed by Quality: lame's bit rates, and
+// last the station's own packets copied without encoding (kQualityOwnFormat).
+inline const QString kQualityTexts[] = {u"32 Kbps"_s,  u"64 Kbps"_s,  u"96 Kbps"_s,  u"128 Kbps"_s,
+                                        u"192 Kbps"_s, u"256 Kbps"_s, u"320 Kbps"_s, u"原始格式（不重新編碼）"_s};
+inline constexpr int kQualityOwnFormat = 7;
 // What Quality reads as before a quality was ever chosen ("128 Kbps"): a first recording should
 // not come out at the lowest rate. A stored value, 0 included, keeps its meaning.
 inline constexpr int kQualityUnset = 3;

@@ -148,6 +148,7 @@ HttpTransport::Outcome HttpTransport::RunHls(const QByteArray& url, const QByteA
         if (!list.keyMethod.isEmpty() && list.keyMethod != "NONE") {
             std::fprintf(stderr, "wavelot: HLS stream encrypted with %s is not played: %s\n",
                          list.keyMethod.constData(), listUrl.constData());
+            reason_ = FailReason::Encrypted;
             return Outcome::Failed;
         }
         bool gotNew = false;

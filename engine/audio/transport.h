@@ -43,6 +43,9 @@ public:
     void Start();
     void Stop();  // returns at once; the thread leaves within one poll round
     void Join();
+    // Why the transfer failed, when the reader knows more than that it did; any thread.
+    enum class FailReason { Unknown, Encrypted };
+    FailReason Reason() const { return reason_; }
 
 private:
     enum class Outcome { Ended, Failed, Playlist, Aborted };
@@ -65,6 +68,7 @@ private:
     std::thread thread_;
     void* multi_ = nullptr;  // CURLM*, reader thread only (wakeup is thread-safe)
     std::atomic<bool> stop_{false};
+    std::atomic<FailReason> reason_{FailReason::Unknown};
     std::chrono::steady_clock::time_point connectDeadline_;  // reader thread only
 };
 

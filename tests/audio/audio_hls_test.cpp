@@ -1,11 +1,15 @@
 // HLS stations: the list reader, and the transport against the tests' live HLS station.
 #include "engine/audio/hls_playlist.h"
 #include "engine/audio/transport.h"
-#include "tests/support/cli_runner.h"
 #include "tests/support/hls_server.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -119,21 +123,55 @@ audio::TransportOptions Options(const std::string& url) {
 
 const std::vector<HlsSong> kSongs = {{"Ann", "One", 440}, {"Bob", "Two", 880}};
 
+// wavelot-cli play from a copy in a temporary folder, whose Setting.ini caps the variant's rate.
 TEST(HlsTransportTest, PlayOfTheMasterPrintsConnectLinesAndEveryTitleInOrder) {
     HlsServer server(kSongs, 2);
     ASSERT_TRUE(server.Ok());
-    const CliResult r = RunCli({u"play"_s, QString::fromStdString(server.Url()), u"--seconds"_s, u"7"_s});
-    ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    const QString out = QString::fromUtf8(r.out);
-    EXPECT_TRUE(out.contains(u"壓縮頻率: 128 Kbps"_s)) << r.out.toStdString();
+    server.Http().Handle("/key.m3u8", [](const HttpRequest&) {
+        return HttpResponse::Ok(
+            "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXT-X-KEY:METHOD=AES-128,URI=\"k\"\n"
+            "#EXTINF:1,\n/seg/1.aac\n",
+            "application/vnd.apple.mpegurl");
+    });
+    QTemporaryDir dir;
+    const QString exe = dir.filePath(u"wavelot-cli"_s);
+    ASSERT_TRUE(QFile::copy(qEnvironmentVariable("WAVELOT_BUILD_DIR") + u"/app/wavelot-cli"_s, exe));
+    QDir(dir.path()).mkdir(u"Setting"_s);
+    QFile ini(dir.filePath(u"Setting/Setting.ini"_s));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly) && ini.write("[Setting]\r\nHlsMaxKbps=100\r\n") > 0);
+    ini.close();
+    const auto play = [&](const std::string& path, const char* seconds) {
+        QProcess p;
+        p.start(exe, {u"play"_s, QString::fromStdString(server.Url(path)), u"--seconds"_s,
+                      QString::fromLatin1(seconds)});
+        p.waitForFinished(30000);
+        QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n');
+        static const QRegularExpression time(u"^\\d\\d:\\d\\d:\\d\\d: "_s);
+        for (QString& l : lines)
+            l.remove(time);
+        return lines;
+    };
+
+    const QStringList out = play("/master.m3u8", "7");
+    const QString all = out.join(u'\n');
+    ASSERT_GE(out.size(), 4) << all.toStdString();
+    EXPECT_TRUE(out[1].startsWith(u"連線至 "_s)) << all.toStdString();
+    EXPECT_TRUE(out[2].startsWith(u"連線成功，開始播放 "_s)) << "the details before any title";
+    EXPECT_TRUE(out.contains(u"壓縮頻率: 64 Kbps"_s)) << all.toStdString();
     // Playing starts three segments before the newest (sequence 2, the second song), two per song.
     QStringList titles;
-    for (const QString& line : out.split(u'\n'))
+    for (const QString& line : out)
         if (line.endsWith(u" - One"_s) || line.endsWith(u" - Two"_s))
-            titles << line.mid(line.indexOf(u": "_s) + 2);
-    ASSERT_GE(titles.size(), 3) << r.out.toStdString();
+            titles << line;
+    ASSERT_GE(titles.size(), 3) << all.toStdString();
     for (qsizetype i = 0; i < titles.size(); ++i)
-        EXPECT_EQ(titles[i], i % 2 == 0 ? u"Bob - Two"_s : u"Ann - One"_s) << r.out.toStdString();
+        EXPECT_EQ(titles[i], i % 2 == 0 ? u"Bob - Two"_s : u"Ann - One"_s) << all.toStdString();
+
+    const QStringList key = play("/key.m3u8", "3");
+    const qsizetype failed =
+        key.indexOf(u"錯誤！無法連線至 "_s + QString::fromStdString(server.Url("/key.m3u8")));
+    ASSERT_GE(failed, 0) << key.join(u'\n').toStdString();
+    EXPECT_EQ(key.value(failed + 1), u"錯誤！此電台的串流已加密，無法播放"_s);
 }
 
 TEST(HlsTransportTest, AConnectAfterADropContinuesBehindTheLastSegmentFillingTheHole) {
