@@ -2,10 +2,13 @@
 #include "engine/audio/hls_playlist.h"
 #include "engine/audio/transport.h"
 #include "tests/support/hls_server.h"
+#include "tests/support/station_sound.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
@@ -14,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <cstring>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -123,7 +127,29 @@ audio::TransportOptions Options(const std::string& url) {
 
 const std::vector<HlsSong> kSongs = {{"Ann", "One", 440}, {"Bob", "Two", 880}};
 
-// wavelot-cli play from a copy in a temporary folder, whose Setting.ini caps the variant's rate.
+// wavelot-cli run from a copy in a temporary folder, whose Setting.ini caps the variant's rate;
+// its output lines without their time.
+struct PrivateCli {
+    QTemporaryDir dir;
+    QString exe = dir.filePath(u"wavelot-cli"_s);
+    bool Ok() {
+        QDir(dir.path()).mkdir(u"Setting"_s);
+        QFile ini(dir.filePath(u"Setting/Setting.ini"_s));
+        return QFile::copy(qEnvironmentVariable("WAVELOT_BUILD_DIR") + u"/app/wavelot-cli"_s, exe) &&
+               ini.open(QIODevice::WriteOnly) && ini.write("[Setting]\r\nHlsMaxKbps=100\r\n") > 0;
+    }
+    QStringList Run(const QStringList& args) {
+        QProcess p;
+        p.start(exe, args);
+        p.waitForFinished(30000);
+        static const QRegularExpression time(u"^\\d\\d:\\d\\d:\\d\\d: "_s);
+        QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n');
+        for (QString& l : lines)
+            l.remove(time);
+        return lines;
+    }
+};
+
 TEST(HlsTransportTest, PlayOfTheMasterPrintsConnectLinesAndEveryTitleInOrder) {
     HlsServer server(kSongs, 2);
     ASSERT_TRUE(server.Ok());
@@ -133,26 +159,10 @@ TEST(HlsTransportTest, PlayOfTheMasterPrintsConnectLinesAndEveryTitleInOrder) {
             "#EXTINF:1,\n/seg/1.aac\n",
             "application/vnd.apple.mpegurl");
     });
-    QTemporaryDir dir;
-    const QString exe = dir.filePath(u"wavelot-cli"_s);
-    ASSERT_TRUE(QFile::copy(qEnvironmentVariable("WAVELOT_BUILD_DIR") + u"/app/wavelot-cli"_s, exe));
-    QDir(dir.path()).mkdir(u"Setting"_s);
-    QFile ini(dir.filePath(u"Setting/Setting.ini"_s));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly) && ini.write("[Setting]\r\nHlsMaxKbps=100\r\n") > 0);
-    ini.close();
-    const auto play = [&](const std::string& path, const char* seconds) {
-        QProcess p;
-        p.start(exe, {u"play"_s, QString::fromStdString(server.Url(path)), u"--seconds"_s,
-                      QString::fromLatin1(seconds)});
-        p.waitForFinished(30000);
-        QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n');
-        static const QRegularExpression time(u"^\\d\\d:\\d\\d:\\d\\d: "_s);
-        for (QString& l : lines)
-            l.remove(time);
-        return lines;
-    };
-
-    const QStringList out = play("/master.m3u8", "7");
+    PrivateCli cli;
+    ASSERT_TRUE(cli.Ok());
+    const QStringList out =
+        cli.Run({u"play"_s, QString::fromStdString(server.Url()), u"--seconds"_s, u"7"_s});
     const QString all = out.join(u'\n');
     ASSERT_GE(out.size(), 4) << all.toStdString();
     EXPECT_TRUE(out[1].startsWith(u"連線至 "_s)) << all.toStdString();
@@ -167,11 +177,44 @@ TEST(HlsTransportTest, PlayOfTheMasterPrintsConnectLinesAndEveryTitleInOrder) {
     for (qsizetype i = 0; i < titles.size(); ++i)
         EXPECT_EQ(titles[i], i % 2 == 0 ? u"Bob - Two"_s : u"Ann - One"_s) << all.toStdString();
 
-    const QStringList key = play("/key.m3u8", "3");
+    const QStringList key =
+        cli.Run({u"play"_s, QString::fromStdString(server.Url("/key.m3u8")), u"--seconds"_s, u"3"_s});
     const qsizetype failed =
         key.indexOf(u"錯誤！無法連線至 "_s + QString::fromStdString(server.Url("/key.m3u8")));
     ASSERT_GE(failed, 0) << key.join(u'\n').toStdString();
     EXPECT_EQ(key.value(failed + 1), u"錯誤！此電台的串流已加密，無法播放"_s);
+}
+
+TEST(HlsTransportTest, RecordGivesOneFilePerTitleOfThatTitlesToneOnly) {
+    HlsServer server(kSongs, 2);
+    ASSERT_TRUE(server.Ok());
+    PrivateCli cli;
+    ASSERT_TRUE(cli.Ok());
+    const QString rec = cli.dir.filePath(u"rec"_s);
+    cli.Run({u"record"_s, QString::fromStdString(server.Url()), u"--seconds"_s, u"7"_s, u"--dir"_s, rec});
+    QStringList files;
+    for (QDirIterator it(rec, {u"*.mp3"_s}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+        files << it.next();
+    ASSERT_GE(files.size(), 3) << files.join(u' ').toStdString();
+    for (const QString& file : files) {
+        QProcess ff;
+        ff.start(u"ffmpeg"_s, {u"-v"_s, u"error"_s, u"-i"_s, file, u"-f"_s, u"f32le"_s, u"-ac"_s, u"1"_s,
+                               u"-ar"_s, u"44100"_s, u"-"_s});
+        ff.waitForFinished(20000);
+        const QByteArray pcm = ff.readAllStandardOutput();
+        std::vector<float> x(size_t(pcm.size()) / sizeof(float));
+        std::memcpy(x.data(), pcm.constData(), x.size() * sizeof(float));
+        const bool one = QFileInfo(file).fileName().startsWith(u"Ann - One"_s);
+        ASSERT_TRUE(one || QFileInfo(file).fileName().startsWith(u"Bob - Two"_s)) << file.toStdString();
+        ASSERT_GT(x.size(), 4410u) << file.toStdString();
+        // Its own tone all through, the other song's nowhere (a tenth of a second at each end
+        // is left for the encoder's edges).
+        for (size_t at = 2205; at + 4410 + 2205 <= x.size(); at += 4410) {
+            const double mine = ToneLevel(x, at, at + 4410, one ? 440 : 880);
+            const double other = ToneLevel(x, at, at + 4410, one ? 880 : 440);
+            EXPECT_GT(mine, 20 * other) << file.toStdString() << " at " << at;
+        }
+    }
 }
 
 TEST(HlsTransportTest, AConnectAfterADropContinuesBehindTheLastSegmentFillingTheHole) {
