@@ -89,7 +89,7 @@ void JobScheduler::OnWake() {
     else if (planned && *planned < second)
         scan.catchUp = true, scan.since = planned;  // woke late: from the due second on
     lastSecond_ = second;
-    scan.catchUp = scan.catchUp && jobs_.ListCount() > 0 && settings_.CatchUpJobs();
+    scan.catchUp = scan.catchUp && jobs_.ListCount() > 0 && (catchUp_ ? catchUp_() : settings_.CatchUpJobs());
     scans_.push_back(std::move(scan));
     Drive();
 }

@@ -65,6 +65,9 @@ public:
     // Where record-only jobs record, beside what plays; without it they are skipped. Must outlive
     // the scheduler or be unset first.
     void SetBackgroundRecordings(BackgroundRecordings* background) { background_ = background; }
+    // Where the catch-up option is read when a scan needs it (the session's options for this
+    // run); without it, the settings file.
+    void SetCatchUpOption(std::function<bool()> catchUp) { catchUp_ = std::move(catchUp); }
     // No further second is evaluated, and a scan under way (inside a connect or fade, or waiting
     // for its next step) ends without touching the player or the recorder again.
     void Stop();
@@ -125,6 +128,7 @@ private:
     Recorder& recorder_;
     BackgroundRecordings* background_ = nullptr;
     const Settings settings_;
+    std::function<bool()> catchUp_;
     Clock clock_;
     WallTimer timer_;
     bool running_ = false;

@@ -23,6 +23,7 @@ DesktopBus::DesktopBus(wavelot::Session& core, frmMain& window, const QDBusConne
     const LogoLookup logoOf = [&logos](const QString& stationUrl) { return logos.LogoFile(stationUrl); };
     session_->SetLogoLookup(logoOf);
     notifier_->SetLogoLookup(logoOf);
+    notifier_->SetEnabledOption([&core] { return core.Options().songNotify; });
     QObject::connect(&logos, &StationLogos::logoReady, session_.get(), &MediaSession::RefreshLogo);
 }
 

@@ -38,7 +38,8 @@ SongNotifier::SongNotifier(Player& player, QWidget& window, Settings settings, Q
 }
 
 void SongNotifier::OnTitle(const QString& title) {
-    if (!window_ || !player_ || (window_->isVisible() && !window_->isMinimized()) || !settings_.SongNotify())
+    if (!window_ || !player_ || (window_->isVisible() && !window_->isMinimized()) ||
+        !(enabled_ ? enabled_() : settings_.SongNotify()))
         return;
     const QString logo = logoOf_ ? logoOf_(player_->StationUrl()) : QString();
     const Note note{title, player_->DisplayName(),

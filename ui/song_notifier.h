@@ -32,6 +32,9 @@ public:
 
     // The station's logo, sent as the notification's image when there is one.
     void SetLogoLookup(LogoLookup lookup) { logoOf_ = std::move(lookup); }
+    // Whether songs are to be notified, asked at each title (the session's options for this
+    // run); without it, the settings file.
+    void SetEnabledOption(std::function<bool()> enabled) { enabled_ = std::move(enabled); }
 
 private:
     struct Note {
@@ -47,6 +50,7 @@ private:
     const Settings settings_;
     QDBusConnection bus_;
     LogoLookup logoOf_;
+    std::function<bool()> enabled_;
     bool bodyMarkup_ = false;      // the server reads the body as markup: escape it
     uint lastId_ = 0;              // the notification the next one replaces
     bool sending_ = false;         // a Notify call has not been answered yet
