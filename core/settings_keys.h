@@ -67,8 +67,9 @@ inline constexpr int kVolumeUnset = 100;
 
 // Recording qualities offered by the options dialog, indexed by Quality: lame's bit rates, and
 // last the station's own packets copied without encoding (kQualityOwnFormat).
-inline const QString kQualityTexts[] = {u"32 Kbps"_s,  u"64 Kbps"_s,  u"96 Kbps"_s,  u"128 Kbps"_s,
-                                        u"192 Kbps"_s, u"256 Kbps"_s, u"320 Kbps"_s, u"原始格式（不重新編碼）"_s};
+inline const QString kQualityTexts[] = {
+    u"32 Kbps"_s,  u"64 Kbps"_s,  u"96 Kbps"_s,  u"128 Kbps"_s,
+    u"192 Kbps"_s, u"256 Kbps"_s, u"320 Kbps"_s, u"原始格式（不重新編碼）"_s};
 inline constexpr int kQualityOwnFormat = 7;
 // What Quality reads as before a quality was ever chosen ("128 Kbps"): a first recording should
 // not come out at the lowest rate. A stored value, 0 included, keeps its meaning.

@@ -61,20 +61,20 @@ QString RecordingRoot(const QString& folderText, const QString& defaultFolder, c
 }
 
 QString ChooseRecordingFile(const QString& stationFolder, const QString& base, const QDateTime& now,
-                            const std::function<bool(const QString&)>& exists) {
-    const QString plain = stationFolder + base + u".mp3"_s;
+                            const std::function<bool(const QString&)>& exists, const QString& extension) {
+    const QString plain = stationFolder + base + extension;
     if (!exists(plain))
         return plain;
     const QString dated = stationFolder + base + now.toString(u"_yyMMdd_HHmmss_"_s);
-    QString file = dated + u".mp3"_s;
+    QString file = dated + extension;
     for (int n = 2; exists(file) && n < 10000; ++n)
-        file = dated + QString::number(n) + u".mp3"_s;
+        file = dated + QString::number(n) + extension;
     return file;
 }
 
 QString QualityBitrate(int index) {
     const auto& texts = settings::kQualityTexts;
-    if (index < 0 || index >= int(std::size(texts)))
+    if (index < 0 || index >= int(std::size(texts)) || index == settings::kQualityOwnFormat)
         return QString::fromUtf16(kFallbackBitrate);
     const QString rate = TextBefore(texts[index], u" "_s);
     return rate.isEmpty() ? QString::fromUtf16(kFallbackBitrate) : rate;

@@ -16,8 +16,8 @@ namespace wavelot {
 // Longest file or folder name the usual Linux file systems take, in bytes.
 inline constexpr int kNameMaxBytes = 255;
 // What the date suffix and the extension add to a song's name: "_yymmdd_hhmmss_", room for a
-// counter of up to four digits, ".mp3".
-inline constexpr int kSongSuffixBytes = 15 + 4 + 4;
+// counter of up to four digits, the longest extension (".opus").
+inline constexpr int kSongSuffixBytes = 15 + 4 + 5;
 
 // A station or song text made fit to name one file or folder inside the recording folder: the
 // file-name cleaner, control characters dropped, spaces trimmed, cut to maxBytes of UTF-8 at a
@@ -31,14 +31,16 @@ QString SongFileBase(const QString& songTitle);
 // the text is empty or blank; a relative text counts from programFolder.
 QString RecordingRoot(const QString& folderText, const QString& defaultFolder, const QString& programFolder);
 
-// stationFolder + base + ".mp3"; when that exists, base + "_yymmdd_hhmmss_" (the time now) +
-// ".mp3"; when that exists too, a counter from 2 is put before ".mp3", so a recording is never
-// written over.
+// stationFolder + base + extension; when that exists, base + "_yymmdd_hhmmss_" (the time now) +
+// extension; when that exists too, a counter from 2 is put before the extension, so a recording
+// is never written over.
 QString ChooseRecordingFile(const QString& stationFolder, const QString& base, const QDateTime& now,
-                            const std::function<bool(const QString&)>& exists);
+                            const std::function<bool(const QString&)>& exists,
+                            const QString& extension = QStringLiteral(".mp3"));
 
 // The bit rate (kbit/s) of a quality entry: its text up to the first space ("128 Kbps" gives
-// "128"); an index outside the list gives "128", since an empty rate would make lame fail.
+// "128"); an index outside the list, or the station's own format (where lame runs only for a
+// codec that cannot be copied), gives "128", since an empty rate would make lame fail.
 QString QualityBitrate(int index);
 inline constexpr char16_t kFallbackBitrate[] = u"128";
 

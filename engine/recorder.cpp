@@ -8,6 +8,7 @@
 #include <QStorageInfo>
 
 #include "core/path_utils.h"
+#include "core/settings_keys.h"
 #include "engine/player.h"
 #include "engine/record_files.h"
 #include "engine/record_options.h"
@@ -181,23 +182,31 @@ void Recorder::StartRecord(const audio::EncodeFrom& from) {
     const QString folder = root + StationFolderName(player_.DisplayName()) + u'/';
     CreateFolder(folder);
     const QString title = player_.SongTitle();
-    const QString file =
-        ChooseRecordingFile(folder, SongFileBase(title), QDateTime::currentDateTime(), PathExists);
+    // The station's own packets when asked for and its codec allows; else lame's MP3.
+    const QString own = options_.QualityIndex() == settings::kQualityOwnFormat
+                            ? audio_.ChannelCopyExtension(stream)
+                            : QString();
+    const QString file = ChooseRecordingFile(folder, SongFileBase(title), QDateTime::currentDateTime(),
+                                             PathExists, own.isEmpty() ? u".mp3"_s : own);
 
     if (!CreateEmptyFile(file)) {
         SwitchFile(stream, QString(), {}, {}, from);
         Report(kCannotRecord + kCannotWrite + file);
         return;
     }
-    const QString lame = LamePath();
+    const QString lame = own.isEmpty() ? LamePath() : QString();
     QStringList argv;
-    if (!lame.isEmpty())
+    if (!own.isEmpty())
+        argv = QStringList{file};
+    else if (!lame.isEmpty())
         argv = LameArguments(lame, file, QualityBitrate(options_.QualityIndex()));
     const RecordingTags tags =
         SongFileTags(title, player_.DisplayName(), player_.StationUrl(), QDate::currentDate());
-    if (!SwitchFile(stream, file, argv, tags, from)) {
+    if (!SwitchFile(stream, file, argv, tags, from, own.isEmpty() ? 0 : audio::ENCODE_COPY)) {
         QFile::remove(file);
-        Report(kCannotRecord + (lame.isEmpty() ? kNoLame : kLameWontStart + lame));
+        Report(kCannotRecord + (!own.isEmpty()   ? kCannotWrite + file
+                                : lame.isEmpty() ? kNoLame
+                                                 : kLameWontStart + lame));
         return;
     }
     Report(kRecordingNow + title);
@@ -208,8 +217,8 @@ audio::AudioTail Recorder::RecordingTail() const {
 }
 
 bool Recorder::SwitchFile(audio::StreamHandle stream, const QString& file, const QStringList& argv,
-                          const RecordingTags& tags, const audio::EncodeFrom& from) {
-    const audio::EncoderHandle encoder = audio_.EncodeSwitch(stream, argv, 0, from);
+                          const RecordingTags& tags, const audio::EncodeFrom& from, quint32 flags) {
+    const audio::EncoderHandle encoder = audio_.EncodeSwitch(stream, argv, flags, from);
     encoder_ = encoder;
     stream_ = stream;
     currentFile_ = encoder ? file : QString();

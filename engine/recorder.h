@@ -1,8 +1,9 @@
 #pragma once
-// Records the stream that plays to MP3 files, one per song title, in one folder per station
-// under the recording folder of the options. It does not encode itself: the audio library feeds
-// the decoded sound to the external lame program, which writes the file; the recorder tags it
-// when lame has finished it.
+// Records the stream that plays to files, one per song title, in one folder per station under
+// the recording folder of the options. It does not encode itself: the audio library feeds the
+// decoded sound to the external lame program, which writes an MP3, or, for the quality "the
+// station's own format", copies the stream's own packets into a file of the codec's container;
+// the recorder tags the file once it is finished.
 //
 // The recorder alone owns recording: the wish to record (the record command's toggle, a job's or
 // the reconnect's start, the resume after a reconnect) and every encoder start and stop. It
@@ -93,8 +94,9 @@ private:
     void OnTitleBegins(quint64 frame);
     void OnStreamLeaving(audio::StreamHandle stream);
     // The one place where the running file ends and the next begins (argv empty: only ends).
+    // flags: audio::ENCODE_COPY when argv is the file for the stream's own packets.
     bool SwitchFile(audio::StreamHandle stream, const QString& file, const QStringList& argv,
-                    const RecordingTags& tags, const audio::EncodeFrom& from);
+                    const RecordingTags& tags, const audio::EncodeFrom& from, quint32 flags = 0);
     void OnEncoderDied(audio::EncoderHandle encoder, const QString& file, bool stalled);
     void OnEncoderFreed(audio::EncoderHandle encoder, const QString& file);
     void Report(const QString& text);

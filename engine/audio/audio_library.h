@@ -394,7 +394,8 @@ private:
                                                 int& limitMs);
     audio::StreamHandle EndConnect(std::shared_ptr<audio::Stream> stream, audio::StreamHandle handle);
     // EncodeSwitch with ENCODE_COPY: the stream's encoders end and a file of its own packets begins.
-    audio::EncoderHandle CopySwitch(audio::StreamHandle handle, const QString& file, const audio::EncodeFrom& at);
+    audio::EncoderHandle CopySwitch(audio::StreamHandle handle, const QString& file,
+                                    const audio::EncodeFrom& at);
 
     std::unique_ptr<audio::Backend> backend_;
     int error_ = 0;  // ErrorGetCode

@@ -197,6 +197,7 @@ private:
     quint32 ctype_ = 0;
     bool isOgg_ = false;
     bool decodedAny_ = false;
+    bool codecAnnounced_ = false;
 };
 
 Session::Session(DecoderHost& host, int outRate, int timeoutMs)
@@ -316,10 +317,20 @@ bool Session::Decode() {
 bool Session::DecodePacket() {
     if (isOgg_ && (stream_->event_flags & AVSTREAM_EVENT_FLAG_METADATA_UPDATED))
         host_.OnTags(TAG_OGG, TakeLinkComments(), true, packet_->pos);
+    host_.OnPacket(packet_->data, size_t(packet_->size), packet_->pos, packet_->duration);
     // Joining mid-frame gives a few bad packets: skip them rather than give up.
     if (avcodec_send_packet(codec_.get(), packet_.get()) < 0)
         return true;
     while (avcodec_receive_frame(codec_.get(), frame_.get()) >= 0) {
+        if (!codecAnnounced_) {
+            // The decoder's view: a raw AAC stream's rate and channels are known only from here.
+            AVCodecParameters* par = avcodec_parameters_alloc();
+            if (par && avcodec_parameters_from_context(par, codec_.get()) >= 0) {
+                host_.OnCodec(*par, stream_->time_base.num, stream_->time_base.den);
+                codecAnnounced_ = true;
+            }
+            avcodec_parameters_free(&par);
+        }
         const bool more = ResampleFrame();
         av_frame_unref(frame_.get());
         if (!more)

@@ -6,6 +6,9 @@
 #include <QByteArray>
 
 #include <cstddef>
+#include <cstdint>
+
+struct AVCodecParameters;
 
 namespace wavelot::audio {
 
@@ -31,6 +34,11 @@ public:
     // (-1: unknown); that frame's own first sample is frames[lead] (the resampler may still hand
     // out sound of earlier frames first). false: stop decoding.
     virtual bool OnPcm(float* frames, size_t count, qint64 sourcePos, size_t lead) = 0;
+    // The packets as demuxed, before they are decoded (pos: their input byte position, -1
+    // unknown; duration in the time base OnCodec names, 0 unknown), and once the decoder has
+    // made its first sound, the codec's parameters as it found them.
+    virtual void OnPacket(const uint8_t* /*data*/, size_t /*size*/, qint64 /*pos*/, int64_t /*duration*/) {}
+    virtual void OnCodec(const AVCodecParameters& /*par*/, int /*timeBaseNum*/, int /*timeBaseDen*/) {}
 };
 
 // The demuxer libavformat should use for an answer's content type; null to probe.

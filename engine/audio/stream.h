@@ -73,7 +73,9 @@ public:
     void Start();
     ConnectState State() const;
     // The connect failed because the stream is encrypted; once State left Connecting.
-    bool Encrypted() const { return transport_ && transport_->Reason() == HttpTransport::FailReason::Encrypted; }
+    bool Encrypted() const {
+        return transport_ && transport_->Reason() == HttpTransport::FailReason::Encrypted;
+    }
     // Called once (from a stream thread) when State leaves Connecting; replaced or cleared by
     // the waiting caller under mu_, so it never outlives what it points to.
     void SetStateWaker(std::function<void()> waker);
@@ -229,8 +231,8 @@ private:
     bool bandsDirty_ = false;                        // (mu)
     std::vector<std::pair<EncoderHandle, std::unique_ptr<EncoderFeed>>> encoders_;  // (mu)
     std::unique_ptr<CopyFeed> copy_;  // (mu) made at the first copied recording
-    EqualizerChain eq_;                                                             // decoder thread only
-    LoudnessLeveller leveller_;                                                     // decoder thread only
+    EqualizerChain eq_;               // decoder thread only
+    LoudnessLeveller leveller_;       // decoder thread only
 };
 
 }  // namespace wavelot::audio

@@ -1,0 +1,387 @@
+#include "engine/audio/copy_feed.h"
+
+#include <QFile>
+
+#include <chrono>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/mathematics.h>
+}
+
+#include "engine/audio/audio_library.h"
+
+namespace wavelot::audio {
+
+namespace {
+
+// How long the writer sleeps at most before it looks at the log again.
+constexpr int kPollMs = 100;
+
+}  // namespace
+
+CopyContainer CopyContainerFor(int avCodecId) {
+    switch (AVCodecID(avCodecId)) {
+    case AV_CODEC_ID_MP3: return CopyContainer::kMp3;
+    case AV_CODEC_ID_AAC: return CopyContainer::kMp4;
+    case AV_CODEC_ID_VORBIS: return CopyContainer::kOgg;
+    case AV_CODEC_ID_OPUS: return CopyContainer::kOpus;
+    default: return CopyContainer::kNone;
+    }
+}
+
+QString CopyExtension(CopyContainer container) {
+    switch (container) {
+    case CopyContainer::kMp3: return QStringLiteral(".mp3");
+    case CopyContainer::kMp4: return QStringLiteral(".m4a");
+    case CopyContainer::kOgg: return QStringLiteral(".ogg");
+    case CopyContainer::kOpus: return QStringLiteral(".opus");
+    case CopyContainer::kNone: break;
+    }
+    return {};
+}
+
+// --- PacketLog ---
+
+PacketLog::PacketLog(quint64 maxFrames, int outRate) : maxFrames_(maxFrames), outRate_(outRate) {}
+
+PacketLog::~PacketLog() {
+    avcodec_parameters_free(&codec_.par);
+}
+
+void PacketLog::SetCodec(const AVCodecParameters& par, int timeBaseNum, int timeBaseDen) {
+    std::lock_guard lock(mu_);
+    if (codec_.par)
+        return;
+    AVCodecParameters* copy = avcodec_parameters_alloc();
+    if (!copy || avcodec_parameters_copy(copy, &par) < 0) {
+        avcodec_parameters_free(&copy);
+        return;
+    }
+    codec_ = {copy, timeBaseNum, timeBaseDen, outRate_};
+}
+
+void PacketLog::Add(const uint8_t* data, size_t size, qint64 pos, int64_t duration) {
+    std::lock_guard lock(mu_);
+    Packet p;
+    p.data.assign(data, data + size);
+    p.pos = pos;
+    p.duration = duration;
+    packets_.push_back(std::move(p));
+}
+
+void PacketLog::Mark(qint64 pos, quint64 frame) {
+    bool any = false;
+    {
+        std::lock_guard lock(mu_);
+        // The newest packets are the unmarked ones: walk back to the first of them.
+        auto it = packets_.end();
+        while (it != packets_.begin() && !std::prev(it)->marked)
+            --it;
+        for (; it != packets_.end() && (pos < 0 || it->pos < 0 || it->pos <= pos); ++it) {
+            if (it != packets_.begin() && !std::prev(it)->complete) {
+                Packet& before = *std::prev(it);
+                before.frames = frame >= before.frame ? frame - before.frame : 0;
+                before.complete = true;
+            }
+            it->frame = frame;
+            it->marked = true;
+            markedEnd_ = frame;
+            any = true;
+        }
+        TrimLocked();
+    }
+    if (any)
+        cv_.notify_all();
+}
+
+void PacketLog::End() {
+    {
+        std::lock_guard lock(mu_);
+        ended_ = true;
+        for (Packet& p : packets_)
+            p.complete = p.complete || p.marked;
+    }
+    cv_.notify_all();
+}
+
+void PacketLog::TrimLocked() {
+    while (packets_.size() > 1 && packets_.front().complete &&
+           markedEnd_ - packets_.front().frame > maxFrames_) {
+        packets_.pop_front();
+        ++firstSeq_;
+    }
+}
+
+std::optional<PacketLog::Packet> PacketLog::Next(quint64& seq, bool* lost, int waitMs) {
+    std::unique_lock lock(mu_);
+    *lost = seq < firstSeq_;
+    if (*lost)
+        seq = firstSeq_;
+    const auto ready = [&] {
+        return seq - firstSeq_ < packets_.size() && packets_[seq - firstSeq_].complete;
+    };
+    if (!ready())
+        cv_.wait_for(lock, std::chrono::milliseconds(waitMs), ready);
+    if (!ready())
+        return std::nullopt;
+    return packets_[seq - firstSeq_];
+}
+
+quint64 PacketLog::MarkedEnd() const {
+    std::lock_guard lock(mu_);
+    return markedEnd_;
+}
+
+quint64 PacketLog::FirstSeq() const {
+    std::lock_guard lock(mu_);
+    return firstSeq_;
+}
+
+bool PacketLog::Ended() const {
+    std::lock_guard lock(mu_);
+    return ended_;
+}
+
+const PacketLog::Codec* PacketLog::GetCodec() const {
+    std::lock_guard lock(mu_);
+    return codec_.par ? &codec_ : nullptr;
+}
+
+int PacketLog::CodecId() const {
+    std::lock_guard lock(mu_);
+    return codec_.par ? int(codec_.par->codec_id) : 0;
+}
+
+void PacketLog::Wake() {
+    cv_.notify_all();
+}
+
+// --- one segment's file ---
+
+class CopyFeed::Output {
+public:
+    ~Output() { Close(); }
+
+    static std::unique_ptr<Output> Open(const QString& path, const PacketLog::Codec& codec) {
+        auto out = std::unique_ptr<Output>(new Output);
+        out->container_ = CopyContainerFor(codec.par->codec_id);
+        out->tb_ = {codec.tbNum, codec.tbDen};
+        out->outRate_ = codec.outRate;
+        if (out->container_ == CopyContainer::kNone)
+            return nullptr;
+        if (out->container_ == CopyContainer::kMp3) {
+            // MP3 frames stand on their own: written back to back they are the file.
+            out->raw_.setFileName(path);
+            return out->raw_.open(QIODevice::WriteOnly | QIODevice::Truncate) ? std::move(out) : nullptr;
+        }
+        const QByteArray name = QFile::encodeName(path);
+        const char* muxer = out->container_ == CopyContainer::kMp4 ? "ipod" : "ogg";
+        if (avformat_alloc_output_context2(&out->fmt_, nullptr, muxer, name.constData()) < 0 || !out->fmt_)
+            return nullptr;
+        AVStream* st = avformat_new_stream(out->fmt_, nullptr);
+        if (!st || avcodec_parameters_copy(st->codecpar, codec.par) < 0)
+            return nullptr;
+        st->codecpar->codec_tag = 0;
+        st->time_base = out->tb_;
+        if (avio_open(&out->fmt_->pb, name.constData(), AVIO_FLAG_WRITE) < 0)
+            return nullptr;
+        // An ADTS stream gets the aac_adtstoasc filter from the muxer itself, which also takes the
+        // codec's configuration from the first packet.
+        if (avformat_write_header(out->fmt_, nullptr) < 0)
+            return nullptr;
+        out->headerWritten_ = true;
+        return out;
+    }
+
+    bool Write(const PacketLog::Packet& p) {
+        const int64_t duration =
+            p.duration > 0 ? p.duration : av_rescale_q(int64_t(p.frames), AVRational{1, outRate_}, tb_);
+        if (container_ == CopyContainer::kMp3)
+            return raw_.write(reinterpret_cast<const char*>(p.data.data()), qint64(p.data.size())) ==
+                   qint64(p.data.size());
+        AVPacket* pkt = av_packet_alloc();
+        if (!pkt || av_new_packet(pkt, int(p.data.size())) < 0) {
+            av_packet_free(&pkt);
+            return false;
+        }
+        std::copy(p.data.begin(), p.data.end(), pkt->data);
+        pkt->pts = pkt->dts = pts_;
+        pkt->duration = duration;
+        pkt->stream_index = 0;
+        av_packet_rescale_ts(pkt, tb_, fmt_->streams[0]->time_base);
+        pts_ += duration;
+        const int rc = av_write_frame(fmt_, pkt);
+        av_packet_free(&pkt);
+        return rc >= 0;
+    }
+
+    bool Close() {
+        bool ok = true;
+        if (raw_.isOpen()) {
+            ok = raw_.flush();
+            raw_.close();
+        }
+        if (fmt_) {
+            if (headerWritten_)
+                ok = av_write_trailer(fmt_) >= 0 && ok;
+            if (fmt_->pb)
+                avio_closep(&fmt_->pb);
+            avformat_free_context(fmt_);
+            fmt_ = nullptr;
+        }
+        return ok;
+    }
+
+private:
+    Output() = default;
+
+    CopyContainer container_ = CopyContainer::kNone;
+    AVRational tb_{1, 1};
+    int outRate_ = 1;
+    QFile raw_;
+    AVFormatContext* fmt_ = nullptr;
+    bool headerWritten_ = false;
+    int64_t pts_ = 0;
+};
+
+// --- CopyFeed ---
+
+CopyFeed::CopyFeed(std::shared_ptr<PacketLog> log, quint64 delayFrames)
+    : log_(std::move(log)), delay_(delayFrames) {
+    thread_ = std::thread([this] { Loop(); });
+}
+
+CopyFeed::~CopyFeed() {
+    Stop(0);
+    {
+        std::lock_guard lock(mu_);
+        quit_ = true;
+    }
+    cv_.notify_all();
+    log_->Wake();
+    thread_.join();
+}
+
+void CopyFeed::Switch(quint32 id, const QString& path, quint64 frame) {
+    {
+        std::lock_guard lock(mu_);
+        segments_.push_back({.id = id, .path = path, .begin = std::max(frame, written_)});
+    }
+    cv_.notify_all();
+}
+
+bool CopyFeed::Stop(quint32 id) {
+    {
+        std::lock_guard lock(mu_);
+        if (segments_.empty() || segments_.back().path.isEmpty() || (id != 0 && segments_.back().id != id))
+            return id != 0 && HasLocked(id);
+        segments_.push_back({.begin = std::max(log_->MarkedEnd(), written_)});
+    }
+    cv_.notify_all();
+    return true;
+}
+
+bool CopyFeed::Has(quint32 id) const {
+    std::lock_guard lock(mu_);
+    return HasLocked(id);
+}
+
+bool CopyFeed::HasLocked(quint32 id) const {
+    for (const Segment& s : segments_)
+        if (s.id == id && !s.path.isEmpty())
+            return true;
+    return false;
+}
+
+bool CopyFeed::SetNotify(quint32 id, Notify notify) {
+    std::lock_guard lock(mu_);
+    for (Segment& s : segments_) {
+        if (s.id == id && !s.path.isEmpty()) {
+            s.notify = std::move(notify);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CopyFeed::Idle() const {
+    std::lock_guard lock(mu_);
+    return segments_.empty();
+}
+
+void CopyFeed::Finish(Segment& seg, std::unique_ptr<Output>& out) {
+    if (out && !out->Close())
+        seg.failed = true;
+    out.reset();
+    if (!seg.notify)
+        return;
+    if (seg.failed || seg.stalled)
+        seg.notify(seg.stalled ? ENCODE_NOTIFY_STALLED : ENCODE_NOTIFY_ENCODER);
+    seg.notify(ENCODE_NOTIFY_FREE);
+}
+
+void CopyFeed::Loop() {
+    quint64 seq = log_->FirstSeq();
+    std::unique_ptr<Output> out;  // the front segment's file, once its first packet came
+    for (;;) {
+        bool lost = false;
+        const std::optional<PacketLog::Packet> p = log_->Next(seq, &lost, kPollMs);
+        std::unique_lock lock(mu_);
+        if (lost && !segments_.empty() && !segments_.front().path.isEmpty())
+            segments_.front().stalled = true;
+        const bool draining = quit_ || log_->Ended();
+        if (!p || (!draining && p->frame + p->frames + delay_ > log_->MarkedEnd())) {
+            if (draining && !p) {
+                // Nothing more will come: every segment ends with what was written.
+                while (!segments_.empty()) {
+                    Segment seg = std::move(segments_.front());
+                    segments_.pop_front();
+                    lock.unlock();
+                    Finish(seg, out);
+                    lock.lock();
+                }
+                if (quit_)
+                    return;
+            }
+            if (p)
+                cv_.wait_for(lock, std::chrono::milliseconds(kPollMs), [this] { return quit_; });
+            continue;
+        }
+        if (segments_.empty()) {
+            // Idle: the packet waits for a segment that may want it.
+            cv_.wait_for(lock, std::chrono::milliseconds(kPollMs),
+                         [this] { return quit_ || !segments_.empty(); });
+            continue;
+        }
+        // The packet goes to the segment whose begin lies before its middle: a split falls on the
+        // packet boundary nearest its frame.
+        const quint64 twiceMiddle = 2 * p->frame + p->frames;
+        while (segments_.size() >= 2 && twiceMiddle >= 2 * segments_[1].begin) {
+            Segment seg = std::move(segments_.front());
+            segments_.pop_front();
+            lock.unlock();
+            Finish(seg, out);
+            lock.lock();
+        }
+        Segment& seg = segments_.front();
+        if (seg.path.isEmpty() && segments_.size() == 1) {
+            segments_.pop_front();  // the last file ended; wait idle for the next
+            continue;
+        }
+        ++seq;
+        written_ = p->frame + p->frames;
+        if (seg.path.isEmpty() || twiceMiddle < 2 * seg.begin || seg.failed)
+            continue;
+        const PacketLog::Codec* codec = log_->GetCodec();
+        if (!out && codec)
+            out = Output::Open(seg.path, *codec);
+        if (!out || !out->Write(*p)) {
+            seg.failed = true;
+            out.reset();
+        }
+    }
+}
+
+}  // namespace wavelot::audio

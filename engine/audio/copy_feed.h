@@ -1,0 +1,143 @@
+#pragma once
+// Records a stream's own packets, copied as the station sent them, into one file per song: MP3
+// frames back to back, AAC remuxed into MP4 (.m4a), Vorbis and Opus into an Ogg stream of their
+// own with the codec's headers. Nothing is decoded or encoded again.
+//
+// PacketLog keeps the last seconds of demuxed packets, each with the frame index its sound
+// begins at (the same frames the sample history counts). The decoder thread appends and marks;
+// it never waits for a writer. A CopyFeed writes from the log on a thread of its own a fixed delay
+// behind the decoder, so a file can still be told, a moment after the fact, the frame at which it
+// ends and the next begins; the split falls on the packet boundary nearest that frame, and each
+// packet goes into exactly one file. A writer that falls so far behind that the log has dropped
+// packets it had not written yet is reported as stalled, as a hung encoder program is.
+
+#include <QString>
+#include <QtGlobal>
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+struct AVCodecParameters;
+
+namespace wavelot::audio {
+
+// The container a codec's packets are copied into; kNone when they cannot be.
+enum class CopyContainer { kNone, kMp3, kMp4, kOgg, kOpus };
+CopyContainer CopyContainerFor(int avCodecId);
+// ".mp3", ".m4a", ".ogg", ".opus"; empty for kNone.
+QString CopyExtension(CopyContainer container);
+
+class PacketLog {
+public:
+    // Keeps packets spanning at most maxFrames frames (and always the newest one); frames are
+    // counted at outRate.
+    PacketLog(quint64 maxFrames, int outRate);
+    ~PacketLog();
+    PacketLog(const PacketLog&) = delete;
+    PacketLog& operator=(const PacketLog&) = delete;
+
+    // Decoder thread. The codec once its decoder is open; timeBase of the packets' durations.
+    void SetCodec(const AVCodecParameters& par, int timeBaseNum, int timeBaseDen);
+    void Add(const uint8_t* data, size_t size, qint64 pos, int64_t duration);
+    // The packet at input position pos begins with frame `frame`; packets before it that made no
+    // sound of their own begin there too. pos -1: every packet not marked yet.
+    void Mark(qint64 pos, quint64 frame);
+    // No more packets come; the last one counts as complete.
+    void End();
+
+    struct Packet {
+        std::vector<uint8_t> data;
+        qint64 pos = -1;
+        int64_t duration = 0;  // in the codec's time base; 0 unknown
+        quint64 frame = 0;
+        quint64 frames = 0;  // frames of sound, known once the next packet is marked
+        bool marked = false;
+        bool complete = false;
+    };
+    struct Codec {
+        AVCodecParameters* par = nullptr;  // owned by the log
+        int tbNum = 1, tbDen = 1;
+        int outRate = 0;
+    };
+    // Waits up to waitMs for packet `seq` to be complete, without taking it; sets *lost when it
+    // was already dropped (seq then moves to the oldest held). nullopt: not complete yet.
+    std::optional<Packet> Next(quint64& seq, bool* lost, int waitMs);
+    // The first frame of the newest marked packet: the last packet boundary known.
+    quint64 MarkedEnd() const;
+    quint64 FirstSeq() const;
+    bool Ended() const;
+    // Null until SetCodec; the parameters stay valid as long as the log.
+    const Codec* GetCodec() const;
+    // The codec's AVCodecID; 0 until SetCodec.
+    int CodecId() const;
+    // Wakes whoever waits in Next.
+    void Wake();
+
+private:
+    void TrimLocked();
+
+    const quint64 maxFrames_;
+    const int outRate_;
+    mutable std::mutex mu_;
+    std::condition_variable cv_;
+    std::deque<Packet> packets_;  // (mu_)
+    quint64 firstSeq_ = 0;        // (mu_) sequence number of packets_.front()
+    quint64 markedEnd_ = 0;       // (mu_)
+    bool ended_ = false;          // (mu_)
+    Codec codec_;                 // (mu_) par set once
+};
+
+class CopyFeed {
+public:
+    // kind ENCODE_NOTIFY_FREE once a segment's file is complete, ENCODE_NOTIFY_STALLED when the
+    // writer lost packets or could not write; from the writer thread, it must only post.
+    using Notify = std::function<void(quint32 kind)>;
+
+    CopyFeed(std::shared_ptr<PacketLog> log, quint64 delayFrames);
+    // Ends every segment at what has been marked so far, writes it and waits for the writer.
+    ~CopyFeed();
+    CopyFeed(const CopyFeed&) = delete;
+    CopyFeed& operator=(const CopyFeed&) = delete;
+
+    // The running segment ends and segment `id` (file `path`; empty: none, a gap) begins at the
+    // packet boundary nearest `frame`, or where the writer has got to when that is later.
+    void Switch(quint32 id, const QString& path, quint64 frame);
+    // Ends segment id (0: whichever runs) at everything marked so far; false when none runs.
+    bool Stop(quint32 id);
+    bool SetNotify(quint32 id, Notify notify);
+    bool Has(quint32 id) const;
+    // True when no segment is waiting or being written.
+    bool Idle() const;
+
+private:
+    struct Segment {
+        quint32 id = 0;
+        QString path;
+        quint64 begin = 0;
+        Notify notify;
+        bool failed = false;
+        bool stalled = false;
+    };
+    class Output;
+    void Loop();
+    void Finish(Segment& seg, std::unique_ptr<Output>& out);
+    bool HasLocked(quint32 id) const;
+
+    const std::shared_ptr<PacketLog> log_;
+    const quint64 delay_;
+    mutable std::mutex mu_;
+    std::condition_variable cv_;
+    std::deque<Segment> segments_;  // (mu_) the front one is written; each ends where the next begins
+    quint64 written_ = 0;           // (mu_) first frame not handed to a file yet
+    bool quit_ = false;             // (mu_)
+    std::thread thread_;
+};
+
+}  // namespace wavelot::audio
