@@ -70,6 +70,7 @@ bool Session::Start() {
         return false;
     started_ = true;
     audio_.SetConfig(audio::CONFIG_TIME_SHIFT, quint32(options_.timeShiftMinutes));
+    audio_.SetConfig(audio::CONFIG_NET_HLS_MAX_KBPS, quint32(settings_.HlsMaxKbps()));
     audio::StationLoudness::Shared().Load(LoudnessFile());
     audio::StationLoudness::Shared().SetEnabled(options_.levelLoudness);
     player_ = std::make_unique<Player>(SettingFile(), audio_, lists_.playLogList);
@@ -77,6 +78,7 @@ bool Session::Start() {
     if (config_.reconnect)
         watchdog_ = std::make_unique<StreamWatchdog>(*player_, *recorder_, recordOptions_);
     scheduler_ = std::make_unique<JobScheduler>(lists_.jobList, *player_, *recorder_, SettingFile());
+    scheduler_->SetCatchUpOption([this] { return options_.catchUpJobs; });
     background_ = std::make_unique<BackgroundRecordings>(SettingFile(), audio_, player_->Log(),
                                                          recordOptions_, ProgramFolder(), RecordFolder());
     scheduler_->SetBackgroundRecordings(background_.get());
@@ -244,6 +246,11 @@ void Session::Shutdown() {
     }
     scheduler_->Stop();
     background_->StopAll();
+    if (!player_->IsPlaying()) {
+        player_->StopRadio();  // nothing to fade: ends at once
+        EndRecordings();
+        return;
+    }
     // The encoders end once the stream has faded out; queued, as the end may release the player.
     connect(player_.get(), &Player::stopFinished, this, &Session::EndRecordings,
             static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
