@@ -350,6 +350,8 @@ void CopyFeed::Loop() {
             continue;
         }
         if (segments_.empty()) {
+            if (quit_)
+                return;
             // Idle: the packet waits for a segment that may want it.
             cv_.wait_for(lock, std::chrono::milliseconds(kPollMs),
                          [this] { return quit_ || !segments_.empty(); });
