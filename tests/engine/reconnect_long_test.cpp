@@ -1,6 +1,7 @@
-// A server away for over a minute: the reconnect keeps trying on its schedule, with one play-log
-// line per failed attempt, and the recording goes on in a new file when the server is back. An
-// executable of its own: it takes about a hundred seconds, and runs beside the others.
+// A server away for a while, end to end on a real stream: the reconnect keeps trying on its
+// schedule, with one play-log line per failed attempt, and the recording goes on in a new file
+// when the server is back. The whole schedule is shown on the engine fake; this one is away long
+// enough for four attempts. An executable of its own: it takes about half a minute.
 #include <QElapsedTimer>
 
 #include "tests/engine/recording_fixture.h"
@@ -11,7 +12,7 @@ using namespace Qt::StringLiterals;
 namespace wavelot::test {
 namespace {
 
-TEST_F(RecordingTest, ARecordingOutlastsAServerAwayForSeventySeconds) {
+TEST_F(RecordingTest, ARecordingOutlastsAServerAwayForTwelveSeconds) {
     IcyServer icy;
     icy.SetStream("/noise", LiveNoise(dir_.path().toStdString(), 32768));
     PlayAndWait(*player_, QString::fromStdString(icy.Url("/noise")), u"Noise"_s, 0);
@@ -24,9 +25,9 @@ TEST_F(RecordingTest, ARecordingOutlastsAServerAwayForSeventySeconds) {
     recorder_->ToggleRecording();
     PumpWait(3000);
     const qint64 awayAt = clock_.elapsed();
-    icy.Away(70000);
-    ASSERT_TRUE(WaitUntil([&] { return started_.size() == 2; }, 150000)) << "the recording goes on";
-    EXPECT_GE(clock_.elapsed() - awayAt, 70000);
+    icy.Away(12000);
+    ASSERT_TRUE(WaitUntil([&] { return started_.size() == 2; }, 60000)) << "the recording goes on";
+    EXPECT_GE(clock_.elapsed() - awayAt, 12000);
     ASSERT_TRUE(WaitUntil(
         [&] { return audio_.ChannelGetSample(player_->Current(), audio::SAMPLE_DECODED) > 3 * 44100; },
         20000));
@@ -34,9 +35,10 @@ TEST_F(RecordingTest, ARecordingOutlastsAServerAwayForSeventySeconds) {
     recorder_->ToggleRecording();
     Finish();
 
-    // Attempts at once, then after 1, 2, 4, 8, 15 and 30 s; each failure logged once.
-    ASSERT_GE(failedAt.size(), 6);
-    EXPECT_LE(failedAt.size(), 8);
+    // Attempts at once, then after 1, 2 and 4 s (and 8 s on a slow machine); each failure logged
+    // once.
+    ASSERT_GE(failedAt.size(), 4);
+    EXPECT_LE(failedAt.size(), 5);
     for (int i = 1; i < failedAt.size(); ++i)
         EXPECT_NEAR((failedAt[i] - failedAt[i - 1]) / 1000.0, StreamWatchdog::RetryDelaySeconds(i) + 0.6, 0.7)
             << "attempt " << i;
