@@ -8,12 +8,12 @@
 #include <cstdio>
 #include <optional>
 
+#include "app/cli/cli_session.h"
 #include "app/cli/command_registry.h"
 #include "core/app_folders.h"
 #include "core/list_ini_reader.h"
 #include "core/single_instance.h"
 #include "core/song_array.h"
-#include "engine/engine_setup.h"
 #include "engine/player.h"
 #include "scheduler/job_time.h"
 #include "session/session.h"
@@ -54,13 +54,6 @@ std::optional<JobsArgs> ParseArgs(const CommandArgs& args) {
     return out;
 }
 
-void Print(FILE* to, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), to);
-    std::fputc('\n', to);
-    std::fflush(to);
-}
-
 // The running program's jobs are its own to run: two schedulers would start each twice.
 bool HeldByTheProgram(const JobsArgs& args, const QString& jobsFile, const QString& ownJobs) {
     const QString given = QFileInfo(jobsFile).canonicalFilePath();
@@ -68,9 +61,9 @@ bool HeldByTheProgram(const JobsArgs& args, const QString& jobsFile, const QStri
         args.jobsFile.isEmpty() || (!given.isEmpty() && given == QFileInfo(ownJobs).canonicalFilePath());
     if (!ownList || !SingleInstance::HeldElsewhere(SettingFolder()))
         return false;
-    Print(stderr, QStringLiteral("wavelot-cli: Wavelot is running with %1 and runs these jobs itself; "
-                                 "end it first, or give a job list of its own with --jobs FILE")
-                      .arg(jobsFile));
+    PrintLine(stderr, QStringLiteral("wavelot-cli: Wavelot is running with %1 and runs these jobs itself; "
+                                     "end it first, or give a job list of its own with --jobs FILE")
+                          .arg(jobsFile));
     return true;
 }
 
@@ -78,24 +71,24 @@ bool HeldByTheProgram(const JobsArgs& args, const QString& jobsFile, const QStri
 bool ReadJobs(const QString& jobsFile, clsSongArray& jobs) {
     const ListFileRead read = ReadListFile(jobsFile, true, jobs);
     if (read.state == ListFileRead::State::Unreadable) {
-        Print(stderr, QStringLiteral("wavelot-cli: cannot read ") + jobsFile);
+        PrintLine(stderr, QStringLiteral("wavelot-cli: cannot read ") + jobsFile);
         return false;
     }
     if (read.state == ListFileRead::State::Damaged)
-        Print(
+        PrintLine(
             stderr,
             QStringLiteral("wavelot-cli: %1 is damaged; only the jobs that could be read run").arg(jobsFile));
     if (read.added == 0) {
-        Print(stderr, QStringLiteral("wavelot-cli: no jobs in ") + jobsFile);
+        PrintLine(stderr, QStringLiteral("wavelot-cli: no jobs in ") + jobsFile);
         return false;
     }
     int enabled = 0;
     for (int i = 0; i < jobs.ListCount(); ++i)
         enabled += jobs.RunJob(i) == kJobEnabled ? 1 : 0;
-    Print(stderr, QStringLiteral("wavelot-cli: %1 jobs (%2 enabled) from %3")
-                      .arg(jobs.ListCount())
-                      .arg(enabled)
-                      .arg(jobsFile));
+    PrintLine(stderr, QStringLiteral("wavelot-cli: %1 jobs (%2 enabled) from %3")
+                          .arg(jobs.ListCount())
+                          .arg(enabled)
+                          .arg(jobsFile));
     return true;
 }
 
@@ -113,15 +106,10 @@ int Run(const CommandArgs& args) {
     Session session;
     if (!ReadJobs(jobsFile, session.Lists().jobList))
         return 1;
-    if (!session.Start()) {
-        Print(stderr, EngineSetupFailedMessage());
+    if (!StartPrintingSession(session))
         return 1;
-    }
-    session.TakeExitSignals();
     if (parsed->dir)
         session.Options().recordingFolder = *parsed->dir;
-    QObject::connect(&session.player(), &Player::logLineAdded,
-                     [](const QString& text, bool) { Print(stdout, text); });
     session.StartJobs();
     session.Run(parsed->seconds);
     return 0;

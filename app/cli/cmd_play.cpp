@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <optional>
 
+#include "app/cli/cli_session.h"
 #include "app/cli/command_registry.h"
 #include "core/app_folders.h"
-#include "engine/engine_setup.h"
 #include "engine/player.h"
 #include "engine/recorder.h"
 #include "session/session.h"
@@ -61,11 +61,16 @@ std::optional<PlayArgs> ParseArgs(const CommandArgs& args) {
     return out;
 }
 
-void PrintLine(const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+// With --save-last the time is counted from the connect: when it is up, the last seconds heard
+// are handed to their encoder while the stream still plays, and the run ends (saved).
+void SaveLastWhenTimeIsUp(QTimer& timer, Recorder& recorder, int seconds, bool& saved) {
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, [&recorder, seconds, &saved] {
+        if (recorder.SaveRecent(seconds).isEmpty())
+            std::fputs("wavelot-cli: nothing to save\n", stderr);
+        saved = true;
+    });
 }
 
 // Plays until the time is up, an exit signal comes, or the stream ends by itself: the command
@@ -78,39 +83,24 @@ int Run(const CommandArgs& args) {
 
     InitAppFolders();
     Session session({.reconnect = false});
-    if (!session.Start()) {
-        std::fprintf(stderr, "%s\n", EngineSetupFailedMessage().toUtf8().constData());
+    if (!StartPrintingSession(session))
         return 1;
-    }
-    session.TakeExitSignals();
     Player& player = session.player();
-    QObject::connect(&player, &Player::logLineAdded, [](const QString& text, bool) { PrintLine(text); });
     if (p.volume)
         player.SetVolume(*p.volume);
     SessionOptions& options = session.Options();
     options.recordingFolder = p.dir.value_or(options.recordingFolder);
     options.quality = p.quality.value_or(options.quality);
-    // With --save-last the time is counted here: when it is up, the last seconds heard are
-    // handed to their encoder while the stream still plays, and the run ends.
     bool saved = false;
     QTimer saveTimer;
-    saveTimer.setSingleShot(true);
-    saveTimer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&saveTimer, &QTimer::timeout, [&] {
-        const QString file = session.recorder().SaveRecent(p.saveLast);
-        if (file.isEmpty())
-            std::fputs("wavelot-cli: nothing to save\n", stderr);
-        saved = true;
-    });
+    SaveLastWhenTimeIsUp(saveTimer, session.recorder(), p.saveLast, saved);
     const auto ended = [&] { return saved || player.PlaybackState() != Player::State::Playing; };
     const std::optional<double> seconds = p.saveLast > 0 ? std::nullopt : p.seconds;
     const Session::End end = session.PlayAndRun(p.url, p.code, seconds, ended, [&] {
         if (p.saveLast > 0)
             saveTimer.start(int(*p.seconds * 1000));
     });
-    if (end == Session::End::Ended)
-        std::fputs("wavelot-cli: the stream has ended\n", stderr);
-    return end == Session::End::Failed ? 1 : 0;
+    return ExitCode(end);
 }
 
 const CommandRegistration reg{

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <optional>
 
+#include "app/cli/cli_session.h"
 #include "app/cli/command_registry.h"
 #include "core/app_folders.h"
-#include "engine/engine_setup.h"
 #include "engine/player.h"
 #include "engine/recorder.h"
 #include "session/session.h"
@@ -62,13 +62,6 @@ std::optional<RecordArgs> ParseArgs(const CommandArgs& args) {
     return out;
 }
 
-void PrintLine(const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
 // Records until the time is up or an exit signal comes. A dropped stream is opened again as in
 // the window; the command ends early only when nothing is connected any more.
 int Run(const CommandArgs& args) {
@@ -79,18 +72,14 @@ int Run(const CommandArgs& args) {
 
     InitAppFolders();
     Session session;
-    if (!session.Start()) {
-        std::fprintf(stderr, "%s\n", EngineSetupFailedMessage().toUtf8().constData());
+    if (!StartPrintingSession(session))
         return 1;
-    }
-    session.TakeExitSignals();
     // The options of the command line, else the program's stored ones.
     SessionOptions& options = session.Options();
     options.recordingFolder = r.dir.value_or(options.recordingFolder);
     options.quality = r.quality.value_or(options.quality);
     options.loopRecording = r.loopRec;
     Player& player = session.player();
-    QObject::connect(&player, &Player::logLineAdded, [](const QString& text, bool) { PrintLine(text); });
     const auto idle = [&player] { return player.PlaybackState() == Player::State::Idle; };
     Recorder& recorder = session.recorder();
     QTimer recordAfter;
@@ -103,9 +92,7 @@ int Run(const CommandArgs& args) {
         else
             recorder.ToggleRecording();
     });
-    if (end == Session::End::Ended)
-        std::fputs("wavelot-cli: the stream has ended\n", stderr);
-    return end == Session::End::Failed ? 1 : 0;
+    return ExitCode(end);
 }
 
 const CommandRegistration reg{
