@@ -154,6 +154,12 @@ void Recorder::ResumeRecording(const audio::EncodeFrom& from) {
     Q_EMIT recordingChanged(true);
 }
 
+void Recorder::EndFileAtHeard() {
+    // A switch to no program ends the running ones at the frame it is given: what is heard.
+    if (encoder_)
+        audio_.EncodeSwitch(stream_, {}, 0, {});
+}
+
 void Recorder::EndRecording() {
     audio_.EncodeStop(player_.Current());
     if (recording_) {

@@ -61,6 +61,9 @@ public:
     // the dropped stream's recording holds). Nothing when recording already or the player is
     // not connected.
     void ResumeRecording(const audio::EncodeFrom& from);
+    // Ends the running file at the frame the listener hears now, not at the last one decoded
+    // (which runs a little ahead of it); the wish stays. A job's stop second ends its file so.
+    void EndFileAtHeard();
     // Ends the running file and the wish whatever the player's state: at shutdown, where a stream
     // that dropped is not left by the player's stop.
     void EndRecording();

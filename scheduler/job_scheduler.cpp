@@ -186,6 +186,8 @@ bool JobScheduler::Advance(quint64 id) {
             if (background_)
                 background_->Stop(BackgroundKey(scan.job));
         } else if (scan.step == Step::Start && JobTimeText(scan.job.jobStop) == scan.clock) {
+            // The recording ends with the sound heard at the stop second.
+            recorder_.EndFileAtHeard();
             player_.StopRadio();
             WaitForPlayer(scan);  // the stop's fade ends before the job's start is looked at
         }
