@@ -75,11 +75,13 @@ std::optional<quint64> TimeShiftBuffer::FrameAt(qint64 pos) const {
     return it->frame;
 }
 
-std::optional<quint64> TimeShiftBuffer::FirstFrame(quint64 preroll) const {
+std::optional<quint64> TimeShiftBuffer::FirstFrame(quint64 preroll, size_t margin) const {
     std::lock_guard lock(mu_);
     if (marks_.empty())
         return std::nullopt;
-    return marks_.front().frame + preroll;
+    auto it = std::lower_bound(marks_.begin(), marks_.end(), first_ + qint64(margin),
+                               [](const Point& p, qint64 v) { return p.pos < v; });
+    return (it == marks_.end() ? marks_.front() : *it).frame + preroll;
 }
 
 size_t TimeShiftBuffer::Read(qint64 pos, char* out, size_t max) const {
@@ -204,6 +206,13 @@ std::optional<quint64> BufferReplay::BeginFor(quint64 from) const {
     return std::max(from, *first);
 }
 
+std::optional<quint64> BufferReplay::BeginAtPace(quint64 from) const {
+    const std::optional<quint64> first = buffer_->FirstFrame(Preroll(), TimeShiftBuffer::kChunkBytes);
+    if (!first)
+        return std::nullopt;
+    return std::max(from, *first);
+}
+
 bool BufferReplay::Run(quint64 from, const Sink& sink) const {
     const std::optional<quint64> begin = BeginFor(from);
     if (!begin)
@@ -218,8 +227,8 @@ bool BufferReplay::Run(quint64 from, const Sink& sink) const {
 }
 
 ReplayReader::ReplayReader(std::shared_ptr<const BufferReplay> replay, quint64 from)
-    : limit_(size_t(replay->OutRate()) / 2), next_(replay->BeginFor(from).value_or(from)) {
-    thread_ = std::thread([this, replay = std::move(replay), from] {
+    : limit_(size_t(replay->OutRate()) / 2), next_(replay->BeginAtPace(from).value_or(from)) {
+    thread_ = std::thread([this, replay = std::move(replay), from = next_] {
         replay->Run(from, [this](quint64 first, const int16_t* frames, size_t count) {
             std::unique_lock lock(mu_);
             cv_.wait(lock, [&] { return stop_ || queued_ < limit_; });

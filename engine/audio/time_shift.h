@@ -50,8 +50,9 @@ public:
     // The frame a packet at pos begins; nullopt when pos is not a packet held.
     std::optional<quint64> FrameAt(qint64 pos) const;
     // The oldest frame whose sound can be decoded whole again (preroll frames after the oldest
-    // packet held); nullopt when nothing is held.
-    std::optional<quint64> FirstFrame(quint64 preroll) const;
+    // packet held, or after the oldest at least `margin` bytes past the oldest byte when there is
+    // one); nullopt when nothing is held.
+    std::optional<quint64> FirstFrame(quint64 preroll, size_t margin = 0) const;
     // Copies up to max bytes from input position pos; 0 when pos is not held.
     size_t Read(qint64 pos, char* out, size_t max) const;
 
@@ -85,6 +86,9 @@ public:
                  std::vector<EqBand> bands);
     // The first frame the replay will hand out when asked for `from`; nullopt when it cannot.
     std::optional<quint64> BeginFor(quint64 from) const;
+    // BeginFor for a replay that reads at the pace the buffer moves on: a chunk past the oldest
+    // byte, as the oldest chunk is the next to go and would take the sound about to play along.
+    std::optional<quint64> BeginAtPace(quint64 from) const;
     // Hands out the frames from BeginFor(from) on, until the held bytes run out or the sink
     // refuses; returns whether any frame was handed out.
     bool Run(quint64 from, const Sink& sink) const;

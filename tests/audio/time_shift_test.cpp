@@ -32,10 +32,12 @@ public:
     bool OnPcm(float* frames, size_t count, qint64 sourcePos, size_t lead) override {
         history.Append(frames, count);
         buffer_.Mark(sourcePos, decoded_ + lead);
+        marks.push_back({sourcePos, decoded_ + lead});
         decoded_ += count;
         return true;
     }
     SampleHistory history{44100 * 30};
+    std::vector<TimeShiftBuffer::Point> marks;
 
 private:
     QByteArray input_;
@@ -79,6 +81,45 @@ TEST(TimeShiftTest, ReplayGivesTheLiveFramesFromTheAskedOneOrTheOldestKept) {
         ASSERT_EQ(live.history.Read(first, got.size() / 2, want.data()), got.size() / 2);
         EXPECT_TRUE(got == want) << "from frame " << first;
     }
+}
+
+// Played behind live on a full buffer, the replay keeps its sound while the oldest chunk goes
+// as the stream moves on: the frames go on without a gap.
+TEST(TimeShiftTest, AReplayAtTheOldestPointOutlastsTheNextTrim) {
+    QFile file(QString::fromStdString(test::Tone(441)));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "ffmpeg must be installed to make the test tones";
+    const QByteArray mp3 = file.readAll();
+    auto whole = std::make_shared<TimeShiftBuffer>(mp3.size());
+    LiveHost live(mp3, *whole);
+    ASSERT_TRUE(Decoder(live, 44100).Run("audio/mpeg", {}, 2000));
+    constexpr size_t kChunk = TimeShiftBuffer::kChunkBytes;
+    auto buffer = std::make_shared<TimeShiftBuffer>(2 * kChunk);
+    qint64 fed = 0;
+    size_t marked = 0;
+    const auto feed = [&](qint64 to) {  // the stream received up to byte `to`
+        buffer->Append(mp3.constData() + fed, size_t(to - fed));
+        fed = to;
+        for (; marked < live.marks.size() && live.marks[marked].pos < to; ++marked)
+            buffer->Mark(live.marks[marked].pos, live.marks[marked].frame);
+    };
+    feed(3 * kChunk);
+    ReplayReader reader(std::make_shared<BufferReplay>(buffer, "audio/mpeg", 44100, std::vector<EqBand>{}),
+                        0);
+    std::vector<float> out(4096 * 2);
+    quint64 first = 0;
+    size_t got = 0;
+    quint64 next = reader.Next();
+    ASSERT_GT(reader.Read(out.data(), 1, 5000, &first), 0u);
+    feed(4 * kChunk);  // the oldest chunk goes
+    for (got = 1, ++next; got < 44100 * 3;) {
+        const size_t n = reader.Read(out.data(), 4096, 5000, &first);
+        if (n == 0)
+            break;
+        ASSERT_EQ(first, next) << "no frame left out";
+        next += n;
+        got += n;
+    }
+    EXPECT_GE(got, 44100u * 3) << "the replay ended when the oldest chunk went";
 }
 
 }  // namespace
