@@ -50,9 +50,10 @@ TEST_F(JobSpanTest, ARecordJobsFileCoversItsSpanLessTheConnect) {
     ASSERT_GE(connectMs, 0);
     const std::vector<float> x = MonoSound(started_[0]);
     const double want = double(start.msecsTo(stop) - connectMs) * 44.1;
-    // Within four frames: the stop second's timer and the connect's signal each come a turn of
-    // the event loop late.
-    EXPECT_NEAR(double(x.size()), want, 4 * 1152) << "connect " << connectMs << " ms";
+    // Within six frames: the stop second's timer and the connect's signal each come a turn of
+    // the event loop late, which lengthens the file against the span. A stop at the last frame
+    // decoded instead of the one heard adds about eleven.
+    EXPECT_NEAR(double(x.size()), want, 6 * 1152) << "connect " << connectMs << " ms";
 }
 
 }  // namespace
