@@ -16,13 +16,11 @@
 #include <QTabBar>
 #include <QTimeEdit>
 
-#include "ui/key_codes.h"
 #include "ui/mod_theme.h"
 
 namespace wavelot {
 
 namespace {
-enum HookRef : quintptr { kHost = 1, kControl = 2, kPopup = 3 };
 
 void ApplyBorder(QWidget* w, CtrlStyle kind, CtrlBorder border) {
     auto* frame = qobject_cast<QFrame*>(w);
@@ -47,7 +45,9 @@ void ApplyBorder(QWidget* w, CtrlStyle kind, CtrlBorder border) {
 clsControl::clsControl(QObject* parent) : QObject(parent) {}
 
 clsControl::~clsControl() {
-    clsSub::Instance().HookClearAll(this);
+    for (QWidget* w : {host_.data(), control_.data(), popup_.data()})
+        if (w != nullptr)
+            w->removeEventFilter(this);
     delete control_.data();
 }
 
@@ -173,11 +173,12 @@ bool clsControl::Create(CtrlStyle kind) {
     w->setFont(UiFont(14));
     FitToHost();
     w->show();
-    clsSub& sub = clsSub::Instance();
-    sub.HookSet(this, host_, kHost);
-    sub.HookSet(this, w, kControl);
-    if (auto* c = qobject_cast<QComboBox*>(w))
-        sub.HookSet(this, c->view()->window(), kPopup);
+    host_->installEventFilter(this);
+    w->installEventFilter(this);
+    if (auto* c = qobject_cast<QComboBox*>(w)) {
+        popup_ = c->view()->window();
+        popup_->installEventFilter(this);
+    }
     return true;
 }
 
@@ -186,30 +187,25 @@ void clsControl::FitToHost() {
         control_->setGeometry(host_->contentsRect());
 }
 
-void clsControl::WindowProc(bool& bHandled, QObject*, QEvent* event, quintptr ref) {
-    bHandled = false;
-    switch (ref) {
-    case kHost:
+bool clsControl::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == host_.data()) {
         if (event->type() == QEvent::Resize)
             FitToHost();
-        break;
-    case kPopup:
+    } else if (watched == popup_.data()) {
         if (event->type() == QEvent::Show)
             Q_EMIT DropDown();
-        break;
-    case kControl:
+    } else if (watched == control_.data()) {
         switch (event->type()) {
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
             if (kind_ == CtrlStyle::TextBox) {
                 auto* ke = static_cast<QKeyEvent*>(event);
-                int code = VirtualKey(ke->key());
-                const int shift = ShiftState(ke->modifiers());
+                int key = ke->key();
                 if (event->type() == QEvent::KeyPress)
-                    Q_EMIT KeyDown(code, shift);
+                    Q_EMIT KeyDown(key, ke->modifiers());
                 else
-                    Q_EMIT KeyUp(code, shift);
-                bHandled = code == 0;
+                    Q_EMIT KeyUp(key, ke->modifiers());
+                return key == 0;
             }
             break;
         case QEvent::FocusIn:
@@ -228,9 +224,8 @@ void clsControl::WindowProc(bool& bHandled, QObject*, QEvent* event, quintptr re
             break;
         default: break;
         }
-        break;
-    default: break;
     }
+    return false;
 }
 
 bool clsControl::Checked() const {

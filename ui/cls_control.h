@@ -10,8 +10,6 @@
 
 #include <QWidget>
 
-#include "ui/cls_sub.h"
-
 class QWidget;
 class QComboBox;
 class QListWidget;
@@ -39,7 +37,7 @@ enum class CtrlStyle : int {
 // 0 none, 1 raised, 2 thin static edge, 3 sunken, 4 static + sunken + raised.
 enum class CtrlBorder : int { None = 0, Raised = 1, Static = 2, Sunken = 3, All = 4 };
 
-class clsControl : public QObject, public SubOwner {
+class clsControl : public QObject {
     Q_OBJECT
 public:
     explicit clsControl(QObject* parent = nullptr);
@@ -54,7 +52,7 @@ public:
 
     // Creates the control in the host (once); false without a host or when already created.
     bool Create(CtrlStyle kind);
-    QWidget* hWnd() const override;
+    QWidget* hWnd() const;
     CtrlStyle Kind() const { return kind_; }
     CtrlBorder Border() const { return border_; }
 
@@ -93,17 +91,19 @@ public:
     int TabItem() const;
     void SetTabItem(int item);
 
-    void WindowProc(bool& bHandled, QObject* hWnd, QEvent* event, quintptr dwRefData) override;
-
 Q_SIGNALS:
     void Click();
     void DblClick();
     void DropDown();
     void Change();
     void RightClick();
-    // keyCode may be set to 0 by a handler to swallow the key.
-    void KeyDown(int& keyCode, int shift);
-    void KeyUp(int& keyCode, int shift);
+    // A text box's keys (Qt::Key values); a handler may set key to 0 to swallow it.
+    void KeyDown(int& key, Qt::KeyboardModifiers modifiers);
+    void KeyUp(int& key, Qt::KeyboardModifiers modifiers);
+
+protected:
+    // The host's resizes, the drop-down list showing, and the control's own keys, focus and clicks.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QComboBox* Combo() const;
@@ -120,6 +120,7 @@ private:
 
     QPointer<QWidget> host_;
     QPointer<QWidget> control_;
+    QPointer<QWidget> popup_;
     CtrlStyle kind_ = CtrlStyle::CheckBox;
     CtrlBorder border_ = CtrlBorder::None;
     bool multiline_ = false;

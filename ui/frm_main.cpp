@@ -54,7 +54,7 @@ frmMain::~frmMain() {
         scheduler->Stop();  // the job timer lives as long as the window
 }
 
-QTimer& frmMain::tmrSong() {
+QTimer& frmMain::PlaybackPoll() {
     return core_.Poll();
 }
 
@@ -216,7 +216,7 @@ clsControl& frmMain::TabStrip() {
     return *tabStrip_;
 }
 
-clsListView& frmMain::clsStart() {
+clsListView& frmMain::PlayLogList() {
     return playLog_->View();
 }
 

@@ -20,6 +20,8 @@
 #include "ui/tray_icon.h"
 #include "ui/volume_slider.h"
 
+class QMenu;
+
 namespace wavelot {
 
 class Player;
@@ -70,7 +72,6 @@ public:
     void IconTip(const QString& tip);
     void IconAdd();
     void ToggleTray();
-    void RunTrayCommand(int command);
     // The media controls' pause and play: whether the station is paused (or plays again) now;
     // false when the current stream cannot pause, or is not paused.
     bool PausePlayback();
@@ -83,13 +84,6 @@ public:
     void SetListviewWidth(int column1, int column2, int column3, int adjustment);
     void TabStrip_Click();
     void Form_Resize();
-    // The favourites and job lists' handlers (the lists themselves are StationListView).
-    // A right click on a list shows its context menu; eType 0 the favourites, 1 the jobs.
-    void clsFavorites_Click(int iItem, int Button);
-    void clsRunJobs_Click(int iItem, int Button);
-    void nRightClicks(clsListView& ListPath, int eType);
-    // The key commands of ListPath over nArray (the list it shows).
-    void nTypes(clsListView& ListPath, clsSongArray& nArray, int iKey);
     // A row drag runs (one at a time in both lists): the pointer shows the move arrows.
     bool Dragging() const { return dragging_; }
     void SetDragging(bool state);
@@ -97,21 +91,21 @@ public:
 
     // Parts, for tests.
     int Volume() const { return volume_; }
-    CommandButton* cmdPlay(int index) const { return buttons_.at(static_cast<size_t>(index)); }
+    // The command button of that number (kCmd*).
+    CommandButton* Button(int command) const { return buttons_.at(static_cast<size_t>(command)); }
     clsControl& TabStrip();
     SearchPage& Search() { return *searchPage_; }
-    clsListView& clsFavorites();
-    clsListView& clsRunJobs();
     StationListView& Favorites() { return *favorites_; }
     StationListView& Jobs() { return *jobs_; }
-    clsListView& clsStart();
+    clsListView& PlayLogList();
     StatusDisplay* picStatusBar() const { return statusBar_; }
     VolumeSlider* PicTrackBar() const { return trackBar_; }
     TrayIcon& Tray() { return tray_; }
     QWidget* picFavorites() const { return picFavorites_; }
     QWidget* picRunJobs() const { return picRunJobs_; }
     QWidget* picJobToolbar() const { return picJobToolbar_; }
-    QTimer& tmrSong();  // the session's poll
+    // The session's poll of the playing stream (titles, drops and reconnects).
+    QTimer& PlaybackPoll();
 
 Q_SIGNALS:
     // The shutdown sequence has run; the application ends its event loop on it.
@@ -139,14 +133,14 @@ private:
     void SortStationList(bool ascending);
     // The list of the current tab (2 favourites, 3 jobs); null on the others.
     StationListView* CurrentStationList();
-    void picStatusBar_Pressed(int button);
+    void picStatusBar_Pressed(Qt::MouseButton button);
     void OpenRadioEdit(bool edit);
     void PlayChosenStation();
     void ShowEqMenu();
     void ShowTrayMenu();
     // Pause, play behind live, and saving the last minutes: in the tray menu and in the context
     // menu of the record and stop buttons.
-    void AddPlaybackItems();
+    void AddPlaybackItems(QMenu& menu);
     void ShowPlaybackMenu();
     void tmrVis_Timer();
     void PaceDisplayTimer();

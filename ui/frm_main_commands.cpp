@@ -1,5 +1,7 @@
 // Main window: the commands, the equalizer and tray menus, the status bar and the timers.
+#include <QActionGroup>
 #include <QDesktopServices>
+#include <QMenu>
 #include <QUrl>
 
 #include <vector>
@@ -17,9 +19,8 @@
 #include "ui/frm_main.h"
 #include "ui/frm_option.h"
 #include "ui/frm_radio_edit.h"
-#include "ui/key_codes.h"
 #include "ui/main_window_texts.h"
-#include "ui/popup_menu.h"
+#include "ui/menus.h"
 #include "ui/search_page.h"
 #include "ui/station_list_view.h"
 #include "ui/web_search.h"
@@ -49,7 +50,7 @@ void frmMain::RunCommand(int index) {
     case kCmdEdit: OpenRadioEdit(true); break;
     case kCmdDelete:
         if (StationListView* list = CurrentStationList())
-            nTypes(list->View(), list->Ops().List(), VK_DELETE);
+            list->KeyCommand(Qt::Key_Delete);
         break;
     case kCmdExport:
         if (StationListView* list = CurrentStationList())
@@ -107,57 +108,77 @@ void frmMain::ApplyVolume() {
 }
 
 void frmMain::ShowEqMenu() {
-    MenuBegin();
+    QMenu menu;
     const int current = player_.IndexEQ();
-    for (const EqPreset& p : kEqPresets)
-        MenuAddItem(EqPresetCaption(p), p.command == current ? MF_CHECKED : MF_STRING, p.command);
-    if (current >= kEqFirstPreset && current <= kEqLastPreset)
-        MenuSetDefault(current, false);
-    const int chosen = MenuShow(this);
-    MenuEnd();
-    if (chosen >= kEqFirstPreset && chosen <= kEqLastPreset)
-        player_.SetEqPreset(chosen);
+    for (const EqPreset& p : kEqPresets) {
+        QAction* a = menu.addAction(EqPresetCaption(p));
+        a->setData(p.command);
+        if (p.command == current) {
+            a->setCheckable(true);
+            a->setChecked(true);
+            SetDefaultAction(menu, a);
+        }
+    }
+    if (QAction* chosen = ShowMenu(menu, this))
+        player_.SetEqPreset(chosen->data().toInt());
 }
 
 void frmMain::ShowTrayMenu() {
     if (!loaded_ || shutDown_)
         return;
-    MenuBegin();
-    MenuAddSubmenu(ui_text::kTrayVolume);
-    for (int i = 0; i <= 10; ++i)
-        MenuAddSubItem(QStringLiteral("%1 %").arg(i * 10), MF_STRING, i + 1);
-    MenuAddSubItem(QString(), MF_SEPARATOR, 0);
-    if (player_.IsMuted())
-        MenuAddSubItem(ui_text::kUnmute, MF_CHECKED, 12);
-    else
-        MenuAddSubItem(ui_text::kCaptions[kCmdMute], MF_STRING, 12);
-    MenuCheckRadio(0, 10, std::clamp(player_.VolumeLevel() - 1, 0, 10));
-    MenuAddItem(QString(), MF_SEPARATOR, 0);
-    AddPlaybackItems();
-    MenuAddItem(QString(), MF_SEPARATOR, 0);
-    MenuAddItem(ui_text::kTrayShow, MF_STRING, 13);
-    MenuAddItem(ui_text::kTrayExit, MF_STRING, 14);
-    const int chosen = MenuShow(this);
-    MenuEnd();
-    RunTrayCommand(chosen);
+    QMenu menu;
+    QMenu* volume = menu.addMenu(ui_text::kTrayVolume);
+    // Radio look: an exclusive group draws a dot, not a tick.
+    auto* levels = new QActionGroup(volume);
+    const int level = std::clamp(player_.VolumeLevel() - 1, 0, 10);
+    for (int i = 0; i <= 10; ++i) {
+        QAction* a = volume->addAction(QStringLiteral("%1 %").arg(i * 10));
+        a->setCheckable(true);
+        a->setChecked(i == level);
+        levels->addAction(a);
+        connect(a, &QAction::triggered, this, [this, i] {
+            // The slider keeps its value: the next mute toggle or drag applies it again.
+            player_.SetVolume(10 * i);
+        });
+    }
+    volume->addSeparator();
+    QAction* mute = volume->addAction(player_.IsMuted() ? ui_text::kUnmute : ui_text::kCaptions[kCmdMute]);
+    mute->setCheckable(player_.IsMuted());
+    mute->setChecked(player_.IsMuted());
+    connect(mute, &QAction::triggered, this, [this] {
+        RunCommand(kCmdMute);
+        buttons_[kCmdMute]->ResetLook();
+    });
+    menu.addSeparator();
+    AddPlaybackItems(menu);
+    menu.addSeparator();
+    connect(menu.addAction(ui_text::kTrayShow), &QAction::triggered, this, &frmMain::ToggleTray);
+    connect(menu.addAction(ui_text::kTrayExit), &QAction::triggered, this, [this] { RunCommand(kCmdExit); });
+    ShowMenu(menu, this);
 }
 
 namespace {
-// The playback entries' ids, after the tray menu's own; the minutes each saving entry keeps.
-constexpr int kIdPause = 20;
-constexpr int kIdGoLive = 21;
-constexpr int kIdSaveRecent = 22;
+// The minutes each saving entry keeps.
 constexpr int kSaveMinutes[] = {5, 15, 30};
 }  // namespace
 
-void frmMain::AddPlaybackItems() {
+void frmMain::AddPlaybackItems(QMenu& menu) {
     const bool playing = player_.IsPlaying();
-    const int onlyPlaying = playing ? MF_STRING : MF_GRAYED;
-    MenuAddItem(player_.IsPaused() ? ui_text::kResume : ui_text::kPause, onlyPlaying, kIdPause);
-    MenuAddItem(ui_text::kGoLive, playing && player_.IsBehindLive() ? MF_STRING : MF_GRAYED, kIdGoLive);
-    for (int i = 0; i < 3; ++i)
-        MenuAddItem(ui_text::kSaveRecent + u' ' + ui_text::kMinutes.arg(kSaveMinutes[i]), onlyPlaying,
-                    kIdSaveRecent + i);
+    QAction* pause = menu.addAction(player_.IsPaused() ? ui_text::kResume : ui_text::kPause);
+    pause->setEnabled(playing);
+    connect(pause, &QAction::triggered, this, [this] {
+        if (!player_.Resume())
+            player_.Pause();
+    });
+    QAction* live = menu.addAction(ui_text::kGoLive);
+    live->setEnabled(playing && player_.IsBehindLive());
+    connect(live, &QAction::triggered, this, [this] { player_.GoLive(); });
+    for (int minutes : kSaveMinutes) {
+        QAction* save = menu.addAction(ui_text::kSaveRecent + u' ' + ui_text::kMinutes.arg(minutes));
+        save->setEnabled(playing);
+        connect(save, &QAction::triggered, this,
+                [this, minutes] { core_.recorder().SaveRecent(minutes * 60); });
+    }
 }
 
 bool frmMain::PausePlayback() {
@@ -171,61 +192,31 @@ bool frmMain::ResumePlayback() {
 void frmMain::ShowPlaybackMenu() {
     if (!loaded_ || shutDown_)
         return;
-    MenuBegin();
-    AddPlaybackItems();
-    const int chosen = MenuShow(this);
-    MenuEnd();
-    RunTrayCommand(chosen);
+    QMenu menu;
+    AddPlaybackItems(menu);
+    ShowMenu(menu, this);
 }
 
-void frmMain::RunTrayCommand(int command) {
-    if (command == kIdPause) {
-        if (!player_.Resume())
-            player_.Pause();
-        return;
-    }
-    if (command == kIdGoLive) {
-        player_.GoLive();
-        return;
-    }
-    if (command >= kIdSaveRecent && command < kIdSaveRecent + 3) {
-        core_.recorder().SaveRecent(kSaveMinutes[command - kIdSaveRecent] * 60);
-        return;
-    }
-    if (command >= 1 && command <= 11) {
-        // The slider keeps its value: the next mute toggle or drag applies it again.
-        player_.SetVolume(10 * (command - 1));
-    } else if (command == 12) {
-        RunCommand(kCmdMute);
-        buttons_[kCmdMute]->ResetLook();
-    } else if (command == 13) {
-        ToggleTray();
-    } else if (command == 14) {
-        RunCommand(kCmdExit);
-    }
-}
-
-void frmMain::picStatusBar_Pressed(int button) {
+void frmMain::picStatusBar_Pressed(Qt::MouseButton button) {
     if (shutDown_ || !player_.IsPlaying())
         return;
     const QString title = player_.SongTitle();
-    if (button != 2) {
+    if (button != Qt::RightButton) {
         SetClipboardText(title);
         return;
     }
-    MenuBegin();
-    MenuAddItem(ui_text::kGoogle, MF_STRING, 1);
-    MenuAddItem(ui_text::kYouTube, MF_STRING, 2);
-    MenuAddItem(QString(), MF_SEPARATOR, 0);
-    MenuAddItem(ui_text::kCopySong, MF_STRING, 3);
-    const int chosen = MenuShow(this);
-    MenuEnd();
+    QMenu menu;
+    QAction* google = menu.addAction(ui_text::kGoogle);
+    QAction* youTube = menu.addAction(ui_text::kYouTube);
+    menu.addSeparator();
+    QAction* copy = menu.addAction(ui_text::kCopySong);
+    QAction* chosen = ShowMenu(menu, this);
     const WebSearchHosts hosts = LoadWebSearchHosts(SettingFile());
-    if (chosen == 1)
+    if (chosen == google)
         QDesktopServices::openUrl(GoogleSearchUrl(hosts, title));
-    else if (chosen == 2)
+    else if (chosen == youTube)
         QDesktopServices::openUrl(YouTubeSearchUrl(hosts, title));
-    else if (chosen == 3)
+    else if (chosen == copy)
         SetClipboardText(title);
 }
 

@@ -1,4 +1,4 @@
-// Main window: the favourites and job lists' wiring, copying search results into them, and
+// Main window: the favourites and job lists' making, copying search results into them, and
 // sorting them.
 #include "core/list_files.h"
 #include "core/song_array.h"
@@ -28,50 +28,13 @@ void frmMain::MakeStationLists() {
 }
 
 void frmMain::BuildStationLists() {
-    StationLists& lists = core_.Lists();
     favorites_->Create(picFavorites_, largeFonts_);
     jobs_->Create(picRunJobs_, largeFonts_);
-    connect(&favorites_->View(), &clsListView::Click, this, &frmMain::clsFavorites_Click);
-    connect(&jobs_->View(), &clsListView::Click, this, &frmMain::clsRunJobs_Click);
-    connect(&favorites_->View(), &clsListView::KeyUp, this,
-            [this, &lists](int key, int) { nTypes(favorites_->View(), lists.favoriteList, key); });
-    connect(&jobs_->View(), &clsListView::KeyUp, this,
-            [this, &lists](int key, int) { nTypes(jobs_->View(), lists.jobList, key); });
-}
-
-clsListView& frmMain::clsFavorites() {
-    return favorites_->View();
-}
-
-clsListView& frmMain::clsRunJobs() {
-    return jobs_->View();
 }
 
 StationListView* frmMain::CurrentStationList() {
     const int tab = TabStrip().TabItem();
     return tab == kTabFavorites ? favorites_ : tab == kTabJobs ? jobs_ : nullptr;
-}
-
-void frmMain::clsFavorites_Click(int, int Button) {
-    if (Button == 2)
-        nRightClicks(favorites_->View(), 0);
-}
-
-void frmMain::clsRunJobs_Click(int, int Button) {
-    if (Button == 2)
-        nRightClicks(jobs_->View(), 1);
-}
-
-void frmMain::nRightClicks(clsListView& ListPath, int eType) {
-    StationListView* list = eType == 0 ? favorites_ : jobs_;
-    if (&list->View() == &ListPath)
-        list->ShowMenu();
-}
-
-void frmMain::nTypes(clsListView& ListPath, clsSongArray& nArray, int iKey) {
-    for (StationListView* list : {favorites_, jobs_})
-        if (&list->View() == &ListPath && &list->Ops().List() == &nArray)
-            list->KeyCommand(iKey);
 }
 
 // A search result copied to the favourites keeps its address, name, code and logo; one copied

@@ -9,7 +9,6 @@
 #include <QUrl>
 #include <algorithm>
 
-#include "ui/key_codes.h"
 #include "ui/mod_theme.h"
 
 namespace wavelot {
@@ -24,16 +23,15 @@ void ListTable::keyPressEvent(QKeyEvent* e) {
         return;
     }
     pressedKeys_.insert(e->key());
-    const int vk = VirtualKey(e->key());
-    Q_EMIT owner_->KeyDown(vk, ShiftState(e->modifiers()));
+    Q_EMIT owner_->KeyDown(e->key(), e->modifiers());
     const int count = owner_->ListCount();
     const int focused = owner_->FocusedItem();
-    if (count > 0 && vk == VK_UP && focused == 0) {
+    if (count > 0 && e->key() == Qt::Key_Up && focused == 0) {
         owner_->SelectOnly(count - 1);
         e->accept();
         return;
     }
-    if (count > 0 && vk == VK_DOWN && focused == count - 1) {
+    if (count > 0 && e->key() == Qt::Key_Down && focused == count - 1) {
         owner_->SelectOnly(0);
         e->accept();
         return;
@@ -43,16 +41,15 @@ void ListTable::keyPressEvent(QKeyEvent* e) {
 
 void ListTable::keyReleaseEvent(QKeyEvent* e) {
     if (!e->isAutoRepeat() && pressedKeys_.remove(e->key()))
-        Q_EMIT owner_->KeyUp(VirtualKey(e->key()), ShiftState(e->modifiers()));
+        Q_EMIT owner_->KeyUp(e->key(), e->modifiers());
     QTableView::keyReleaseEvent(e);
 }
 
 void ListTable::mousePressEvent(QMouseEvent* e) {
-    const int button = ButtonCode(e->button());
     const QPoint p = e->position().toPoint();
     if (e->button() == Qt::LeftButton)
         setFocus(Qt::MouseFocusReason);
-    Q_EMIT owner_->MouseDown(button, p.x(), p.y(), ShiftState(e->modifiers()));
+    Q_EMIT owner_->MouseDown(e->button(), p.x(), p.y(), e->modifiers());
     const QModelIndex idx = indexAt(p);
     pressPos_ = p;
     pressRow_ = idx.isValid() ? idx.row() : -1;
@@ -64,7 +61,7 @@ void ListTable::mousePressEvent(QMouseEvent* e) {
 
 void ListTable::mouseMoveEvent(QMouseEvent* e) {
     const QPoint p = e->position().toPoint();
-    Q_EMIT owner_->MouseMove(p.x(), p.y(), ShiftState(e->modifiers()));
+    Q_EMIT owner_->MouseMove(p.x(), p.y(), e->modifiers());
     if (e->buttons() & (Qt::LeftButton | Qt::RightButton)) {
         // No rubber-band or drag selection: a held button drags rows (the owner decides).
         if (!dragStarted_ && pressRow_ >= 0 &&
@@ -72,7 +69,7 @@ void ListTable::mouseMoveEvent(QMouseEvent* e) {
             dragStarted_ = true;
             if (pressButton_ == Qt::LeftButton)
                 viewport()->grabMouse();
-            Q_EMIT owner_->DragBegin(pressRow_, pressColumn_, ButtonCode(pressButton_));
+            Q_EMIT owner_->DragBegin(pressRow_, pressColumn_, pressButton_);
         }
         return;
     }
@@ -84,9 +81,9 @@ void ListTable::mouseReleaseEvent(QMouseEvent* e) {
     if (e->button() == Qt::LeftButton && QWidget::mouseGrabber() == viewport())
         viewport()->releaseMouse();
     QTableView::mouseReleaseEvent(e);
-    const int button = ButtonCode(e->button());
-    Q_EMIT owner_->MouseUp(button, p.x(), p.y(), ShiftState(e->modifiers()));
-    if (!dragStarted_ && (button == 1 || button == 2)) {
+    const Qt::MouseButton button = e->button();
+    Q_EMIT owner_->MouseUp(button, p.x(), p.y(), e->modifiers());
+    if (!dragStarted_ && (button == Qt::LeftButton || button == Qt::RightButton)) {
         const QModelIndex idx = indexAt(p);
         Q_EMIT owner_->Click(idx.isValid() ? idx.row() : -1, button);
     }
@@ -96,8 +93,8 @@ void ListTable::mouseReleaseEvent(QMouseEvent* e) {
 
 void ListTable::mouseDoubleClickEvent(QMouseEvent* e) {
     QTableView::mouseDoubleClickEvent(e);
-    const int button = ButtonCode(e->button());
-    if (button == 1 || button == 2) {
+    const Qt::MouseButton button = e->button();
+    if (button == Qt::LeftButton || button == Qt::RightButton) {
         const QModelIndex idx = indexAt(e->position().toPoint());
         Q_EMIT owner_->DblClick(idx.isValid() ? idx.row() : -1, button);
     }
@@ -431,7 +428,7 @@ void clsListView::SelectOnly(int index) {
         return;
     SetSelected(index, true);
     EnsureVisible(index);
-    Q_EMIT Click(index, 1);
+    Q_EMIT Click(index, Qt::LeftButton);
 }
 
 }  // namespace wavelot

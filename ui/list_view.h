@@ -2,7 +2,7 @@
 // clsListView: the report-style list all four station lists of the main window are shown in.
 // It keeps only a row count; every cell's text is asked from the owner (OnData), the owner may
 // colour or draw each row (CustomDraw), and clicks, keys, drags and dropped files come back as
-// events with the classic argument conventions (buttons 1/2/4, Shift 1 / Ctrl 2 / Alt 4).
+// signals with Qt's keys, buttons and modifiers.
 
 #include <QColor>
 #include <QFrame>
@@ -117,15 +117,16 @@ public:
     void SelectOnly(int index);
 
 Q_SIGNALS:
-    void Click(int iItem, int Button);
-    void DblClick(int iItem, int Button);
+    void Click(int item, Qt::MouseButton button);
+    void DblClick(int item, Qt::MouseButton button);
     void ColumnClick(int iIndex);
-    void DragBegin(int iItem, int iSubItem, int Button);
-    void MouseDown(int Button, int x, int y, int Shift);
-    void MouseMove(int x, int y, int Shift);
-    void MouseUp(int Button, int x, int y, int Shift);
-    void KeyDown(int KeyCode, int Shift);
-    void KeyUp(int KeyCode, int Shift);
+    void DragBegin(int item, int column, Qt::MouseButton button);
+    void MouseDown(Qt::MouseButton button, int x, int y, Qt::KeyboardModifiers modifiers);
+    void MouseMove(int x, int y, Qt::KeyboardModifiers modifiers);
+    void MouseUp(Qt::MouseButton button, int x, int y, Qt::KeyboardModifiers modifiers);
+    // Qt::Key values.
+    void KeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void KeyUp(int key, Qt::KeyboardModifiers modifiers);
     // The handler fills text; an untouched text shows an empty cell.
     void OnData(int item, int SubItem, QString& text);
     // The handler may change rec and sets result (0 = default drawing).

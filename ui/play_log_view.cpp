@@ -10,7 +10,7 @@
 #include "engine/play_log_export.h"
 #include "engine/player.h"
 #include "ui/main_window_texts.h"
-#include "ui/popup_menu.h"
+#include "ui/menus.h"
 
 namespace wavelot {
 
@@ -54,22 +54,21 @@ void PlayLogView::Create(QWidget* tabArea) {
     connect(&view_, &clsListView::Click, this, &PlayLogView::clsStart_Click);
 }
 
-void PlayLogView::clsStart_Click(int, int button) {
-    if (button != 2 || view_.ListCount() == 0)
+void PlayLogView::clsStart_Click(int, Qt::MouseButton button) {
+    if (button != Qt::RightButton || view_.ListCount() == 0)
         return;
     QWidget* owner = view_.Container()->window();
-    MenuBegin();
-    MenuAddItem(ui_text::kExportLog, MF_STRING, 1);
-    MenuAddItem(ui_text::kClearLog, MF_STRING, 2);
-    const int chosen = MenuShow(owner);
-    MenuEnd();
-    if (chosen == 1) {
+    QMenu menu;
+    QAction* exportLog = menu.addAction(ui_text::kExportLog);
+    QAction* clear = menu.addAction(ui_text::kClearLog);
+    QAction* chosen = ShowMenu(menu, owner);
+    if (chosen == exportLog) {
         const QString path = ProgramFolder() + PlayLogExportFileName(QDateTime::currentDateTime());
         if (!ExportPlayLog(player_.PlayLog(), path))
             return;
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
         QMessageBox::information(owner, ProgramTitle(), PlayLogExportMessage(path));
-    } else if (chosen == 2) {
+    } else if (chosen == clear) {
         player_.Log().Clear();
     }
 }

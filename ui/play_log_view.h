@@ -20,7 +20,7 @@ public:
     clsListView& View() { return view_; }
 
 private:
-    void clsStart_Click(int item, int button);
+    void clsStart_Click(int item, Qt::MouseButton button);
 
     Player& player_;
     clsListView view_;

@@ -7,7 +7,7 @@
 #include "directories/directory_search.h"
 #include "directories/search_status.h"
 #include "ui/main_window_texts.h"
-#include "ui/popup_menu.h"
+#include "ui/menus.h"
 #include "ui/screen_metrics.h"
 
 namespace wavelot {
@@ -97,8 +97,8 @@ void SearchPage::BuildInputs() {
     txtSearch_.BorderStyle(CtrlBorder::Static);
     txtSearch_.Create(CtrlStyle::TextBox);
     txtSearch_.setText(settings_.SearchName());
-    connect(&txtSearch_, &clsControl::KeyDown, this, [this](int& key, int) {
-        if (key != 13)
+    connect(&txtSearch_, &clsControl::KeyDown, this, [this](int& key, Qt::KeyboardModifiers) {
+        if (key != Qt::Key_Return && key != Qt::Key_Enter)
             return;
         key = 0;  // swallowed: no beep, no default action
         if (optName_.Checked())
@@ -128,7 +128,7 @@ void SearchPage::BuildList() {
     });
     connect(&searchView_, &clsListView::CustomDraw, this, &SearchPage::clsSearch_CustomDraw);
     connect(&searchView_, &clsListView::Click, this, &SearchPage::clsSearch_Click);
-    connect(&searchView_, &clsListView::DblClick, this, [this](int item, int) {
+    connect(&searchView_, &clsListView::DblClick, this, [this](int item, Qt::MouseButton) {
         if (searchView_.ListCount() == 0 || searchView_.SelCount() == 0 || item < 0)
             return;
         PlayRow(item);
@@ -276,20 +276,18 @@ void SearchPage::clsSearch_CustomDraw(NMLVCustomDraw& rec, int& result) {
     result = CDRF_DODEFAULT;
 }
 
-void SearchPage::clsSearch_Click(int, int button) {
-    if (button != 2 || searchView_.ListCount() == 0 || searchView_.SelCount() == 0)
+void SearchPage::clsSearch_Click(int, Qt::MouseButton button) {
+    if (button != Qt::RightButton || searchView_.ListCount() == 0 || searchView_.SelCount() == 0)
         return;
     const int row = searchView_.NextSelected(-1);
     if (row < 0)
         return;
     const StationRow station = search_.Results().Row(row);
-    MenuBegin();
-    MenuAddItem(ui_text::kAddToFavorites, MF_STRING, 1);
-    MenuAddItem(ui_text::kAddToJobs, MF_STRING, 2);
-    const int chosen = MenuShow(window());
-    MenuEnd();
-    if (chosen == 1 || chosen == 2)
-        Q_EMIT CopyRequested(station, chosen - 1);
+    QMenu menu;
+    QAction* favorites = menu.addAction(ui_text::kAddToFavorites);
+    QAction* jobs = menu.addAction(ui_text::kAddToJobs);
+    if (QAction* chosen = ShowMenu(menu, window()); chosen == favorites || chosen == jobs)
+        Q_EMIT CopyRequested(station, chosen == favorites ? 0 : 1);
 }
 
 void SearchPage::clsSearch_ColumnClick(int index) {

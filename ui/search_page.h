@@ -61,7 +61,7 @@ private:
     void EnableSearchInputs(bool enabled);
     void UpdateSearchInputs();
     void clsSearch_CustomDraw(NMLVCustomDraw& rec, int& result);
-    void clsSearch_Click(int item, int button);
+    void clsSearch_Click(int item, Qt::MouseButton button);
     void clsSearch_ColumnClick(int index);
     void PlayRow(int row);
 

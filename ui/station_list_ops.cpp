@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "core/station_lists.h"
-#include "ui/key_codes.h"
 #include "ui/list_view_model.h"
 
 namespace wavelot {
@@ -35,15 +34,16 @@ bool StationListOps::HasSelection() const {
     return Count() > 0 && selection_.hasSelection();
 }
 
-StationListOps::KeyCommand StationListOps::CommandForKey(int virtualKey) const {
+StationListOps::KeyCommand StationListOps::CommandForKey(int key) const {
     if (Count() == 0)
         return KeyCommand::None;
-    switch (virtualKey) {
-    case 'A': return KeyCommand::SelectAll;
-    case 'N': return KeyCommand::ClearSelection;
-    case VK_RETURN:
-    case VK_SPACE: return HasSelection() ? KeyCommand::Play : KeyCommand::None;
-    case VK_DELETE: return HasSelection() ? KeyCommand::Delete : KeyCommand::None;
+    switch (key) {
+    case Qt::Key_A: return KeyCommand::SelectAll;
+    case Qt::Key_N: return KeyCommand::ClearSelection;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space: return HasSelection() ? KeyCommand::Play : KeyCommand::None;
+    case Qt::Key_Delete: return HasSelection() ? KeyCommand::Delete : KeyCommand::None;
     default: return KeyCommand::None;
     }
 }
@@ -96,7 +96,7 @@ int StationListOps::CopySelectedToOtherList(const QString& now) {
     return static_cast<int>(rows.size());
 }
 
-void StationListOps::PressSelect(DragRows& drag, PointerRow at, int shift) {
+void StationListOps::PressSelect(DragRows& drag, PointerRow at, Qt::KeyboardModifiers modifiers) {
     const int count = Count();
     if (count == 0)
         return;
@@ -117,14 +117,17 @@ void StationListOps::PressSelect(DragRows& drag, PointerRow at, int shift) {
         return;
     }
     drag.anchor = drag.current;
-    if (shift == kShiftNone) {
+    // Shift or Ctrl alone; any other combination does nothing.
+    const Qt::KeyboardModifiers shift =
+        modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    if (shift == Qt::NoModifier) {
         drag.current = row;
         if (row != -1) {
             ClearSelection();
             Select(row, true);
             focus(row);
         }
-    } else if (shift == kShiftShift) {
+    } else if (shift == Qt::ShiftModifier) {
         drag.current = row;
         if (row != -1 && drag.anchor >= 0) {
             for (int i = std::min(drag.anchor, row); i <= std::max(drag.anchor, row); ++i)
@@ -132,7 +135,7 @@ void StationListOps::PressSelect(DragRows& drag, PointerRow at, int shift) {
             Select(row, true);
             focus(row);
         }
-    } else if (shift == kShiftCtrl) {
+    } else if (shift == Qt::ControlModifier) {
         if (!Selected(row))
             drag.current = row;
         Select(row, !Selected(row));

@@ -46,11 +46,6 @@ struct DragRows {
     int current = -1;
 };
 
-// Modifier state of a press: 0 none, 1 Shift, 2 Ctrl (others do nothing).
-inline constexpr int kShiftNone = 0;
-inline constexpr int kShiftShift = 1;
-inline constexpr int kShiftCtrl = 2;
-
 class StationListOps {
 public:
     enum class KeyCommand { None, SelectAll, ClearSelection, Play, Delete };
@@ -66,7 +61,7 @@ public:
 
     // A, N, Enter or Space, Delete; anything else (and every key on an empty list) is None;
     // Play and Delete need a selected row.
-    KeyCommand CommandForKey(int virtualKey) const;
+    KeyCommand CommandForKey(int key) const;
     void SelectAll();
     void ClearSelection();
     // The selected rows, from the highest to the lowest. Returns how many went.
@@ -77,7 +72,7 @@ public:
     int CopySelectedToOtherList(const QString& now);
 
     // Selection on press. A press on a row of a list with nothing selected selects that row.
-    void PressSelect(DragRows& drag, PointerRow at, int shift);
+    void PressSelect(DragRows& drag, PointerRow at, Qt::KeyboardModifiers modifiers);
     // One drag step; true when records moved.
     bool DragStep(DragRows& drag, PointerRow at);
 

@@ -12,9 +12,8 @@
 #include "core/path_utils.h"
 #include "core/station_lists.h"
 #include "engine/time_text.h"
-#include "ui/key_codes.h"
 #include "ui/main_window_texts.h"
-#include "ui/popup_menu.h"
+#include "ui/menus.h"
 #include "ui/screen_metrics.h"
 #include "ui/station_list_rows.h"
 
@@ -74,17 +73,24 @@ void StationListView::Create(QWidget* panel, bool largeFonts) {
             text = list_.Title(item);
     });
     connect(&view_, &clsListView::CustomDraw, this, &StationListView::CustomDraw);
-    connect(&view_, &clsListView::DblClick, this, [this](int item, int) {
+    connect(&view_, &clsListView::KeyUp, this, [this](int key, Qt::KeyboardModifiers) { KeyCommand(key); });
+    connect(&view_, &clsListView::Click, this, [this](int, Qt::MouseButton button) {
+        if (button == Qt::RightButton)
+            ShowMenu();
+    });
+    connect(&view_, &clsListView::DblClick, this, [this](int item, Qt::MouseButton) {
         if (view_.ListCount() > 0 && view_.SelCount() > 0 && item >= 0 && item < list_.ListCount())
             host_.playRadio(list_.File(item), list_.Title(item), list_.Code(item));
     });
     connect(&view_, &clsListView::MouseDown, this,
-            [this](int, int, int y, int shift) { ops_->PressSelect(*host_.drag, Pointer(y), shift); });
-    connect(&view_, &clsListView::DragBegin, this, [this](int, int, int) {
+            [this](Qt::MouseButton, int, int y, Qt::KeyboardModifiers modifiers) {
+                ops_->PressSelect(*host_.drag, Pointer(y), modifiers);
+            });
+    connect(&view_, &clsListView::DragBegin, this, [this](int, int, Qt::MouseButton) {
         host_.setDragging(true);
         view_.BlockKey(true);
     });
-    connect(&view_, &clsListView::MouseMove, this, [this](int, int y, int) {
+    connect(&view_, &clsListView::MouseMove, this, [this](int, int y, Qt::KeyboardModifiers) {
         if (!host_.dragging())
             return;
         if (ops_->DragStep(*host_.drag, Pointer(y)))
@@ -162,39 +168,24 @@ void StationListView::Tell(const QString& message) const {
 
 void StationListView::ShowMenu() {
     const bool jobs = which_ == KeptList::Jobs;
-    // Entry ids by what the view has; each id's command.
-    std::vector<int> commands;
-    MenuBegin();
-    MenuAddItem(ui_text::kMenuAddStation, MF_STRING, 1);
-    commands.push_back(kCmdAdd);
+    QMenu menu;
+    const auto command = [this, &menu](const QString& text, int command) {
+        connect(menu.addAction(text), &QAction::triggered, this,
+                [this, command] { host_.runCommand(command); });
+    };
+    command(ui_text::kMenuAddStation, kCmdAdd);
     if (view_.ListCount() > 0 && view_.SelCount() > 0) {
-        MenuAddItem(ui_text::kMenuEditStation, MF_STRING, 2);
-        MenuAddItem(ui_text::kMenuDeleteStation, MF_STRING, 3);
-        MenuAddItem(QString(), MF_SEPARATOR, 0);
-        MenuAddItem(jobs ? ui_text::kAddToFavorites : ui_text::kAddToJobs, MF_STRING, 4);
-        MenuAddItem(QString(), MF_SEPARATOR, 0);
-        MenuAddItem(ui_text::kMenuExportList, MF_STRING, 5);
-        MenuAddItem(ui_text::kMenuImportList, MF_STRING, 6);
-        commands.insert(commands.end(), {kCmdEdit, kCmdDelete, 0, kCmdExport, kCmdImport});
-    } else if (view_.ListCount() > 0) {
-        MenuAddItem(QString(), MF_SEPARATOR, 0);
-        MenuAddItem(ui_text::kMenuExportList, MF_STRING, 2);
-        MenuAddItem(ui_text::kMenuImportList, MF_STRING, 3);
-        commands.insert(commands.end(), {kCmdExport, kCmdImport});
-    } else {
-        MenuAddItem(QString(), MF_SEPARATOR, 0);
-        MenuAddItem(ui_text::kMenuImportList, MF_STRING, 2);
-        commands.push_back(kCmdImport);
+        command(ui_text::kMenuEditStation, kCmdEdit);
+        command(ui_text::kMenuDeleteStation, kCmdDelete);
+        menu.addSeparator();
+        connect(menu.addAction(jobs ? ui_text::kAddToFavorites : ui_text::kAddToJobs), &QAction::triggered,
+                this, &StationListView::CopyToOtherList);
     }
-    const int chosen = MenuShow(Owner());
-    MenuEnd();
-    if (chosen < 1 || chosen > static_cast<int>(commands.size()))
-        return;
-    const int command = commands[static_cast<size_t>(chosen - 1)];
-    if (command == 0)
-        CopyToOtherList();
-    else
-        host_.runCommand(command);
+    menu.addSeparator();
+    if (view_.ListCount() > 0)
+        command(ui_text::kMenuExportList, kCmdExport);
+    command(ui_text::kMenuImportList, kCmdImport);
+    wavelot::ShowMenu(menu, Owner());
 }
 
 void StationListView::CopyToOtherList() {
@@ -204,8 +195,8 @@ void StationListView::CopyToOtherList() {
     ops_->CopySelectedToOtherList(ClockText(QTime::currentTime()));
 }
 
-void StationListView::KeyCommand(int virtualKey) {
-    switch (ops_->CommandForKey(virtualKey)) {
+void StationListView::KeyCommand(int key) {
+    switch (ops_->CommandForKey(key)) {
     case StationListOps::KeyCommand::SelectAll: ops_->SelectAll(); break;
     case StationListOps::KeyCommand::ClearSelection: ops_->ClearSelection(); break;
     case StationListOps::KeyCommand::Play: {

@@ -1,7 +1,7 @@
 #pragma once
 // The favourites list (tab 2) and the job list (tab 3): one StationListView each, over the
 // list it shows. It draws the rows, plays a row on a double click, selects on press, reorders
-// by dragging, imports dropped files, and carries out the key commands, the context menu, and
+// by dragging, imports dropped files, and carries out its keys, its context menu, and
 // the export and import of the list; its row count follows the lists' announcements, so a row
 // added by the editor or a copy from the search results shows at once.
 //
@@ -45,8 +45,8 @@ public:
 
     // The context menu at the mouse, by what the view has (rows, a selection).
     void ShowMenu();
-    // A key released in the view.
-    void KeyCommand(int virtualKey);
+    // A key released in the view (a Qt::Key).
+    void KeyCommand(int key);
     // Export to and import from a file the user chooses; import of files given by name (a drop).
     void ExportList();
     void ImportList();

@@ -3,7 +3,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "ui/key_codes.h"
 #include "ui/mod_theme.h"
 
 namespace wavelot {
@@ -90,7 +89,7 @@ void StatusDisplay::paintEvent(QPaintEvent*) {
 }
 
 void StatusDisplay::mousePressEvent(QMouseEvent* e) {
-    Q_EMIT Pressed(ButtonCode(e->button()));
+    Q_EMIT Pressed(e->button());
 }
 
 }  // namespace wavelot

@@ -41,7 +41,7 @@ public:
 
 Q_SIGNALS:
     // 1 left, 2 right, 4 middle.
-    void Pressed(int button);
+    void Pressed(Qt::MouseButton button);
 
 protected:
     void paintEvent(QPaintEvent*) override;

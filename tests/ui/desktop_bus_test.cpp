@@ -195,7 +195,8 @@ TEST_F(DesktopBusTest, MprisShowsStatusSongAndVolumeAndSignalsEachChange) {
     EXPECT_EQ(w.Volume(), 25);
     EXPECT_EQ(w.PicTrackBar()->Volume(), 25);
     EXPECT_EQ(Read(settings::kSavedVolume), u"25"_s);
-    w.RunTrayCommand(7);  // "60 %"
+    OnNextMenu(u"設定音量/60 %"_s);
+    Q_EMIT w.Tray().RightClicked();  // the tray menu's volume entry
     EXPECT_TRUE(signalled(u"Volume=0.6"_s));
 }
 

@@ -67,7 +67,7 @@ TEST_F(MainWindowTest, EditorAddsAFavouriteAndAWeeklyJob) {
     });
     EXPECT_EQ(Rows(Lists().favoriteList),
               QStringList{u"http://fav.test/|http://fav.test/|1|Jazz|0|0|||0|0"_s});
-    EXPECT_EQ(w.clsFavorites().GetSelectedItems(), std::vector<int>{0}) << "the new row, alone";
+    EXPECT_EQ(w.Favorites().View().GetSelectedItems(), std::vector<int>{0}) << "the new row, alone";
 
     WithEditor(w, kTabJobs, frmMain::kCmdAdd, [](frmRadioEdit& d) {
         EXPECT_EQ(TabCount(d), 2);
@@ -91,7 +91,7 @@ TEST_F(MainWindowTest, EditorAddsAFavouriteAndAWeeklyJob) {
     });
     EXPECT_EQ(Rows(Lists().jobList),
               QStringList{u"晚間新聞|http://job.test/|0||1|1|19:05:09|20:00:00|1|68"_s});
-    EXPECT_EQ(w.clsRunJobs().ListCount(), 1);
+    EXPECT_EQ(w.Jobs().View().ListCount(), 1);
 }
 
 TEST_F(MainWindowTest, EditorEditsOnlyTheFirstSelectedRowAndCancelChangesNothing) {
@@ -103,7 +103,7 @@ TEST_F(MainWindowTest, EditorEditsOnlyTheFirstSelectedRowAndCancelChangesNothing
         }
     frmMain& w = Open();
     for (const int tab : {kTabFavorites, kTabJobs}) {
-        clsListView& view = tab == kTabFavorites ? w.clsFavorites() : w.clsRunJobs();
+        clsListView& view = tab == kTabFavorites ? w.Favorites().View() : w.Jobs().View();
         const clsSongArray& list = tab == kTabFavorites ? Lists().favoriteList : Lists().jobList;
         view.SetSelected(2, true);
         view.SetSelected(0, true);
@@ -168,7 +168,7 @@ TEST_F(MainWindowTest, ARecordJobOfAMinuteRecordsInTheTrayAndWithoutAWindow) {
     cli.start(exe,
               {u"jobs"_s, u"--jobs"_s, jobsFile, u"--dir"_s, cliRecordings.path(), u"--seconds"_s, u"75"_s});
     EXPECT_TRUE(
-        WaitUntil([&] { return player().StationName() == u"Job"_s && w.tmrSong().isActive(); }, 10000))
+        WaitUntil([&] { return player().StationName() == u"Job"_s && w.PlaybackPoll().isActive(); }, 10000))
         << "played, and its titles followed, in the tray";
     EXPECT_TRUE(WaitUntil([&] { return cli.state() == QProcess::NotRunning; }, 90000));
     EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();

@@ -19,6 +19,7 @@
 #include "ui/frm_main.h"
 #include "ui/frm_option.h"
 #include "ui/search_page.h"
+#include "ui/station_list_view.h"
 
 namespace wavelot::test {
 

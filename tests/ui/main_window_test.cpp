@@ -20,7 +20,6 @@
 #include "tests/ui/main_window_fixture.h"
 #include "ui/frm_option.h"
 #include "ui/main_window_texts.h"
-#include "ui/popup_menu.h"
 #include "ui/qt_translations.h"
 
 namespace wavelot::test {
@@ -135,13 +134,13 @@ TEST_F(MainWindowTest, StartUpRestoresTheSearchSettingsAndTheLists) {
     EXPECT_FALSE(w.Search().cmbGenre().hWnd()->isEnabled());
     EXPECT_EQ(w.Search().cmbRadioType().ListIndex(), 0);
     EXPECT_EQ(w.Search().cmbRadioType().List(4), u"韓國 - InLive "_s);
-    EXPECT_EQ(w.clsFavorites().ListCount(), 2);
+    EXPECT_EQ(w.Favorites().View().ListCount(), 2);
     EXPECT_EQ(w.Volume(), 80);
     EXPECT_EQ(w.size(), QSize(650, 554)) << "fixed size at 96 dpi";
     w.resize(900, 700);
     EXPECT_EQ(w.size(), QSize(650, 554)) << "a resize is undone";
-    EXPECT_EQ(w.cmdPlay(3)->Caption(), u"開始錄音"_s);
-    EXPECT_EQ(w.cmdPlay(0)->height(), 22);
+    EXPECT_EQ(w.Button(3)->Caption(), u"開始錄音"_s);
+    EXPECT_EQ(w.Button(0)->height(), 22);
 }
 
 TEST_F(MainWindowTest, TabsShowTheirPanelsAndTheToolbar) {
@@ -154,7 +153,7 @@ TEST_F(MainWindowTest, TabsShowTheirPanelsAndTheToolbar) {
         EXPECT_EQ(w.picFavorites()->isVisible(), tab == 2);
         EXPECT_EQ(w.picRunJobs()->isVisible(), tab == 3);
         EXPECT_EQ(w.picJobToolbar()->isVisible(), tab == 2 || tab == 3);
-        EXPECT_EQ(w.clsStart().Container()->isVisible(), true);
+        EXPECT_EQ(w.PlayLogList().Container()->isVisible(), true);
         SaveShot(&w, names[tab - 1]);
     }
 }
@@ -166,7 +165,7 @@ TEST_F(MainWindowTest, SearchInputsFollowTheDirectoryAndTheOption) {
     EXPECT_FALSE(w.Search().SearchType(1).hWnd()->isEnabled());
     EXPECT_FALSE(w.Search().cmbGenre().hWnd()->isEnabled());
     EXPECT_FALSE(w.Search().txtSearch().hWnd()->isEnabled());
-    EXPECT_TRUE(w.cmdPlay(0)->isEnabled());
+    EXPECT_TRUE(w.Button(0)->isEnabled());
     ChooseDirectory(w, 0);
     EXPECT_TRUE(w.Search().cmbGenre().hWnd()->isEnabled()) << "the saved option 0 selects the genre box";
     EXPECT_FALSE(w.Search().txtSearch().hWnd()->isEnabled());
@@ -255,7 +254,7 @@ TEST_F(MainWindowTest, RadioBrowserSearchesAndTheStatusBarSaysWhyNothingCame) {
     EXPECT_EQ(s.cmbRadioType().List(5), u"Radio-Browser"_s);
     EXPECT_TRUE(s.SearchType(0).hWnd()->isEnabled());
     s.cmbGenre().SetListIndex(13);
-    QTest::mouseClick(w.cmdPlay(frmMain::kCmdSearch), Qt::LeftButton);
+    QTest::mouseClick(w.Button(frmMain::kCmdSearch), Qt::LeftButton);
     ASSERT_EQ(s.clsSearch().ListCount(), 5);
     EXPECT_EQ(s.clsSearch().Model()->index(1, 0).data().toString(), u"爵士樂電台 台北"_s);
     EXPECT_EQ(s.clsSearch().Model()->index(0, 2).data().toString(), u"128 kbps"_s);
@@ -315,7 +314,7 @@ TEST_F(MainWindowTest, ColumnClicksAlternateTheOrderAndTheRightClickCopiesToTheL
     EXPECT_EQ(seen, (QStringList{u"加入我的最愛"_s, u"加入排程工作"_s}));
     ASSERT_EQ(Lists().favoriteList.ListCount(), 1);
     EXPECT_EQ(Lists().favoriteList.Title(0), Lists().searchList.Title(1));
-    EXPECT_EQ(w.clsFavorites().ListCount(), 1);
+    EXPECT_EQ(w.Favorites().View().ListCount(), 1);
 
     OnNextMenu(u"加入排程工作"_s);
     const QString before = QTime::currentTime().toString(u"HH:mm:ss"_s);
@@ -339,8 +338,8 @@ TEST_F(MainWindowTest, ARightClickOnAnEmptyListShowsNoMenu) {
     OnNextModal([&](QWidget*) { menu = true; }, 500);
     OnNextMenu(QString(), nullptr, 500);
     QTest::mouseClick(w.Search().clsSearch().hWnd()->viewport(), Qt::RightButton, {}, QPoint(30, 10));
-    QTest::mouseClick(w.clsStart().hWnd()->viewport(), Qt::RightButton, {}, QPoint(30, 10));
-    EXPECT_EQ(CurrentMenu(), nullptr);
+    QTest::mouseClick(w.PlayLogList().hWnd()->viewport(), Qt::RightButton, {}, QPoint(30, 10));
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
     EXPECT_FALSE(menu);
 }
 
@@ -349,46 +348,46 @@ TEST_F(MainWindowTest, PlayLogMenuClearsTheLog) {
     w.TabStrip().SetTabItem(4);
     player().Log().Add(u"10:00:00: One"_s, true);
     player().Log().Add(u"10:00:01: Two"_s, true);
-    ASSERT_EQ(w.clsStart().ListCount(), 2);
-    EXPECT_EQ(w.clsStart().Model()->index(1, 0).data().toString(), u"10:00:01: Two"_s);
+    ASSERT_EQ(w.PlayLogList().ListCount(), 2);
+    EXPECT_EQ(w.PlayLogList().Model()->index(1, 0).data().toString(), u"10:00:01: Two"_s);
     QStringList seen;
     OnNextMenu(u"清除播放日誌"_s, &seen);
-    QTest::mouseClick(w.clsStart().hWnd()->viewport(), Qt::RightButton, {}, QPoint(30, 5));
+    QTest::mouseClick(w.PlayLogList().hWnd()->viewport(), Qt::RightButton, {}, QPoint(30, 5));
     EXPECT_EQ(seen, (QStringList{u"輸出播放日誌"_s, u"清除播放日誌"_s}));
-    EXPECT_EQ(w.clsStart().ListCount(), 0);
+    EXPECT_EQ(w.PlayLogList().ListCount(), 0);
     EXPECT_EQ(Lists().playLogList.ListCount(), 0);
     player().Log().Add(u"10:00:02: Three"_s, true);
-    EXPECT_EQ(w.clsStart().ListCount(), 1);
+    EXPECT_EQ(w.PlayLogList().ListCount(), 1);
 }
 
 TEST_F(MainWindowTest, RecordMuteAndSortCommands) {
     frmMain& w = Open();
     w.RunCommand(frmMain::kCmdRecord);
     EXPECT_TRUE(core_->recorder().IsRecording());
-    EXPECT_EQ(w.cmdPlay(3)->Caption(), u"停止錄音"_s);
+    EXPECT_EQ(w.Button(3)->Caption(), u"停止錄音"_s);
     w.RunCommand(frmMain::kCmdRecord);
     EXPECT_FALSE(core_->recorder().IsRecording());
-    EXPECT_EQ(w.cmdPlay(3)->Caption(), u"開始錄音"_s);
+    EXPECT_EQ(w.Button(3)->Caption(), u"開始錄音"_s);
 
-    QTest::mouseClick(w.cmdPlay(7), Qt::LeftButton);
+    QTest::mouseClick(w.Button(7), Qt::LeftButton);
     EXPECT_TRUE(player().IsMuted());
-    EXPECT_EQ(w.cmdPlay(7)->Caption(), u"解除靜音"_s);
-    QTest::mouseClick(w.cmdPlay(7), Qt::LeftButton);
+    EXPECT_EQ(w.Button(7)->Caption(), u"解除靜音"_s);
+    QTest::mouseClick(w.Button(7), Qt::LeftButton);
     EXPECT_FALSE(player().IsMuted());
 
     for (const QString& t : {u"beta"_s, u"Alpha"_s, u"gamma"_s}) {
         Lists().favoriteList.AddItem({.file = u"http://x.test/"_s + t, .title = t});
-        w.clsFavorites().Add();
+        w.Favorites().View().Add();
     }
     w.RunCommand(frmMain::kCmdSortAscending);
     EXPECT_EQ(Lists().favoriteList.Title(0), u"beta"_s) << "on tab 1 the sort commands do nothing";
     w.TabStrip().SetTabItem(2);
-    QTest::mouseClick(w.cmdPlay(13), Qt::LeftButton);
+    QTest::mouseClick(w.Button(13), Qt::LeftButton);
     EXPECT_EQ(Lists().favoriteList.Title(0), u"Alpha"_s);
     EXPECT_EQ(Lists().favoriteList.Title(2), u"gamma"_s);
     w.RunCommand(frmMain::kCmdSortDescending);
     EXPECT_EQ(Lists().favoriteList.Title(0), u"gamma"_s);
-    EXPECT_EQ(w.clsFavorites().Model()->index(0, 0).data().toString(), u"gamma"_s);
+    EXPECT_EQ(w.Favorites().View().Model()->index(0, 0).data().toString(), u"gamma"_s);
 }
 
 TEST_F(MainWindowTest, WithoutATrayClosingMinimisesAndOnlyExitSavesTheLists) {
@@ -402,19 +401,19 @@ TEST_F(MainWindowTest, WithoutATrayClosingMinimisesAndOnlyExitSavesTheLists) {
     w.showNormal();
 
     Lists().favoriteList.AddItem({.file = u"http://fav.test/1"_s, .title = u"我的電台"_s, .code = 1});
-    w.clsFavorites().Add();
+    w.Favorites().View().Add();
     Lists().jobList.AddItem({.file = u"http://job.test/1"_s,
                              .title = u"Job One"_s,
                              .jobMode = 1,
                              .jobStart = u"07:00:00"_s,
                              .jobStop = u"08:00:00"_s,
                              .runJob = 1});
-    w.clsRunJobs().Add();
+    w.Jobs().View().Add();
     w.Search().cmbGenre().SetListIndex(5);
     w.Search().txtSearch().setText(u"深夜"_s);
     bool done = false;
     QObject::connect(&w, &frmMain::ShutdownDone, [&] { done = true; });
-    QTest::mouseClick(w.cmdPlay(6), Qt::LeftButton);
+    QTest::mouseClick(w.Button(6), Qt::LeftButton);
     EXPECT_TRUE(done);
     EXPECT_TRUE(w.ShutDown());
     EXPECT_FALSE(w.isVisible());
@@ -430,7 +429,7 @@ TEST_F(MainWindowTest, WithoutATrayClosingMinimisesAndOnlyExitSavesTheLists) {
 
     // And they are back at the next start.
     frmMain& again = Open();
-    EXPECT_EQ(again.clsFavorites().ListCount(), 1);
+    EXPECT_EQ(again.Favorites().View().ListCount(), 1);
     EXPECT_EQ(Lists().favoriteList.Title(0), u"我的電台"_s);
     EXPECT_EQ(Lists().jobList.JobStart(0), u"07:00:00"_s);
 }
@@ -456,12 +455,12 @@ TEST_F(MainWindowTest, ThePlayCommandTakesTheSelectedStationElseTheLastOne) {
     EXPECT_EQ(w.picStatusBar()->Text(), ui_text::kNoStationToPlay);
     core_->settings().WriteLast({server_.UrlText("/last.mp3"), u"Last"_s, 0});
     Lists().favoriteList.AddItem({.file = server_.UrlText("/fav.mp3"), .title = u"Fav"_s});
-    w.clsFavorites().Add();
+    w.Favorites().View().Add();
     w.TabStrip().SetTabItem(2);
     for (const QString name : {u"Last"_s, u"Fav"_s}) {
         w.RunCommand(frmMain::kCmdPlay);
         EXPECT_TRUE(log().contains(u"連線至 "_s + name + u'\n')) << name.toStdString();
-        w.clsFavorites().SetSelected(0, true);
+        w.Favorites().View().SetSelected(0, true);
     }
 }
 

@@ -97,8 +97,8 @@ TEST_F(PlaybackTest, SearchDoubleClickPlayTitleVolumeMuteMenuAndStop) {
     const std::string title = "Artist - 測試歌曲";
     ASSERT_TRUE(ice_->SetTitle("/test.mp3", title));
     frmMain& w = Open();
-    EXPECT_TRUE(w.cmdPlay(1)->isVisible());
-    EXPECT_FALSE(w.cmdPlay(2)->isVisible());
+    EXPECT_TRUE(w.Button(1)->isVisible());
+    EXPECT_FALSE(w.Button(2)->isVisible());
     ChooseDirectory(w, 1);
     w.RunCommand(frmMain::kCmdSearch);
     ASSERT_EQ(w.Search().clsSearch().ListCount(), 1);
@@ -109,14 +109,14 @@ TEST_F(PlaybackTest, SearchDoubleClickPlayTitleVolumeMuteMenuAndStop) {
     ASSERT_TRUE(WaitUntil([&] { return w.picStatusBar()->Text().endsWith(u" * "_s + qtitle); }, 15000))
         << w.picStatusBar()->Text().toStdString();
     EXPECT_TRUE(player().IsConnected());
-    EXPECT_FALSE(w.cmdPlay(1)->isVisible());
-    EXPECT_TRUE(w.cmdPlay(2)->isVisible());
-    EXPECT_TRUE(w.tmrSong().isActive()) << "the song timer runs while a stream plays";
+    EXPECT_FALSE(w.Button(1)->isVisible());
+    EXPECT_TRUE(w.Button(2)->isVisible());
+    EXPECT_TRUE(w.PlaybackPoll().isActive()) << "the song timer runs while a stream plays";
     bool logged = false;
     for (int i = 0; i < Lists().playLogList.ListCount(); ++i)
         logged = logged || Lists().playLogList.File(i).endsWith(u": "_s + qtitle);
     EXPECT_TRUE(logged) << "the title is in the play log";
-    EXPECT_EQ(w.clsStart().ListCount(), Lists().playLogList.ListCount());
+    EXPECT_EQ(w.PlayLogList().ListCount(), Lists().playLogList.ListCount());
     EXPECT_TRUE(w.Tray().Tip().endsWith(u"\r\n"_s + qtitle));
     EXPECT_EQ(Read(settings::kSongName), u"Loopback FM"_s) << "stored as the last station";
 
@@ -150,12 +150,12 @@ TEST_F(PlaybackTest, SearchDoubleClickPlayTitleVolumeMuteMenuAndStop) {
     EXPECT_GT(loud, 0.1);
 
     // Mute and back.
-    QTest::mouseClick(w.cmdPlay(7), Qt::LeftButton);
+    QTest::mouseClick(w.Button(7), Qt::LeftButton);
     EXPECT_TRUE(player().IsMuted());
     Pump(1000);
     EXPECT_FLOAT_EQ(StreamVolume(w), 0.0f);
     EXPECT_LT(Loudness(500), 0.005) << "muted: silence reaches the sound server";
-    QTest::mouseClick(w.cmdPlay(7), Qt::LeftButton);
+    QTest::mouseClick(w.Button(7), Qt::LeftButton);
     Pump(1000);
     EXPECT_NEAR(Loudness(500), loud, loud * 0.3);
 
@@ -180,8 +180,8 @@ TEST_F(PlaybackTest, SearchDoubleClickPlayTitleVolumeMuteMenuAndStop) {
     // Stop: the ready text, the play button back, the song timer off.
     w.RunCommand(frmMain::kCmdStop);
     ASSERT_TRUE(WaitUntil([&] { return w.picStatusBar()->Text() == u"就緒 . . ."_s; }, 3000));
-    EXPECT_TRUE(w.cmdPlay(1)->isVisible());
-    EXPECT_FALSE(w.tmrSong().isActive());
+    EXPECT_TRUE(w.Button(1)->isVisible());
+    EXPECT_FALSE(w.PlaybackPoll().isActive());
 
     // Command 1 plays the station started last.
     w.RunCommand(frmMain::kCmdPlay);

@@ -18,7 +18,6 @@
 #include "core/list_files.h"
 #include "tests/support/child_process.h"
 #include "tests/ui/main_window_fixture.h"
-#include "ui/key_codes.h"
 #include "ui/station_list_rows.h"
 #include "ui/station_list_view.h"
 
@@ -114,18 +113,18 @@ TEST(StationListOps, SelectionOnPress) {
         std::initializer_list<int> selected;
         int current;
         PointerRow at;
-        int shift;
+        Qt::KeyboardModifiers shift;
         QString marks;
         int current_after;
     } cases[] = {
-        {"plain press selects only that row", {1, 4}, 1, {Where::Over, 3}, kShiftNone, u"3"_s, 3},
-        {"plain press below the view", {1, 4}, 1, {Where::Below}, kShiftNone, u"1,4"_s, -1},
-        {"shift adds the range", {6}, 2, {Where::Over, 4}, kShiftShift, u"2,3,4,6"_s, 4},
-        {"shift above the view ranges to row 0", {6}, 2, {Where::Above}, kShiftShift, u"0,1,2,6"_s, 0},
-        {"ctrl adds a row", {1}, 1, {Where::Over, 3}, kShiftCtrl, u"1,3"_s, 3},
-        {"ctrl removes a row", {1, 3}, 3, {Where::Over, 1}, kShiftCtrl, u"3"_s, 3},
-        {"alt does nothing", {1}, 1, {Where::Over, 3}, 4, u"1"_s, 1},
-        {"nothing selected: the row pressed", {}, 5, {Where::Over, 2}, kShiftShift, u"2"_s, 2},
+        {"plain press selects only that row", {1, 4}, 1, {Where::Over, 3}, Qt::NoModifier, u"3"_s, 3},
+        {"plain press below the view", {1, 4}, 1, {Where::Below}, Qt::NoModifier, u"1,4"_s, -1},
+        {"shift adds the range", {6}, 2, {Where::Over, 4}, Qt::ShiftModifier, u"2,3,4,6"_s, 4},
+        {"shift above the view ranges to row 0", {6}, 2, {Where::Above}, Qt::ShiftModifier, u"0,1,2,6"_s, 0},
+        {"ctrl adds a row", {1}, 1, {Where::Over, 3}, Qt::ControlModifier, u"1,3"_s, 3},
+        {"ctrl removes a row", {1, 3}, 3, {Where::Over, 1}, Qt::ControlModifier, u"3"_s, 3},
+        {"alt does nothing", {1}, 1, {Where::Over, 3}, Qt::AltModifier, u"1"_s, 1},
+        {"nothing selected: the row pressed", {}, 5, {Where::Over, 2}, Qt::ShiftModifier, u"2"_s, 2},
     };
     for (const auto& c : cases) {
         OpsRig rig(c.selected, c.current);
@@ -137,13 +136,13 @@ TEST(StationListOps, SelectionOnPress) {
 
 TEST(StationListOps, KeysDeleteAndCopyBottomUp) {
     OpsRig rig({2, 5});
-    EXPECT_EQ(rig.ops.CommandForKey('A'), StationListOps::KeyCommand::SelectAll);
-    EXPECT_EQ(rig.ops.CommandForKey(VK_SPACE), StationListOps::KeyCommand::Play);
-    EXPECT_EQ(rig.ops.CommandForKey('X'), StationListOps::KeyCommand::None);
+    EXPECT_EQ(rig.ops.CommandForKey(Qt::Key_A), StationListOps::KeyCommand::SelectAll);
+    EXPECT_EQ(rig.ops.CommandForKey(Qt::Key_Space), StationListOps::KeyCommand::Play);
+    EXPECT_EQ(rig.ops.CommandForKey(Qt::Key_X), StationListOps::KeyCommand::None);
     EXPECT_EQ(rig.ops.DeleteSelected(), 2);
     EXPECT_EQ(rig.Titles(), u"ABDEGH"_s);
     EXPECT_EQ(rig.model.Count(), 6);
-    EXPECT_EQ(rig.ops.CommandForKey(VK_DELETE), StationListOps::KeyCommand::None) << "nothing selected";
+    EXPECT_EQ(rig.ops.CommandForKey(Qt::Key_Delete), StationListOps::KeyCommand::None) << "nothing selected";
 
     for (int r : {1, 4, 5})  // B, G, H
         rig.selection.select(rig.model.index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -240,7 +239,7 @@ QWidget* Viewport(clsListView& v) {
 TEST_F(MainWindowTest, RowsAsDrawnFromTheModel) {
     FillLists(Lists());
     frmMain& w = Open();
-    for (clsListView* v : {&w.clsFavorites(), &w.clsRunJobs()}) {
+    for (clsListView* v : {&w.Favorites().View(), &w.Jobs().View()}) {
         QAbstractItemModelTester tester(v->Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
         v->SetSelected(0, true);
         const QImage shot = Viewport(*v)->grab().toImage();
@@ -269,17 +268,17 @@ TEST_F(MainWindowTest, MenusKeysAndCopyingThroughTheWindow) {
         dialog = m->objectName();
         m->close();
     });
-    QTest::mouseClick(Viewport(w.clsRunJobs()), Qt::RightButton, {}, QPoint(30, 20));
+    QTest::mouseClick(Viewport(w.Jobs().View()), Qt::RightButton, {}, QPoint(30, 20));
     EXPECT_EQ(seen, (QStringList{u"新增電台"_s, u"-"_s, u"匯入電台清單"_s}));
     EXPECT_TRUE(WaitUntil([&] { return dialog == u"ImportDialog"_s; }, 5000));
 
     w.TabStrip().SetTabItem(kTabFavorites);
-    QWidget* vp = Viewport(w.clsFavorites());
+    QWidget* vp = Viewport(w.Favorites().View());
     OnNextMenu(QString(), &seen);
     QTest::mouseClick(vp, Qt::RightButton, {}, QPoint(30, 400));  // below the rows, none selected
     EXPECT_EQ(seen, (QStringList{u"新增電台"_s, u"-"_s, u"匯出電台清單"_s, u"匯入電台清單"_s}));
     for (int r : {1, 4, 6})
-        w.clsFavorites().SetSelected(r, true);
+        w.Favorites().View().SetSelected(r, true);
     QString question;
     OnNextMenu(u"加入排程工作"_s, &seen);
     Answer(QMessageBox::Yes, &question);
@@ -288,22 +287,22 @@ TEST_F(MainWindowTest, MenusKeysAndCopyingThroughTheWindow) {
                                  u"-"_s, u"匯出電台清單"_s, u"匯入電台清單"_s}));
     EXPECT_EQ(question, u"您確定要複製指定的電台到排程工作清單上嗎？"_s);
     // The order and the job fields of the copies are the list operations' (tested above).
-    EXPECT_EQ(w.clsRunJobs().ListCount(), 3) << "the job view follows the list";
+    EXPECT_EQ(w.Jobs().View().ListCount(), 3) << "the job view follows the list";
 
-    w.clsFavorites().SetSelectList(false);
+    w.Favorites().View().SetSelectList(false);
     for (int r : {2, 5})
-        w.clsFavorites().SetSelected(r, true);
+        w.Favorites().View().SetSelected(r, true);
     Answer(QMessageBox::No, &question);
-    QTest::keyClick(w.clsFavorites().hWnd(), Qt::Key_Delete);
+    QTest::keyClick(w.Favorites().View().hWnd(), Qt::Key_Delete);
     EXPECT_EQ(question, u"您確定要刪除指定的清單嗎？"_s);
     EXPECT_EQ(Lists().favoriteList.ListCount(), 7) << "No keeps everything";
     Answer(QMessageBox::Yes);
     w.RunCommand(frmMain::kCmdDelete);
-    EXPECT_EQ(w.clsFavorites().ListCount(), 5);
-    QTest::keyClick(w.clsFavorites().hWnd(), Qt::Key_A);
-    EXPECT_EQ(w.clsFavorites().SelCount(), 5);
-    QTest::keyClick(w.clsFavorites().hWnd(), Qt::Key_N);
-    EXPECT_EQ(w.clsFavorites().SelCount(), 0);
+    EXPECT_EQ(w.Favorites().View().ListCount(), 5);
+    QTest::keyClick(w.Favorites().View().hWnd(), Qt::Key_A);
+    EXPECT_EQ(w.Favorites().View().SelCount(), 5);
+    QTest::keyClick(w.Favorites().View().hWnd(), Qt::Key_N);
+    EXPECT_EQ(w.Favorites().View().SelCount(), 0);
 }
 
 TEST_F(MainWindowTest, MouseDragMovesTheRowAndItsSelection) {
@@ -311,7 +310,7 @@ TEST_F(MainWindowTest, MouseDragMovesTheRowAndItsSelection) {
         Lists().favoriteList.AddItem({.file = u"http://"_s + c, .title = QString(QChar(c))});
     frmMain& w = Open();
     w.TabStrip().SetTabItem(kTabFavorites);
-    QWidget* vp = Viewport(w.clsFavorites());
+    QWidget* vp = Viewport(w.Favorites().View());
     const auto move = [vp](int y) {
         QMouseEvent e(QEvent::MouseMove, QPointF(30, y), vp->mapToGlobal(QPointF(30, y)), Qt::NoButton,
                       Qt::LeftButton, Qt::NoModifier);
@@ -320,17 +319,17 @@ TEST_F(MainWindowTest, MouseDragMovesTheRowAndItsSelection) {
     QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(30, 3 * 45 + 30));
     move(3 * 45 + 5);  // the drag begins
     EXPECT_TRUE(w.Dragging());
-    EXPECT_TRUE(w.clsFavorites().KeyBlocked());
+    EXPECT_TRUE(w.Favorites().View().KeyBlocked());
     for (int row : {2, 1})
         move(row * 45 + 20);
     QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(30, 65));
     EXPECT_FALSE(w.Dragging());
-    EXPECT_FALSE(w.clsFavorites().KeyBlocked());
+    EXPECT_FALSE(w.Favorites().View().KeyBlocked());
     QString titles;
     for (int i = 0; i < 5; ++i)
         titles += Lists().favoriteList.Title(i);
     EXPECT_EQ(titles, u"ADBCE"_s);
-    EXPECT_EQ(w.clsFavorites().GetSelectedItems(), std::vector<int>{1});
+    EXPECT_EQ(w.Favorites().View().GetSelectedItems(), std::vector<int>{1});
 }
 
 // Export then import through the file dialogs on each tab: into the same list nothing is added
@@ -396,10 +395,10 @@ TEST_F(MainWindowTest, ExportImportRoundTripsAndDroppedFiles) {
     QString message;
     Answer(QMessageBox::Ok, &message);
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(Viewport(w.clsFavorites()), &enter);
+    QApplication::sendEvent(Viewport(w.Favorites().View()), &enter);
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(Viewport(w.clsFavorites()), &drop);
-    EXPECT_EQ(w.clsFavorites().ListCount(), 6);
+    QApplication::sendEvent(Viewport(w.Favorites().View()), &drop);
+    EXPECT_EQ(w.Favorites().View().ListCount(), 6);
     EXPECT_TRUE(message.contains(u"無法讀取清單檔案：\n"_s + missing)) << message.toStdString();
     EXPECT_TRUE(message.contains(u"沒有可匯入的電台：\n"_s + empty)) << message.toStdString();
     // And the favourites file follows within seconds.
@@ -427,10 +426,10 @@ TEST(KilledProgram, DISABLED_Child) {
     std::fflush(stdout);
     QTimer churn;
     if (action == u"delete"_s) {
-        w.clsFavorites().SetSelected(0, true);
+        w.Favorites().View().SetSelected(0, true);
         Answer(QMessageBox::Yes);
         w.RunCommand(frmMain::kCmdDelete);
-        std::printf("@@changed %d\n", w.clsFavorites().ListCount());
+        std::printf("@@changed %d\n", w.Favorites().View().ListCount());
         std::fflush(stdout);
     } else if (action == u"sort"_s) {  // a change every quarter second: saves all the time
         QObject::connect(&churn, &QTimer::timeout, [&w, up = false]() mutable {

@@ -68,7 +68,7 @@ TEST_F(TrayTest, TrayMenuVolumeMuteShowAndExit) {
     Activate(w, QSystemTrayIcon::Context);
     EXPECT_TRUE(seen.contains(u"設定音量/30 % [x]"_s)) << "30 stored: the mark follows the stream volume";
     EXPECT_TRUE(player().IsMuted());
-    EXPECT_EQ(w.cmdPlay(7)->Caption(), u"解除靜音"_s);
+    EXPECT_EQ(w.Button(7)->Caption(), u"解除靜音"_s);
 
     OnNextMenu(u"顯示主視窗"_s, &seen);
     Activate(w, QSystemTrayIcon::Context);
@@ -78,7 +78,7 @@ TEST_F(TrayTest, TrayMenuVolumeMuteShowAndExit) {
     w.close();
     ASSERT_TRUE(WaitUntil([&] { return !w.isVisible(); }, 3000));
     Lists().favoriteList.AddItem({.file = u"http://tray.test/1"_s, .title = u"Tray FM"_s});
-    w.clsFavorites().Add();
+    w.Favorites().View().Add();
     OnNextMenu(u"結 束"_s);
     Activate(w, QSystemTrayIcon::Context);
     EXPECT_TRUE(w.ShutDown());

@@ -16,12 +16,9 @@
 #include "tests/ui/ui_test_util.h"
 #include "ui/clipboard.h"
 #include "ui/cls_control.h"
-#include "ui/cls_sub.h"
 #include "ui/command_button.h"
-#include "ui/key_codes.h"
 #include "ui/list_view.h"
 #include "ui/mod_theme.h"
-#include "ui/popup_menu.h"
 #include "ui/status_display.h"
 #include "ui/tray_icon.h"
 #include "ui/volume_slider.h"
@@ -31,41 +28,6 @@ using namespace wavelot::test;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-class Recorder : public SubOwner {
-public:
-    void WindowProc(bool& handled, QObject*, QEvent* e, quintptr ref) override {
-        types.push_back(e->type());
-        refs.push_back(ref);
-        handled = swallow.contains(e->type());
-    }
-    std::vector<QEvent::Type> types;
-    std::vector<quintptr> refs;
-    QSet<QEvent::Type> swallow;
-};
-
-TEST(SubclassHook, SeesEventsConsumesWhenHandledAndGoesAwayWithTheWindow) {
-    UiApp();
-    auto* w = new QLineEdit;
-    Recorder r;
-    r.swallow.insert(QEvent::KeyPress);
-    ASSERT_TRUE(clsSub::Instance().HookSet(&r, w, 7));
-    EXPECT_FALSE(clsSub::Instance().HookSet(&r, nullptr, 0)) << "no window of its own to hook";
-    w->show();
-    QTest::keyClick(w, Qt::Key_A);
-    EXPECT_EQ(w->text(), QString()) << "a handled key must not reach the control";
-    ASSERT_FALSE(r.refs.empty());
-    EXPECT_EQ(r.refs.back(), 7u);
-    EXPECT_TRUE(clsSub::Instance().HookClear(&r, w));
-    EXPECT_FALSE(clsSub::Instance().HookClear(&r, w)) << "second clear finds nothing";
-    QTest::keyClick(w, Qt::Key_B);
-    EXPECT_EQ(w->text(), u"b"_s);
-
-    const int before = clsSub::Instance().HookCount();
-    ASSERT_TRUE(clsSub::Instance().HookSet(&r, w));
-    delete w;
-    EXPECT_EQ(clsSub::Instance().HookCount(), before) << "destroying the window removes its hook";
-}
 
 TEST(Control, ListMembersBeforeCreateAndAddItemPositions) {
     UiApp();
@@ -131,41 +93,13 @@ TEST(Control, TabStripTimePickerAndTextBoxKeys) {
     std::vector<int> keys;
     QObject::connect(&text, &clsControl::KeyDown, [&](int& key, int) {
         keys.push_back(key);
-        if (key == VK_RETURN)
+        if (key == Qt::Key_Return)
             key = 0;
     });
     QTest::keyClicks(text.hWnd(), u"ab"_s);
     QTest::keyClick(text.hWnd(), Qt::Key_Return);
-    EXPECT_EQ(keys, (std::vector<int>{'A', 'B', VK_RETURN}));
+    EXPECT_EQ(keys, (std::vector<int>{Qt::Key_A, Qt::Key_B, Qt::Key_Return}));
     EXPECT_EQ(text.text(), u"ab"_s);
-}
-
-TEST(PopupMenu, ReturnsTheChosenIdOrZeroAndOnlyOneMenuExists) {
-    UiApp();
-    MenuEnd();  // no menu: nothing happens
-    EXPECT_EQ(MenuShow(nullptr), 0);
-    MenuBegin();
-    QMenu* first = CurrentMenu();
-    MenuBegin();
-    EXPECT_EQ(CurrentMenu(), first) << "a second MenuBegin keeps the open menu";
-    MenuAddItem(u"One"_s, MF_STRING, 11);
-    MenuAddItem(QString(), MF_SEPARATOR, 0);
-    MenuAddSubmenu(u"Sub"_s);
-    for (int i = 0; i < 3; ++i)
-        MenuAddSubItem(QStringLiteral("s%1").arg(i), MF_STRING, 20 + i);
-    MenuCheckRadio(0, 2, 1);
-    MenuSetDefault(11, false);
-    QStringList seen;
-    OnNextMenu(u"Sub/s2"_s, &seen);
-    EXPECT_EQ(MenuShow(nullptr), 22);
-    EXPECT_EQ(seen, (QStringList{u"One"_s, u"-"_s, u"Sub"_s, u"Sub/s0"_s, u"Sub/s1 [x]"_s, u"Sub/s2"_s}));
-    EXPECT_TRUE(CurrentMenu()->defaultAction() != nullptr);
-    OnNextMenu(QString());
-    EXPECT_EQ(MenuShow(nullptr), 0) << "dismissed";
-    OnNextMenu(u"One"_s);
-    EXPECT_EQ(MenuShow(nullptr), 11);
-    MenuEnd();
-    EXPECT_EQ(CurrentMenu(), nullptr);
 }
 
 TEST(Theme, BlendRoundsHalfToEvenAndFramedRectsAreFramed) {
@@ -216,10 +150,11 @@ struct ListFixture {
             ++dataCalls;
             text = rows.value(item) + QStringLiteral("c%1").arg(sub);
         });
-        QObject::connect(&view, &clsListView::Click, [this](int item, int button) {
-            clicks.push_back({item, button});
+        QObject::connect(&view, &clsListView::Click, [this](int item, Qt::MouseButton button) {
+            clicks.push_back({item, int(button)});
         });
-        QObject::connect(&view, &clsListView::KeyDown, [this](int key, int) { keyDowns.push_back(key); });
+        QObject::connect(&view, &clsListView::KeyDown,
+                         [this](int key, Qt::KeyboardModifiers) { keyDowns.push_back(key); });
         panel.show();
     }
     void Fill(int n) {
@@ -275,7 +210,7 @@ TEST(ListView, UpAndDownWrapAroundAndBlockKeySwallowsKeys) {
     EXPECT_EQ(f.clicks.back(), std::make_pair(0, 1));
     QTest::keyClick(f.view.hWnd(), Qt::Key_Down);
     EXPECT_TRUE(f.view.Selected(1)) << "in the middle the list moves as usual";
-    EXPECT_EQ(f.keyDowns, (std::vector<int>{VK_UP, VK_DOWN, VK_DOWN}));
+    EXPECT_EQ(f.keyDowns, (std::vector<int>{Qt::Key_Up, Qt::Key_Down, Qt::Key_Down}));
 
     f.view.BlockKey(true);
     QTest::keyClick(f.view.hWnd(), Qt::Key_Down);
@@ -287,7 +222,7 @@ TEST(ListView, UpAndDownWrapAroundAndBlockKeySwallowsKeys) {
 TEST(ListView, KeyUpOnlyForAKeyPressedInTheList) {
     ListFixture f;
     int keyUps = 0;
-    QObject::connect(&f.view, &clsListView::KeyUp, [&](int, int) { ++keyUps; });
+    QObject::connect(&f.view, &clsListView::KeyUp, [&](int, Qt::KeyboardModifiers) { ++keyUps; });
     f.view.SetFocus();
     QTest::keyClick(f.view.hWnd(), Qt::Key_Return);
     OnNextModal([](QWidget* box) { QTest::keyPress(box, Qt::Key_Return); });
@@ -330,8 +265,12 @@ TEST(ListView, MouseClicksDragsAndDroppedFiles) {
     QWidget* vp = f.view.hWnd()->viewport();
     std::vector<std::pair<int, int>> dbl, drags;
     QStringList dropped;
-    QObject::connect(&f.view, &clsListView::DblClick, [&](int i, int b) { dbl.push_back({i, b}); });
-    QObject::connect(&f.view, &clsListView::DragBegin, [&](int i, int, int b) { drags.push_back({i, b}); });
+    QObject::connect(&f.view, &clsListView::DblClick, [&](int i, Qt::MouseButton b) {
+        dbl.push_back({i, int(b)});
+    });
+    QObject::connect(&f.view, &clsListView::DragBegin, [&](int i, int, Qt::MouseButton b) {
+        drags.push_back({i, int(b)});
+    });
     QObject::connect(&f.view, &clsListView::FilesDropped,
                      [&](const QStringList& files, int, int) { dropped = files; });
 
@@ -442,15 +381,6 @@ TEST(StatusBar, ANoticeStaysWhileIdleAndGivesWayToTheSongTitle) {
     bar.ShowNotice(u"搜尋完成：沒有找到電台"_s, false);
     bar.ShowPlaying(u"00:02 * Song"_s);
     EXPECT_EQ(bar.Text(), u"搜尋完成：沒有找到電台"_s);
-}
-
-TEST(Keys, VirtualKeyNumbers) {
-    EXPECT_EQ(VirtualKey(Qt::Key_Return), 13);
-    EXPECT_EQ(VirtualKey(Qt::Key_Enter), 13);
-    EXPECT_EQ(VirtualKey(Qt::Key_Delete), 46);
-    EXPECT_EQ(VirtualKey(Qt::Key_A), 65);
-    EXPECT_EQ(QtKeyFromVirtual(40), int(Qt::Key_Down));
-    EXPECT_EQ(ShiftState(Qt::ShiftModifier | Qt::AltModifier), 5);
 }
 
 TEST(Clipboard, TextReplacesContentIncludingEmpty) {
