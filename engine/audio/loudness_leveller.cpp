@@ -34,8 +34,25 @@ struct LoudnessLeveller::Meter {
     ebur128_state* st;
 };
 
+namespace {
+// The larger true peak of the two channels in the block added last.
+float BlockTruePeak(ebur128_state* st) {
+    float peak = 0;
+    for (unsigned c = 0; c < 2; ++c) {
+        double p = 0;
+        if (ebur128_prev_true_peak(st, c, &p) == EBUR128_SUCCESS)
+            peak = std::max(peak, float(p));
+    }
+    return peak;
+}
+}  // namespace
+
 LoudnessLeveller::LoudnessLeveller(int rate, QByteArray station, StationLoudness& table)
-    : rate_(rate), station_(std::move(station)), table_(table) {
+    : rate_(rate),
+      station_(std::move(station)),
+      table_(table),
+      limiter_(rate),
+      published_(std::make_shared<std::atomic<float>>(0.0f)) {
     if (const std::optional<double> kept = table_.Find(station_))
         gainDb_ = *kept;
 }
@@ -64,11 +81,7 @@ void LoudnessLeveller::Measure(const float* frames, size_t count) {
     blockPeak_ = 0;
     if (ebur128_add_frames_float(meter_->st, frames, count) != EBUR128_SUCCESS)
         return;
-    for (unsigned c = 0; c < 2; ++c) {
-        double peak = 0;
-        if (ebur128_prev_true_peak(meter_->st, c, &peak) == EBUR128_SUCCESS)
-            blockPeak_ = std::max(blockPeak_, float(peak));
-    }
+    blockPeak_ = BlockTruePeak(meter_->st);
     measured_ += count;
     Follow(count);
 }
@@ -94,15 +107,21 @@ void LoudnessLeveller::Follow(size_t count) {
 void LoudnessLeveller::Apply(float* frames, size_t count) {
     if (count == 0)
         return;
+    const double level = on_ ? Linear(gainDb_) : 0.0;
+    published_->store(float(level), std::memory_order_relaxed);
+    limiter_.Apply(frames, count, level, blockPeak_);
+}
+
+void PeakLimiter::Apply(float* frames, size_t count, double level, float peak) {
+    if (count == 0)
+        return;
     float target = 1;
-    if (on_) {
+    if (level > 0) {
         // The effects may have raised the peaks the meter saw before them.
-        float peak = blockPeak_;
         for (size_t i = 0; i < count * 2; ++i)
             peak = std::max(peak, std::fabs(frames[i]));
-        const double level = Linear(gainDb_);
         limit_ = std::min(1.0, limit_ * std::pow(kLimitRelease, double(count) / rate_));
-        const double ceiling = Linear(kCeilingDbtp);
+        const double ceiling = Linear(LoudnessLeveller::kCeilingDbtp);
         if (peak > 0 && level * limit_ * peak > ceiling)
             limit_ = ceiling / (level * peak);
         target = float(level * limit_);
@@ -121,6 +140,31 @@ void LoudnessLeveller::Apply(float* frames, size_t count) {
         frames[2 * i + 1] *= g;
     }
     applied_ = target;
+}
+
+LevelFollower::LevelFollower(int rate, std::shared_ptr<const std::atomic<float>> level)
+    : rate_(rate), level_(std::move(level)), limiter_(rate) {}
+
+LevelFollower::~LevelFollower() = default;
+
+void LevelFollower::Apply(float* frames, size_t count) {
+    if (count == 0 || !level_)
+        return;
+    const double level = level_->load(std::memory_order_relaxed);
+    float peak = 0;
+    if (level > 0) {
+        if (!meter_) {
+            if (ebur128_state* st =
+                    ebur128_init(2, static_cast<unsigned long>(rate_), EBUR128_MODE_TRUE_PEAK))
+                meter_ = std::make_unique<LoudnessLeveller::Meter>(st);
+        }
+        if (meter_ && ebur128_add_frames_float(meter_->st, frames, count) == EBUR128_SUCCESS)
+            peak = BlockTruePeak(meter_->st);
+    }
+    // The live sound was heard at this level a moment ago: the first block starts at it.
+    if (!std::exchange(started_, true) && level > 0)
+        limiter_.StartAt(float(level));
+    limiter_.Apply(frames, count, level, peak);
 }
 
 }  // namespace wavelot::audio

@@ -317,7 +317,7 @@ void Stream::OutputLoop() {
                     shifted_ = false;  // nothing to play behind live
                     continue;
                 }
-                replay = std::make_unique<ReplayReader>(std::move(source), resumeAt_);
+                replay = std::make_unique<ReplayReader>(std::move(source), resumeAt_, leveller_.Published());
             }
             quint64 first = 0;
             n = replay->Read(buf.data(), blockFrames, kBlockMs, &first);

@@ -226,8 +226,11 @@ bool BufferReplay::Run(quint64 from, const Sink& sink) const {
     return host.HandedOut();
 }
 
-ReplayReader::ReplayReader(std::shared_ptr<const BufferReplay> replay, quint64 from)
-    : limit_(size_t(replay->OutRate()) / 2), next_(replay->BeginAtPace(from).value_or(from)) {
+ReplayReader::ReplayReader(std::shared_ptr<const BufferReplay> replay, quint64 from,
+                           std::shared_ptr<const std::atomic<float>> level)
+    : limit_(size_t(replay->OutRate()) / 2),
+      next_(replay->BeginAtPace(from).value_or(from)),
+      level_(replay->OutRate(), std::move(level)) {
     thread_ = std::thread([this, replay = std::move(replay), from = next_] {
         replay->Run(from, [this](quint64 first, const int16_t* frames, size_t count) {
             std::unique_lock lock(mu_);
@@ -258,21 +261,25 @@ ReplayReader::~ReplayReader() {
 }
 
 size_t ReplayReader::Read(float* out, size_t max, int waitMs, quint64* first) {
-    std::unique_lock lock(mu_);
-    cv_.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return done_ || !blocks_.empty(); });
-    if (blocks_.empty())
-        return 0;
-    Block& b = blocks_.front();
-    const size_t n = std::min(max, b.samples.size() / 2 - b.taken);
-    std::memcpy(out, b.samples.data() + b.taken * 2, n * 2 * sizeof(float));
-    *first = b.first + b.taken;
-    b.taken += n;
-    queued_ -= n;
-    next_ = *first + n;
-    handedOut_ = true;
-    if (b.taken * 2 == b.samples.size())
-        blocks_.pop_front();
-    cv_.notify_all();
+    size_t n = 0;
+    {
+        std::unique_lock lock(mu_);
+        cv_.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return done_ || !blocks_.empty(); });
+        if (blocks_.empty())
+            return 0;
+        Block& b = blocks_.front();
+        n = std::min(max, b.samples.size() / 2 - b.taken);
+        std::memcpy(out, b.samples.data() + b.taken * 2, n * 2 * sizeof(float));
+        *first = b.first + b.taken;
+        b.taken += n;
+        queued_ -= n;
+        next_ = *first + n;
+        handedOut_ = true;
+        if (b.taken * 2 == b.samples.size())
+            blocks_.pop_front();
+        cv_.notify_all();
+    }
+    level_.Apply(out, n);
     return n;
 }
 

@@ -11,6 +11,7 @@
 // The decoder thread appends; replays read. Guarded by its own mutex, held only while copying.
 
 #include "engine/audio/equalizer.h"
+#include "engine/audio/loudness_leveller.h"
 
 #include <QByteArray>
 #include <QtGlobal>
@@ -106,9 +107,12 @@ private:
 
 // A replay run on a thread of its own for a stream's output while it plays behind live: the
 // replay's frames wait in a short queue (half a second) that the output takes from at its pace.
+// With a level (a leveller's Published), what Read hands out is levelled as the live sound is
+// at that moment, so the loudness does not jump at a resume or when play goes back to live.
 class ReplayReader {
 public:
-    ReplayReader(std::shared_ptr<const BufferReplay> replay, quint64 from);
+    ReplayReader(std::shared_ptr<const BufferReplay> replay, quint64 from,
+                 std::shared_ptr<const std::atomic<float>> level = nullptr);
     ~ReplayReader();  // stops the replay and waits for its thread
     ReplayReader(const ReplayReader&) = delete;
     ReplayReader& operator=(const ReplayReader&) = delete;
@@ -139,6 +143,7 @@ private:
     bool done_ = false;       // (mu) the replay's thread has finished
     bool stop_ = false;       // (mu)
     bool handedOut_ = false;  // (mu)
+    LevelFollower level_;     // the reading thread only
     std::thread thread_;
 };
 

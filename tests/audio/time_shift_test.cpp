@@ -3,19 +3,22 @@
 #include "engine/audio/time_shift.h"
 #include "engine/audio/decoder.h"
 #include "engine/audio/sample_history.h"
+#include "engine/audio/station_loudness.h"
 #include "tests/audio/audio_test_util.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
 
+#include <cmath>
 #include <cstring>
 
 namespace wavelot::audio {
 namespace {
 
 // Decodes a file as the stream does: the input kept in the buffer, each packet marked with its
-// first frame, the frames kept as the sample history holds them.
+// first frame, the frames kept as the sample history holds them, then levelled when a leveller
+// is given.
 class LiveHost final : public DecoderHost {
 public:
     LiveHost(QByteArray input, TimeShiftBuffer& buffer) : input_(std::move(input)), buffer_(buffer) {}
@@ -31,12 +34,17 @@ public:
     void OnTags(quint32, const QByteArray&, bool, qint64) override {}
     bool OnPcm(float* frames, size_t count, qint64 sourcePos, size_t lead) override {
         history.Append(frames, count);
+        if (leveller) {
+            leveller->Measure(frames, count);
+            leveller->Apply(frames, count);
+        }
         buffer_.Mark(sourcePos, decoded_ + lead);
         marks.push_back({sourcePos, decoded_ + lead});
         decoded_ += count;
         return true;
     }
     SampleHistory history{44100 * 30};
+    LoudnessLeveller* leveller = nullptr;
     std::vector<TimeShiftBuffer::Point> marks;
 
 private:
@@ -120,6 +128,42 @@ TEST(TimeShiftTest, AReplayAtTheOldestPointOutlastsTheNextTrim) {
         got += n;
     }
     EXPECT_GE(got, 44100u * 3) << "the replay ended when the oldest chunk went";
+}
+
+// With levelling on, a loud station last levelled 12 dB down, replayed behind live, is heard at
+// the level the live sound has at that moment, under the peak ceiling: no jump at a resume or
+// back to live.
+TEST(TimeShiftTest, AReplayBehindLiveIsLevelledAsTheLiveSound) {
+    QFile file(QString::fromStdString(test::Tone(441)));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "ffmpeg must be installed to make the test tones";
+    const QByteArray mp3 = file.readAll();  // about -10 LUFS
+    StationLoudness table;
+    table.SetEnabled(true);
+    table.Keep("http://loud/", -LoudnessLeveller::kMaxCutDb);
+    LoudnessLeveller leveller(44100, "http://loud/", table);
+    auto buffer = std::make_shared<TimeShiftBuffer>(mp3.size());
+    LiveHost live(mp3, *buffer);
+    live.leveller = &leveller;
+    ASSERT_TRUE(Decoder(live, 44100).Run("audio/mpeg", {}, 2000));
+    ReplayReader reader(std::make_shared<BufferReplay>(buffer, "audio/mpeg", 44100, std::vector<EqBand>{}),
+                        441000, leveller.Published());
+    std::vector<float> heard(44100 * 2);
+    quint64 first = 0, at = 0;
+    size_t got = 0;
+    for (size_t n = 1; n > 0 && got < 44100; got += n)
+        n = reader.Read(&heard[got * 2], std::min<size_t>(4096, 44100 - got), 5000, got ? &at : &first);
+    ASSERT_EQ(got, 44100u);
+    std::vector<int16_t> source(heard.size());
+    ASSERT_EQ(live.history.Read(first, got, source.data()), got);
+    double heardSum = 0, sourceSum = 0;
+    float peak = 0;
+    for (size_t i = 0; i < heard.size(); ++i) {
+        heardSum += double(heard[i]) * heard[i];
+        sourceSum += std::pow(source[i] / 32768.0, 2);
+        peak = std::max(peak, std::fabs(heard[i]));
+    }
+    EXPECT_NEAR(10 * std::log10(heardSum / sourceSum), leveller.GainDb(), 0.5);
+    EXPECT_LE(peak, std::pow(10.0, LoudnessLeveller::kCeilingDbtp / 20));
 }
 
 }  // namespace
