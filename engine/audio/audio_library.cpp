@@ -585,7 +585,9 @@ bool AudioLibrary::EncodeSetNotify(EncoderHandle handle, EncodeNotifyProc proc) 
         return false;
     auto shared = std::make_shared<const EncodeNotifyProc>(std::move(proc));
     Backend* backend = backend_.get();
-    const auto post = [backend, shared, handle](quint32 kind) { backend->PostEncoderNotify(shared, handle, kind); };
+    const auto post = [backend, shared, handle](quint32 kind) {
+        backend->PostEncoderNotify(shared, handle, kind);
+    };
     return s->SetEncoderNotify(handle, post) || s->SetCopyNotify(handle, post);
 }
 

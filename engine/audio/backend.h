@@ -36,7 +36,7 @@ struct Config {
     quint32 prebufPercent = 0;
     quint32 playlist = 0;
     quint32 timeShiftMinutes = 0;
-    int hlsMaxKbps = 0;  // CONFIG_NET_HLS_MAX_KBPS
+    int hlsMaxKbps = 0;               // CONFIG_NET_HLS_MAX_KBPS
     std::optional<QByteArray> proxy;  // nullopt: no proxy
     QByteArray agent;
     bool silent = false;  // CONFIG_SILENT_OUTPUT
