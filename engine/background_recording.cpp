@@ -21,6 +21,7 @@ public:
           recorder(player, owner.audio_, owner.options_, owner.programFolder_, owner.defaultFolder_),
           watchdog(player, recorder, owner.options_) {
         player.SetBackground();
+        recorder.SetCoverLookup(owner.coverOf_);
         player.SetFadeTimes(0, 0);
         PlayLog* const log = &owner.log_;
         QObject::connect(&player, &Player::logLineAdded, log, [log, name](const QString& text, bool scroll) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/audio/stream_engine.h"
+#include "engine/recorder.h"
 
 namespace wavelot {
 
@@ -29,6 +30,9 @@ public:
     BackgroundRecordings(QString settingFile, StreamEngine& audio, PlayLog& log, const RecordOptions& options,
                          QString programFolder, QString defaultFolder, QObject* parent = nullptr);
     ~BackgroundRecordings() override;
+
+    // Where the recordings started from now on find their cover.
+    void SetCoverLookup(CoverLookup lookup) { coverOf_ = std::move(lookup); }
 
     // Connects to the station and records it until Stop with the same key; nothing when that
     // key records already. A station that cannot be reached or recorded says why in the play log.
@@ -54,6 +58,7 @@ private:
     const RecordOptions& options_;
     const QString programFolder_;
     const QString defaultFolder_;
+    CoverLookup coverOf_;
     std::map<QString, std::unique_ptr<One>> running_;
     std::vector<std::unique_ptr<One>> stopping_;  // stopped, their last file not yet finished
 };

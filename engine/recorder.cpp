@@ -119,7 +119,7 @@ QString Recorder::SaveRecent(int seconds) {
         Report(kCannotRecord + (lame.isEmpty() ? kNoLame : kCannotWrite + file));
         return {};
     }
-    const RecordingTags tags = SongFileTags(base, station, player_.StationUrl(), now.date());
+    const RecordingTags tags = FileTags(base, station, now.date());
     ++unfinished_;
     QPointer<Recorder> self(this);
     const audio::EncoderHandle encoder = audio_.EncodeSpan(
@@ -206,8 +206,7 @@ void Recorder::StartRecord(const audio::EncodeFrom& from) {
         argv = QStringList{file};
     else if (!lame.isEmpty())
         argv = LameArguments(lame, file, QualityBitrate(options_.QualityIndex()));
-    const RecordingTags tags =
-        SongFileTags(title, player_.DisplayName(), player_.StationUrl(), QDate::currentDate());
+    const RecordingTags tags = FileTags(title, player_.DisplayName(), QDate::currentDate());
     if (!SwitchFile(stream, file, argv, tags, from, own.isEmpty() ? 0 : audio::ENCODE_COPY)) {
         QFile::remove(file);
         Report(kCannotRecord + (!own.isEmpty()   ? kCannotWrite + file
@@ -265,6 +264,13 @@ void Recorder::OnEncoderFreed(audio::EncoderHandle encoder, const QString& file)
     }
     --unfinished_;
     Q_EMIT fileFinished(file);
+}
+
+RecordingTags Recorder::FileTags(const QString& title, const QString& station, const QDate& date) const {
+    RecordingTags tags = SongFileTags(title, station, player_.StationUrl(), date);
+    if (coverOf_)
+        tags.cover = coverOf_(player_.StationUrl());
+    return tags;
 }
 
 void Recorder::Report(const QString& text) {

@@ -23,6 +23,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 #include "engine/audio/audio_library.h"
 #include "engine/audio/stream_engine.h"
 #include "engine/recording_tags.h"
@@ -31,6 +33,9 @@ namespace wavelot {
 
 class Player;
 class RecordOptions;
+
+// The station's logo for the cover of its recordings: a PNG file, or empty for none.
+using CoverLookup = std::function<QString(const QString& stationUrl)>;
 
 class Recorder : public QObject {
     Q_OBJECT
@@ -42,6 +47,9 @@ public:
     Recorder(Player& player, StreamEngine& audio, const RecordOptions& options, QString programFolder,
              QString defaultFolder, QObject* parent = nullptr);
     ~Recorder() override;
+
+    // Where the files begun from now on find their cover; none is set by default.
+    void SetCoverLookup(CoverLookup lookup) { coverOf_ = std::move(lookup); }
 
     // The wish to record: set by the record command, a job or the reconnect, cleared by the
     // record command and whenever the player leaves the stream.
@@ -103,12 +111,15 @@ private:
     void OnEncoderDied(audio::EncoderHandle encoder, const QString& file, bool stalled);
     void OnEncoderFreed(audio::EncoderHandle encoder, const QString& file);
     void Report(const QString& text);
+    // The song's tags, the station's logo as cover.
+    RecordingTags FileTags(const QString& title, const QString& station, const QDate& date) const;
 
     Player& player_;
     StreamEngine& audio_;
     const RecordOptions& options_;
     const QString programFolder_;
     const QString defaultFolder_;
+    CoverLookup coverOf_;
     audio::EncoderHandle encoder_ = 0;  // the encoder of currentFile_
     audio::StreamHandle stream_ = 0;    // the stream it records
     QString currentFile_;

@@ -82,6 +82,9 @@ bool Session::Start() {
     background_ = std::make_unique<BackgroundRecordings>(SettingFile(), audio_, player_->Log(),
                                                          recordOptions_, ProgramFolder(), RecordFolder());
     scheduler_->SetBackgroundRecordings(background_.get());
+    const auto coverOf = [this](const QString& stationUrl) { return logos_.LogoFile(stationUrl); };
+    recorder_->SetCoverLookup(coverOf);
+    background_->SetCoverLookup(coverOf);
     connect(&lists_.changes, &ListChanges::Changed, scheduler_.get(), [s = scheduler_.get()](KeptList l) {
         if (l == KeptList::Jobs)
             s->JobsChanged();

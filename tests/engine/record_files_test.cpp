@@ -96,6 +96,30 @@ TEST(RecordingTags, LameFilesReadBackWithEveryField) {
         EXPECT_EQ(read.read(4), QByteArray("ID3\x03")) << "ID3v2.3";
     }
     EXPECT_FALSE(WriteRecordingTags(dir.filePath(u"missing.mp3"_s), {.title = u"x"_s}));
+
+    // The station's logo as front cover in every container; a file that is no PNG gives none.
+    const auto ffmpeg = [&p](const QString& input, const QString& out) {
+        p.start(u"ffmpeg"_s, {u"-loglevel"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s, input, u"-frames:v"_s,
+                              u"1"_s, u"-t"_s, u"1"_s, out});
+        return p.waitForFinished(20000) && p.exitCode() == 0;
+    };
+    const QString logo = dir.filePath(u"logo.png"_s);
+    ASSERT_TRUE(ffmpeg(u"color=c=red:s=16x16"_s, logo));
+    const std::pair<QString, QString> covers[] = {
+        {u"c.mp3"_s, logo}, {u"c.m4a"_s, logo}, {u"c.opus"_s, logo}, {u"c.ogg"_s, logo}, {u"n.mp3"_s, wav}};
+    for (const auto& [name, cover] : covers) {
+        const QString file = dir.filePath(name);
+        ASSERT_TRUE(name.endsWith(u".mp3"_s) ? QFile::copy(mp3, file) : ffmpeg(u"sine=duration=1"_s, file));
+        ASSERT_TRUE(WriteRecordingTags(file, {.title = u"晴天"_s, .cover = cover})) << name.toStdString();
+        p.start(u"ffprobe"_s, {u"-v"_s, u"error"_s, u"-of"_s, u"csv=p=0"_s, u"-show_entries"_s,
+                               u"stream=codec_name:stream_disposition=attached_pic:stream_tags=title:"
+                               u"format_tags=title"_s,
+                               file});
+        ASSERT_TRUE(p.waitForFinished(20000));
+        const QString probed = QString::fromUtf8(p.readAllStandardOutput());
+        EXPECT_EQ(probed.contains(u"png,1"_s), cover == logo) << name.toStdString();
+        EXPECT_TRUE(probed.contains(u"晴天"_s)) << probed.toStdString();
+    }
 }
 
 }  // namespace
