@@ -150,6 +150,25 @@ struct PrivateCli {
     }
 };
 
+// The MP3 files under a folder, and a file's sound at 44100 Hz mono.
+QStringList Mp3Files(const QString& folder) {
+    QStringList files;
+    for (QDirIterator it(folder, {u"*.mp3"_s}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+        files << it.next();
+    return files;
+}
+
+std::vector<float> Mono(const QString& file) {
+    QProcess ff;
+    ff.start(u"ffmpeg"_s, {u"-v"_s, u"error"_s, u"-i"_s, file, u"-f"_s, u"f32le"_s, u"-ac"_s, u"1"_s,
+                           u"-ar"_s, u"44100"_s, u"-"_s});
+    ff.waitForFinished(20000);
+    const QByteArray pcm = ff.readAllStandardOutput();
+    std::vector<float> x(size_t(pcm.size()) / sizeof(float));
+    std::memcpy(x.data(), pcm.constData(), x.size() * sizeof(float));
+    return x;
+}
+
 TEST(HlsTransportTest, PlayOfTheMasterPrintsConnectLinesAndEveryTitleInOrder) {
     HlsServer server(kSongs, 2);
     ASSERT_TRUE(server.Ok());
@@ -192,18 +211,10 @@ TEST(HlsTransportTest, RecordGivesOneFilePerTitleOfThatTitlesToneOnly) {
     ASSERT_TRUE(cli.Ok());
     const QString rec = cli.dir.filePath(u"rec"_s);
     cli.Run({u"record"_s, QString::fromStdString(server.Url()), u"--seconds"_s, u"7"_s, u"--dir"_s, rec});
-    QStringList files;
-    for (QDirIterator it(rec, {u"*.mp3"_s}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
-        files << it.next();
+    const QStringList files = Mp3Files(rec);
     ASSERT_GE(files.size(), 3) << files.join(u' ').toStdString();
     for (const QString& file : files) {
-        QProcess ff;
-        ff.start(u"ffmpeg"_s, {u"-v"_s, u"error"_s, u"-i"_s, file, u"-f"_s, u"f32le"_s, u"-ac"_s, u"1"_s,
-                               u"-ar"_s, u"44100"_s, u"-"_s});
-        ff.waitForFinished(20000);
-        const QByteArray pcm = ff.readAllStandardOutput();
-        std::vector<float> x(size_t(pcm.size()) / sizeof(float));
-        std::memcpy(x.data(), pcm.constData(), x.size() * sizeof(float));
+        const std::vector<float> x = Mono(file);
         const bool one = QFileInfo(file).fileName().startsWith(u"Ann - One"_s);
         ASSERT_TRUE(one || QFileInfo(file).fileName().startsWith(u"Bob - Two"_s)) << file.toStdString();
         ASSERT_GT(x.size(), 4410u) << file.toStdString();
@@ -241,6 +252,47 @@ TEST(HlsTransportTest, AConnectAfterADropContinuesBehindTheLastSegmentFillingThe
     const std::vector<qint64> got = server.Fetched();
     for (size_t i = 1; i < got.size(); ++i)
         EXPECT_EQ(got[i], got[i - 1] + 1) << "at " << i;
+}
+
+// The server is away past the first reconnect attempt but within its window of segments: the
+// recording goes on in a new file behind the last segment, and the files together hold every
+// segment fetched exactly once (the list stops growing before the run ends, so all are heard).
+TEST(HlsTransportTest, RecordAcrossAnAbsenceHoldsEverySegmentOnce) {
+    HlsServer server(kSongs, 3, 1000, 12);
+    ASSERT_TRUE(server.Ok());
+    PrivateCli cli;
+    ASSERT_TRUE(cli.Ok());
+    std::thread away([&server] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        server.SetAway(true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(4000));
+        server.SetAway(false);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        server.SetPaused(true);
+    });
+    const QString rec = cli.dir.filePath(u"rec"_s);
+    const QStringList out = cli.Run(
+        {u"record"_s, QString::fromStdString(server.Url()), u"--seconds"_s, u"13"_s, u"--dir"_s, rec});
+    away.join();
+    const std::vector<qint64> got = server.Fetched();
+    ASSERT_GE(got.size(), 6u);
+    for (size_t i = 1; i < got.size(); ++i)
+        EXPECT_EQ(got[i], got[i - 1] + 1) << "at " << i;
+    // The first file begins at what was heard when recording began; every later one at a title's
+    // frame, so from the first song change on the files hold whole segments.
+    const auto song = [](qint64 n) { return kSongs[size_t(n / 3) % kSongs.size()]; };
+    const auto change =
+        std::find_if(got.begin(), got.end(), [&](qint64 n) { return song(n).title != song(got[0]).title; });
+    const QString first = QString::fromUtf8(song(got[0]).artist + " - " + song(got[0]).title + ".mp3");
+    const QStringList files = Mp3Files(rec);
+    size_t samples = 0;
+    for (const QString& file : files)
+        samples += QFileInfo(file).fileName() == first ? 0 : Mono(file).size();
+    const size_t want = size_t(got.end() - change) * size_t(server.FramesPerSegment()) * 1024;
+    // Each file may gain or lose an MP3 frame at its ends.
+    EXPECT_NEAR(double(samples), double(want), double(files.size()) * 2304)
+        << files.join(u' ').toStdString() << "\n"
+        << out.join(u'\n').toStdString();
 }
 
 TEST(HlsTransportTest, HostileListsEndWithinTheirLimits) {

@@ -8,8 +8,6 @@ using namespace Qt::StringLiterals;
 namespace wavelot::test {
 
 namespace {
-constexpr int kWindow = 5;  // segments a media list shows
-
 QByteArray SyncSafe(quint32 n) {
     QByteArray b(4, '\0');
     for (int i = 3; i >= 0; --i, n >>= 7)
@@ -47,10 +45,11 @@ QByteArray HlsServer::Id3(const QByteArray& artist, const QByteArray& title) {
     return "ID3\x04" + QByteArray(2, '\0') + SyncSafe(quint32(body.size())) + body;
 }
 
-HlsServer::HlsServer(std::vector<HlsSong> songs, int segmentsPerSong, int segmentMs)
+HlsServer::HlsServer(std::vector<HlsSong> songs, int segmentsPerSong, int segmentMs, int window)
     : songs_(std::move(songs)),
       perSong_(segmentsPerSong),
       segmentMs_(segmentMs),
+      window_(std::max(1, window)),
       framesPerSegment_(int(segmentMs * 44100LL / 1024 / 1000)) {
     ok_ = server_.Ok() && !songs_.empty();
     for (const HlsSong& s : songs_) {
@@ -84,7 +83,7 @@ qint64 HlsServer::Newest() const {
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_)
             .count();
-    return kWindow - 1 + ms / segmentMs_;
+    return window_ - 1 + ms / segmentMs_;
 }
 
 std::vector<qint64> HlsServer::Fetched() const {
@@ -101,7 +100,7 @@ HttpResponse HlsServer::Media(int bandwidth) const {
     if (away_)
         return HttpResponse::Status(503);
     const qint64 newest = Newest();
-    const qint64 first = std::max<qint64>(0, newest - kWindow + 1);
+    const qint64 first = std::max<qint64>(0, newest - window_ + 1);
     std::string list =
         "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:" + std::to_string((segmentMs_ + 999) / 1000) +
         "\n#EXT-X-MEDIA-SEQUENCE:" + std::to_string(first) + "\n";

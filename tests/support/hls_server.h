@@ -24,8 +24,10 @@ struct HlsSong {
 
 class HlsServer {
 public:
-    // Songs follow each other, segmentsPerSong segments of segmentMs each, round and round.
-    explicit HlsServer(std::vector<HlsSong> songs, int segmentsPerSong = 3, int segmentMs = 1000);
+    // Songs follow each other, segmentsPerSong segments of segmentMs each, round and round; a media
+    // list shows the newest `window` segments.
+    explicit HlsServer(std::vector<HlsSong> songs, int segmentsPerSong = 3, int segmentMs = 1000,
+                       int window = 5);
     bool Ok() const { return ok_; }
     std::string Url(const std::string& path = "/master.m3u8") const { return server_.Url(path); }
     HttpServer& Http() { return server_; }
@@ -38,6 +40,8 @@ public:
     }
     // The media sequence numbers of the segments fetched so far, in order.
     std::vector<qint64> Fetched() const;
+    // The frames of 1024 samples (at 44100 Hz) of one segment.
+    int FramesPerSegment() const { return framesPerSegment_; }
     // An ID3v2.4 tag with TPE1 and TIT2 in UTF-8.
     static QByteArray Id3(const QByteArray& artist, const QByteArray& title);
 
@@ -50,6 +54,7 @@ private:
     std::vector<std::vector<QByteArray>> frames_;  // per song, its ADTS frames
     int perSong_;
     int segmentMs_;
+    int window_;
     int framesPerSegment_;
     bool ok_ = false;
     std::atomic<bool> away_{false};
