@@ -12,7 +12,6 @@
 #include <QHash>
 
 #include <algorithm>
-#include <cstdio>
 #include <mutex>
 
 namespace wavelot::audio {
@@ -146,8 +145,6 @@ HttpTransport::Outcome HttpTransport::RunHls(const QByteArray& url, const QByteA
     const auto timeout = std::chrono::milliseconds(opt_.timeoutMs);
     for (;;) {
         if (!list.keyMethod.isEmpty() && list.keyMethod != "NONE") {
-            std::fprintf(stderr, "wavelot: HLS stream encrypted with %s is not played: %s\n",
-                         list.keyMethod.constData(), listUrl.constData());
             reason_ = FailReason::Encrypted;
             return Outcome::Failed;
         }
