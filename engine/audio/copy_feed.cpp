@@ -3,9 +3,11 @@
 #include <QFile>
 
 #include <chrono>
+#include <cstring>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavcodec/vorbis_parser.h>
 #include <libavformat/avformat.h>
 #include <libavutil/mathematics.h>
 }
@@ -18,6 +20,33 @@ namespace {
 
 // How long the writer sleeps at most before it looks at the log again.
 constexpr int kPollMs = 100;
+
+// 1, 3 or 5 for a Vorbis identification, comment or setup header packet; 0 for anything else
+// (a Vorbis sound packet's first bit is 0).
+int VorbisHeaderType(const uint8_t* data, size_t size) {
+    if (size < 7 || (data[0] != 1 && data[0] != 3 && data[0] != 5) || std::memcmp(data + 1, "vorbis", 6) != 0)
+        return 0;
+    return data[0];
+}
+
+// The three headers as a Vorbis codec's extradata: their count less one, the sizes of all but
+// the last in Xiph lacing, then the headers back to back.
+std::vector<uint8_t> XiphExtradata(const std::vector<std::vector<uint8_t>>& headers) {
+    std::vector<uint8_t> out{uint8_t(headers.size() - 1)};
+    for (size_t i = 0; i + 1 < headers.size(); ++i) {
+        size_t n = headers[i].size();
+        for (; n >= 255; n -= 255)
+            out.push_back(255);
+        out.push_back(uint8_t(n));
+    }
+    for (const auto& h : headers)
+        out.insert(out.end(), h.begin(), h.end());
+    return out;
+}
+
+uint32_t ReadLe32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 
 }  // namespace
 
@@ -64,10 +93,23 @@ void PacketLog::SetCodec(const AVCodecParameters& par, int timeBaseNum, int time
 
 void PacketLog::Add(const uint8_t* data, size_t size, qint64 pos, int64_t duration) {
     std::lock_guard lock(mu_);
+    const int header = VorbisHeaderType(data, size);
+    if (header && (!codec_.par || codec_.par->codec_id == AV_CODEC_ID_VORBIS)) {
+        if (header == 1)
+            linkParts_.clear();
+        if (linkParts_.size() == size_t(header / 2))
+            linkParts_.emplace_back(data, data + size);
+        if (linkParts_.size() == 3) {
+            link_ = std::make_shared<const std::vector<uint8_t>>(XiphExtradata(linkParts_));
+            linkParts_.clear();
+        }
+        return;
+    }
     Packet p;
     p.data.assign(data, data + size);
     p.pos = pos;
     p.duration = duration;
+    p.link = link_;
     packets_.push_back(std::move(p));
 }
 
@@ -164,10 +206,12 @@ class CopyFeed::Output {
 public:
     ~Output() { Close(); }
 
-    static std::unique_ptr<Output> Open(const QString& path, const PacketLog::Codec& codec) {
+    // link: the Vorbis headers of the first packet's chain link (null: the codec's own).
+    static std::unique_ptr<Output> Open(const QString& path, const PacketLog::Codec& codec,
+                                        const std::shared_ptr<const std::vector<uint8_t>>& link) {
         auto out = std::unique_ptr<Output>(new Output);
+        out->codec_ = &codec;
         out->container_ = CopyContainerFor(codec.par->codec_id);
-        out->tb_ = {codec.tbNum, codec.tbDen};
         out->outRate_ = codec.outRate;
         if (out->container_ == CopyContainer::kNone)
             return nullptr;
@@ -176,31 +220,28 @@ public:
             out->raw_.setFileName(path);
             return out->raw_.open(QIODevice::WriteOnly | QIODevice::Truncate) ? std::move(out) : nullptr;
         }
-        const QByteArray name = QFile::encodeName(path);
-        const char* muxer = out->container_ == CopyContainer::kMp4 ? "ipod" : "ogg";
-        if (avformat_alloc_output_context2(&out->fmt_, nullptr, muxer, name.constData()) < 0 || !out->fmt_)
+        out->name_ = QFile::encodeName(path);
+        if (avio_open(&out->pb_, out->name_.constData(), AVIO_FLAG_WRITE) < 0)
             return nullptr;
-        AVStream* st = avformat_new_stream(out->fmt_, nullptr);
-        if (!st || avcodec_parameters_copy(st->codecpar, codec.par) < 0)
-            return nullptr;
-        st->codecpar->codec_tag = 0;
-        st->time_base = out->tb_;
-        if (avio_open(&out->fmt_->pb, name.constData(), AVIO_FLAG_WRITE) < 0)
-            return nullptr;
-        // An ADTS stream gets the aac_adtstoasc filter from the muxer itself, which also takes the
-        // codec's configuration from the first packet.
-        if (avformat_write_header(out->fmt_, nullptr) < 0)
-            return nullptr;
-        out->headerWritten_ = true;
-        return out;
+        return out->BeginStream(link) ? std::move(out) : nullptr;
     }
 
     bool Write(const PacketLog::Packet& p) {
-        const int64_t duration =
-            p.duration > 0 ? p.duration : av_rescale_q(int64_t(p.frames), AVRational{1, outRate_}, tb_);
         if (container_ == CopyContainer::kMp3)
             return raw_.write(reinterpret_cast<const char*>(p.data.data()), qint64(p.data.size())) ==
                    qint64(p.data.size());
+        // A new chain link mid-file: the file's Ogg stream ends and the link's begins after it.
+        if (container_ == CopyContainer::kOgg && p.link != link_ && !(EndStream() && BeginStream(p.link)))
+            return false;
+        int64_t duration =
+            p.duration > 0 ? p.duration : av_rescale_q(int64_t(p.frames), AVRational{1, outRate_}, tb_);
+        if (vorbis_) {
+            // The demuxer's durations of a link that began before the file are not to be trusted:
+            // each packet's own block sizes give its sound. A stream's first packet makes none.
+            const int samples = av_vorbis_parse_frame(vorbis_, p.data.data(), int(p.data.size()));
+            duration = firstPacket_ ? 0 : std::max(samples, 0);
+            firstPacket_ = false;
+        }
         AVPacket* pkt = av_packet_alloc();
         if (!pkt || av_new_packet(pkt, int(p.data.size())) < 0) {
             av_packet_free(&pkt);
@@ -223,27 +264,108 @@ public:
             ok = raw_.flush();
             raw_.close();
         }
-        if (fmt_) {
-            if (headerWritten_)
-                ok = av_write_trailer(fmt_) >= 0 && ok;
-            if (fmt_->pb)
-                avio_closep(&fmt_->pb);
-            avformat_free_context(fmt_);
-            fmt_ = nullptr;
-        }
+        ok = EndStream() && ok;
+        if (pb_)
+            avio_closep(&pb_);
         return ok;
     }
 
 private:
     Output() = default;
 
+    // A muxer of its own for the codec (with the link's headers, for Vorbis) writes into the file
+    // from where it stands; its timestamps begin at 0.
+    bool BeginStream(const std::shared_ptr<const std::vector<uint8_t>>& link) {
+        const char* muxer = container_ == CopyContainer::kMp4 ? "ipod" : "ogg";
+        if (avformat_alloc_output_context2(&fmt_, nullptr, muxer, name_.constData()) < 0 || !fmt_)
+            return false;
+        fmt_->pb = pb_;
+        AVStream* st = avformat_new_stream(fmt_, nullptr);
+        if (!st || avcodec_parameters_copy(st->codecpar, codec_->par) < 0)
+            return false;
+        AVCodecParameters* par = st->codecpar;
+        par->codec_tag = 0;
+        tb_ = {codec_->tbNum, codec_->tbDen};
+        link_ = link;
+        if (link && !SetVorbisHeaders(*par, *link))
+            return false;
+        if (par->codec_id == AV_CODEC_ID_VORBIS) {
+            if (par->sample_rate <= 0)
+                return false;
+            tb_ = {1, par->sample_rate};
+            av_vorbis_parse_free(&vorbis_);
+            vorbis_ = av_vorbis_parse_init(par->extradata, par->extradata_size);
+            if (!vorbis_)
+                return false;
+        }
+        st->time_base = tb_;
+        pts_ = 0;
+        firstPacket_ = true;
+        // An ADTS stream gets the aac_adtstoasc filter from the muxer itself, which also takes the
+        // codec's configuration from the first packet.
+        if (avformat_write_header(fmt_, nullptr) < 0)
+            return false;
+        headerWritten_ = true;
+        return true;
+    }
+
+    // The link's headers, and the rate and channels its identification header names, which
+    // may differ from the first link's.
+    static bool SetVorbisHeaders(AVCodecParameters& par, const std::vector<uint8_t>& extradata) {
+        av_freep(&par.extradata);
+        par.extradata_size = 0;
+        par.extradata = static_cast<uint8_t*>(av_mallocz(extradata.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+        if (!par.extradata)
+            return false;
+        std::copy(extradata.begin(), extradata.end(), par.extradata);
+        par.extradata_size = int(extradata.size());
+        // The identification header follows the two laced sizes: "\x01vorbis", version (4
+        // bytes), channels (1), rate (4).
+        size_t ident = 1;
+        for (int size = 0; size < 2; ++size) {
+            while (ident < extradata.size() && extradata[ident] == 255)
+                ++ident;
+            ++ident;
+        }
+        if (ident + 16 > extradata.size())
+            return false;
+        const int channels = extradata[ident + 11];
+        const uint32_t rate = ReadLe32(&extradata[ident + 12]);
+        if (channels <= 0 || rate == 0 || rate > 1000000)
+            return false;
+        par.sample_rate = int(rate);
+        av_channel_layout_uninit(&par.ch_layout);
+        av_channel_layout_default(&par.ch_layout, channels);
+        return true;
+    }
+
+    bool EndStream() {
+        bool ok = true;
+        if (fmt_) {
+            if (headerWritten_)
+                ok = av_write_trailer(fmt_) >= 0;
+            fmt_->pb = nullptr;  // the file stays open for the next link
+            avformat_free_context(fmt_);
+            fmt_ = nullptr;
+        }
+        headerWritten_ = false;
+        av_vorbis_parse_free(&vorbis_);
+        return ok;
+    }
+
+    const PacketLog::Codec* codec_ = nullptr;
     CopyContainer container_ = CopyContainer::kNone;
     AVRational tb_{1, 1};
     int outRate_ = 1;
     QFile raw_;
+    QByteArray name_;
+    AVIOContext* pb_ = nullptr;
     AVFormatContext* fmt_ = nullptr;
     bool headerWritten_ = false;
     int64_t pts_ = 0;
+    std::shared_ptr<const std::vector<uint8_t>> link_;
+    AVVorbisParseContext* vorbis_ = nullptr;
+    bool firstPacket_ = true;
 };
 
 // --- CopyFeed ---
@@ -378,7 +500,7 @@ void CopyFeed::Loop() {
             continue;
         const PacketLog::Codec* codec = log_->GetCodec();
         if (!out && codec)
-            out = Output::Open(seg.path, *codec);
+            out = Output::Open(seg.path, *codec, p->link);
         if (!out || !out->Write(*p)) {
             seg.failed = true;
             out.reset();

@@ -10,6 +10,11 @@
 // ends and the next begins; the split falls on the packet boundary nearest that frame, and each
 // packet goes into exactly one file. A writer that falls so far behind that the log has dropped
 // packets it had not written yet is reported as stalled, as a hung encoder program is.
+//
+// A chained Ogg Vorbis station sends each new chain link's three header packets in line with the
+// sound. The log keeps them out of the sound's packets and hands each packet the headers of its
+// own link, so that a file begins with its link's headers and a link beginning mid-file begins a
+// new link of the file's chain.
 
 #include <QString>
 #include <QtGlobal>
@@ -45,6 +50,8 @@ public:
 
     // Decoder thread. The codec once its decoder is open; timeBase of the packets' durations.
     void SetCodec(const AVCodecParameters& par, int timeBaseNum, int timeBaseDen);
+    // A Vorbis chain link's header packet is kept as the headers of the packets after it, not as
+    // a packet.
     void Add(const uint8_t* data, size_t size, qint64 pos, int64_t duration);
     // The packet at input position pos begins with frame `frame`; packets before it that made no
     // sound of their own begin there too. pos -1: every packet not marked yet.
@@ -60,6 +67,9 @@ public:
         quint64 frames = 0;  // frames of sound, known once the next packet is marked
         bool marked = false;
         bool complete = false;
+        // The Vorbis headers of the chain link the packet belongs to, in the codec's extradata
+        // layout; null: the headers the codec was opened with.
+        std::shared_ptr<const std::vector<uint8_t>> link;
     };
     struct Codec {
         AVCodecParameters* par = nullptr;  // owned by the log
@@ -87,11 +97,13 @@ private:
     const int outRate_;
     mutable std::mutex mu_;
     std::condition_variable cv_;
-    std::deque<Packet> packets_;  // (mu_)
-    quint64 firstSeq_ = 0;        // (mu_) sequence number of packets_.front()
-    quint64 markedEnd_ = 0;       // (mu_)
-    bool ended_ = false;          // (mu_)
-    Codec codec_;                 // (mu_) par set once
+    std::deque<Packet> packets_;                        // (mu_)
+    quint64 firstSeq_ = 0;                              // (mu_) sequence number of packets_.front()
+    quint64 markedEnd_ = 0;                             // (mu_)
+    bool ended_ = false;                                // (mu_)
+    Codec codec_;                                       // (mu_) par set once
+    std::shared_ptr<const std::vector<uint8_t>> link_;  // (mu_) the newest complete link headers
+    std::vector<std::vector<uint8_t>> linkParts_;       // (mu_) a link's headers as they come
 };
 
 class CopyFeed {

@@ -54,7 +54,7 @@ Probed Probe(const QString& file) {
     p.start(u"ffprobe"_s,
             {u"-v"_s, u"error"_s, u"-of"_s, u"json"_s, u"-select_streams"_s, u"a:0"_s, u"-show_packets"_s,
              u"-show_data_hash"_s, u"MD5"_s, u"-show_entries"_s,
-             u"packet=duration_time,data_hash:format_tags:stream=codec_name:stream_tags"_s, file});
+             u"packet=pts_time,duration_time,data_hash:format_tags:stream=codec_name:stream_tags"_s, file});
     p.waitForFinished(20000);
     const QJsonObject all = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
     const QJsonObject stream = all[u"streams"_s].toArray().first().toObject();
@@ -64,6 +64,9 @@ Probed Probe(const QString& file) {
         for (auto it = tags.begin(); it != tags.end(); ++it)
             out.tags.insert(it.key().toLower(), it.value().toVariant());
     for (const QJsonValue& packet : all[u"packets"_s].toArray()) {
+        // A chain link's header packets come out with a time but no duration: they are no sound.
+        if (!packet.toObject().contains(u"duration_time"_s) && packet.toObject().contains(u"pts_time"_s))
+            continue;
         out.packets.append(packet[u"data_hash"_s].toString());
         out.seconds += packet[u"duration_time"_s].toString().toDouble();
     }
@@ -100,6 +103,7 @@ TEST_F(OwnFormatTest, EachSongIsTheStationsOwnPacketsSplitAtTheNearestBoundary) 
         {u"libmp3lame"_s, u"mp3"_s, u"audio/mpeg"_s, u".mp3"_s, u"mp3"_s, 1152 / 48000.0},
         {u"aac"_s, u"adts"_s, u"audio/aac"_s, u".m4a"_s, u"aac"_s, 1024 / 48000.0},
         {u"libopus"_s, u"opus"_s, u"audio/ogg"_s, u".opus"_s, u"opus"_s, 960 / 48000.0},
+        {u"libvorbis"_s, u"ogg"_s, u"audio/ogg"_s, u".ogg"_s, u"vorbis"_s, 1024 / 48000.0},
     };
     options_.quality = settings::kQualityOwnFormat;
     std::vector<std::unique_ptr<Station>> stations;
