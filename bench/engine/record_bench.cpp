@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -18,14 +19,19 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "core/ini_file.h"
 #include "core/settings_keys.h"
 #include "core/song_array.h"
 #include "engine/audio/audio_library.h"
+#include "engine/background_recording.h"
+#include "engine/play_log.h"
 #include "engine/player.h"
 #include "engine/record_options.h"
 #include "engine/recorder.h"
@@ -57,9 +63,10 @@ double ProgramCpuSeconds() {
     return test::ProcessCpuSeconds() - test::RigCpuSeconds();
 }
 
-// The child of this process whose command is lame, 0 when there is none. (/proc/PID/task/*/
-// children is not reliable for running children; the parent field of every process is.)
-pid_t LamePid() {
+// The children of this process whose command is lame. (/proc/PID/task/*/children is not
+// reliable for running children; the parent field of every process is.)
+std::vector<pid_t> LamePids() {
+    std::vector<pid_t> pids;
     const QStringList all = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString& entry : all) {
         bool number = false;
@@ -77,13 +84,20 @@ pid_t LamePid() {
         pid_t parent = 0;
         rest >> state >> parent;
         if (parent == getpid() && line.substr(open + 1, close - open - 1) == "lame")
-            return pid;
+            pids.push_back(pid);
     }
-    return 0;
+    return pids;
 }
 
-double ProcessCpu(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+// The first lame child, 0 when there is none.
+pid_t LamePid() {
+    const std::vector<pid_t> pids = LamePids();
+    return pids.empty() ? 0 : pids.front();
+}
+
+// CPU seconds of a process, or of a thread of this one with its /proc/self/task folder.
+double ProcessCpu(const std::string& folder) {
+    std::ifstream in(folder + "/stat");
     std::string line;
     std::getline(in, line);
     const auto close = line.rfind(')');
@@ -101,11 +115,15 @@ double ProcessCpu(pid_t pid) {
     return ticks / double(sysconf(_SC_CLK_TCK));
 }
 
-double RssMiB(const std::string& pid) {
+double ProcessCpu(pid_t pid) {
+    return ProcessCpu("/proc/" + std::to_string(pid));
+}
+
+double StatusMiB(const std::string& pid, const std::string& field) {
     std::ifstream in("/proc/" + pid + "/status");
     std::string key;
     while (in >> key) {
-        if (key == "VmRSS:") {
+        if (key == field) {
             double kb = 0;
             in >> kb;
             return kb / 1024.0;
@@ -113,6 +131,10 @@ double RssMiB(const std::string& pid) {
         in.ignore(1 << 12, '\n');
     }
     return 0;
+}
+
+double RssMiB(const std::string& pid) {
+    return StatusMiB(pid, "VmRSS:");
 }
 
 void BM_Recording(benchmark::State& state) {
@@ -181,6 +203,153 @@ void BM_Recording(benchmark::State& state) {
     test::RemoveTree(dir);
 }
 BENCHMARK(BM_Recording)->Arg(20)->Iterations(1)->Unit(benchmark::kSecond);
+
+// Each thread of this process: its name and CPU seconds so far.
+struct ThreadCpu {
+    std::string name;
+    std::string wait;  // the kernel function it sleeps in (wchan), to tell its kind
+    double seconds = 0;
+};
+std::map<pid_t, ThreadCpu> Threads() {
+    std::map<pid_t, ThreadCpu> threads;
+    for (const QString& entry :
+         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const pid_t tid = entry.toInt();
+        std::ifstream comm("/proc/self/task/" + entry.toStdString() + "/comm");
+        std::ifstream wchan("/proc/self/task/" + entry.toStdString() + "/wchan");
+        ThreadCpu t;
+        std::getline(comm, t.name);
+        std::getline(wchan, t.wait);
+        t.seconds = ProcessCpu("/proc/self/task/" + entry.toStdString());
+        threads[tid] = t;
+    }
+    return threads;
+}
+
+// N stations recorded at once in the background, each with its own connection to a mount of the
+// ICY server (128 kbit/s MP3, silent output at real time), in the station's own format (quality
+// 7) or through lame (quality 0-6).
+//   engine_record_bench --benchmark_filter=ManyStations
+// Counters: cpu_pct (the program, % of one core, the server's threads left out), lame_cpu_pct (all
+// lames), total_cpu_pct and per_station_pct, rss_mib (the largest VmRSS seen), hwm_mib (VmHWM),
+// lame_rss_mib (all lames); where the program's time goes: main_pct (the main thread), and the
+// worker threads by what they sleep in: poll_pct (connections), futex_pct (decoders, copiers and
+// lame's feeders waiting for work), sleep_pct (output pacing), other_pct; busiest_thread_pct.
+void BM_ManyStations(benchmark::State& state) {
+    App();
+    const int stations = int(state.range(0));
+    const int quality = int(state.range(1));
+    const int seconds = 20;
+    const std::string dir = test::MakeTempDir("wavelot-record-bench");
+    IcyServer icy;
+    const std::string tone = IcyServer::MakeTone(dir, 440, 60.0);
+    for (int i = 0; i < stations; ++i) {
+        IcyServer::Stream s;
+        s.head = IcyServer::IcyHead("Bench FM " + std::to_string(i), 16000);
+        s.audioFile = tone;
+        s.metaint = 16000;
+        s.live = true;
+        s.titles = {{16000, "StreamTitle='Bench - Song " + std::to_string(i) + "';"}};
+        icy.SetStream("/s" + std::to_string(i), s);
+    }
+    QTemporaryDir temp;
+    const QString settings = temp.filePath(QStringLiteral("Setting.ini"));
+    WriteIni(settings::kSectionSetting, settings::kSavedVolume, 80, settings);
+    AudioLibrary audio;
+    audio.Init(0, 44100);
+    clsSongArray lines;
+    PlayLog log(lines);
+    FixedRecordOptions options;
+    options.folder = temp.filePath(QStringLiteral("rec"));
+    options.quality = quality;
+    const auto files = [&options] {
+        int n = 0;
+        for (QDirIterator it(options.folder, QDir::Files, QDirIterator::Subdirectories); it.hasNext();
+             it.next())
+            ++n;
+        return n;
+    };
+    for (auto _ : state) {
+        BackgroundRecordings recordings(settings, audio, log, options, temp.path(), temp.path());
+        for (int i = 0; i < stations; ++i) {
+            const std::string path = "/s" + std::to_string(i);
+            recordings.Start(QString::fromStdString(path), QString::fromStdString(icy.Url(path)),
+                             QStringLiteral("Bench %1").arg(i), 0);
+        }
+        for (int i = 0; i < 100 && files() < stations; ++i)
+            Pump(100);
+        if (files() < stations) {
+            state.SkipWithError(
+                ("not every station records: " +
+                 (lines.ListCount() ? lines.File(lines.ListCount() - 1) : QString()).toStdString())
+                    .c_str());
+            break;
+        }
+        Pump(2000);
+        const std::vector<pid_t> lames = LamePids();
+        double lame0 = 0;
+        for (const pid_t pid : lames)
+            lame0 += ProcessCpu(pid);
+        const std::map<pid_t, ThreadCpu> before = Threads();
+        const double cpu0 = ProgramCpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        double rss = 0, lameRss = 0;
+        for (int i = 0; i < seconds; ++i) {
+            Pump(1000);
+            rss = std::max(rss, RssMiB("self"));
+            double all = 0;
+            for (const pid_t pid : lames)
+                all += RssMiB(std::to_string(pid));
+            lameRss = std::max(lameRss, all);
+        }
+        const double wallS = wall.elapsed() / 1000.0;
+        const double cpuPct = 100.0 * (ProgramCpuSeconds() - cpu0) / wallS;
+        const std::map<pid_t, ThreadCpu> after = Threads();
+        double lameCpu = -lame0;
+        for (const pid_t pid : lames)
+            lameCpu += ProcessCpu(pid);
+        std::map<std::string, double> kinds;
+        double busiest = 0;
+        for (const auto& [tid, t] : after) {
+            if (t.name.rfind("rig-", 0) == 0)
+                continue;
+            const auto was = before.find(tid);
+            const double used = t.seconds - (was == before.end() ? 0 : was->second.seconds);
+            const std::string kind = tid == getpid()                                 ? "main"
+                                     : t.wait.find("poll") != std::string::npos      ? "poll"
+                                     : t.wait.find("futex") != std::string::npos     ? "futex"
+                                     : t.wait.find("nanosleep") != std::string::npos ? "sleep"
+                                                                                     : "other";
+            kinds[kind] += used;
+            if (tid != getpid())
+                busiest = std::max(busiest, used);
+        }
+        state.counters["cpu_pct"] = cpuPct;
+        state.counters["lame_cpu_pct"] = 100.0 * lameCpu / wallS;
+        state.counters["total_cpu_pct"] = cpuPct + 100.0 * lameCpu / wallS;
+        state.counters["per_station_pct"] = (cpuPct + 100.0 * lameCpu / wallS) / stations;
+        state.counters["rss_mib"] = rss;
+        state.counters["hwm_mib"] = StatusMiB("self", "VmHWM:");
+        state.counters["lame_rss_mib"] = lameRss;
+        for (const char* kind : {"main", "poll", "futex", "sleep", "other"})
+            state.counters[std::string(kind) + "_pct"] = 100.0 * kinds[kind] / wallS;
+        state.counters["busiest_thread_pct"] = 100.0 * busiest / wallS;
+        state.counters["threads"] = double(after.size());
+        recordings.StopAll();
+        for (int i = 0; i < 100 && recordings.UnfinishedFiles() > 0; ++i)
+            Pump(100);
+    }
+    test::RemoveTree(dir);
+}
+BENCHMARK(BM_ManyStations)
+    ->Args({1, 7})
+    ->Args({5, 7})
+    ->Args({10, 7})
+    ->Args({20, 7})
+    ->Args({5, 3})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 // A lame that reads nothing (it sleeps): the longest the main thread stands still around a title
 // change (a 10 ms timer's longest gap), and how long after each file began its error line came
