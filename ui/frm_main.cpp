@@ -2,6 +2,7 @@
 #include "ui/frm_main.h"
 
 #include <QCloseEvent>
+#include <QTabBar>
 
 #include <algorithm>
 
@@ -10,7 +11,6 @@
 #include "engine/recorder.h"
 #include "scheduler/job_scheduler.h"
 #include "session/session.h"
-#include "ui/cls_control.h"
 #include "ui/main_window_texts.h"
 #include "ui/mod_theme.h"
 #include "ui/play_log_view.h"
@@ -22,7 +22,6 @@ namespace wavelot {
 
 namespace {
 constexpr int kStatusBarHeight = 48;
-constexpr int kTabStripHeight = 24;
 constexpr int kBottomButtonWidth = 76;
 constexpr int kMuteButtonWidth = 60;
 constexpr int kToolbarButtonWidth = 68;
@@ -60,8 +59,6 @@ QTimer& frmMain::PlaybackPoll() {
 
 void frmMain::BuildControls() {
     picTab_ = new QWidget(this);
-    tabStripHost_ = new QWidget(picTab_);
-    tabStrip_ = std::make_unique<clsControl>();
     picFavorites_ = new QWidget(picTab_);
     picRunJobs_ = new QWidget(picTab_);
     picJobToolbar_ = new QWidget(picTab_);
@@ -190,7 +187,8 @@ void frmMain::Form_Resize() {
 void frmMain::LayoutTabArea() {
     const int w = picTab_->width();
     const int h = picTab_->height();
-    tabStripHost_->setGeometry(0, 0, w, kTabStripHeight);
+    if (tabStrip_ != nullptr)
+        tabStrip_->setGeometry(0, 0, w, kTabStripHeight);
     const int panelTop = kTabStripHeight + 2;
     const int panelHeight = h - panelTop;
     for (QWidget* p : {static_cast<QWidget*>(searchPage_), picFavorites_, picRunJobs_})
@@ -212,8 +210,8 @@ void frmMain::LayoutTabArea() {
     picJobToolbar_->raise();
 }
 
-clsControl& frmMain::TabStrip() {
-    return *tabStrip_;
+int frmMain::CurrentTab() const {
+    return tabStrip_ != nullptr ? tabStrip_->currentIndex() + 1 : 0;
 }
 
 clsListView& frmMain::PlayLogList() {
@@ -221,7 +219,7 @@ clsListView& frmMain::PlayLogList() {
 }
 
 void frmMain::TabStrip_Click() {
-    const int tab = tabStrip_->TabItem();
+    const int tab = CurrentTab();
     searchPage_->setVisible(tab == 1);
     picFavorites_->setVisible(tab == 2);
     picRunJobs_->setVisible(tab == 3);

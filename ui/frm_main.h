@@ -21,6 +21,7 @@
 #include "ui/volume_slider.h"
 
 class QMenu;
+class QTabBar;
 
 namespace wavelot {
 
@@ -29,7 +30,6 @@ class Session;
 class PlayLogView;
 class SearchPage;
 class StationListView;
-class clsControl;
 class clsSongArray;
 class frmOption;
 struct StationRow;
@@ -93,7 +93,9 @@ public:
     int Volume() const { return volume_; }
     // The command button of that number (kCmd*).
     CommandButton* Button(int command) const { return buttons_.at(static_cast<size_t>(command)); }
-    clsControl& TabStrip();
+    QTabBar* TabStrip() const { return tabStrip_; }
+    // The tab shown, 1 to 4 (0 before the tabs are made).
+    int CurrentTab() const;
     SearchPage& Search() { return *searchPage_; }
     StationListView& Favorites() { return *favorites_; }
     StationListView& Jobs() { return *jobs_; }
@@ -150,7 +152,8 @@ private:
     Player& player_;
 
     QWidget* picTab_ = nullptr;
-    QWidget* tabStripHost_ = nullptr;
+    static constexpr int kTabStripHeight = 24;
+    QTabBar* tabStrip_ = nullptr;
     SearchPage* searchPage_ = nullptr;
     QWidget* picFavorites_ = nullptr;
     QWidget* picRunJobs_ = nullptr;
@@ -159,7 +162,6 @@ private:
     VolumeSlider* trackBar_ = nullptr;
     PlayLogView* playLog_ = nullptr;
     std::array<CommandButton*, kCommandCount> buttons_{};
-    std::unique_ptr<clsControl> tabStrip_;
     StationListView* favorites_ = nullptr;
     StationListView* jobs_ = nullptr;
     DragRows drag_;

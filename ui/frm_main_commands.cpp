@@ -69,7 +69,7 @@ void frmMain::RunCommand(int index) {
 // The station selected in the list on screen, else the one started last. A first run has
 // neither: the status bar says so rather than connecting to an empty address.
 void frmMain::PlayChosenStation() {
-    const int tab = TabStrip().TabItem();
+    const int tab = CurrentTab();
     if (tab == kTabSearch && searchPage_->PlaySelected())
         return;
     if (StationListView* list = CurrentStationList()) {
@@ -94,7 +94,7 @@ void frmMain::PlayRadio(const QString& url, const QString& name, int code) {
 // Editing needs a selected row of the favourites or the jobs; adding works on every tab, though
 // only those two store anything.
 void frmMain::OpenRadioEdit(bool edit) {
-    const int tab = TabStrip().TabItem();
+    const int tab = CurrentTab();
     StationListView* list = CurrentStationList();
     clsListView* view = list != nullptr ? &list->View() : nullptr;
     if (edit && (view == nullptr || view->ListCount() == 0 || view->SelCount() == 0))

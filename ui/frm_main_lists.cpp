@@ -5,7 +5,6 @@
 #include "core/station_lists.h"
 #include "engine/time_text.h"
 #include "session/session.h"
-#include "ui/cls_control.h"
 #include "ui/frm_main.h"
 #include "ui/station_list_view.h"
 
@@ -13,7 +12,7 @@ namespace wavelot {
 
 void frmMain::MakeStationLists() {
     StationListView::Host host{
-        .currentTab = [this] { return TabStrip().TabItem(); },
+        .currentTab = [this] { return CurrentTab(); },
         .runCommand = [this](int command) { RunCommand(command); },
         .playRadio = [this](const QString& url, const QString& name,
                             int code) { PlayRadio(url, name, code); },
@@ -33,7 +32,7 @@ void frmMain::BuildStationLists() {
 }
 
 StationListView* frmMain::CurrentStationList() {
-    const int tab = TabStrip().TabItem();
+    const int tab = CurrentTab();
     return tab == kTabFavorites ? favorites_ : tab == kTabJobs ? jobs_ : nullptr;
 }
 

@@ -6,7 +6,7 @@
 #include "core/settings.h"
 #include "engine/player.h"
 #include "session/session.h"
-#include "ui/cls_control.h"
+#include "ui/controls.h"
 #include "ui/folder_browser.h"
 #include "ui/frm_main.h"
 #include "ui/frm_option.h"
@@ -45,12 +45,11 @@ QString ListFileNotice(const Session& core) {
 }  // namespace
 
 void frmMain::BuildTabs() {
-    tabStrip_->SetTargetPictureBox(tabStripHost_);
-    tabStrip_->Create(CtrlStyle::TabStrip);
-    for (int i = 0; i < 4; ++i)
-        tabStrip_->TabsAdd(i, ui_text::kTabs[i]);
-    tabStrip_->SetTabItem(1);
-    connect(tabStrip_.get(), &clsControl::Click, this, &frmMain::TabStrip_Click);
+    tabStrip_ = PlaceInput<QTabBar>(picTab_, QRect(0, 0, picTab_->width(), kTabStripHeight));
+    for (const QString& caption : ui_text::kTabs)
+        tabStrip_->addTab(caption);
+    tabStrip_->setCurrentIndex(0);
+    connect(tabStrip_, &QTabBar::currentChanged, this, &frmMain::TabStrip_Click);
 }
 
 void frmMain::Form_Load() {
@@ -107,7 +106,7 @@ void frmMain::FirstRunQuestion() {
     } else {
         QMessageBox::information(this, title, ui_text::kFolderDeclined + RecordFolder() + ui_text::kThanks);
     }
-    options_.txtFilePath().setText(folder);  // the session's options follow the box
+    options_.txtFilePath()->setText(folder);  // the session's options follow the box
     core_.settings().WriteFilePath(folder);
 }
 

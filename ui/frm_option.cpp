@@ -1,15 +1,16 @@
 #include "ui/frm_option.h"
 
-#include <QComboBox>
-#include <QLineEdit>
+#include <QCheckBox>
+#include <QLabel>
 #include <QPainter>
+#include <QPushButton>
 #include <QWindow>
 
 #include "core/settings_keys.h"
 #include "engine/audio/station_loudness.h"
 #include "session/session.h"
+#include "ui/controls.h"
 #include "ui/folder_browser.h"
-#include "ui/mod_theme.h"
 
 using namespace Qt::StringLiterals;
 
@@ -17,25 +18,41 @@ namespace wavelot {
 
 namespace {
 
-// The design is in twips at 15 per pixel.
-constexpr double kTwipsPerPixel = 15.0;
-int Px(int twips) {
-    return qRound(twips / kTwipsPerPixel);
-}
+// The layout, drawn in twips at 15 per pixel and converted here once.
 QRect TwipsRect(int left, int top, int width, int height) {
-    return QRect(Px(left), Px(top), Px(width), Px(height));
+    constexpr double kTwipsPerPixel = 15.0;
+    auto px = [](int twips) { return qRound(twips / kTwipsPerPixel); };
+    return QRect(px(left), px(top), px(width), px(height));
 }
 
 // The outer size is fixed at 6800 x 3500 twips; a fixed dialog's frame and title bar take about
 // 6 x 32 pixels of it, which leaves the 6-pixel margin the layout was drawn with.
-constexpr int kOuterWidthTwips = 6800;
-constexpr int kOuterHeightTwips = 3500;
-constexpr int kFrameWidth = 6;
-constexpr int kFrameHeight = 32;
+const QSize kClientSize = TwipsRect(0, 0, 6800, 3500).size() - QSize(6, 32);
 
-// The two section outlines.
+// The two section outlines, and their captions standing on them.
 const QRect kNetworkFrame = TwipsRect(105, 195, 6510, 915);
 const QRect kRecordingFrame = TwipsRect(105, 1305, 6510, 1140);
+const QRect kNetworkCaptionAt = TwipsRect(180, 105, 810, 240);
+const QRect kRecordingCaptionAt = TwipsRect(180, 1215, 810, 240);
+// The network section.
+const QRect kProxyCaptionAt = TwipsRect(270, 405, 1260, 240);
+const QRect kProxyAt = TwipsRect(1545, 345, 4890, 340);
+const QRect kUseProxyAt = TwipsRect(1560, 750, 2415, 240);
+// The recording section.
+const QRect kFolderCaptionAt = TwipsRect(270, 1575, 900, 240);
+const QRect kFolderAt = TwipsRect(1230, 1515, 4635, 330);
+const QRect kBrowseAt = TwipsRect(5895, 1500, 570, 345);
+const QRect kQualityCaptionAt = TwipsRect(270, 1995, 900, 240);
+const QRect kQualityAt = TwipsRect(1230, 1935, 1635, 340);
+const QRect kLoopRecAt = TwipsRect(3015, 1980, 1740, 240);
+const QRect kFromSongStartAt = TwipsRect(4815, 1980, 1800, 240);
+// None is in a section: one is the scheduler's, one the desktop's, one the sound's. Left of the
+// buttons, the first two one above the other, the third in the column of the loop switch.
+const QRect kCatchUpJobsAt = TwipsRect(270, 2460, 2700, 240);
+const QRect kLevelLoudnessAt = TwipsRect(3015, 2460, 1400, 240);
+const QRect kSongNotifyAt = TwipsRect(270, 2730, 3900, 240);
+const QRect kApplyAt = TwipsRect(4485, 2550, 1050, 380);
+const QRect kCloseAt = TwipsRect(5565, 2550, 1050, 380);
 
 const QString kTitle = u"選項"_s;
 const QString kNetworkCaption = u"網路設定"_s;
@@ -63,7 +80,7 @@ frmOption::frmOption(Settings settings, SessionOptions& live, QWidget* parent)
     setObjectName(u"frmOption"_s);
     setWindowTitle(kTitle);
     setFont(UiFont(14));
-    setFixedSize(Px(kOuterWidthTwips) - kFrameWidth, Px(kOuterHeightTwips) - kFrameHeight);
+    setFixedSize(kClientSize);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::Button));
     setPalette(pal);
@@ -72,28 +89,12 @@ frmOption::frmOption(Settings settings, SessionOptions& live, QWidget* parent)
 
 frmOption::~frmOption() = default;
 
-QWidget* frmOption::Host(const char* name, int left, int top, int width, int height) {
-    auto* host = new QWidget(this);
-    host->setObjectName(QString::fromLatin1(name));
-    host->setGeometry(TwipsRect(left, top, width, height));
-    host->show();
-    return host;
+QCheckBox* frmOption::Check(const QRect& at, const QString& caption) {
+    return PlaceInput<QCheckBox>(this, at, caption);
 }
 
-void frmOption::Create(clsControl& control, QWidget* host, CtrlStyle kind, const QString& caption) {
-    control.SetTargetPictureBox(host);
-    control.Create(kind);
-    control.SetEnabled(true);
-    if (!caption.isEmpty())
-        control.setText(caption);
-}
-
-void frmOption::PaintHost(QWidget* host, const QColor& color) {
-    QPalette p = host->palette();
-    p.setColor(QPalette::Window, color);
-    host->setPalette(p);
-    host->setAutoFillBackground(true);
-    host->update();
+QPushButton* frmOption::Button(const QRect& at, const QString& caption) {
+    return PlaceInput<QPushButton>(this, at, caption);
 }
 
 void frmOption::Form_Load() {
@@ -102,67 +103,58 @@ void frmOption::Form_Load() {
     loaded_ = true;
 
     // The section captions are opaque so they sit on the outline instead of being crossed by it.
-    QWidget* network = Host("picSaveOption1", 180, 105, 810, 240);
-    QWidget* recording = Host("picSaveOption2", 180, 1215, 810, 240);
-    PaintHost(network, palette().color(QPalette::Button));
-    PaintHost(recording, palette().color(QPalette::Button));
-    Create(labels_[0], network, CtrlStyle::Label, kNetworkCaption);
-    Create(labels_[1], Host("picProxy", 270, 405, 1260, 240), CtrlStyle::Label, kProxyCaption);
-    picProxy1_ = Host("picProxy1", 1545, 345, 4890, 340);
-    Create(cboProxy_, picProxy1_, CtrlStyle::DropDownCombo);
-    Create(chkUserProxy_, Host("picDirectConnect", 1560, 750, 2415, 240), CtrlStyle::CheckBox, kUseProxy);
-    Create(labels_[2], recording, CtrlStyle::Label, kRecordingCaption);
-    Create(labels_[3], Host("picRecode", 270, 1575, 900, 240), CtrlStyle::Label, kFolderCaption);
-    Create(txtFilePath_, Host("picFilePath", 1230, 1515, 4635, 330), CtrlStyle::TextBox);
-    Create(cmdRecOut_, Host("picRecOut", 5895, 1500, 570, 345), CtrlStyle::PushButton, kBrowse);
-    Create(labels_[4], Host("picQualityer", 270, 1995, 900, 240), CtrlStyle::Label, kQualityCaption);
-    Create(cboQuality_, Host("picQuality", 1230, 1935, 1635, 340), CtrlStyle::DropDownList);
-    Create(chkLoopRec_, Host("picLoopRec", 3015, 1980, 1740, 240), CtrlStyle::CheckBox, kLoopRec);
-    Create(chkFromSongStart_, Host("picFromSongStart", 4815, 1980, 1800, 240), CtrlStyle::CheckBox,
-           kFromSongStart);
-    // None is in a section: one is the scheduler's, one the desktop's, one the sound's. Left of
-    // the buttons, the first two one above the other, the third in the column of the loop switch.
-    Create(chkCatchUpJobs_, Host("picCatchUpJobs", 270, 2460, 2700, 240), CtrlStyle::CheckBox, kCatchUpJobs);
-    Create(chkLevelLoudness_, Host("picLevelLoudness", 3015, 2460, 1400, 240), CtrlStyle::CheckBox,
-           kLevelLoudness);
-    Create(chkSongNotify_, Host("picSongNotify", 270, 2730, 3900, 240), CtrlStyle::CheckBox, kSongNotify);
-    Create(cmdOK_, Host("picOK", 4485, 2550, 1050, 380), CtrlStyle::PushButton, kApply);
-    Create(cmdCancel_, Host("picCancel", 5565, 2550, 1050, 380), CtrlStyle::PushButton, kClose);
+    PlaceInput<QLabel>(this, kNetworkCaptionAt, kNetworkCaption)->setAutoFillBackground(true);
+    PlaceInput<QLabel>(this, kProxyCaptionAt, kProxyCaption);
+    cboProxy_ = PlaceInput<QComboBox>(this, kProxyAt);
+    cboProxy_->setEditable(true);
+    chkUserProxy_ = Check(kUseProxyAt, kUseProxy);
+    PlaceInput<QLabel>(this, kRecordingCaptionAt, kRecordingCaption)->setAutoFillBackground(true);
+    PlaceInput<QLabel>(this, kFolderCaptionAt, kFolderCaption);
+    txtFilePath_ = PlaceInput<QLineEdit>(this, kFolderAt);
+    txtFilePath_->setFrame(false);
+    cmdRecOut_ = Button(kBrowseAt, kBrowse);
+    PlaceInput<QLabel>(this, kQualityCaptionAt, kQualityCaption);
+    cboQuality_ = PlaceInput<QComboBox>(this, kQualityAt);
+    chkLoopRec_ = Check(kLoopRecAt, kLoopRec);
+    chkFromSongStart_ = Check(kFromSongStartAt, kFromSongStart);
+    chkCatchUpJobs_ = Check(kCatchUpJobsAt, kCatchUpJobs);
+    chkLevelLoudness_ = Check(kLevelLoudnessAt, kLevelLoudness);
+    chkSongNotify_ = Check(kSongNotifyAt, kSongNotify);
+    cmdOK_ = Button(kApplyAt, kApply);
+    cmdCancel_ = Button(kCloseAt, kClose);
 
-    connect(&chkUserProxy_, &clsControl::Click, this, &frmOption::chkUserProxy_Click);
-    connect(&cmdRecOut_, &clsControl::Click, this, &frmOption::cmdRecOut_Click);
-    connect(&cmdOK_, &clsControl::Click, this, &frmOption::cmdOK_Click);
-    connect(&cmdCancel_, &clsControl::Click, this, &frmOption::cmdCancel_Click);
+    connect(chkUserProxy_, &QCheckBox::clicked, this, &frmOption::chkUserProxy_Click);
+    connect(cmdRecOut_, &QPushButton::clicked, this, &frmOption::cmdRecOut_Click);
+    connect(cmdOK_, &QPushButton::clicked, this, &frmOption::cmdOK_Click);
+    connect(cmdCancel_, &QPushButton::clicked, this, &frmOption::cmdCancel_Click);
 
-    chkLoopRec_.SetChecked(settings_.LoopRec() == 1);
-    chkCatchUpJobs_.SetChecked(settings_.CatchUpJobs());
-    chkSongNotify_.SetChecked(settings_.SongNotify());
-    chkLevelLoudness_.SetChecked(settings_.LevelLoudness());
-    chkFromSongStart_.SetChecked(settings_.RecordFromSongStart());
+    chkLoopRec_->setChecked(settings_.LoopRec() == 1);
+    chkCatchUpJobs_->setChecked(settings_.CatchUpJobs());
+    chkSongNotify_->setChecked(settings_.SongNotify());
+    chkLevelLoudness_->setChecked(settings_.LevelLoudness());
+    chkFromSongStart_->setChecked(settings_.RecordFromSongStart());
 
     for (const QString& entry : settings_.ProxyEntries(kMaxProxyEntries))
-        cboProxy_.AddItem(entry);
-    if (cboProxy_.ListCount() == 0)
-        cboProxy_.AddItem(QString::fromUtf16(kDefaultProxyEntry));
-    cboProxy_.SetListIndex(0);
+        cboProxy_->addItem(entry);
+    if (cboProxy_->count() == 0)
+        cboProxy_->addItem(QString::fromUtf16(kDefaultProxyEntry));
+    cboProxy_->setCurrentIndex(0);
 
     for (const QString& text : settings::kQualityTexts)
-        cboQuality_.AddItem(text);
-    cboQuality_.SetListIndex(settings_.Quality());
+        cboQuality_->addItem(text);
+    cboQuality_->setCurrentIndex(settings_.Quality());
 
-    chkUserProxy_.SetChecked(settings_.EnabledProxy() == 1);
+    chkUserProxy_->setChecked(settings_.EnabledProxy() == 1);
     chkUserProxy_Click();
 
-    txtFilePath_.setText(settings_.FilePath());
-    cboProxy_.setText(settings_.UserProxy());
+    txtFilePath_->setText(settings_.FilePath());
+    cboProxy_->setEditText(settings_.UserProxy());
 
     // Whoever sets the folder or the quality, the user or the first-run question, sets it for
     // the recordings of this run.
     PublishRecording();
-    connect(qobject_cast<QLineEdit*>(txtFilePath_.hWnd()), &QLineEdit::textChanged, this,
-            &frmOption::PublishRecording);
-    connect(qobject_cast<QComboBox*>(cboQuality_.hWnd()), &QComboBox::currentIndexChanged, this,
-            &frmOption::PublishRecording);
+    connect(txtFilePath_, &QLineEdit::textChanged, this, &frmOption::PublishRecording);
+    connect(cboQuality_, &QComboBox::currentIndexChanged, this, &frmOption::PublishRecording);
 }
 
 void frmOption::PublishRecording() {
@@ -183,46 +175,46 @@ void frmOption::ShowModal(QWidget* owner) {
 }
 
 QString frmOption::RecordingFolder() const {
-    return txtFilePath_.text();
+    return txtFilePath_->text();
 }
 
 int frmOption::QualityIndex() const {
-    return cboQuality_.ListIndex();
+    return cboQuality_->currentIndex();
 }
 
 void frmOption::chkUserProxy_Click() {
-    const bool on = chkUserProxy_.Checked();
-    cboProxy_.SetEnabled(on);
-    PaintHost(picProxy1_, on ? kWhite : palette().color(QPalette::Button));
+    const bool on = chkUserProxy_->isChecked();
+    cboProxy_->setEnabled(on);
+    SetBackColor(cboProxy_, on ? kWhite : palette().color(QPalette::Button), false);
 }
 
 void frmOption::cmdRecOut_Click() {
     const QString folder = BrowseForFolder(this, kChooseFolder);
     if (!folder.isEmpty())
-        txtFilePath_.setText(folder);
+        txtFilePath_->setText(folder);
 }
 
 void frmOption::cmdOK_Click() {
-    settings_.WriteFilePath(txtFilePath_.text());
-    settings_.WriteQuality(cboQuality_.ListIndex());
-    settings_.WriteUserProxy(cboProxy_.text());
-    settings_.WriteEnabledProxy(chkUserProxy_.Checked() ? 1 : 0);
-    settings_.WriteLoopRec(chkLoopRec_.Checked() ? 1 : 0);
-    settings_.WriteCatchUpJobs(chkCatchUpJobs_.Checked());
+    settings_.WriteFilePath(txtFilePath_->text());
+    settings_.WriteQuality(cboQuality_->currentIndex());
+    settings_.WriteUserProxy(cboProxy_->currentText());
+    settings_.WriteEnabledProxy(chkUserProxy_->isChecked() ? 1 : 0);
+    settings_.WriteLoopRec(chkLoopRec_->isChecked() ? 1 : 0);
+    settings_.WriteCatchUpJobs(chkCatchUpJobs_->isChecked());
     // Only a change is stored: a missing key already means on.
-    if (chkSongNotify_.Checked() != settings_.SongNotify())
-        settings_.WriteSongNotify(chkSongNotify_.Checked());
+    if (chkSongNotify_->isChecked() != settings_.SongNotify())
+        settings_.WriteSongNotify(chkSongNotify_->isChecked());
     // Only a change is stored: a missing key already means off.
-    if (chkLevelLoudness_.Checked() != settings_.LevelLoudness())
-        settings_.WriteLevelLoudness(chkLevelLoudness_.Checked());
-    live_.loopRecording = chkLoopRec_.Checked();
-    live_.catchUpJobs = chkCatchUpJobs_.Checked();
-    live_.songNotify = chkSongNotify_.Checked();
-    live_.levelLoudness = chkLevelLoudness_.Checked();
+    if (chkLevelLoudness_->isChecked() != settings_.LevelLoudness())
+        settings_.WriteLevelLoudness(chkLevelLoudness_->isChecked());
+    live_.loopRecording = chkLoopRec_->isChecked();
+    live_.catchUpJobs = chkCatchUpJobs_->isChecked();
+    live_.songNotify = chkSongNotify_->isChecked();
+    live_.levelLoudness = chkLevelLoudness_->isChecked();
     // Only a change is stored: a missing key already means on.
-    if (chkFromSongStart_.Checked() != settings_.RecordFromSongStart())
-        settings_.WriteRecordFromSongStart(chkFromSongStart_.Checked());
-    live_.recordFromSongStart = chkFromSongStart_.Checked();
+    if (chkFromSongStart_->isChecked() != settings_.RecordFromSongStart())
+        settings_.WriteRecordFromSongStart(chkFromSongStart_->isChecked());
+    live_.recordFromSongStart = chkFromSongStart_->isChecked();
     audio::StationLoudness::Shared().SetEnabled(live_.levelLoudness);
     cmdCancel_Click();
 }

@@ -9,10 +9,12 @@
 
 #include <QDialog>
 
-#include <array>
-
 #include "core/settings.h"
-#include "ui/cls_control.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
 
 namespace wavelot {
 
@@ -39,18 +41,18 @@ public:
     void cmdOK_Click();
     void cmdCancel_Click();
 
-    clsControl& cboProxy() { return cboProxy_; }
-    clsControl& chkUserProxy() { return chkUserProxy_; }
-    clsControl& cboQuality() { return cboQuality_; }
-    clsControl& txtFilePath() { return txtFilePath_; }
-    clsControl& cmdRecOut() { return cmdRecOut_; }
-    clsControl& chkLoopRec() { return chkLoopRec_; }
-    clsControl& chkCatchUpJobs() { return chkCatchUpJobs_; }
-    clsControl& chkSongNotify() { return chkSongNotify_; }
-    clsControl& chkLevelLoudness() { return chkLevelLoudness_; }
-    clsControl& chkFromSongStart() { return chkFromSongStart_; }
-    clsControl& cmdOK() { return cmdOK_; }
-    clsControl& cmdCancel() { return cmdCancel_; }
+    QComboBox* cboProxy() const { return cboProxy_; }
+    QCheckBox* chkUserProxy() const { return chkUserProxy_; }
+    QComboBox* cboQuality() const { return cboQuality_; }
+    QLineEdit* txtFilePath() const { return txtFilePath_; }
+    QPushButton* cmdRecOut() const { return cmdRecOut_; }
+    QCheckBox* chkLoopRec() const { return chkLoopRec_; }
+    QCheckBox* chkCatchUpJobs() const { return chkCatchUpJobs_; }
+    QCheckBox* chkSongNotify() const { return chkSongNotify_; }
+    QCheckBox* chkLevelLoudness() const { return chkLevelLoudness_; }
+    QCheckBox* chkFromSongStart() const { return chkFromSongStart_; }
+    QPushButton* cmdOK() const { return cmdOK_; }
+    QPushButton* cmdCancel() const { return cmdCancel_; }
 
     // The proxy entry offered when the settings hold no proxy history: an example of the form
     // host:port for the user to edit, since no one proxy is reachable from every network.
@@ -62,28 +64,25 @@ protected:
     void paintEvent(QPaintEvent* e) override;
 
 private:
-    QWidget* Host(const char* name, int left, int top, int width, int height);
-    void Create(clsControl& control, QWidget* host, CtrlStyle kind, const QString& caption = QString());
-    void PaintHost(QWidget* host, const QColor& color);
+    QCheckBox* Check(const QRect& at, const QString& caption);
+    QPushButton* Button(const QRect& at, const QString& caption);
     void PublishRecording();
 
     const Settings settings_;
     SessionOptions& live_;
     bool loaded_ = false;
-    std::array<clsControl, 5> labels_;
-    clsControl cboProxy_;
-    clsControl chkUserProxy_;
-    clsControl cboQuality_;
-    clsControl txtFilePath_;
-    clsControl cmdRecOut_;
-    clsControl chkLoopRec_;
-    clsControl chkCatchUpJobs_;
-    clsControl chkSongNotify_;
-    clsControl chkLevelLoudness_;
-    clsControl chkFromSongStart_;
-    clsControl cmdOK_;
-    clsControl cmdCancel_;
-    QWidget* picProxy1_ = nullptr;
+    QComboBox* cboProxy_ = nullptr;
+    QCheckBox* chkUserProxy_ = nullptr;
+    QComboBox* cboQuality_ = nullptr;
+    QLineEdit* txtFilePath_ = nullptr;
+    QPushButton* cmdRecOut_ = nullptr;
+    QCheckBox* chkLoopRec_ = nullptr;
+    QCheckBox* chkCatchUpJobs_ = nullptr;
+    QCheckBox* chkSongNotify_ = nullptr;
+    QCheckBox* chkLevelLoudness_ = nullptr;
+    QCheckBox* chkFromSongStart_ = nullptr;
+    QPushButton* cmdOK_ = nullptr;
+    QPushButton* cmdCancel_ = nullptr;
 };
 
 }  // namespace wavelot

@@ -1,14 +1,17 @@
 #include "ui/frm_radio_edit.h"
 
+#include <QCheckBox>
 #include <QFrame>
+#include <QLabel>
+#include <QPushButton>
 
 #include <algorithm>
 
 #include "core/station_lists.h"
 #include "scheduler/job_time.h"
 #include "text/station_text.h"
+#include "ui/controls.h"
 #include "ui/list_view.h"
-#include "ui/mod_theme.h"
 #include "ui/screen_metrics.h"
 
 using namespace Qt::StringLiterals;
@@ -16,9 +19,34 @@ using namespace Qt::StringLiterals;
 namespace wavelot {
 
 namespace {
-// Outer size in twips; the client area is that less a dialog frame.
-constexpr int kWidthTwips = 6960;
-constexpr int kHeightTwips = 3240;
+// The layout in twips, converted by frmRadioEdit::Px for the screen. The outer size; the client
+// area is that less a dialog frame.
+constexpr Twips kOuter{0, 0, 6960, 3240};
+constexpr Twips kOkAt{4665, 2310, 1050, 380};
+constexpr Twips kCancelAt{5730, 2310, 1050, 380};
+// Page 1: the captions and the inputs beside them.
+constexpr Twips kNameCaptionAt{120, 135, 800, 240};
+constexpr Twips kNameAt{945, 90, 5550, 330};
+constexpr Twips kUrlCaptionAt{120, 570, 800, 240};
+constexpr Twips kUrlAt{945, 495, 5550, 330};
+constexpr Twips kCommentCaptionAt{120, 975, 800, 240};
+constexpr Twips kCommentAt{945, 900, 5550, 330};
+constexpr Twips kCodeCaptionAt{120, 1365, 800, 240};
+constexpr Twips kCodeAt{945, 1305, 1275, 0};
+constexpr Twips kStartJobAt{2385, 1332, 2760, 240};
+// Page 2: the days on the left (the day boxes below), the times and the mode on the right.
+constexpr Twips kDaysCaptionAt{165, 135, 810, 240};
+constexpr Twips kEveryAt{255, 540, 900, 240};
+constexpr Twips kSpecificAt{255, 930, 900, 240};
+constexpr int kDayBoxWidth = 1000;
+constexpr int kDayBoxHeight = 240;
+constexpr Twips kTimesCaptionAt{3615, 135, 1710, 240};
+constexpr Twips kStartCaptionAt{3900, 450, 800, 240};
+constexpr Twips kStartAt{4740, 405, 1600, 330};
+constexpr Twips kStopCaptionAt{3900, 825, 800, 240};
+constexpr Twips kStopAt{4740, 780, 1600, 330};
+constexpr Twips kModeCaptionAt{3900, 1230, 800, 240};
+constexpr Twips kModeAt{4740, 1170, 975, 0};
 constexpr int kDialogFrameWidth = 6;
 constexpr int kDialogFrameHeight = 28;
 constexpr int kTabBarHeight = 24;
@@ -53,18 +81,13 @@ frmRadioEdit::frmRadioEdit(StationLists& lists, int tab, clsListView* view, QWid
 
 frmRadioEdit::~frmRadioEdit() = default;
 
-void frmRadioEdit::Place(clsControl& c, QWidget* parent, CtrlStyle kind, Twips at, const QString& text,
-                         CtrlBorder border) {
+QRect frmRadioEdit::Px(Twips at, bool input) const {
     const int tpp = twipsPerPixel_;
-    auto* host = new QWidget(parent);
-    const bool inputHeight = kind == CtrlStyle::TextBox || kind == CtrlStyle::DropDownList;
-    host->setGeometry(at.left / tpp, at.top / tpp, at.width / tpp,
-                      inputHeight ? controlHeight_ : at.height / tpp);
-    c.SetTargetPictureBox(host);
-    c.BorderStyle(border);
-    c.Create(kind);
-    if (!text.isEmpty())
-        c.setText(text);
+    return QRect(at.left / tpp, at.top / tpp, at.width / tpp, input ? controlHeight_ : at.height / tpp);
+}
+
+void frmRadioEdit::Label(QWidget* page, const QString& text, Twips at) {
+    PlaceInput<QLabel>(page, Px(at), text);
 }
 
 void frmRadioEdit::Build() {
@@ -72,19 +95,16 @@ void frmRadioEdit::Build() {
     twipsPerPixel_ = TwipsPerPixelFor(large);
     controlHeight_ = ControlHeightFor(large);
     setFont(UiFont(14));
-    const int w = kWidthTwips / twipsPerPixel_ - kDialogFrameWidth;
-    const int h = kHeightTwips / twipsPerPixel_ - kDialogFrameHeight;
+    const int w = Px(kOuter).width() - kDialogFrameWidth;
+    const int h = Px(kOuter).height() - kDialogFrameHeight;
     setFixedSize(w, h);  // any resize is undone
 
-    Place(cmdOK_, this, CtrlStyle::PushButton, {4665, 2310, 1050, 380});
-    Place(cmdCancel_, this, CtrlStyle::PushButton, {5730, 2310, 1050, 380}, kCancel);
-    const int buttonTop = 2310 / twipsPerPixel_;
+    cmdOK_ = PlaceInput<QPushButton>(this, Px(kOkAt));
+    cmdCancel_ = PlaceInput<QPushButton>(this, Px(kCancelAt), kCancel);
+    const int buttonTop = cmdOK_->y();
 
     // The tab strip above a display area that holds the pages.
-    tabHost_ = new QWidget(this);
-    tabHost_->setGeometry(kMargin, kMargin, w - 2 * kMargin, kTabBarHeight);
-    tabStrip_.SetTargetPictureBox(tabHost_);
-    tabStrip_.Create(CtrlStyle::TabStrip);
+    tabStrip_ = PlaceInput<QTabBar>(this, QRect(kMargin, kMargin, w - 2 * kMargin, kTabBarHeight));
     auto* display = new QFrame(this);
     display->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
     display->setGeometry(kMargin, kMargin + kTabBarHeight, w - 2 * kMargin,
@@ -96,52 +116,44 @@ void frmRadioEdit::Build() {
     BuildGeneralPage();
     BuildSchedulePage();
 
-    connect(&tabStrip_, &clsControl::Click, this, &frmRadioEdit::TabStrip_Click);
-    connect(&optEvery_, &clsControl::Click, this, [this] { SetWeekly(false); });
-    connect(&optSpecific_, &clsControl::Click, this, [this] { SetWeekly(true); });
-    connect(&cmdOK_, &clsControl::Click, this, &frmRadioEdit::cmdOK_Click);
-    connect(&cmdCancel_, &clsControl::Click, this, &QDialog::reject);
+    connect(tabStrip_, &QTabBar::currentChanged, this, &frmRadioEdit::TabStrip_Click);
+    connect(optEvery_, &QRadioButton::clicked, this, [this] { SetWeekly(false); });
+    connect(optSpecific_, &QRadioButton::clicked, this, [this] { SetWeekly(true); });
+    connect(cmdOK_, &QPushButton::clicked, this, &frmRadioEdit::cmdOK_Click);
+    connect(cmdCancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void frmRadioEdit::BuildGeneralPage() {
-    auto label = [this](const QString& text, Twips at) {
-        labels_.push_back(std::make_unique<clsControl>());
-        Place(*labels_.back(), page1_, CtrlStyle::Label, at, text);
-    };
-    label(u"電台名稱"_s, {120, 135, 800, 240});
-    Place(txtRadioName_, page1_, CtrlStyle::TextBox, {945, 90, 5550, 330}, {}, CtrlBorder::Sunken);
-    label(u"電台網址"_s, {120, 570, 800, 240});
-    Place(txtRadioUrl_, page1_, CtrlStyle::TextBox, {945, 495, 5550, 330}, {}, CtrlBorder::Sunken);
-    label(u"電台說明"_s, {120, 975, 800, 240});
-    Place(txtComment_, page1_, CtrlStyle::TextBox, {945, 900, 5550, 330}, {}, CtrlBorder::Sunken);
-    label(u"字元編碼"_s, {120, 1365, 800, 240});
-    Place(cboCode_, page1_, CtrlStyle::DropDownList, {945, 1305, 1275, 0});
+    Label(page1_, u"電台名稱"_s, kNameCaptionAt);
+    txtRadioName_ = PlaceInput<QLineEdit>(page1_, Px(kNameAt, true));
+    Label(page1_, u"電台網址"_s, kUrlCaptionAt);
+    txtRadioUrl_ = PlaceInput<QLineEdit>(page1_, Px(kUrlAt, true));
+    Label(page1_, u"電台說明"_s, kCommentCaptionAt);
+    txtComment_ = PlaceInput<QLineEdit>(page1_, Px(kCommentAt, true));
+    Label(page1_, u"字元編碼"_s, kCodeCaptionAt);
+    cboCode_ = PlaceInput<QComboBox>(page1_, Px(kCodeAt, true));
     for (int code = 0; code < kStationCodeCount; ++code)
-        cboCode_.AddItem(StationCodeName(code));
-    Place(chkStartJob_, page1_, CtrlStyle::CheckBox, {2385, 1332, 2760, 240}, u"啟動排程工作"_s);
+        cboCode_->addItem(StationCodeName(code));
+    chkStartJob_ = PlaceInput<QCheckBox>(page1_, Px(kStartJobAt), u"啟動排程工作"_s);
 }
 
 void frmRadioEdit::BuildSchedulePage() {
-    auto label = [this](const QString& text, Twips at) {
-        labels_.push_back(std::make_unique<clsControl>());
-        Place(*labels_.back(), page2_, CtrlStyle::Label, at, text);
-    };
-    label(u"日期設定"_s, {165, 135, 810, 240});
-    Place(optEvery_, page2_, CtrlStyle::OptionButton, {255, 540, 900, 240}, u"每天"_s);
-    Place(optSpecific_, page2_, CtrlStyle::OptionButton, {255, 930, 900, 240}, u"每週"_s);
+    Label(page2_, u"日期設定"_s, kDaysCaptionAt);
+    optEvery_ = PlaceInput<QRadioButton>(page2_, Px(kEveryAt), u"每天"_s);
+    optSpecific_ = PlaceInput<QRadioButton>(page2_, Px(kSpecificAt), u"每週"_s);
     for (const DayBox& d : kDayBoxes)
-        Place(chkDay(d.day), page2_, CtrlStyle::CheckBox, {d.left, d.top, 1000, 240},
-              QString::fromUtf16(d.caption));
+        chkDays_.at(static_cast<size_t>(d.day - 1)) = PlaceInput<QCheckBox>(
+            page2_, Px({d.left, d.top, kDayBoxWidth, kDayBoxHeight}), QString::fromUtf16(d.caption));
 
-    label(u"時間 / 執行模式設定"_s, {3615, 135, 1710, 240});
-    label(u"起始時間"_s, {3900, 450, 800, 240});
-    Place(dtpStart_, page2_, CtrlStyle::TimePicker, {4740, 405, 1600, 330});
-    label(u"結束時間"_s, {3900, 825, 800, 240});
-    Place(dtpStop_, page2_, CtrlStyle::TimePicker, {4740, 780, 1600, 330});
-    label(u"排程模式"_s, {3900, 1230, 800, 240});
-    Place(cboMode_, page2_, CtrlStyle::DropDownList, {4740, 1170, 975, 0});
+    Label(page2_, u"時間 / 執行模式設定"_s, kTimesCaptionAt);
+    Label(page2_, u"起始時間"_s, kStartCaptionAt);
+    dtpStart_ = PlaceInput<QTimeEdit>(page2_, Px(kStartAt));
+    Label(page2_, u"結束時間"_s, kStopCaptionAt);
+    dtpStop_ = PlaceInput<QTimeEdit>(page2_, Px(kStopAt));
+    Label(page2_, u"排程模式"_s, kModeCaptionAt);
+    cboMode_ = PlaceInput<QComboBox>(page2_, Px(kModeAt, true));
     for (const QString& mode : kModes)
-        cboMode_.AddItem(mode);
+        cboMode_->addItem(mode);
 }
 
 void frmRadioEdit::LoadMe(QWidget* owner, bool lEdit) {
@@ -153,69 +165,68 @@ void frmRadioEdit::LoadMe(QWidget* owner, bool lEdit) {
         setParent(owner, windowFlags());
     Build();
     setWindowTitle(lEdit ? kTitleEdit : kTitleAdd);
-    cmdOK_.setText(lEdit ? kOkEdit : kOkAdd);
-    chkStartJob_.SetVisible(edit_->ShowsSchedule());
-    tabStrip_.TabsAdd(0, kTabGeneral);
+    cmdOK_->setText(lEdit ? kOkEdit : kOkAdd);
+    chkStartJob_->setVisible(edit_->ShowsSchedule());
+    tabStrip_->addTab(kTabGeneral);
     if (edit_->ShowsSchedule())
-        tabStrip_.TabsAdd(1, kTabSchedule);
+        tabStrip_->addTab(kTabSchedule);
     Fill(edit_->Load(QTime::currentTime()));
-    tabStrip_.SetTabItem(1);
+    tabStrip_->setCurrentIndex(0);
     TabStrip_Click();
-    txtRadioName_.hWnd()->setFocus();
+    txtRadioName_->setFocus();
     setModal(true);
     exec();
 }
 
 void frmRadioEdit::Fill(const RadioEditFields& f) {
-    txtRadioName_.setText(f.name);
-    txtRadioUrl_.setText(f.url);
-    txtComment_.setText(f.comment);
-    cboCode_.SetListIndex(f.code);
-    chkStartJob_.SetChecked(f.runJob);
+    txtRadioName_->setText(f.name);
+    txtRadioUrl_->setText(f.url);
+    txtComment_->setText(f.comment);
+    cboCode_->setCurrentIndex(f.code);
+    chkStartJob_->setChecked(f.runJob);
     for (int day = 1; day <= 7; ++day)
-        chkDay(day).SetChecked((f.dayMask & WeekDayBit(day)) != 0);
+        chkDay(day)->setChecked((f.dayMask & WeekDayBit(day)) != 0);
     SetWeekly(f.weekly);
-    const QDate today = QDate::currentDate();
-    dtpStart_.SetTime(QDateTime(today, f.start));
-    dtpStop_.SetTime(QDateTime(today, f.stop));
-    cboMode_.SetListIndex(f.mode);
+    dtpStart_->setTime(f.start);
+    dtpStop_->setTime(f.stop);
+    cboMode_->setCurrentIndex(f.mode);
 }
 
 RadioEditFields frmRadioEdit::Collect() const {
-    RadioEditFields f{.name = txtRadioName_.text(),
-                      .url = txtRadioUrl_.text(),
-                      .comment = txtComment_.text(),
-                      .code = std::max(cboCode_.ListIndex(), 0),
-                      .runJob = chkStartJob_.Checked(),
-                      .weekly = optSpecific_.Checked(),
-                      .start = dtpStart_.Time().time(),
-                      .stop = dtpStop_.Time().time(),
-                      .mode = std::max(cboMode_.ListIndex(), 0)};
+    RadioEditFields f{.name = txtRadioName_->text(),
+                      .url = txtRadioUrl_->text(),
+                      .comment = txtComment_->text(),
+                      .code = std::max(cboCode_->currentIndex(), 0),
+                      .runJob = chkStartJob_->isChecked(),
+                      .weekly = optSpecific_->isChecked(),
+                      .start = dtpStart_->time(),
+                      .stop = dtpStop_->time(),
+                      .mode = std::max(cboMode_->currentIndex(), 0)};
     for (int day = 1; day <= 7; ++day)
-        if (chkDays_.at(static_cast<size_t>(day - 1)).Checked())
+        if (chkDay(day)->isChecked())
             f.dayMask |= WeekDayBit(day);
     return f;
 }
 
 void frmRadioEdit::TabStrip_Click() {
-    const int tab = tabStrip_.TabItem();
+    const int tab = tabStrip_->currentIndex() + 1;
     page1_->setVisible(tab == 1);
     page2_->setVisible(tab == 2);
 }
 
-// The two options stand in separate hosts, so keeping exactly one of them chosen is done here.
+// The two options are not auto-exclusive, so keeping exactly one of them chosen is done here.
 // Disabled day boxes keep their check marks.
 void frmRadioEdit::SetWeekly(bool weekly) {
-    optEvery_.SetChecked(!weekly);
-    optSpecific_.SetChecked(weekly);
-    for (clsControl& day : chkDays_)
-        day.SetEnabled(weekly);
+    optEvery_->setChecked(!weekly);
+    optSpecific_->setChecked(weekly);
+    for (QCheckBox* day : chkDays_)
+        day->setEnabled(weekly);
 }
 
 void frmRadioEdit::cmdOK_Click() {
     const RadioEditFields f = Collect();
     if (!f.url.isEmpty() && f.name.isEmpty())
-        txtRadioName_.setText(f.url);
+        txtRadioName_->setText(f.url);
     const RadioEdit::Result result = edit_->Store(f);
     switch (result.outcome) {
     case RadioEdit::Outcome::Refused: return;  // no address: the dialog stays open, silently

@@ -8,17 +8,27 @@
 #include <QDialog>
 
 #include <array>
-#include <memory>
 #include <optional>
-#include <vector>
 
 #include "scheduler/radio_edit.h"
-#include "ui/cls_control.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTabBar;
+class QTimeEdit;
 
 namespace wavelot {
 
 class clsListView;
 struct StationLists;
+
+// A rectangle of the editor's design, in twips.
+struct Twips {
+    int left, top, width, height;
+};
 
 class frmRadioEdit : public QDialog {
     Q_OBJECT
@@ -33,31 +43,29 @@ public:
     void LoadMe(QWidget* owner, bool lEdit);
 
     // Parts, for tests. Day boxes by WeekMark day number, Sunday 1 to Saturday 7.
-    clsControl& TabStrip() { return tabStrip_; }
-    clsControl& txtRadioName() { return txtRadioName_; }
-    clsControl& txtRadioUrl() { return txtRadioUrl_; }
-    clsControl& txtComment() { return txtComment_; }
-    clsControl& cboCode() { return cboCode_; }
-    clsControl& chkStartJob() { return chkStartJob_; }
-    clsControl& optEvery() { return optEvery_; }
-    clsControl& optSpecific() { return optSpecific_; }
-    clsControl& chkDay(int day) { return chkDays_.at(static_cast<size_t>(day - 1)); }
-    clsControl& dtpStart() { return dtpStart_; }
-    clsControl& dtpStop() { return dtpStop_; }
-    clsControl& cboMode() { return cboMode_; }
-    clsControl& cmdOK() { return cmdOK_; }
-    clsControl& cmdCancel() { return cmdCancel_; }
+    QTabBar* TabStrip() const { return tabStrip_; }
+    QLineEdit* txtRadioName() const { return txtRadioName_; }
+    QLineEdit* txtRadioUrl() const { return txtRadioUrl_; }
+    QLineEdit* txtComment() const { return txtComment_; }
+    QComboBox* cboCode() const { return cboCode_; }
+    QCheckBox* chkStartJob() const { return chkStartJob_; }
+    QRadioButton* optEvery() const { return optEvery_; }
+    QRadioButton* optSpecific() const { return optSpecific_; }
+    QCheckBox* chkDay(int day) const { return chkDays_.at(static_cast<size_t>(day - 1)); }
+    QTimeEdit* dtpStart() const { return dtpStart_; }
+    QTimeEdit* dtpStop() const { return dtpStop_; }
+    QComboBox* cboMode() const { return cboMode_; }
+    QPushButton* cmdOK() const { return cmdOK_; }
+    QPushButton* cmdCancel() const { return cmdCancel_; }
     QWidget* Page(int n) const { return n == 1 ? page1_ : page2_; }
 
 private:
-    struct Twips {
-        int left, top, width, height;
-    };
     void Build();
     void BuildGeneralPage();
     void BuildSchedulePage();
-    void Place(clsControl& c, QWidget* parent, CtrlStyle kind, Twips at, const QString& text = {},
-               CtrlBorder border = CtrlBorder::None);
+    // The design's twips in pixels of this screen; single-line inputs take the screen's input height.
+    QRect Px(Twips at, bool input = false) const;
+    void Label(QWidget* page, const QString& text, Twips at);
     void Fill(const RadioEditFields& f);
     RadioEditFields Collect() const;
     void TabStrip_Click();
@@ -71,24 +79,22 @@ private:
     int twipsPerPixel_ = 15;
     int controlHeight_ = 22;
 
-    QWidget* tabHost_ = nullptr;
     QWidget* page1_ = nullptr;
     QWidget* page2_ = nullptr;
-    clsControl tabStrip_;
-    std::vector<std::unique_ptr<clsControl>> labels_;
-    clsControl txtRadioName_;
-    clsControl txtRadioUrl_;
-    clsControl txtComment_;
-    clsControl cboCode_;
-    clsControl chkStartJob_;
-    clsControl optEvery_;
-    clsControl optSpecific_;
-    std::array<clsControl, 7> chkDays_;
-    clsControl dtpStart_;
-    clsControl dtpStop_;
-    clsControl cboMode_;
-    clsControl cmdOK_;
-    clsControl cmdCancel_;
+    QTabBar* tabStrip_ = nullptr;
+    QLineEdit* txtRadioName_ = nullptr;
+    QLineEdit* txtRadioUrl_ = nullptr;
+    QLineEdit* txtComment_ = nullptr;
+    QComboBox* cboCode_ = nullptr;
+    QCheckBox* chkStartJob_ = nullptr;
+    QRadioButton* optEvery_ = nullptr;
+    QRadioButton* optSpecific_ = nullptr;
+    std::array<QCheckBox*, 7> chkDays_{};
+    QTimeEdit* dtpStart_ = nullptr;
+    QTimeEdit* dtpStop_ = nullptr;
+    QComboBox* cboMode_ = nullptr;
+    QPushButton* cmdOK_ = nullptr;
+    QPushButton* cmdCancel_ = nullptr;
 };
 
 }  // namespace wavelot

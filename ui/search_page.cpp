@@ -1,11 +1,13 @@
 #include "ui/search_page.h"
 
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 
 #include "core/settings.h"
 #include "directories/directory_search.h"
 #include "directories/search_status.h"
+#include "ui/controls.h"
 #include "ui/main_window_texts.h"
 #include "ui/menus.h"
 #include "ui/screen_metrics.h"
@@ -28,12 +30,6 @@ bool HasSearchInputs(int directory) {
     return directory >= 0 && directory < kDirectoryCount && kDirectories[directory].hasSearchInputs;
 }
 
-QWidget* MakeHost(QWidget* parent, const char* name) {
-    auto* host = new QWidget(parent);
-    host->setObjectName(QString::fromLatin1(name));
-    host->show();  // made after the window was shown, so it must be shown itself
-    return host;
-}
 }  // namespace
 
 SearchPage::SearchPage(DirectorySearch& search, const Settings& settings, QWidget* searchButton,
@@ -54,56 +50,53 @@ void SearchPage::Build(bool largeFonts, int controlHeight) {
     BuildInputs();
     BuildList();
     const int searchType = settings_.SearchType();
-    optGenre_.SetChecked(searchType == 0);
-    optName_.SetChecked(searchType == 1);
+    optGenre_->setChecked(searchType == 0);
+    optName_->setChecked(searchType == 1);
     cmbRadioType_Click();
 }
 
 void SearchPage::BuildInputs() {
-    picRadioType_ = MakeHost(this, "picRadioType");
-    picGenre_ = MakeHost(this, "picGenre");
-    picSearch_ = MakeHost(this, "picSearch");
-    picOptGenre_ = MakeHost(this, "picOptGenre");
-    picOptName_ = MakeHost(this, "picOptName");
-    for (QWidget* h : {picRadioType_, picGenre_, picSearch_, searchButton_})
-        h->setFixedHeight(controlHeight_);
+    // Laid out by Layout, in the order they stand.
+    cmbRadioType_ = PlaceInput<QComboBox>(this, {});
+    cmbGenre_ = PlaceInput<QComboBox>(this, {});
+    txtSearch_ = PlaceInput<QLineEdit>(this, {});
+    optGenre_ = PlaceInput<QRadioButton>(this, {});
+    optName_ = PlaceInput<QRadioButton>(this, {});
+    for (QWidget* w : {static_cast<QWidget*>(cmbRadioType_), static_cast<QWidget*>(cmbGenre_),
+                       static_cast<QWidget*>(txtSearch_), searchButton_})
+        w->setFixedHeight(controlHeight_);
 
-    cmbRadioType_.SetTargetPictureBox(picRadioType_);
-    cmbRadioType_.Create(CtrlStyle::DropDownList);
     for (const DirectoryInfo& d : kDirectories)
-        cmbRadioType_.AddItem(QString::fromUtf16(d.shown));
+        cmbRadioType_->addItem(QString::fromUtf16(d.shown));
     const int directory = settings_.SearchDirectory();
-    cmbRadioType_.SetListIndex(directory >= 0 && directory < kDirectoryCount ? directory : 0);
+    cmbRadioType_->setCurrentIndex(directory >= 0 && directory < kDirectoryCount ? directory : 0);
     // Only the user's choice is stored, at once; a key never written keeps the first directory.
-    connect(&cmbRadioType_, &clsControl::Click, this, [this] {
-        settings_.WriteSearchDirectory(cmbRadioType_.ListIndex());
+    connect(cmbRadioType_, &QComboBox::activated, this, [this] {
+        settings_.WriteSearchDirectory(cmbRadioType_->currentIndex());
         cmbRadioType_Click();
     });
 
-    cmbGenre_.SetTargetPictureBox(picGenre_);
-    cmbGenre_.Create(CtrlStyle::DropDownList);
     for (const GenreInfo& g : kGenres)
-        cmbGenre_.AddItem(QString::fromUtf16(g.shown));
-    cmbGenre_.SetListIndex(settings_.SearchGenre());
+        cmbGenre_->addItem(QString::fromUtf16(g.shown));
+    cmbGenre_->setCurrentIndex(settings_.SearchGenre());
 
-    optGenre_.SetTargetPictureBox(picOptGenre_);
-    optGenre_.Create(CtrlStyle::OptionButton);
-    optName_.SetTargetPictureBox(picOptName_);
-    optName_.Create(CtrlStyle::OptionButton);
-    connect(&optGenre_, &clsControl::Click, this, [this] { SearchType_Click(0); });
-    connect(&optName_, &clsControl::Click, this, [this] { SearchType_Click(1); });
+    connect(optGenre_, &QRadioButton::clicked, this, [this] { SearchType_Click(0); });
+    connect(optName_, &QRadioButton::clicked, this, [this] { SearchType_Click(1); });
 
-    txtSearch_.SetTargetPictureBox(picSearch_);
-    txtSearch_.BorderStyle(CtrlBorder::Static);
-    txtSearch_.Create(CtrlStyle::TextBox);
-    txtSearch_.setText(settings_.SearchName());
-    connect(&txtSearch_, &clsControl::KeyDown, this, [this](int& key, Qt::KeyboardModifiers) {
-        if (key != Qt::Key_Return && key != Qt::Key_Enter)
-            return;
-        key = 0;  // swallowed: no beep, no default action
-        if (optName_.Checked())
-            Q_EMIT SearchRequested();
-    });
+    txtSearch_->setText(settings_.SearchName());
+    txtSearch_->installEventFilter(this);
+}
+
+bool SearchPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == txtSearch_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (optName_->isChecked())
+                Q_EMIT SearchRequested();
+            return true;  // swallowed: no beep, no default action
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void SearchPage::BuildList() {
@@ -151,24 +144,24 @@ void SearchPage::PlayRow(int row) {
 }
 
 void SearchPage::Layout() {
-    if (picRadioType_ == nullptr)
+    if (cmbRadioType_ == nullptr)
         return;  // the inputs come with Build
     // Directory, genre option and box, name option and box, search button.
     const int w = width();
     const int ch = controlHeight_;
-    picRadioType_->setGeometry(0, 3, 118, ch);
-    picOptGenre_->setGeometry(124, 3, 20, ch);
-    picGenre_->setGeometry(144, 3, 196, ch);
-    picOptName_->setGeometry(348, 3, 20, ch);
+    cmbRadioType_->setGeometry(0, 3, 118, ch);
+    optGenre_->setGeometry(124, 3, 20, ch);
+    cmbGenre_->setGeometry(144, 3, 196, ch);
+    optName_->setGeometry(348, 3, 20, ch);
     const int buttonLeft = w - 72;
-    picSearch_->setGeometry(368, 3, buttonLeft - 6 - 368, ch);
+    txtSearch_->setGeometry(368, 3, buttonLeft - 6 - 368, ch);
     searchButton_->setGeometry(buttonLeft, 3, 72, ch);
     searchView_.Move(0, kListTop, w, height() - kListTop);
 }
 
 void SearchPage::SaveInputs() const {
-    settings_.WriteSearchGenre(cmbGenre_.ListIndex());
-    settings_.WriteSearchName(txtSearch_.text());
+    settings_.WriteSearchGenre(cmbGenre_->currentIndex());
+    settings_.WriteSearchName(txtSearch_->text());
 }
 
 void SearchPage::SetListviewWidth(int column1, int column2, int column3, int adjustment) {
@@ -180,25 +173,26 @@ void SearchPage::SetListviewWidth(int column1, int column2, int column3, int adj
 }
 
 void SearchPage::EnableSearchInputs(bool enabled) {
-    for (clsControl* c : {&optGenre_, &optName_, &cmbGenre_, &txtSearch_})
-        c->SetEnabled(enabled);
-    searchButton_->setEnabled(enabled);
+    for (QWidget* w : {static_cast<QWidget*>(optGenre_), static_cast<QWidget*>(optName_),
+                       static_cast<QWidget*>(cmbGenre_), static_cast<QWidget*>(txtSearch_), searchButton_})
+        w->setEnabled(enabled);
     const QColor face = palette().color(QPalette::Button);
-    cmbGenre_.SetBackColor(face);
-    txtSearch_.SetBackColor(face);
+    SetBackColor(cmbGenre_, face);
+    SetBackColor(txtSearch_, face);
 }
 
 void SearchPage::UpdateSearchInputs() {
-    const bool byGenre = optGenre_.Checked();
-    cmbGenre_.SetEnabled(byGenre);
-    txtSearch_.SetEnabled(!byGenre && optName_.Checked());
+    const bool byGenre = optGenre_->isChecked();
+    const bool byName = !byGenre && optName_->isChecked();
+    cmbGenre_->setEnabled(byGenre);
+    txtSearch_->setEnabled(byName);
     const QColor face = palette().color(QPalette::Button);
-    cmbGenre_.SetBackColor(cmbGenre_.Enabled() ? kInputOn : face);
-    txtSearch_.SetBackColor(txtSearch_.Enabled() ? kInputOn : face);
+    SetBackColor(cmbGenre_, byGenre ? kInputOn : face);
+    SetBackColor(txtSearch_, byName ? kInputOn : face);
 }
 
 void SearchPage::cmbRadioType_Click() {
-    if (HasSearchInputs(cmbRadioType_.ListIndex())) {
+    if (HasSearchInputs(cmbRadioType_->currentIndex())) {
         EnableSearchInputs(true);
         UpdateSearchInputs();
     } else {
@@ -209,8 +203,8 @@ void SearchPage::cmbRadioType_Click() {
 
 void SearchPage::SearchType_Click(int index) {
     // The two options act as one group.
-    optGenre_.SetChecked(index == 0);
-    optName_.SetChecked(index == 1);
+    optGenre_->setChecked(index == 0);
+    optName_->setChecked(index == 1);
     UpdateSearchInputs();
     settings_.WriteSearchType(index);
 }
@@ -218,7 +212,7 @@ void SearchPage::SearchType_Click(int index) {
 void SearchPage::RunSearch() {
     if (search_.Running())
         return;  // a second click while a search runs
-    const int directory = cmbRadioType_.ListIndex();
+    const int directory = cmbRadioType_->currentIndex();
     searchView_.Clear();
     search_.Results().Clear();
     txtRichEdit_->clear();
@@ -228,16 +222,16 @@ void SearchPage::RunSearch() {
         SetListviewWidth(layout.column1, layout.column2, layout.column3, layout.adjustment);
 
     searchView_.Container()->setEnabled(false);
-    txtSearch_.SetEnabled(false);
-    cmbRadioType_.SetEnabled(false);
+    txtSearch_->setEnabled(false);
+    cmbRadioType_->setEnabled(false);
     searchView_.Block(true);
     Q_EMIT SearchStatusChanged(ui_text::kSearching, false);
     QCoreApplication::processEvents();
 
     const SearchRequest request{.directory = directory,
-                                .searchKind = optName_.Checked() ? kSearchByName : kSearchByGenre,
-                                .genreIndex = cmbGenre_.ListIndex(),
-                                .text = txtSearch_.text()};
+                                .searchKind = optName_->isChecked() ? kSearchByName : kSearchByGenre,
+                                .genreIndex = cmbGenre_->currentIndex(),
+                                .text = txtSearch_->text()};
     // Rows are counted while the parser appends and handed to the view in one step at the end:
     // the view is blocked meanwhile, and one model insert costs less than thousands.
     const SearchOutcome outcome = search_.Run(request);
@@ -245,9 +239,9 @@ void SearchPage::RunSearch() {
     searchView_.Clear();
     searchView_.AddRows(search_.Results().ListCount());
     if (request.searchKind == kSearchByName && HasSearchInputs(directory))
-        txtSearch_.SetEnabled(true);
+        txtSearch_->setEnabled(true);
 
-    cmbRadioType_.SetEnabled(true);
+    cmbRadioType_->setEnabled(true);
     searchView_.Container()->setEnabled(true);
     searchView_.Block(false);
     // Inputs that the directory choice governs get their state back as the choice says.

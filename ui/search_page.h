@@ -7,10 +7,12 @@
 #include <QWidget>
 
 #include "core/song_array.h"
-#include "ui/cls_control.h"
 #include "ui/list_view.h"
 
+class QComboBox;
+class QLineEdit;
 class QPlainTextEdit;
+class QRadioButton;
 
 namespace wavelot {
 
@@ -35,10 +37,10 @@ public:
     // The shutdown writes the genre and the search box's text.
     void SaveInputs() const;
 
-    clsControl& cmbRadioType() { return cmbRadioType_; }
-    clsControl& cmbGenre() { return cmbGenre_; }
-    clsControl& txtSearch() { return txtSearch_; }
-    clsControl& SearchType(int index) { return index == 0 ? optGenre_ : optName_; }
+    QComboBox* cmbRadioType() const { return cmbRadioType_; }
+    QComboBox* cmbGenre() const { return cmbGenre_; }
+    QLineEdit* txtSearch() const { return txtSearch_; }
+    QRadioButton* SearchType(int index) const { return index == 0 ? optGenre_ : optName_; }
     clsListView& clsSearch() { return searchView_; }
     QPlainTextEdit* txtRichEdit() const { return txtRichEdit_; }
 
@@ -52,6 +54,10 @@ Q_SIGNALS:
     // A line for the status bar: "搜尋中 . . ." when a search starts; when it ends, how it went
     // (empty when it found stations). `failure` marks a search that could not be done.
     void SearchStatusChanged(const QString& line, bool failure);
+
+protected:
+    // Enter in the name box: a search by name, and the key goes no further.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildInputs();
@@ -71,17 +77,12 @@ private:
     bool largeFonts_ = false;
     int controlHeight_ = 22;
 
-    QWidget* picRadioType_ = nullptr;
-    QWidget* picGenre_ = nullptr;
-    QWidget* picSearch_ = nullptr;
-    QWidget* picOptGenre_ = nullptr;
-    QWidget* picOptName_ = nullptr;
     QPlainTextEdit* txtRichEdit_ = nullptr;
-    clsControl cmbRadioType_;
-    clsControl cmbGenre_;
-    clsControl txtSearch_;
-    clsControl optGenre_;
-    clsControl optName_;
+    QComboBox* cmbRadioType_ = nullptr;
+    QComboBox* cmbGenre_ = nullptr;
+    QLineEdit* txtSearch_ = nullptr;
+    QRadioButton* optGenre_ = nullptr;
+    QRadioButton* optName_ = nullptr;
     clsListView searchView_;
 };
 

@@ -3,8 +3,13 @@
 // its directory hosts pointed at a local HTTP server, started with Form_Load.
 
 #include <gtest/gtest.h>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -84,7 +89,7 @@ protected:
 
     // As a user picks a directory: the box's selection, then its click.
     static void ChooseDirectory(frmMain& w, int index) {
-        auto* box = qobject_cast<QComboBox*>(w.Search().cmbRadioType().hWnd());
+        QComboBox* box = w.Search().cmbRadioType();
         box->setCurrentIndex(index);
         Q_EMIT box->activated(index);
     }

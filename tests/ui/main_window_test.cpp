@@ -127,13 +127,13 @@ TEST_F(MainWindowTest, StartUpRestoresTheSearchSettingsAndTheLists) {
     favorites.AddItem({.file = u"http://a.test/2"_s, .title = u"Beta"_s});
     ASSERT_TRUE(WriteListIni(SettingFolder() + u"Favorites.ini"_s, favorites, false));
     frmMain& w = Open();
-    EXPECT_EQ(w.Search().cmbGenre().ListIndex(), 13);
-    EXPECT_EQ(w.Search().txtSearch().text(), u"jazz fm"_s);
-    EXPECT_TRUE(w.Search().SearchType(1).Checked());
-    EXPECT_TRUE(w.Search().txtSearch().hWnd()->isEnabled());
-    EXPECT_FALSE(w.Search().cmbGenre().hWnd()->isEnabled());
-    EXPECT_EQ(w.Search().cmbRadioType().ListIndex(), 0);
-    EXPECT_EQ(w.Search().cmbRadioType().List(4), u"韓國 - InLive "_s);
+    EXPECT_EQ(w.Search().cmbGenre()->currentIndex(), 13);
+    EXPECT_EQ(w.Search().txtSearch()->text(), u"jazz fm"_s);
+    EXPECT_TRUE(w.Search().SearchType(1)->isChecked());
+    EXPECT_TRUE(w.Search().txtSearch()->isEnabled());
+    EXPECT_FALSE(w.Search().cmbGenre()->isEnabled());
+    EXPECT_EQ(w.Search().cmbRadioType()->currentIndex(), 0);
+    EXPECT_EQ(w.Search().cmbRadioType()->itemText(4), u"韓國 - InLive "_s);
     EXPECT_EQ(w.Favorites().View().ListCount(), 2);
     EXPECT_EQ(w.Volume(), 80);
     EXPECT_EQ(w.size(), QSize(650, 554)) << "fixed size at 96 dpi";
@@ -148,7 +148,7 @@ TEST_F(MainWindowTest, TabsShowTheirPanelsAndTheToolbar) {
     const QString names[4] = {u"tab1_search"_s, u"tab2_favorites"_s, u"tab3_jobs"_s, u"tab4_playlog"_s};
     player().Log().Add(u"12:00:00: Artist - Song"_s, true);
     for (int tab = 1; tab <= 4; ++tab) {
-        w.TabStrip().SetTabItem(tab);
+        w.TabStrip()->setCurrentIndex(tab - 1);
         EXPECT_EQ((&w.Search())->isVisible(), tab == 1);
         EXPECT_EQ(w.picFavorites()->isVisible(), tab == 2);
         EXPECT_EQ(w.picRunJobs()->isVisible(), tab == 3);
@@ -161,33 +161,33 @@ TEST_F(MainWindowTest, TabsShowTheirPanelsAndTheToolbar) {
 TEST_F(MainWindowTest, SearchInputsFollowTheDirectoryAndTheOption) {
     frmMain& w = Open();
     ChooseDirectory(w, 2);
-    EXPECT_FALSE(w.Search().SearchType(0).hWnd()->isEnabled());
-    EXPECT_FALSE(w.Search().SearchType(1).hWnd()->isEnabled());
-    EXPECT_FALSE(w.Search().cmbGenre().hWnd()->isEnabled());
-    EXPECT_FALSE(w.Search().txtSearch().hWnd()->isEnabled());
+    EXPECT_FALSE(w.Search().SearchType(0)->isEnabled());
+    EXPECT_FALSE(w.Search().SearchType(1)->isEnabled());
+    EXPECT_FALSE(w.Search().cmbGenre()->isEnabled());
+    EXPECT_FALSE(w.Search().txtSearch()->isEnabled());
     EXPECT_TRUE(w.Button(0)->isEnabled());
     ChooseDirectory(w, 0);
-    EXPECT_TRUE(w.Search().cmbGenre().hWnd()->isEnabled()) << "the saved option 0 selects the genre box";
-    EXPECT_FALSE(w.Search().txtSearch().hWnd()->isEnabled());
+    EXPECT_TRUE(w.Search().cmbGenre()->isEnabled()) << "the saved option 0 selects the genre box";
+    EXPECT_FALSE(w.Search().txtSearch()->isEnabled());
 
     server_.Handle("/legacy/genresearch", [](const HttpRequest&) {
         return HttpResponse::Ok(DataBytes(u"shoutcast_answer.xml"_s), "text/xml");
     });
     // Enter with the genre option does nothing.
-    QTest::keyClick(w.Search().txtSearch().hWnd(), Qt::Key_Return);
+    QTest::keyClick(w.Search().txtSearch(), Qt::Key_Return);
     Pump(50);
     EXPECT_EQ(server_.RequestCount(), 0u);
-    QWidget* opt = w.Search().SearchType(1).hWnd();
+    QWidget* opt = w.Search().SearchType(1);
     QTest::mouseClick(opt, Qt::LeftButton);
     EXPECT_EQ(Read(settings::kSearchType), u"1"_s) << "the option is saved at once";
-    ASSERT_TRUE(w.Search().txtSearch().hWnd()->isEnabled());
-    w.Search().txtSearch().setText(u"smooth jazz"_s);
-    QTest::keyClick(w.Search().txtSearch().hWnd(), Qt::Key_Return);
+    ASSERT_TRUE(w.Search().txtSearch()->isEnabled());
+    w.Search().txtSearch()->setText(u"smooth jazz"_s);
+    QTest::keyClick(w.Search().txtSearch(), Qt::Key_Return);
     ASSERT_TRUE(WaitUntil([&] { return w.Search().clsSearch().ListCount() == 3; }, 10000));
     ASSERT_EQ(server_.RequestCount(), 1u);
     EXPECT_EQ(server_.Requests()[0].target, "/legacy/genresearch?k=KEY1KEY1KEY1KEY1&search=smooth%20jazz")
         << "the text goes out as typed; the HTTP client escapes the blank";
-    EXPECT_EQ(w.Search().txtSearch().text(), u"smooth jazz"_s) << "Enter is swallowed, the text stays";
+    EXPECT_EQ(w.Search().txtSearch()->text(), u"smooth jazz"_s) << "Enter is swallowed, the text stays";
 }
 
 struct DirectoryCase {
@@ -224,7 +224,7 @@ TEST_F(MainWindowTest, ASearchOnEveryDirectoryFillsTheResultList) {
         if (dir != 3) {
             EXPECT_FALSE(w.Search().txtRichEdit()->toPlainText().isEmpty()) << "raw answer shown for " << dir;
         }
-        EXPECT_TRUE(w.Search().cmbRadioType().hWnd()->isEnabled());
+        EXPECT_TRUE(w.Search().cmbRadioType()->isEnabled());
         EXPECT_TRUE(w.Search().clsSearch().Container()->isEnabled());
         EXPECT_FALSE(w.Search().clsSearch().Blocked());
         SaveShot(&w, QString::fromLatin1(shots[dir]));
@@ -251,9 +251,9 @@ TEST_F(MainWindowTest, RadioBrowserSearchesAndTheStatusBarSaysWhyNothingCame) {
     frmMain& w = Open();
     SearchPage& s = w.Search();
     ChooseDirectory(w, 5);
-    EXPECT_EQ(s.cmbRadioType().List(5), u"Radio-Browser"_s);
-    EXPECT_TRUE(s.SearchType(0).hWnd()->isEnabled());
-    s.cmbGenre().SetListIndex(13);
+    EXPECT_EQ(s.cmbRadioType()->itemText(5), u"Radio-Browser"_s);
+    EXPECT_TRUE(s.SearchType(0)->isEnabled());
+    s.cmbGenre()->setCurrentIndex(13);
     QTest::mouseClick(w.Button(frmMain::kCmdSearch), Qt::LeftButton);
     ASSERT_EQ(s.clsSearch().ListCount(), 5);
     EXPECT_EQ(s.clsSearch().Model()->index(1, 0).data().toString(), u"爵士樂電台 台北"_s);
@@ -261,7 +261,7 @@ TEST_F(MainWindowTest, RadioBrowserSearchesAndTheStatusBarSaysWhyNothingCame) {
     EXPECT_EQ(w.picStatusBar()->Text(), u"就緒 . . ."_s) << "a search that found stations leaves no line";
     SaveShot(&w, u"search_radio_browser"_s);
 
-    QTest::mouseClick(s.SearchType(1).hWnd(), Qt::LeftButton);
+    QTest::mouseClick(s.SearchType(1), Qt::LeftButton);
     const struct {
         QString name;
         int rows;
@@ -272,8 +272,8 @@ TEST_F(MainWindowTest, RadioBrowserSearchesAndTheStatusBarSaysWhyNothingCame) {
         {u"loopback"_s, 2, u"就緒 . . ."_s},
     };
     for (const auto& c : cases) {
-        s.txtSearch().setText(c.name);
-        QTest::keyClick(s.txtSearch().hWnd(), Qt::Key_Return);
+        s.txtSearch()->setText(c.name);
+        QTest::keyClick(s.txtSearch(), Qt::Key_Return);
         EXPECT_EQ(s.clsSearch().ListCount(), c.rows) << c.name.toStdString();
         EXPECT_EQ(w.picStatusBar()->Text(), c.line);
         if (c.rows == 0)
@@ -345,7 +345,7 @@ TEST_F(MainWindowTest, ARightClickOnAnEmptyListShowsNoMenu) {
 
 TEST_F(MainWindowTest, PlayLogMenuClearsTheLog) {
     frmMain& w = Open();
-    w.TabStrip().SetTabItem(4);
+    w.TabStrip()->setCurrentIndex(4 - 1);
     player().Log().Add(u"10:00:00: One"_s, true);
     player().Log().Add(u"10:00:01: Two"_s, true);
     ASSERT_EQ(w.PlayLogList().ListCount(), 2);
@@ -381,7 +381,7 @@ TEST_F(MainWindowTest, RecordMuteAndSortCommands) {
     }
     w.RunCommand(frmMain::kCmdSortAscending);
     EXPECT_EQ(Lists().favoriteList.Title(0), u"beta"_s) << "on tab 1 the sort commands do nothing";
-    w.TabStrip().SetTabItem(2);
+    w.TabStrip()->setCurrentIndex(2 - 1);
     QTest::mouseClick(w.Button(13), Qt::LeftButton);
     EXPECT_EQ(Lists().favoriteList.Title(0), u"Alpha"_s);
     EXPECT_EQ(Lists().favoriteList.Title(2), u"gamma"_s);
@@ -409,8 +409,8 @@ TEST_F(MainWindowTest, WithoutATrayClosingMinimisesAndOnlyExitSavesTheLists) {
                              .jobStop = u"08:00:00"_s,
                              .runJob = 1});
     w.Jobs().View().Add();
-    w.Search().cmbGenre().SetListIndex(5);
-    w.Search().txtSearch().setText(u"深夜"_s);
+    w.Search().cmbGenre()->setCurrentIndex(5);
+    w.Search().txtSearch()->setText(u"深夜"_s);
     bool done = false;
     QObject::connect(&w, &frmMain::ShutdownDone, [&] { done = true; });
     QTest::mouseClick(w.Button(6), Qt::LeftButton);
@@ -437,7 +437,7 @@ TEST_F(MainWindowTest, WithoutATrayClosingMinimisesAndOnlyExitSavesTheLists) {
 TEST_F(MainWindowTest, TheChosenDirectoryIsBackAtTheNextStart) {
     ChooseDirectory(Open(), 5);
     Close();
-    EXPECT_EQ(Open().Search().cmbRadioType().ListIndex(), 5);
+    EXPECT_EQ(Open().Search().cmbRadioType()->currentIndex(), 5);
 }
 
 // The station selected on screen, else the last one, else nothing and a line saying so. Nothing
@@ -456,7 +456,7 @@ TEST_F(MainWindowTest, ThePlayCommandTakesTheSelectedStationElseTheLastOne) {
     core_->settings().WriteLast({server_.UrlText("/last.mp3"), u"Last"_s, 0});
     Lists().favoriteList.AddItem({.file = server_.UrlText("/fav.mp3"), .title = u"Fav"_s});
     w.Favorites().View().Add();
-    w.TabStrip().SetTabItem(2);
+    w.TabStrip()->setCurrentIndex(2 - 1);
     for (const QString name : {u"Last"_s, u"Fav"_s}) {
         w.RunCommand(frmMain::kCmdPlay);
         EXPECT_TRUE(log().contains(u"連線至 "_s + name + u'\n')) << name.toStdString();

@@ -126,9 +126,9 @@ TEST_F(PlaybackTest, SearchDoubleClickPlayTitleVolumeMuteMenuAndStop) {
         tallest = std::max(tallest, w.picStatusBar()->Bars().Level(i));
     EXPECT_GT(tallest, 0.3) << "the 440 Hz tone shows in the spectrum";
     SaveShot(&w, u"playing_spectrum"_s);
-    w.TabStrip().SetTabItem(4);
+    w.TabStrip()->setCurrentIndex(4 - 1);
     SaveShot(&w, u"playing_playlog"_s);
-    w.TabStrip().SetTabItem(1);
+    w.TabStrip()->setCurrentIndex(1 - 1);
 
     // Volume slider: far left is 0, far right close to 100, and the sound follows.
     VolumeSlider* slider = w.PicTrackBar();

@@ -250,7 +250,7 @@ TEST_F(MainWindowTest, RowsAsDrawnFromTheModel) {
     }
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::Taiwan));
     for (int tab : {kTabFavorites, kTabJobs}) {
-        w.TabStrip().SetTabItem(tab);
+        w.TabStrip()->setCurrentIndex(tab - 1);
         SaveShot(&w, tab == kTabFavorites ? u"lists_favorites"_s : u"lists_jobs"_s);
     }
     QLocale::setDefault(QLocale::system());
@@ -260,7 +260,7 @@ TEST_F(MainWindowTest, MenusKeysAndCopyingThroughTheWindow) {
     for (char16_t c = u'A'; c <= u'G'; ++c)
         Lists().favoriteList.AddItem({.file = u"http://"_s + c, .title = QString(QChar(c))});
     frmMain& w = Open();
-    w.TabStrip().SetTabItem(kTabJobs);
+    w.TabStrip()->setCurrentIndex(kTabJobs - 1);
     QStringList seen;
     QString dialog;
     OnNextMenu(u"匯入電台清單"_s, &seen);
@@ -272,7 +272,7 @@ TEST_F(MainWindowTest, MenusKeysAndCopyingThroughTheWindow) {
     EXPECT_EQ(seen, (QStringList{u"新增電台"_s, u"-"_s, u"匯入電台清單"_s}));
     EXPECT_TRUE(WaitUntil([&] { return dialog == u"ImportDialog"_s; }, 5000));
 
-    w.TabStrip().SetTabItem(kTabFavorites);
+    w.TabStrip()->setCurrentIndex(kTabFavorites - 1);
     QWidget* vp = Viewport(w.Favorites().View());
     OnNextMenu(QString(), &seen);
     QTest::mouseClick(vp, Qt::RightButton, {}, QPoint(30, 400));  // below the rows, none selected
@@ -309,7 +309,7 @@ TEST_F(MainWindowTest, MouseDragMovesTheRowAndItsSelection) {
     for (char16_t c = u'A'; c <= u'E'; ++c)
         Lists().favoriteList.AddItem({.file = u"http://"_s + c, .title = QString(QChar(c))});
     frmMain& w = Open();
-    w.TabStrip().SetTabItem(kTabFavorites);
+    w.TabStrip()->setCurrentIndex(kTabFavorites - 1);
     QWidget* vp = Viewport(w.Favorites().View());
     const auto move = [vp](int y) {
         QMouseEvent e(QEvent::MouseMove, QPointF(30, y), vp->mapToGlobal(QPointF(30, y)), Qt::NoButton,
@@ -339,7 +339,7 @@ TEST_F(MainWindowTest, ExportImportRoundTripsAndDroppedFiles) {
     FillLists(Lists());
     frmMain& w = Open();
     for (int tab : {kTabFavorites, kTabJobs}) {
-        w.TabStrip().SetTabItem(tab);
+        w.TabStrip()->setCurrentIndex(tab - 1);
         clsSongArray& list = tab == kTabFavorites ? Lists().favoriteList : Lists().jobList;
         {
             const QString ext = tab == kTabFavorites ? u"ini"_s : u"m3u"_s;
@@ -381,7 +381,7 @@ TEST_F(MainWindowTest, ExportImportRoundTripsAndDroppedFiles) {
     EXPECT_EQ(ReadBytes(path), before);
 
     // Dropped on the favourites: each file imported; the ones that give nothing are named once.
-    w.TabStrip().SetTabItem(kTabFavorites);
+    w.TabStrip()->setCurrentIndex(kTabFavorites - 1);
     Lists().favoriteList.Clear();
     Lists().changes.Announce(KeptList::Favorites);
     const QString data = qEnvironmentVariable("WAVELOT_TEST_DATA") + u"/core/"_s;
@@ -421,7 +421,7 @@ TEST(KilledProgram, DISABLED_Child) {
     frmMain w(core, options);
     w.show();
     w.Form_Load();
-    w.TabStrip().SetTabItem(kTabFavorites);
+    w.TabStrip()->setCurrentIndex(kTabFavorites - 1);
     std::printf("@@ready\n");
     std::fflush(stdout);
     QTimer churn;

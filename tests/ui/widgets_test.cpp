@@ -15,7 +15,6 @@
 
 #include "tests/ui/ui_test_util.h"
 #include "ui/clipboard.h"
-#include "ui/cls_control.h"
 #include "ui/command_button.h"
 #include "ui/list_view.h"
 #include "ui/mod_theme.h"
@@ -28,79 +27,6 @@ using namespace wavelot::test;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-TEST(Control, ListMembersBeforeCreateAndAddItemPositions) {
-    UiApp();
-    QWidget host;
-    host.resize(200, 22);
-    clsControl c;
-    EXPECT_EQ(c.AddItem(u"x"_s), 0);
-    EXPECT_EQ(c.ListCount(), 0);
-    EXPECT_EQ(c.ListIndex(), 0);
-    c.SetTargetPictureBox(&host);
-    ASSERT_TRUE(c.Create(CtrlStyle::DropDownList));
-    EXPECT_FALSE(c.Enabled()) << "Enabled reads the last value set, false before any";
-    EXPECT_TRUE(c.hWnd()->isEnabled());
-    EXPECT_EQ(c.AddItem(u"b"_s), 0);
-    EXPECT_EQ(c.AddItem(u"c"_s), 1);
-    EXPECT_EQ(c.AddItem(u"a"_s, 0, 42), 0);
-    EXPECT_EQ(c.NewIndex(), 0);
-    EXPECT_EQ(c.AddItem(u"z"_s, -2), -1);
-    EXPECT_EQ(c.ListCount(), 3);
-    EXPECT_EQ(c.List(0), u"a"_s);
-    EXPECT_EQ(c.ItemData(0), 42);
-    c.SetListIndex(2);
-    EXPECT_EQ(c.ListIndex(), 2);
-    EXPECT_EQ(c.text(), QString()) << "a drop-down list has no text of its own";
-    EXPECT_EQ(c.List(9), QString());
-    c.RemoveItem(0);
-    EXPECT_EQ(c.List(0), u"b"_s);
-    host.show();
-    host.resize(300, 30);
-    EXPECT_EQ(c.hWnd()->size(), QSize(300, 30)) << "the control follows its host's size";
-}
-
-TEST(Control, TabStripTimePickerAndTextBoxKeys) {
-    UiApp();
-    QWidget host;
-    host.resize(300, 24);
-    clsControl tabs;
-    tabs.SetTargetPictureBox(&host);
-    EXPECT_EQ(tabs.TabItem(), 0);
-    ASSERT_TRUE(tabs.Create(CtrlStyle::TabStrip));
-    tabs.TabsAdd(0, u"one"_s);
-    tabs.TabsAdd(1, u"two"_s);
-    EXPECT_EQ(tabs.TabItem(), 1);
-    int clicks = 0;
-    QObject::connect(&tabs, &clsControl::Click, [&] { ++clicks; });
-    tabs.SetTabItem(2);
-    EXPECT_EQ(tabs.TabItem(), 2);
-    EXPECT_EQ(clicks, 1);
-
-    QWidget host2;
-    clsControl time;
-    time.SetTargetPictureBox(&host2);
-    ASSERT_TRUE(time.Create(CtrlStyle::TimePicker));
-    time.SetTime(QDateTime(QDate(2026, 12, 7), QTime(19, 5, 9)));
-    EXPECT_EQ(time.Time().time(), QTime(19, 5, 9));
-
-    QWidget host3;
-    host3.resize(100, 22);
-    clsControl text;
-    text.SetTargetPictureBox(&host3);
-    ASSERT_TRUE(text.Create(CtrlStyle::TextBox));
-    host3.show();
-    std::vector<int> keys;
-    QObject::connect(&text, &clsControl::KeyDown, [&](int& key, int) {
-        keys.push_back(key);
-        if (key == Qt::Key_Return)
-            key = 0;
-    });
-    QTest::keyClicks(text.hWnd(), u"ab"_s);
-    QTest::keyClick(text.hWnd(), Qt::Key_Return);
-    EXPECT_EQ(keys, (std::vector<int>{Qt::Key_A, Qt::Key_B, Qt::Key_Return}));
-    EXPECT_EQ(text.text(), u"ab"_s);
-}
 
 TEST(Theme, BlendRoundsHalfToEvenAndFramedRectsAreFramed) {
     EXPECT_EQ(BlendColor(QColor(255, 0, 100), QColor(0, 255, 100), 255), QColor(255, 0, 100));
