@@ -1,12 +1,17 @@
 // Recordings in the station's own format against the tests' own ICY server: each song's file
 // holds the station's packets copied into the codec's container, tagged, split at the packet
-// boundary nearest its title, and the files together hold every packet of the span once.
+// boundary nearest its title, and the files together hold every packet of the span once. And the
+// copy feed behind a decoder fed from memory, for a chain link that begins inside a file.
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 
+#include <cstring>
+
 #include "core/settings_keys.h"
+#include "engine/audio/copy_feed.h"
+#include "engine/audio/decoder.h"
 #include "tests/engine/recording_fixture.h"
 #include "tests/support/station_sound.h"
 
@@ -18,7 +23,7 @@ namespace {
 // Seconds of noise (no two packets alike) in the codec's own stream format, made by ffmpeg; title:
 // the song's Vorbis comment, for an Ogg chain link.
 QByteArray Noise(const QString& codec, const QString& format, double seconds, int seed,
-                 const QString& title = {}) {
+                 const QString& title = {}, int channels = 2) {
     QStringList args{
         u"-nostdin"_s,
         u"-loglevel"_s,
@@ -28,7 +33,7 @@ QByteArray Noise(const QString& codec, const QString& format, double seconds, in
         u"-i"_s,
         u"anoisesrc=color=pink:amplitude=0.3:seed=%1:duration=%2:sample_rate=48000"_s.arg(seed).arg(seconds),
         u"-ac"_s,
-        u"2"_s,
+        QString::number(channels),
         u"-c:a"_s,
         codec,
         u"-b:a"_s,
@@ -201,6 +206,61 @@ TEST_F(OwnFormatTest, EachSongIsTheStationsOwnPacketsSplitAtTheNearestBoundary) 
         ASSERT_GE(first, 0) << "the first packet recorded is one the station sent";
         EXPECT_EQ(sent.mid(first, packets.size()), packets);
     }
+}
+
+// Decodes as the stream does, handing the packets to the log and marking each with its first frame.
+struct CopyHost final : audio::DecoderHost {
+    CopyHost(QByteArray in, audio::PacketLog& log) : input(std::move(in)), log(log) {}
+    size_t ReadInput(char* out, size_t max) override {
+        const size_t n = std::min<size_t>(max, size_t(input.size()) - pos);
+        std::memcpy(out, input.constData() + pos, n);
+        pos += n;
+        return n;
+    }
+    bool Aborted() const override { return false; }
+    void OnFormat(const audio::SourceFormat&) override {}
+    void OnTags(quint32, const QByteArray&, bool, qint64) override {}
+    bool OnPcm(float*, size_t count, qint64 sourcePos, size_t lead) override {
+        log.Mark(sourcePos, decoded + lead);
+        decoded += count;
+        return true;
+    }
+    void OnPacket(const uint8_t* data, size_t size, qint64 pos, int64_t d) override {
+        log.Add(data, size, pos, d);
+    }
+    void OnCodec(const AVCodecParameters& par, int num, int den) override { log.SetCodec(par, num, den); }
+    QByteArray input;
+    size_t pos = 0;
+    audio::PacketLog& log;
+    quint64 decoded = 0;
+};
+
+TEST(CopyFeedTest, AChainLinkBeginningMidFileBeginsALinkOfTheFilesChain) {
+    // A stereo link, then a mono one: the mono packets decode only with their own link's headers.
+    const QByteArray station =
+        Noise(u"libvorbis"_s, u"ogg"_s, 2, 1) + Noise(u"libvorbis"_s, u"ogg"_s, 2, 2, {}, 1);
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(u"copy.ogg"_s);
+    auto log = std::make_shared<audio::PacketLog>(48000 * 60, 48000);
+    {
+        audio::CopyFeed feed(log, 0);
+        feed.Switch(1, copy, 0);
+        CopyHost host(station, *log);
+        ASSERT_TRUE(audio::Decoder(host, 48000).Run("application/ogg", {}, 0));
+        log->End();
+    }
+    QProcess probe;
+    probe.start(u"ffprobe"_s,
+                {u"-v"_s, u"error"_s, u"-of"_s, u"csv=p=0"_s, u"-show_entries"_s, u"frame=channels"_s, copy});
+    ASSERT_TRUE(probe.waitForFinished(20000));
+    EXPECT_EQ(probe.readAllStandardError(), QByteArray());
+    // Each frame as its link made it: the stereo link's two seconds (over 90 frames of at most 1024
+    // samples), then the mono link's.
+    const QStringList channels =
+        QString::fromLatin1(probe.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    EXPECT_GE(channels.count(u"2"_s), 90);
+    EXPECT_GE(channels.count(u"1"_s), 90);
+    EXPECT_EQ(channels.indexOf(u"1"_s), channels.count(u"2"_s));
 }
 
 }  // namespace
