@@ -248,7 +248,7 @@ TEST_F(DesktopBusTest, OneNotificationPerSongWhileHiddenInTheTrayAndNoneWhileSho
     w.ShowMainWindow();
     ASSERT_TRUE(Retitle("/a.mp3", "Song 4"));
     w.close();
-    Write(settings::kSongNotify, u"0"_s);
+    core_->Options().songNotify = false;  // as the options dialog applies it for the run
     ASSERT_TRUE(Retitle("/a.mp3", "Song 5"));
     Pump(500);
     EXPECT_EQ(server.notes.size(), 2) << "none while shown, none when switched off";
