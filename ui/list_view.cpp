@@ -134,15 +134,6 @@ void ListTable::dropEvent(QDropEvent* e) {
     Q_EMIT owner_->FilesDropped(files, p.x(), p.y());
 }
 
-void ListTable::paintEvent(QPaintEvent* e) {
-    NMLVCustomDraw rec;
-    rec.dwDrawStage = CDDS_PREPAINT;
-    int result = CDRF_DODEFAULT;
-    Q_EMIT owner_->CustomDraw(rec, result);
-    owner_->delegate_->SetItemNotify(result & CDRF_NOTIFYITEMDRAW);
-    QTableView::paintEvent(e);
-}
-
 QItemSelectionModel::SelectionFlags ListTable::selectionCommand(const QModelIndex& index,
                                                                 const QEvent* event) const {
     if (owner_->ownerSelects_ && event != nullptr &&
@@ -160,15 +151,12 @@ clsListView::~clsListView() {
     delete container_.data();
 }
 
-bool clsListView::Create(QWidget* hParent, int dwStyle, int nLeft, int nTop, int nWidth, int nHeight,
-                         int ImgX, int ImgY, int Border) {
-    if (hParent == nullptr || !container_.isNull())
+bool clsListView::Create(QWidget* parent, const ListShape& shape) {
+    if (parent == nullptr || !container_.isNull())
         return false;
-    Q_UNUSED(ImgX);
-    container_ = new QFrame(hParent);
-    container_->setGeometry(nLeft, nTop, nWidth, nHeight);
-    if (Border & WS_EX_STATICEDGE)
-        container_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    container_ = new QFrame(parent);
+    container_->setGeometry(shape.geometry);
+    container_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
 
     table_ = new detail::ListTable(this, container_);
     table_->setFrameStyle(QFrame::NoFrame);
@@ -179,14 +167,9 @@ bool clsListView::Create(QWidget* hParent, int dwStyle, int nLeft, int nTop, int
         return text;
     });
     delegate_ = new ListViewDelegate(this);
-    delegate_->SetDrawHandler([this](NMLVCustomDraw& rec) {
-        int result = CDRF_DODEFAULT;
-        Q_EMIT CustomDraw(rec, result);
-        return result;
-    });
     table_->setModel(model_);
     table_->setItemDelegate(delegate_);
-    multiSelect_ = !(dwStyle & LVS_SINGLESEL);
+    multiSelect_ = shape.multiSelect;
     table_->setSelectionMode(multiSelect_ ? QAbstractItemView::ExtendedSelection
                                           : QAbstractItemView::SingleSelection);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -203,14 +186,14 @@ bool clsListView::Create(QWidget* hParent, int dwStyle, int nLeft, int nTop, int
     table_->verticalHeader()->hide();
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table_->verticalHeader()->setMinimumSectionSize(1);
-    table_->verticalHeader()->setDefaultSectionSize(std::max(1, ImgY));
+    table_->verticalHeader()->setDefaultSectionSize(std::max(1, shape.rowHeight));
     QHeaderView* header = table_->horizontalHeader();
     header->setStretchLastSection(false);
     header->setSectionsClickable(true);
     header->setHighlightSections(false);
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setMinimumSectionSize(0);
-    header->setVisible(!(dwStyle & LVS_NOCOLUMNHEADER));
+    header->setVisible(shape.captions);
     connect(header, &QHeaderView::sectionClicked, this, &clsListView::ColumnClick);
     table_->setFont(UiFont(14));
     table_->setGeometry(0, 0, container_->contentsRect().width(), container_->contentsRect().height());
@@ -360,14 +343,19 @@ void clsListView::Refresh() {
     table_->viewport()->update();
 }
 
-void clsListView::BackColor(const QColor& oColor) {
+void clsListView::SetColors(const QColor& text, const QColor& back) {
     if (table_.isNull())
         return;
     QPalette p = table_->palette();
-    p.setColor(QPalette::Base, oColor);
-    p.setColor(QPalette::Window, oColor);
+    p.setColor(QPalette::Base, back);
+    p.setColor(QPalette::Window, back);
     table_->setPalette(p);
-    delegate_->SetColors(p.color(QPalette::Text), oColor);
+    delegate_->SetColors(text, back);
+}
+
+void clsListView::SetSelectionColors(const QColor& text, const QColor& back) {
+    if (delegate_ != nullptr)
+        delegate_->SetSelectionColors(text, back);
 }
 
 void clsListView::SetFocus() {
@@ -375,7 +363,7 @@ void clsListView::SetFocus() {
         table_->setFocus(Qt::OtherFocusReason);
 }
 
-QTableView* clsListView::hWnd() const {
+QTableView* clsListView::Table() const {
     return table_.data();
 }
 
@@ -386,12 +374,6 @@ void clsListView::Move(int nLeft, int nTop, int nWidth, int nHeight) {
     const int h = nHeight > 0 ? nHeight : container_->height();
     container_->setGeometry(nLeft, nTop, w, h);
     table_->setGeometry(container_->contentsRect());
-}
-
-void clsListView::SetLVStyle(int lAddStyle) {
-    exStyle_ |= lAddStyle;
-    if (!table_.isNull())
-        table_->setShowGrid(exStyle_ & LVS_EX_GRIDLINES);
 }
 
 std::vector<int> clsListView::GetSelectedItems() const {

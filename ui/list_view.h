@@ -1,8 +1,8 @@
 #pragma once
 // clsListView: the report-style list all four station lists of the main window are shown in.
-// It keeps only a row count; every cell's text is asked from the owner (OnData), the owner may
-// colour or draw each row (CustomDraw), and clicks, keys, drags and dropped files come back as
-// signals with Qt's keys, buttons and modifiers.
+// It keeps only a row count; every cell's text is asked from the owner (OnData), the owner colours
+// rows through the model's roles or draws them with a delegate of its own, and clicks, keys, drags
+// and dropped files come back as signals with Qt's keys, buttons and modifiers.
 
 #include <QColor>
 #include <QFrame>
@@ -16,15 +16,14 @@
 
 namespace wavelot {
 
-// Styles (classic list-view numbers, so the creating code reads as it always has).
-inline constexpr int LVS_REPORT = 0x1;
-inline constexpr int LVS_SINGLESEL = 0x4;
-inline constexpr int LVS_OWNERDATA = 0x1000;
-inline constexpr int LVS_NOCOLUMNHEADER = 0x4000;
-inline constexpr int LVS_EX_GRIDLINES = 0x1;
-inline constexpr int LVS_EX_FULLROWSELECT = 0x20;
-inline constexpr int LVS_EX_DOUBLEBUFFER = 0x10000;
-inline constexpr int WS_EX_STATICEDGE = 0x20000;
+// Where a list sits in its parent, its row height, whether several rows can be selected at once
+// and whether the column captions show.
+struct ListShape {
+    QRect geometry;
+    int rowHeight = 20;
+    bool multiSelect = false;
+    bool captions = true;
+};
 
 class clsListView;
 
@@ -46,7 +45,6 @@ protected:
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dragMoveEvent(QDragMoveEvent* e) override;
     void dropEvent(QDropEvent* e) override;
-    void paintEvent(QPaintEvent* e) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event) const override;
 
@@ -70,8 +68,7 @@ public:
     explicit clsListView(QObject* parent = nullptr);
     ~clsListView() override;
 
-    bool Create(QWidget* hParent, int dwStyle, int nLeft, int nTop, int nWidth, int nHeight, int ImgX,
-                int ImgY, int Border);
+    bool Create(QWidget* parent, const ListShape& shape);
     int Add(const QString& text = {}, int SmallIcon = 0);
     // Appends n rows at once (a bulk fill asks the model once instead of n times).
     void AddRows(int n);
@@ -94,18 +91,19 @@ public:
     void RedrawItem(int iIndex);
     // Repaints every row (after a sort or a bulk change).
     void Refresh();
-    void BackColor(const QColor& oColor);
+    // Rows without colours of their own from the model, and the empty area below them.
+    void SetColors(const QColor& text, const QColor& back);
+    // Selected rows (the palette's highlight until set).
+    void SetSelectionColors(const QColor& text, const QColor& back);
     void BlockKey(bool bState) { blockKey_ = bState; }
     // While set, a press or click never changes the selection by itself: the owner's MouseDown
     // handler selects (keys still select as usual).
     void SetOwnerSelectsOnPress(bool on) { ownerSelects_ = on; }
     bool KeyBlocked() const { return blockKey_; }
     void SetFocus();
-    QTableView* hWnd() const;
+    QTableView* Table() const;
     QFrame* Container() const { return container_.data(); }
     void Move(int nLeft, int nTop, int nWidth, int nHeight);
-    void SetLVStyle(int lAddStyle);
-    int LVStyle() const { return exStyle_; }
     int SortOrder() const { return sortOrder_; }
     void SetSortOrder(int v) { sortOrder_ = v; }
     std::vector<int> GetSelectedItems() const;
@@ -129,8 +127,6 @@ Q_SIGNALS:
     void KeyUp(int key, Qt::KeyboardModifiers modifiers);
     // The handler fills text; an untouched text shows an empty cell.
     void OnData(int item, int SubItem, QString& text);
-    // The handler may change rec and sets result (0 = default drawing).
-    void CustomDraw(NMLVCustomDraw& rec, int& result);
     void FilesDropped(const QStringList& files, int x, int y);
     void LostFocus();
 
@@ -140,7 +136,6 @@ private:
     QPointer<detail::ListTable> table_;
     ListViewModel* model_ = nullptr;
     ListViewDelegate* delegate_ = nullptr;
-    int exStyle_ = 0;
     int sortOrder_ = 0;
     bool blockKey_ = false;
     bool blocked_ = false;

@@ -1,6 +1,5 @@
 #include "ui/list_view_model.h"
 
-#include <QAbstractItemView>
 #include <QPainter>
 
 #include "ui/mod_theme.h"
@@ -94,48 +93,22 @@ ListViewDelegate::ListViewDelegate(QObject* parent) : QStyledItemDelegate(parent
 
 void ListViewDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                              const QModelIndex& index) const {
-    NMLVCustomDraw rec;
-    rec.dwItemSpec = index.row();
-    rec.iSubItem = index.column();
-    rec.uItemState = ((option.state & QStyle::State_Selected) ? CDIS_SELECTED : 0) |
-                     ((option.state & QStyle::State_HasFocus) ? CDIS_FOCUS : 0);
-    rec.clrText = text_;
-    rec.clrTextBk = back_;
-    rec.painter = painter;
-    rec.rcSubItem = option.rect;
-    rec.rcItem = option.rect;
-    if (const auto* view = qobject_cast<const QAbstractItemView*>(option.widget))
-        rec.rcItem = QRect(0, option.rect.top(), view->viewport()->width(), option.rect.height());
-
-    int result = CDRF_DODEFAULT;
-    if (itemNotify_ && handler_) {
-        rec.dwDrawStage = CDDS_ITEMPREPAINT;
-        painter->save();
-        result = handler_(rec);
-        painter->restore();
-        if (result & CDRF_NOTIFYSUBITEMDRAW) {
-            rec.dwDrawStage = CDDS_ITEMPREPAINT | CDDS_SUBITEM;
-            painter->save();
-            result = handler_(rec);
-            painter->restore();
-        }
+    const QVariant fore = index.data(Qt::ForegroundRole);
+    const QVariant back = index.data(Qt::BackgroundRole);
+    QColor text = fore.isValid() ? fore.value<QColor>() : text_;
+    QColor fill = back.isValid() ? back.value<QColor>() : back_;
+    if (option.state & QStyle::State_Selected) {
+        text = selectedText_.isValid() ? selectedText_ : option.palette.color(QPalette::HighlightedText);
+        fill = selectedBack_.isValid() ? selectedBack_ : option.palette.color(QPalette::Highlight);
     }
-    if (result & CDRF_SKIPDEFAULT)
-        return;
-
     painter->save();
-    const bool highlight = rec.uItemState & CDIS_SELECTED;
-    painter->fillRect(option.rect, highlight ? option.palette.color(QPalette::Highlight) : rec.clrTextBk);
-    painter->setPen(highlight ? option.palette.color(QPalette::HighlightedText) : rec.clrText);
+    painter->fillRect(option.rect, fill);
+    painter->setPen(text);
     painter->setFont(option.font);
     const int align = index.data(Qt::TextAlignmentRole).toInt();
     const int flags = (align & Qt::AlignRight) ? DT_RIGHT : (align & Qt::AlignHCenter) ? DT_CENTER : DT_LEFT;
     DrawTextBand(*painter, index.data(Qt::DisplayRole).toString(), option.rect.left() + 6, option.rect.top(),
                  option.rect.width() - 12, option.rect.height(), flags);
-    if (rec.uItemState & CDIS_FOCUS) {
-        painter->setPen(QPen(rec.clrText, 1, Qt::DotLine));
-        painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
-    }
     painter->restore();
 }
 

@@ -48,55 +48,29 @@ private:
     RoleSource roles_;
 };
 
-// Draw record handed to CustomDraw handlers: the stage, the row, its state flags and colours.
-// Handlers may change the colours and flags (default drawing then uses them) or paint the row
-// themselves with painter and rect and answer CDRF_SKIPDEFAULT.
-struct NMLVCustomDraw {
-    int dwDrawStage = 0;
-    int dwItemSpec = 0;  // row
-    int iSubItem = 0;
-    int uItemState = 0;
-    QColor clrText;
-    QColor clrTextBk;
-    QPainter* painter = nullptr;
-    QRect rcItem;     // the whole row
-    QRect rcSubItem;  // the cell being drawn
-};
-
-inline constexpr int CDDS_PREPAINT = 0x1;
-inline constexpr int CDDS_ITEM = 0x10000;
-inline constexpr int CDDS_SUBITEM = 0x20000;
-inline constexpr int CDDS_ITEMPREPAINT = CDDS_ITEM | CDDS_PREPAINT;
-inline constexpr int CDRF_DODEFAULT = 0x0;
-inline constexpr int CDRF_SKIPDEFAULT = 0x4;
-inline constexpr int CDRF_NOTIFYITEMDRAW = 0x20;
-inline constexpr int CDRF_NOTIFYSUBITEMDRAW = 0x20;
-inline constexpr int CDIS_SELECTED = 0x1;
-inline constexpr int CDIS_FOCUS = 0x10;
-
-// Paints each cell through the owner's CustomDraw handler, falling back to plain text in the
-// colours the handler left in the record.
+// Paints each cell as plain text: in the model's Qt::ForegroundRole and Qt::BackgroundRole colours
+// where it gives them, else in the list's colours; a selected row in the selection colours.
 class ListViewDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    using DrawHandler = std::function<int(NMLVCustomDraw&)>;
     explicit ListViewDelegate(QObject* parent = nullptr);
-    void SetDrawHandler(DrawHandler h) { handler_ = std::move(h); }
-    // Whether the handler asked for per-row notifications at the list's pre-paint stage.
-    void SetItemNotify(bool on) { itemNotify_ = on; }
     void SetColors(const QColor& text, const QColor& back) {
         text_ = text;
         back_ = back;
+    }
+    void SetSelectionColors(const QColor& text, const QColor& back) {
+        selectedText_ = text;
+        selectedBack_ = back;
     }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
 
 private:
-    DrawHandler handler_;
-    bool itemNotify_ = false;
     QColor text_{Qt::white};
     QColor back_{Qt::black};
+    QColor selectedText_;
+    QColor selectedBack_;
 };
 
 }  // namespace wavelot

@@ -29,27 +29,17 @@ PlayLogView::PlayLogView(Player& player, QObject* parent) : QObject(parent), pla
 }
 
 void PlayLogView::Create(QWidget* tabArea) {
-    view_.Create(tabArea, LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_NOCOLUMNHEADER, 5, 25, 636, 402, 1,
-                 20, WS_EX_STATICEDGE);
-    view_.SetLVStyle(LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
-    view_.BackColor(kLogBack);
+    view_.Create(tabArea, {.geometry = {5, 25, 636, 402}, .rowHeight = 20, .captions = false});
+    // The log shows no selection: a selected line looks like the others.
+    view_.SetColors(kLogText, kLogBack);
+    view_.SetSelectionColors(kLogText, kLogBack);
     view_.ColumnAdd(0, 350, QString(), 0);
-    view_.hWnd()->setObjectName(QStringLiteral("clsStart"));
+    view_.Table()->setObjectName(QStringLiteral("clsStart"));
     view_.Container()->lower();  // under the three panels: seen only on the play-log tab
     view_.AddRows(player_.PlayLog().ListCount());
     connect(&view_, &clsListView::OnData, this, [this](int item, int sub, QString& text) {
         if (sub == 0)
             text = player_.PlayLog().File(item);
-    });
-    connect(&view_, &clsListView::CustomDraw, this, [](NMLVCustomDraw& rec, int& result) {
-        if (rec.dwDrawStage == CDDS_PREPAINT) {
-            result = CDRF_NOTIFYITEMDRAW;
-        } else if (rec.dwDrawStage == CDDS_ITEMPREPAINT) {
-            rec.uItemState &= ~(CDIS_SELECTED | CDIS_FOCUS);
-            rec.clrText = kLogText;
-            rec.clrTextBk = kLogBack;
-            result = CDRF_DODEFAULT;
-        }
     });
     connect(&view_, &clsListView::Click, this, &PlayLogView::clsStart_Click);
 }

@@ -100,15 +100,22 @@ bool SearchPage::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void SearchPage::BuildList() {
-    searchView_.Create(this, LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL, 0, kListTop, 641, 377, 1, 24,
-                       WS_EX_STATICEDGE);
-    searchView_.SetLVStyle(LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
-    searchView_.BackColor(kListBack);
+    searchView_.Create(this, {.geometry = {0, kListTop, 641, 377}, .rowHeight = 24});
+    searchView_.SetColors(kEvenText, kListBack);
+    searchView_.SetSelectionColors(kSelectedText, kSelectedBack);
+    // Rows alternate their colours.
+    searchView_.Model()->SetRoleSource([](int row, int, int role) -> QVariant {
+        if (role == Qt::BackgroundRole)
+            return row % 2 == 1 ? kOddBack : kEvenBack;
+        if (role == Qt::ForegroundRole)
+            return row % 2 == 1 ? kOddText : kEvenText;
+        return {};
+    });
     searchView_.ColumnAdd(0, SearchTitleColumnWidthFor(largeFonts_), ui_text::kSearchColumns[0], 0);
     searchView_.ColumnAdd(1, 50, ui_text::kSearchColumns[1], 1);
     searchView_.ColumnAdd(2, 80, ui_text::kSearchColumns[2], 1);
     searchView_.ColumnAdd(3, 55, ui_text::kSearchColumns[3], 1);
-    searchView_.hWnd()->setObjectName(QStringLiteral("clsListView"));
+    searchView_.Table()->setObjectName(QStringLiteral("clsListView"));
     connect(&searchView_, &clsListView::OnData, this, [this](int item, int sub, QString& text) {
         const clsSongArray& list = search_.Results();
         switch (sub) {
@@ -119,7 +126,6 @@ void SearchPage::BuildList() {
         default: break;
         }
     });
-    connect(&searchView_, &clsListView::CustomDraw, this, &SearchPage::clsSearch_CustomDraw);
     connect(&searchView_, &clsListView::Click, this, &SearchPage::clsSearch_Click);
     connect(&searchView_, &clsListView::DblClick, this, [this](int item, Qt::MouseButton) {
         if (searchView_.ListCount() == 0 || searchView_.SelCount() == 0 || item < 0)
@@ -247,27 +253,6 @@ void SearchPage::RunSearch() {
     // Inputs that the directory choice governs get their state back as the choice says.
     cmbRadioType_Click();
     Q_EMIT SearchStatusChanged(SearchStatusLine(outcome), IsSearchFailure(outcome.status));
-}
-
-void SearchPage::clsSearch_CustomDraw(NMLVCustomDraw& rec, int& result) {
-    if (rec.dwDrawStage == CDDS_PREPAINT) {
-        result = CDRF_NOTIFYITEMDRAW;
-        return;
-    }
-    if (rec.dwDrawStage != CDDS_ITEMPREPAINT || !searchView_.ItemVisible(rec.dwItemSpec))
-        return;
-    rec.uItemState &= ~(CDIS_SELECTED | CDIS_FOCUS);
-    if (searchView_.Selected(rec.dwItemSpec)) {
-        rec.clrTextBk = kSelectedBack;
-        rec.clrText = kSelectedText;
-    } else if (rec.dwItemSpec % 2 == 1) {
-        rec.clrTextBk = kOddBack;
-        rec.clrText = kOddText;
-    } else {
-        rec.clrTextBk = kEvenBack;
-        rec.clrText = kEvenText;
-    }
-    result = CDRF_DODEFAULT;
 }
 
 void SearchPage::clsSearch_Click(int, Qt::MouseButton button) {

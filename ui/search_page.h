@@ -66,7 +66,6 @@ private:
     void SearchType_Click(int index);
     void EnableSearchInputs(bool enabled);
     void UpdateSearchInputs();
-    void clsSearch_CustomDraw(NMLVCustomDraw& rec, int& result);
     void clsSearch_Click(int item, Qt::MouseButton button);
     void clsSearch_ColumnClick(int index);
     void PlayRow(int row);

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPainter>
+#include <QStyledItemDelegate>
 #include <QTime>
 
 #include "core/app_folders.h"
@@ -26,6 +27,25 @@ using namespace Qt::Literals::StringLiterals;
 // Main-window commands the menu and the keys issue.
 constexpr int kCmdAdd = 8, kCmdEdit = 9, kCmdDelete = 10, kCmdExport = 11, kCmdImport = 12;
 const QColor kListBack(51, 51, 51);
+
+// Draws each row across the whole view from the look the list gives it.
+class StationRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        const QVariant look = index.data(kStationRowLookRole);
+        if (!look.isValid())
+            return;
+        QRect row = option.rect;
+        if (const auto* view = qobject_cast<const QAbstractItemView*>(option.widget))
+            row = QRect(0, option.rect.top(), view->viewport()->width(), option.rect.height());
+        painter->save();
+        PaintStationRow(*painter, row, index.row(), option.state & QStyle::State_Selected,
+                        look.value<StationRowLook>());
+        painter->restore();
+    }
+};
 
 QString ImportFailure(const ListImport& result, const QString& path) {
     switch (result.status) {
@@ -54,25 +74,25 @@ void StationListView::Create(QWidget* panel, bool largeFonts) {
     largeFonts_ = largeFonts;
     const bool jobs = which_ == KeptList::Jobs;
     const int rowHeight = jobs ? JobRowHeightFor(largeFonts) : kFavoriteRowHeight;
-    view_.Create(panel, LVS_REPORT | LVS_OWNERDATA | LVS_NOCOLUMNHEADER, 0, 0, 641, 324, 1, rowHeight,
-                 WS_EX_STATICEDGE);
-    view_.SetLVStyle(LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
-    view_.BackColor(kListBack);
+    view_.Create(
+        panel,
+        {.geometry = {0, 0, 641, 324}, .rowHeight = rowHeight, .multiSelect = true, .captions = false});
+    view_.SetColors(Qt::white, kListBack);  // the rows themselves are the delegate's
     view_.ColumnAdd(0, 581, ui_text::kStationColumn, 0);
     view_.SetOwnerSelectsOnPress(true);
-    view_.hWnd()->setObjectName(jobs ? u"clsRunJobs"_s : u"clsFavorites"_s);
+    view_.Table()->setObjectName(jobs ? u"clsRunJobs"_s : u"clsFavorites"_s);
     // The one column fills the view, whatever its width.
-    view_.hWnd()->horizontalHeader()->setStretchLastSection(true);
-    view_.hWnd()->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view_.Table()->horizontalHeader()->setStretchLastSection(true);
+    view_.Table()->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view_.Model()->SetRoleSource([this](int row, int, int role) { return RowRole(row, role); });
-    ops_ = std::make_unique<StationListOps>(lists_, which_, *view_.Model(), *view_.hWnd()->selectionModel());
+    ops_ = std::make_unique<StationListOps>(lists_, which_, *view_.Model(), *view_.Table()->selectionModel());
     view_.AddRows(list_.ListCount());
 
     connect(&view_, &clsListView::OnData, this, [this](int item, int sub, QString& text) {
         if (sub == 0)
             text = list_.Title(item);
     });
-    connect(&view_, &clsListView::CustomDraw, this, &StationListView::CustomDraw);
+    view_.Table()->setItemDelegate(new StationRowDelegate(view_.Table()));
     connect(&view_, &clsListView::KeyUp, this, [this](int key, Qt::KeyboardModifiers) { KeyCommand(key); });
     connect(&view_, &clsListView::Click, this, [this](int, Qt::MouseButton button) {
         if (button == Qt::RightButton)
@@ -120,20 +140,6 @@ QVariant StationListView::RowRole(int row, int role) const {
     case Qt::BackgroundRole: return RowBackground(row);
     case Qt::FontRole: return RowFont(largeFonts_);
     default: return {};
-    }
-}
-
-void StationListView::CustomDraw(NMLVCustomDraw& rec, int& result) {
-    if (rec.dwDrawStage == CDDS_PREPAINT) {
-        result = CDRF_NOTIFYITEMDRAW;
-    } else if (rec.dwDrawStage == CDDS_ITEMPREPAINT) {
-        result = CDRF_NOTIFYSUBITEMDRAW;
-    } else if (rec.dwDrawStage == (CDDS_ITEMPREPAINT | CDDS_SUBITEM)) {
-        const QVariant look = view_.Model()->index(rec.dwItemSpec, 0).data(kStationRowLookRole);
-        if (look.isValid())
-            PaintStationRow(*rec.painter, rec.rcItem, rec.dwItemSpec, rec.uItemState & CDIS_SELECTED,
-                            look.value<StationRowLook>());
-        result = CDRF_SKIPDEFAULT;
     }
 }
 

@@ -56,7 +56,6 @@ public:
     void FollowList();
 
 private:
-    void CustomDraw(NMLVCustomDraw& rec, int& result);
     QVariant RowRole(int row, int role) const;
     void DeleteSelected();
     void CopyToOtherList();

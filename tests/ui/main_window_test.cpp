@@ -280,10 +280,10 @@ TEST_F(MainWindowTest, RadioBrowserSearchesAndTheStatusBarSaysWhyNothingCame) {
             SaveShot(&w, u"search_radio_browser_"_s + c.name);
     }
     // Playing a result tells the directory, beside the connect; sorted, the rows keep their stations.
-    QTest::mouseClick(s.clsSearch().hWnd()->horizontalHeader()->viewport(), Qt::LeftButton, {},
+    QTest::mouseClick(s.clsSearch().Table()->horizontalHeader()->viewport(), Qt::LeftButton, {},
                       QPoint(30, 5));
     ASSERT_EQ(Lists().searchList.Title(0), u"Loop 2"_s);
-    QTest::mouseDClick(s.clsSearch().hWnd()->viewport(), Qt::LeftButton, {}, QPoint(30, 10));
+    QTest::mouseDClick(s.clsSearch().Table()->viewport(), Qt::LeftButton, {}, QPoint(30, 10));
     const auto clicked = [](const HttpRequest& r) { return r.target == "/json/url/u-2"; };
     EXPECT_TRUE(WaitUntil([&] { return std::ranges::any_of(server_.Requests(), clicked); }, 10000));
 }
@@ -295,7 +295,7 @@ TEST_F(MainWindowTest, ColumnClicksAlternateTheOrderAndTheRightClickCopiesToTheL
     });
     w.RunCommand(frmMain::kCmdSearch);
     ASSERT_EQ(w.Search().clsSearch().ListCount(), 3);
-    QHeaderView* header = w.Search().clsSearch().hWnd()->horizontalHeader();
+    QHeaderView* header = w.Search().clsSearch().Table()->horizontalHeader();
     const int x2 = header->sectionViewportPosition(2) + 5;
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x2, 5));
     QStringList rates;
@@ -307,7 +307,7 @@ TEST_F(MainWindowTest, ColumnClicksAlternateTheOrderAndTheRightClickCopiesToTheL
     EXPECT_EQ(Lists().searchList.JobStart(0), u"64 kbps"_s) << "second click: ascending";
     EXPECT_EQ(w.Search().clsSearch().Model()->index(0, 2).data().toString(), u"64 kbps"_s);
 
-    QWidget* vp = w.Search().clsSearch().hWnd()->viewport();
+    QWidget* vp = w.Search().clsSearch().Table()->viewport();
     QStringList seen;
     OnNextMenu(u"加入我的最愛"_s, &seen);
     QTest::mouseClick(vp, Qt::RightButton, {}, QPoint(30, 35));  // row 1
@@ -337,8 +337,8 @@ TEST_F(MainWindowTest, ARightClickOnAnEmptyListShowsNoMenu) {
     bool menu = false;
     OnNextModal([&](QWidget*) { menu = true; }, 500);
     OnNextMenu(QString(), nullptr, 500);
-    QTest::mouseClick(w.Search().clsSearch().hWnd()->viewport(), Qt::RightButton, {}, QPoint(30, 10));
-    QTest::mouseClick(w.PlayLogList().hWnd()->viewport(), Qt::RightButton, {}, QPoint(30, 10));
+    QTest::mouseClick(w.Search().clsSearch().Table()->viewport(), Qt::RightButton, {}, QPoint(30, 10));
+    QTest::mouseClick(w.PlayLogList().Table()->viewport(), Qt::RightButton, {}, QPoint(30, 10));
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
     EXPECT_FALSE(menu);
 }
@@ -352,7 +352,7 @@ TEST_F(MainWindowTest, PlayLogMenuClearsTheLog) {
     EXPECT_EQ(w.PlayLogList().Model()->index(1, 0).data().toString(), u"10:00:01: Two"_s);
     QStringList seen;
     OnNextMenu(u"清除播放日誌"_s, &seen);
-    QTest::mouseClick(w.PlayLogList().hWnd()->viewport(), Qt::RightButton, {}, QPoint(30, 5));
+    QTest::mouseClick(w.PlayLogList().Table()->viewport(), Qt::RightButton, {}, QPoint(30, 5));
     EXPECT_EQ(seen, (QStringList{u"輸出播放日誌"_s, u"清除播放日誌"_s}));
     EXPECT_EQ(w.PlayLogList().ListCount(), 0);
     EXPECT_EQ(Lists().playLogList.ListCount(), 0);

@@ -104,7 +104,7 @@ TEST_F(PlaybackTest, SearchDoubleClickPlayTitleVolumeMuteMenuAndStop) {
     ASSERT_EQ(w.Search().clsSearch().ListCount(), 1);
     EXPECT_EQ(Lists().searchList.Title(0), u"Loopback FM"_s);
 
-    QTest::mouseDClick(w.Search().clsSearch().hWnd()->viewport(), Qt::LeftButton, {}, QPoint(30, 10));
+    QTest::mouseDClick(w.Search().clsSearch().Table()->viewport(), Qt::LeftButton, {}, QPoint(30, 10));
     const QString qtitle = QString::fromStdString(title);
     ASSERT_TRUE(WaitUntil([&] { return w.picStatusBar()->Text().endsWith(u" * "_s + qtitle); }, 15000))
         << w.picStatusBar()->Text().toStdString();

@@ -233,7 +233,7 @@ QByteArray ReadBytes(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 QWidget* Viewport(clsListView& v) {
-    return v.hWnd()->viewport();
+    return v.Table()->viewport();
 }
 
 TEST_F(MainWindowTest, RowsAsDrawnFromTheModel) {
@@ -243,7 +243,7 @@ TEST_F(MainWindowTest, RowsAsDrawnFromTheModel) {
         QAbstractItemModelTester tester(v->Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
         v->SetSelected(0, true);
         const QImage shot = Viewport(*v)->grab().toImage();
-        const int x = shot.width() - 3, h = v->hWnd()->rowHeight(0);
+        const int x = shot.width() - 3, h = v->Table()->rowHeight(0);
         EXPECT_EQ(shot.pixelColor(x, 10), QColor(75, 75, 75)) << "selected";
         EXPECT_EQ(shot.pixelColor(x, h + 10), QColor(51, 51, 51)) << "odd";
         EXPECT_EQ(shot.pixelColor(x, 2 * h + 10), QColor(58, 58, 58)) << "even";
@@ -293,15 +293,15 @@ TEST_F(MainWindowTest, MenusKeysAndCopyingThroughTheWindow) {
     for (int r : {2, 5})
         w.Favorites().View().SetSelected(r, true);
     Answer(QMessageBox::No, &question);
-    QTest::keyClick(w.Favorites().View().hWnd(), Qt::Key_Delete);
+    QTest::keyClick(w.Favorites().View().Table(), Qt::Key_Delete);
     EXPECT_EQ(question, u"您確定要刪除指定的清單嗎？"_s);
     EXPECT_EQ(Lists().favoriteList.ListCount(), 7) << "No keeps everything";
     Answer(QMessageBox::Yes);
     w.RunCommand(frmMain::kCmdDelete);
     EXPECT_EQ(w.Favorites().View().ListCount(), 5);
-    QTest::keyClick(w.Favorites().View().hWnd(), Qt::Key_A);
+    QTest::keyClick(w.Favorites().View().Table(), Qt::Key_A);
     EXPECT_EQ(w.Favorites().View().SelCount(), 5);
-    QTest::keyClick(w.Favorites().View().hWnd(), Qt::Key_N);
+    QTest::keyClick(w.Favorites().View().Table(), Qt::Key_N);
     EXPECT_EQ(w.Favorites().View().SelCount(), 0);
 }
 

@@ -66,10 +66,10 @@ struct ListFixture {
     std::vector<std::pair<int, int>> clicks;
     std::vector<int> keyDowns;
 
-    explicit ListFixture(int style = LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL) {
+    explicit ListFixture(bool multiSelect = false) {
         UiApp();
         panel.resize(400, 300);
-        view.Create(&panel, style, 0, 0, 400, 300, 1, 20, WS_EX_STATICEDGE);
+        view.Create(&panel, {.geometry = {0, 0, 400, 300}, .rowHeight = 20, .multiSelect = multiSelect});
         view.ColumnAdd(0, 200, u"Name"_s, 0);
         view.ColumnAdd(1, 80, u"Rate"_s, 1);
         QObject::connect(&view, &clsListView::OnData, [this](int item, int sub, QString& text) {
@@ -100,7 +100,7 @@ TEST(ListView, ModelPassesTheItemModelTesterAndAsksOnlyForShownCells) {
         f.view.Add();
         EXPECT_EQ(f.view.ListCount(), 5001);
         f.dataCalls = 0;
-        f.view.hWnd()->viewport()->grab();
+        f.view.Table()->viewport()->grab();
         EXPECT_GT(f.dataCalls, 0);
         EXPECT_LT(f.dataCalls, 200) << "only the visible rows' cells are asked for";
         EXPECT_EQ(f.view.Model()->index(3, 1).data().toString(), u"r3c1"_s);
@@ -126,20 +126,20 @@ TEST(ListView, UpAndDownWrapAroundAndBlockKeySwallowsKeys) {
     f.Fill(4);
     f.view.SetSelected(0, true);
     f.view.SetFocus();
-    QTest::keyClick(f.view.hWnd(), Qt::Key_Up);
+    QTest::keyClick(f.view.Table(), Qt::Key_Up);
     EXPECT_TRUE(f.view.Selected(3));
     EXPECT_EQ(f.view.SelCount(), 1);
     ASSERT_FALSE(f.clicks.empty());
     EXPECT_EQ(f.clicks.back(), std::make_pair(3, 1));
-    QTest::keyClick(f.view.hWnd(), Qt::Key_Down);
+    QTest::keyClick(f.view.Table(), Qt::Key_Down);
     EXPECT_TRUE(f.view.Selected(0));
     EXPECT_EQ(f.clicks.back(), std::make_pair(0, 1));
-    QTest::keyClick(f.view.hWnd(), Qt::Key_Down);
+    QTest::keyClick(f.view.Table(), Qt::Key_Down);
     EXPECT_TRUE(f.view.Selected(1)) << "in the middle the list moves as usual";
     EXPECT_EQ(f.keyDowns, (std::vector<int>{Qt::Key_Up, Qt::Key_Down, Qt::Key_Down}));
 
     f.view.BlockKey(true);
-    QTest::keyClick(f.view.hWnd(), Qt::Key_Down);
+    QTest::keyClick(f.view.Table(), Qt::Key_Down);
     EXPECT_TRUE(f.view.Selected(1)) << "blocked keys do not move the selection";
     EXPECT_EQ(f.keyDowns.size(), 3u) << "and raise no KeyDown";
 }
@@ -150,15 +150,15 @@ TEST(ListView, KeyUpOnlyForAKeyPressedInTheList) {
     int keyUps = 0;
     QObject::connect(&f.view, &clsListView::KeyUp, [&](int, Qt::KeyboardModifiers) { ++keyUps; });
     f.view.SetFocus();
-    QTest::keyClick(f.view.hWnd(), Qt::Key_Return);
+    QTest::keyClick(f.view.Table(), Qt::Key_Return);
     OnNextModal([](QWidget* box) { QTest::keyPress(box, Qt::Key_Return); });
     QMessageBox::information(&f.panel, u"t"_s, u"closed by Enter"_s);
-    QTest::keyRelease(f.view.hWnd(), Qt::Key_Return);
+    QTest::keyRelease(f.view.Table(), Qt::Key_Return);
     EXPECT_EQ(keyUps, 1);
 }
 
-TEST(ListView, SelectionQueriesMoveAndExtendedStyles) {
-    ListFixture f(LVS_REPORT | LVS_OWNERDATA);
+TEST(ListView, SelectionQueriesMoveAndColumnWidths) {
+    ListFixture f(true);
     f.Fill(10);
     f.view.SetSelected(2, true);
     f.view.SetSelected(7, true);
@@ -176,9 +176,6 @@ TEST(ListView, SelectionQueriesMoveAndExtendedStyles) {
 
     f.view.Move(10, 20, 0, 0);
     EXPECT_EQ(f.view.Container()->geometry(), QRect(10, 20, 400, 300)) << "0 keeps width and height";
-    f.view.SetLVStyle(LVS_EX_FULLROWSELECT);
-    f.view.SetLVStyle(LVS_EX_GRIDLINES);
-    EXPECT_EQ(f.view.LVStyle(), LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     f.view.SetColumnWidth(1, 0);
     EXPECT_EQ(f.view.ColumnWidth(1), 0);
     f.view.SetColumnWidth(1, 66);
@@ -186,9 +183,9 @@ TEST(ListView, SelectionQueriesMoveAndExtendedStyles) {
 }
 
 TEST(ListView, MouseClicksDragsAndDroppedFiles) {
-    ListFixture f(LVS_REPORT | LVS_OWNERDATA);
+    ListFixture f(true);
     f.Fill(10);
-    QWidget* vp = f.view.hWnd()->viewport();
+    QWidget* vp = f.view.Table()->viewport();
     std::vector<std::pair<int, int>> dbl, drags;
     QStringList dropped;
     QObject::connect(&f.view, &clsListView::DblClick, [&](int i, Qt::MouseButton b) {
@@ -227,21 +224,17 @@ TEST(ListView, MouseClicksDragsAndDroppedFiles) {
     EXPECT_EQ(dropped, (QStringList{u"/tmp/a.m3u"_s, u"/tmp/b.pls"_s, u"/tmp/c.ini"_s}));
 }
 
-TEST(ListView, CustomDrawColoursRowsAndCanSkipDefaultDrawing) {
+// Rows in the model's colours, the others in the list's; a selected row in the selection colours.
+TEST(ListView, RowsPaintInTheirRoleColoursAndTheSelectionColours) {
     ListFixture f;
     f.Fill(3);
-    QObject::connect(&f.view, &clsListView::CustomDraw, [](NMLVCustomDraw& rec, int& result) {
-        if (rec.dwDrawStage == CDDS_PREPAINT) {
-            result = CDRF_NOTIFYITEMDRAW;
-        } else if (rec.dwDrawStage == CDDS_ITEMPREPAINT) {
-            rec.clrTextBk = rec.dwItemSpec == 1 ? QColor(0, 0, 255) : QColor(0, 255, 0);
-            if (rec.dwItemSpec == 2) {
-                rec.painter->fillRect(rec.rcSubItem, QColor(255, 0, 0));
-                result = CDRF_SKIPDEFAULT;
-            }
-        }
+    f.view.SetColors(Qt::white, QColor(0, 255, 0));
+    f.view.SetSelectionColors(Qt::white, QColor(255, 0, 0));
+    f.view.Model()->SetRoleSource([](int row, int, int role) {
+        return row == 1 && role == Qt::BackgroundRole ? QVariant(QColor(0, 0, 255)) : QVariant();
     });
-    const QImage shot = f.view.hWnd()->viewport()->grab().toImage();
+    f.view.SetSelected(2, true);
+    const QImage shot = f.view.Table()->viewport()->grab().toImage();
     EXPECT_EQ(shot.pixelColor(150, 10), QColor(0, 255, 0));
     EXPECT_EQ(shot.pixelColor(150, 30), QColor(0, 0, 255));
     EXPECT_EQ(shot.pixelColor(150, 50), QColor(255, 0, 0));
