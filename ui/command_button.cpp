@@ -45,7 +45,7 @@ void CommandButton::paintEvent(QPaintEvent*) {
     p.drawRect(rect().adjusted(0, 0, -1, -1));
     p.setPen(look.text);
     p.setFont(font());
-    DrawTextBand(p, Caption(), 2, 0, width() - 4, height(), DT_CENTER);
+    DrawTextBand(p, Caption(), 2, 0, width() - 4, height(), Qt::AlignHCenter);
 }
 
 void CommandButton::enterEvent(QEnterEvent*) {

@@ -203,7 +203,7 @@ bool clsListView::Create(QWidget* parent, const ListShape& shape) {
     return true;
 }
 
-int clsListView::Add(const QString&, int) {
+int clsListView::Add() {
     if (model_ == nullptr)
         return -1;
     model_->Append(1);
@@ -215,11 +215,11 @@ void clsListView::AddRows(int n) {
         model_->Append(n);
 }
 
-bool clsListView::ColumnAdd(int Index, int lWidth, const QString& sText, int TextAlign) {
-    if (model_ == nullptr || !model_->InsertColumn(Index, sText, TextAlign))
-        return false;
-    table_->setColumnWidth(std::min(Index, model_->columnCount() - 1), lWidth);
-    return true;
+void clsListView::AddColumn(const QString& caption, int width, Qt::Alignment alignment) {
+    if (model_ == nullptr)
+        return;
+    model_->AddColumn(caption, alignment);
+    table_->setColumnWidth(model_->columnCount() - 1, width);
 }
 
 int clsListView::ColumnWidth(int iColumn) const {

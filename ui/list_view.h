@@ -69,10 +69,10 @@ public:
     ~clsListView() override;
 
     bool Create(QWidget* parent, const ListShape& shape);
-    int Add(const QString& text = {}, int SmallIcon = 0);
+    int Add();
     // Appends n rows at once (a bulk fill asks the model once instead of n times).
     void AddRows(int n);
-    bool ColumnAdd(int Index, int lWidth, const QString& sText, int TextAlign);
+    void AddColumn(const QString& caption, int width, Qt::Alignment alignment = Qt::AlignLeft);
     int ColumnWidth(int iColumn) const;
     void SetColumnWidth(int iColumn, int lValue);
     bool Selected(int lItem) const;

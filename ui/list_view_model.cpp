@@ -8,18 +8,11 @@ namespace wavelot {
 
 ListViewModel::ListViewModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-bool ListViewModel::InsertColumn(int index, const QString& caption, int alignment) {
-    if (index < 0)
-        return false;
-    index = std::min<int>(index, static_cast<int>(columns_.size()));
+void ListViewModel::AddColumn(const QString& caption, Qt::Alignment alignment) {
+    const int index = static_cast<int>(columns_.size());
     beginInsertColumns({}, index, index);
-    columns_.insert(columns_.begin() + index, Column{caption, alignment});
+    columns_.push_back(Column{caption, alignment});
     endInsertColumns();
-    return true;
-}
-
-int ListViewModel::ColumnAlignment(int column) const {
-    return column >= 0 && column < static_cast<int>(columns_.size()) ? columns_[column].alignment : 0;
 }
 
 void ListViewModel::Append(int n) {
@@ -68,11 +61,8 @@ QVariant ListViewModel::data(const QModelIndex& index, int role) const {
             return QString();
         return source_(index.row(), index.column());
     }
-    if (role == Qt::TextAlignmentRole) {
-        const int a = ColumnAlignment(index.column());
-        const Qt::Alignment h = a == 1 ? Qt::AlignRight : a == 2 ? Qt::AlignHCenter : Qt::AlignLeft;
-        return QVariant::fromValue(static_cast<int>(h | Qt::AlignVCenter));
-    }
+    if (role == Qt::TextAlignmentRole)
+        return headerData(index.column(), Qt::Horizontal, role);
     return roles_ ? roles_(index.row(), index.column(), role) : QVariant();
 }
 
@@ -81,11 +71,8 @@ QVariant ListViewModel::headerData(int section, Qt::Orientation orientation, int
         return {};
     if (role == Qt::DisplayRole)
         return columns_[section].caption;
-    if (role == Qt::TextAlignmentRole) {
-        const int a = columns_[section].alignment;
-        const Qt::Alignment h = a == 1 ? Qt::AlignRight : a == 2 ? Qt::AlignHCenter : Qt::AlignLeft;
-        return QVariant::fromValue(static_cast<int>(h | Qt::AlignVCenter));
-    }
+    if (role == Qt::TextAlignmentRole)
+        return static_cast<int>(columns_[section].alignment | Qt::AlignVCenter);
     return {};
 }
 
@@ -105,10 +92,9 @@ void ListViewDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->fillRect(option.rect, fill);
     painter->setPen(text);
     painter->setFont(option.font);
-    const int align = index.data(Qt::TextAlignmentRole).toInt();
-    const int flags = (align & Qt::AlignRight) ? DT_RIGHT : (align & Qt::AlignHCenter) ? DT_CENTER : DT_LEFT;
     DrawTextBand(*painter, index.data(Qt::DisplayRole).toString(), option.rect.left() + 6, option.rect.top(),
-                 option.rect.width() - 12, option.rect.height(), flags);
+                 option.rect.width() - 12, option.rect.height(),
+                 Qt::Alignment(index.data(Qt::TextAlignmentRole).toInt()));
     painter->restore();
 }
 

@@ -21,9 +21,7 @@ public:
 
     void SetTextSource(TextSource source) { source_ = std::move(source); }
     void SetRoleSource(RoleSource source) { roles_ = std::move(source); }
-    // 0 left, 1 right, 2 centre.
-    bool InsertColumn(int index, const QString& caption, int alignment);
-    int ColumnAlignment(int column) const;
+    void AddColumn(const QString& caption, Qt::Alignment alignment);
 
     int Count() const { return rows_; }
     void Append(int n = 1);
@@ -40,7 +38,7 @@ public:
 private:
     struct Column {
         QString caption;
-        int alignment;
+        Qt::Alignment alignment;
     };
     std::vector<Column> columns_;
     int rows_ = 0;

@@ -66,13 +66,13 @@ void SetControlFont(QWidget* window, const QString& face, int height) {
     window->setFont(f);
 }
 
-int DrawTextBand(QPainter& dc, const QString& text, int x, int y, int width, int height, int flags) {
+int DrawTextBand(QPainter& dc, const QString& text, int x, int y, int width, int height,
+                 Qt::Alignment horizontal) {
     if (width <= 0 || height <= 0)
         return 0;
     const QFontMetrics fm(dc.font());
     const QString shown = fm.elidedText(text, Qt::ElideRight, width);
-    Qt::Alignment align = Qt::AlignVCenter;
-    align |= (flags & DT_RIGHT) ? Qt::AlignRight : (flags & DT_CENTER) ? Qt::AlignHCenter : Qt::AlignLeft;
+    const Qt::Alignment align = (horizontal & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter;
     dc.drawText(QRect(x, y, width, height), static_cast<int>(align) | Qt::TextSingleLine, shown);
     return fm.height();
 }

@@ -28,12 +28,10 @@ std::optional<QImage> CreateMemoryDC(int width, int height);
 QFont SelectFontFace(QPainter& dc, const QString& face, int height);
 void SetControlFont(QWidget* window, const QString& face, int height);
 
-// Alignment flags for DrawTextBand, added to the fixed single-line, vertically centred,
-// end-ellipsis layout.
-enum DrawTextFlags : int { DT_LEFT = 0, DT_CENTER = 1, DT_RIGHT = 2 };
-// Draws text in (x, y, width, height) on one line, vertically centred, elided at the end.
-// Returns the height of the drawn line.
-int DrawTextBand(QPainter& dc, const QString& text, int x, int y, int width, int height, int flags);
+// Draws text in (x, y, width, height) on one line, vertically centred, elided at the end, placed
+// across as horizontal says. Returns the height of the drawn line.
+int DrawTextBand(QPainter& dc, const QString& text, int x, int y, int width, int height,
+                 Qt::Alignment horizontal);
 
 // Per channel (alpha * a + (255 - alpha) * b) / 255, rounded half to even.
 QColor BlendColor(const QColor& a, const QColor& b, int alpha);

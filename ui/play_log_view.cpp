@@ -33,7 +33,7 @@ void PlayLogView::Create(QWidget* tabArea) {
     // The log shows no selection: a selected line looks like the others.
     view_.SetColors(kLogText, kLogBack);
     view_.SetSelectionColors(kLogText, kLogBack);
-    view_.ColumnAdd(0, 350, QString(), 0);
+    view_.AddColumn(QString(), 350);
     view_.Table()->setObjectName(QStringLiteral("clsStart"));
     view_.Container()->lower();  // under the three panels: seen only on the play-log tab
     view_.AddRows(player_.PlayLog().ListCount());

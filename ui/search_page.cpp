@@ -111,10 +111,10 @@ void SearchPage::BuildList() {
             return row % 2 == 1 ? kOddText : kEvenText;
         return {};
     });
-    searchView_.ColumnAdd(0, SearchTitleColumnWidthFor(largeFonts_), ui_text::kSearchColumns[0], 0);
-    searchView_.ColumnAdd(1, 50, ui_text::kSearchColumns[1], 1);
-    searchView_.ColumnAdd(2, 80, ui_text::kSearchColumns[2], 1);
-    searchView_.ColumnAdd(3, 55, ui_text::kSearchColumns[3], 1);
+    searchView_.AddColumn(ui_text::kSearchColumns[0], SearchTitleColumnWidthFor(largeFonts_));
+    searchView_.AddColumn(ui_text::kSearchColumns[1], 50, Qt::AlignRight);
+    searchView_.AddColumn(ui_text::kSearchColumns[2], 80, Qt::AlignRight);
+    searchView_.AddColumn(ui_text::kSearchColumns[3], 55, Qt::AlignRight);
     searchView_.Table()->setObjectName(QStringLiteral("clsListView"));
     connect(&searchView_, &clsListView::OnData, this, [this](int item, int sub, QString& text) {
         const clsSongArray& list = search_.Results();

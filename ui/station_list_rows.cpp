@@ -136,7 +136,7 @@ void PaintStationRow(QPainter& painter, const QRect& rowRect, int index, bool se
     for (const RowText& t : look.texts) {
         dc.setPen(t.color);
         const int right = t.right > 0 ? t.right : w - 5;
-        DrawTextBand(dc, t.text, t.x, t.shift, right - t.x, h, DT_LEFT);
+        DrawTextBand(dc, t.text, t.x, t.shift, right - t.x, h, Qt::AlignLeft);
     }
     dc.end();
     painter.drawImage(rowRect.topLeft(), *image);

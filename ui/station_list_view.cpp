@@ -78,7 +78,7 @@ void StationListView::Create(QWidget* panel, bool largeFonts) {
         panel,
         {.geometry = {0, 0, 641, 324}, .rowHeight = rowHeight, .multiSelect = true, .captions = false});
     view_.SetColors(Qt::white, kListBack);  // the rows themselves are the delegate's
-    view_.ColumnAdd(0, 581, ui_text::kStationColumn, 0);
+    view_.AddColumn(ui_text::kStationColumn, 581);
     view_.SetOwnerSelectsOnPress(true);
     view_.Table()->setObjectName(jobs ? u"clsRunJobs"_s : u"clsFavorites"_s);
     // The one column fills the view, whatever its width.

@@ -85,7 +85,7 @@ void StatusDisplay::paintEvent(QPaintEvent*) {
         PaintBars(p, bars_, inner.height());
     p.setPen(!notice_.isEmpty() && noticeWarning_ ? kWarningText : kText);
     p.setFont(font());
-    DrawTextBand(p, Text(), 5, 0, inner.width() - 5, inner.height(), DT_LEFT);
+    DrawTextBand(p, Text(), 5, 0, inner.width() - 5, inner.height(), Qt::AlignLeft);
 }
 
 void StatusDisplay::mousePressEvent(QMouseEvent* e) {

@@ -37,7 +37,7 @@ struct OpsRig {
     int announced = 0;
     explicit OpsRig(std::initializer_list<int> selected = {}, int current = -1) {
         UiApp();
-        model.InsertColumn(0, QString(), 0);
+        model.AddColumn(QString(), Qt::AlignLeft);
         for (char16_t c = u'A'; c <= u'H'; ++c)
             lists.favoriteList.AddItem(
                 {.file = u"http://"_s + c, .title = QString(QChar(c)), .comment = u"c"_s});

@@ -70,8 +70,8 @@ struct ListFixture {
         UiApp();
         panel.resize(400, 300);
         view.Create(&panel, {.geometry = {0, 0, 400, 300}, .rowHeight = 20, .multiSelect = multiSelect});
-        view.ColumnAdd(0, 200, u"Name"_s, 0);
-        view.ColumnAdd(1, 80, u"Rate"_s, 1);
+        view.AddColumn(u"Name"_s, 200);
+        view.AddColumn(u"Rate"_s, 80, Qt::AlignRight);
         QObject::connect(&view, &clsListView::OnData, [this](int item, int sub, QString& text) {
             ++dataCalls;
             text = rows.value(item) + QStringLiteral("c%1").arg(sub);
