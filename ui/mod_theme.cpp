@@ -3,7 +3,6 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPainter>
-#include <QWidget>
 #include <cmath>
 
 namespace wavelot {
@@ -37,35 +36,6 @@ QFont UiFont(int cellHeight, int weight) {
     return f;
 }
 
-std::optional<QImage> CreateMemoryDC(int width, int height) {
-    if (width <= 0 || height <= 0)
-        return std::nullopt;
-    QImage img(width, height, QImage::Format_ARGB32_Premultiplied);
-    if (img.isNull())
-        return std::nullopt;
-    img.fill(Qt::transparent);
-    return img;
-}
-
-QFont SelectFontFace(QPainter& dc, const QString& face, int height) {
-    QFont f = UiFont(height);
-    if (face.compare(QString::fromUtf16(kUiFontFace), Qt::CaseInsensitive) != 0 &&
-        QFontDatabase::families().contains(face))
-        f.setFamily(face);
-    dc.setFont(f);
-    return f;
-}
-
-void SetControlFont(QWidget* window, const QString& face, int height) {
-    if (window == nullptr)
-        return;
-    QFont f = UiFont(height);
-    if (face.compare(QString::fromUtf16(kUiFontFace), Qt::CaseInsensitive) != 0 &&
-        QFontDatabase::families().contains(face))
-        f.setFamily(face);
-    window->setFont(f);
-}
-
 int DrawTextBand(QPainter& dc, const QString& text, int x, int y, int width, int height,
                  Qt::Alignment horizontal) {
     if (width <= 0 || height <= 0)
@@ -75,23 +45,6 @@ int DrawTextBand(QPainter& dc, const QString& text, int x, int y, int width, int
     const Qt::Alignment align = (horizontal & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter;
     dc.drawText(QRect(x, y, width, height), static_cast<int>(align) | Qt::TextSingleLine, shown);
     return fm.height();
-}
-
-QColor BlendColor(const QColor& a, const QColor& b, int alpha) {
-    alpha = std::clamp(alpha, 0, 255);
-    auto mix = [alpha](int ca, int cb) { return RoundHalfEven((alpha * ca + (255 - alpha) * cb) / 255.0); };
-    return QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()));
-}
-
-void FillFramedRect(QPainter& dc, int left, int top, int width, int height, const QColor& color, int alpha) {
-    if (width <= 0 || height <= 0)
-        return;
-    dc.save();
-    dc.fillRect(QRect(left, top, width, height), BlendColor(color, Qt::white, alpha));
-    dc.setPen(QPen(color, 1));
-    dc.setBrush(Qt::NoBrush);
-    dc.drawRect(QRect(left, top, width - 1, height - 1));
-    dc.restore();
 }
 
 void DrawDottedLine(QPainter& dc, int x1, int y1, int x2, int y2, const QColor& color, int width) {

@@ -111,11 +111,13 @@ void PaintStationRow(QPainter& painter, const QRect& rowRect, int index, bool se
                      const StationRowLook& look) {
     const int w = rowRect.width();
     const int h = rowRect.height();
-    std::optional<QImage> image = CreateMemoryDC(w, h);
-    if (!image)
+    if (w <= 0 || h <= 0)
         return;
-    image->fill(kOddBack);
-    QPainter dc(&*image);
+    QPainter& dc = painter;
+    dc.save();
+    dc.translate(rowRect.topLeft());
+    dc.setClipRect(0, 0, w, h);
+    dc.fillRect(0, 0, w, h, kOddBack);
     // Rows after the first begin at their top, so the line between two rows is the lower one's
     // edge; the first row keeps a line above it too.
     const bool filled = selected || index % 2 == 0;
@@ -138,8 +140,7 @@ void PaintStationRow(QPainter& painter, const QRect& rowRect, int index, bool se
         const int right = t.right > 0 ? t.right : w - 5;
         DrawTextBand(dc, t.text, t.x, t.shift, right - t.x, h, Qt::AlignLeft);
     }
-    dc.end();
-    painter.drawImage(rowRect.topLeft(), *image);
+    dc.restore();
 }
 
 }  // namespace wavelot

@@ -28,27 +28,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-TEST(Theme, BlendRoundsHalfToEvenAndFramedRectsAreFramed) {
-    EXPECT_EQ(BlendColor(QColor(255, 0, 100), QColor(0, 255, 100), 255), QColor(255, 0, 100));
-    EXPECT_EQ(BlendColor(QColor(255, 0, 100), QColor(0, 255, 100), 0), QColor(0, 255, 100));
-    // (51 * 3 + 204 * 0) / 255 = 0.6 rounds to 1.
-    EXPECT_EQ(BlendColor(QColor(3, 3, 3), QColor(0, 0, 0), 51), QColor(1, 1, 1));
-    // (51 * 5 + 204 * 0) / 255 = 1.0; (85 * 3 + 170 * 0) / 255 = 1.0; halves go to the even one.
-    EXPECT_EQ(BlendColor(QColor(5, 3, 0), QColor(0, 0, 0), 51), QColor(1, 1, 0));
-    EXPECT_EQ(RoundHalfEven(2.5), 2);
-    EXPECT_EQ(RoundHalfEven(3.5), 4);
-    auto img = CreateMemoryDC(10, 6);
-    ASSERT_TRUE(img.has_value());
-    EXPECT_FALSE(CreateMemoryDC(0, 5).has_value());
-    {
-        QPainter p(&*img);
-        FillFramedRect(p, 0, 0, 10, 6, QColor(100, 0, 0), 0);
-    }
-    EXPECT_EQ(img->pixelColor(0, 0), QColor(100, 0, 0));
-    EXPECT_EQ(img->pixelColor(9, 5), QColor(100, 0, 0));
-    EXPECT_EQ(img->pixelColor(4, 3), QColor(255, 255, 255)) << "alpha 0 fills with white";
-}
-
 TEST(Theme, FallsBackToAnInstalledFaceWithTraditionalChinese) {
     UiApp();
     const QString family = UiFontFamily();
