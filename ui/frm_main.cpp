@@ -193,13 +193,13 @@ void frmMain::LayoutTabArea() {
     const int panelHeight = h - panelTop;
     for (QWidget* p : {static_cast<QWidget*>(searchPage_), picFavorites_, picRunJobs_})
         p->setGeometry(0, panelTop, w, panelHeight);
-    playLog_->View().Move(0, panelTop, w, panelHeight);
+    playLog_->View().SetGeometry({0, panelTop, w, panelHeight});
     searchPage_->Layout();
 
     const int toolbarHeight = controlHeight_ + 1;
     const int listHeight = panelHeight - toolbarHeight - 4;
-    favorites_->View().Move(0, 0, w, listHeight);
-    jobs_->View().Move(0, 0, w, listHeight);
+    favorites_->View().SetGeometry({0, 0, w, listHeight});
+    jobs_->View().SetGeometry({0, 0, w, listHeight});
     picJobToolbar_->setGeometry(0, h - toolbarHeight, w, toolbarHeight);
     int x = 0;
     for (int i = kCmdAdd; i <= kCmdSortDescending; ++i) {

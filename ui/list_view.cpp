@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "ui/mod_theme.h"
@@ -196,10 +197,11 @@ bool clsListView::Create(QWidget* parent, const ListShape& shape) {
     header->setVisible(shape.captions);
     connect(header, &QHeaderView::sectionClicked, this, &clsListView::ColumnClick);
     table_->setFont(UiFont(14));
-    table_->setGeometry(0, 0, container_->contentsRect().width(), container_->contentsRect().height());
-    table_->move(container_->contentsRect().topLeft());
+    // The table fills the frame, whatever size the owner gives the frame.
+    auto* layout = new QVBoxLayout(container_);
+    layout->setContentsMargins({});
+    layout->addWidget(table_);
     container_->show();
-    table_->show();
     return true;
 }
 
@@ -365,15 +367,6 @@ void clsListView::SetFocus() {
 
 QTableView* clsListView::Table() const {
     return table_.data();
-}
-
-void clsListView::Move(int nLeft, int nTop, int nWidth, int nHeight) {
-    if (container_.isNull())
-        return;
-    const int w = nWidth > 0 ? nWidth : container_->width();
-    const int h = nHeight > 0 ? nHeight : container_->height();
-    container_->setGeometry(nLeft, nTop, w, h);
-    table_->setGeometry(container_->contentsRect());
 }
 
 std::vector<int> clsListView::GetSelectedItems() const {

@@ -103,7 +103,11 @@ public:
     void SetFocus();
     QTableView* Table() const;
     QFrame* Container() const { return container_.data(); }
-    void Move(int nLeft, int nTop, int nWidth, int nHeight);
+    // Places the list's frame (before Create, nothing); the table fills it.
+    void SetGeometry(const QRect& geometry) {
+        if (!container_.isNull())
+            container_->setGeometry(geometry);
+    }
     int SortOrder() const { return sortOrder_; }
     void SetSortOrder(int v) { sortOrder_ = v; }
     std::vector<int> GetSelectedItems() const;

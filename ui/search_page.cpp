@@ -162,7 +162,7 @@ void SearchPage::Layout() {
     const int buttonLeft = w - 72;
     txtSearch_->setGeometry(368, 3, buttonLeft - 6 - 368, ch);
     searchButton_->setGeometry(buttonLeft, 3, 72, ch);
-    searchView_.Move(0, kListTop, w, height() - kListTop);
+    searchView_.SetGeometry({0, kListTop, w, height() - kListTop});
 }
 
 void SearchPage::SaveInputs() const {
