@@ -207,19 +207,17 @@ BENCHMARK(BM_Recording)->Arg(20)->Iterations(1)->Unit(benchmark::kSecond);
 // Each thread of this process: its name and CPU seconds so far.
 struct ThreadCpu {
     std::string name;
-    std::string wait;  // the kernel function it sleeps in (wchan), to tell its kind
     double seconds = 0;
 };
+constexpr const char* kThreadKinds[] = {"net", "decode", "output", "copy", "encfeed"};
 std::map<pid_t, ThreadCpu> Threads() {
     std::map<pid_t, ThreadCpu> threads;
     for (const QString& entry :
          QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         const pid_t tid = entry.toInt();
         std::ifstream comm("/proc/self/task/" + entry.toStdString() + "/comm");
-        std::ifstream wchan("/proc/self/task/" + entry.toStdString() + "/wchan");
         ThreadCpu t;
         std::getline(comm, t.name);
-        std::getline(wchan, t.wait);
         t.seconds = ProcessCpu("/proc/self/task/" + entry.toStdString());
         threads[tid] = t;
     }
@@ -233,8 +231,8 @@ std::map<pid_t, ThreadCpu> Threads() {
 // Counters: cpu_pct (the program, % of one core, the server's threads left out), lame_cpu_pct (all
 // lames), total_cpu_pct and per_station_pct, rss_mib (the largest VmRSS seen), hwm_mib (VmHWM),
 // lame_rss_mib (all lames); where the program's time goes: main_pct (the main thread), and the
-// worker threads by what they sleep in: poll_pct (connections), futex_pct (decoders, copiers and
-// lame's feeders waiting for work), sleep_pct (output pacing), other_pct; busiest_thread_pct.
+// worker threads by name: net_pct (connections), decode_pct, output_pct (paced silent output),
+// copy_pct (own-format files), encfeed_pct (lame's feeders), other_pct; busiest_thread_pct.
 void BM_ManyStations(benchmark::State& state) {
     App();
     const int stations = int(state.range(0));
@@ -316,11 +314,11 @@ void BM_ManyStations(benchmark::State& state) {
                 continue;
             const auto was = before.find(tid);
             const double used = t.seconds - (was == before.end() ? 0 : was->second.seconds);
-            const std::string kind = tid == getpid()                                 ? "main"
-                                     : t.wait.find("poll") != std::string::npos      ? "poll"
-                                     : t.wait.find("futex") != std::string::npos     ? "futex"
-                                     : t.wait.find("nanosleep") != std::string::npos ? "sleep"
-                                                                                     : "other";
+            // The engine names its threads by their work.
+            std::string kind = tid == getpid() ? "main" : "other";
+            for (const char* name : kThreadKinds)
+                if (tid != getpid() && t.name == name)
+                    kind = name;
             kinds[kind] += used;
             if (tid != getpid())
                 busiest = std::max(busiest, used);
@@ -332,7 +330,7 @@ void BM_ManyStations(benchmark::State& state) {
         state.counters["rss_mib"] = rss;
         state.counters["hwm_mib"] = StatusMiB("self", "VmHWM:");
         state.counters["lame_rss_mib"] = lameRss;
-        for (const char* kind : {"main", "poll", "futex", "sleep", "other"})
+        for (const char* kind : {"main", "net", "decode", "output", "copy", "encfeed", "other"})
             state.counters[std::string(kind) + "_pct"] = 100.0 * kinds[kind] / wallS;
         state.counters["busiest_thread_pct"] = 100.0 * busiest / wallS;
         state.counters["threads"] = double(after.size());

@@ -123,6 +123,7 @@ std::shared_ptr<Stream> AudioLibrary::BeginConnect(const QString& url, StreamHan
         cfg.stallLimitMs = timeoutMs;
         cfg.timeShiftSeconds = int(c.timeShiftMinutes) * 60;
         cfg.soundServer = b.soundServer && !c.silent;
+        cfg.unheard = c.silent;
     }
     if (IsDirectScheme(u))
         cfg.directUrl = DirectUrl(u);

@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <pthread.h>
+
 #include <chrono>
 #include <cstring>
 
@@ -18,8 +20,9 @@ namespace wavelot::audio {
 
 namespace {
 
-// How long the writer sleeps at most before it looks at the log again.
-constexpr int kPollMs = 100;
+// How long the writer sleeps at most before it looks at the log again. It runs seconds behind
+// the decoder, so a quarter of a second later costs nothing; switches and stops wake it at once.
+constexpr int kPollMs = 250;
 
 // 1, 3 or 5 for a Vorbis identification, comment or setup header packet; 0 for anything else
 // (a Vorbis sound packet's first bit is 0).
@@ -372,7 +375,10 @@ private:
 
 CopyFeed::CopyFeed(std::shared_ptr<PacketLog> log, quint64 delayFrames)
     : log_(std::move(log)), delay_(delayFrames) {
-    thread_ = std::thread([this] { Loop(); });
+    thread_ = std::thread([this] {
+        pthread_setname_np(pthread_self(), "copy");
+        Loop();
+    });
 }
 
 CopyFeed::~CopyFeed() {

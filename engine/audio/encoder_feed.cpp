@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -110,7 +111,10 @@ std::unique_ptr<EncoderFeed> EncoderFeed::Start(const QStringList& argv, int rat
     std::unique_ptr<EncoderFeed> feed(new EncoderFeed(pid, fds[1], rate));
     if (wavHeader)
         feed->header_ = OpenEndedWavHeader(rate, 2);
-    feed->writer_ = std::thread([f = feed.get()] { f->WriterLoop(); });
+    feed->writer_ = std::thread([f = feed.get()] {
+        pthread_setname_np(pthread_self(), "encfeed");
+        f->WriterLoop();
+    });
     return feed;
 }
 
@@ -517,7 +521,10 @@ void FeedRetirer::Retire(std::unique_ptr<EncoderFeed> feed) {
         std::lock_guard lock(mu_);
         queue_.push_back(std::move(feed));
         if (!thread_.joinable())
-            thread_ = std::thread([this] { Loop(); });
+            thread_ = std::thread([this] {
+                pthread_setname_np(pthread_self(), "encstop");
+                Loop();
+            });
     }
     cv_.notify_all();
 }

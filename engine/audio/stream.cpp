@@ -5,6 +5,8 @@
 #include "engine/audio/sound_output.h"
 #include "engine/audio/station_loudness.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <chrono>
 #include <limits>
@@ -16,6 +18,13 @@ namespace {
 // What the output thread takes per write: the sound server's refill step, so one wake-up of the
 // output thread moves one block.
 constexpr int kBlockMs = 50;
+// A stream nobody hears moves its sound in larger steps: its reader reads the socket this often,
+// its output takes blocks this long, and its FIFO holds a few of them, so the decoder too wakes a
+// few times a second. The output still starves and stalls as before, and the recordings follow
+// the decoder, not the output.
+constexpr int kUnheardReadMs = 200;
+constexpr int kUnheardBlockMs = 200;
+constexpr int kUnheardFifoMs = 600;
 // Starved this long, the stream reports itself stalled (it still counts as playing).
 constexpr int kStallMs = 1000;
 // A stream told to play at volume 0 with nothing sliding is the start of a fade-in whose slide
@@ -46,7 +55,7 @@ Stream::Stream(StreamConfig config, Notify notify)
     : cfg_(std::move(config)),
       notify_(std::move(notify)),
       ring_(cfg_.ringBytes),
-      fifo_(size_t(cfg_.outRate) / 4),
+      fifo_(size_t(cfg_.outRate) * (cfg_.unheard ? kUnheardFifoMs : 250) / 1000),
       history_(std::make_shared<SampleHistory>(size_t(cfg_.outRate) * kHistorySeconds)),
       timeShift_(std::make_shared<TimeShiftBuffer>(0)),
       packets_(std::make_shared<PacketLog>(quint64(cfg_.outRate) * kPacketLogSeconds, cfg_.outRate)),
@@ -63,11 +72,20 @@ Stream::~Stream() {
 
 void Stream::Start() {
     if (cfg_.directUrl.isEmpty()) {
-        transport_ = std::make_unique<HttpTransport>(cfg_.transport, ring_, *this);
+        TransportOptions options = cfg_.transport;
+        if (cfg_.unheard)
+            options.readPeriodMs = kUnheardReadMs;
+        transport_ = std::make_unique<HttpTransport>(std::move(options), ring_, *this);
         transport_->Start();
     }
-    decoderThread_ = std::thread([this] { DecoderLoop(); });
-    outputThread_ = std::thread([this] { OutputLoop(); });
+    decoderThread_ = std::thread([this] {
+        pthread_setname_np(pthread_self(), "decode");
+        DecoderLoop();
+    });
+    outputThread_ = std::thread([this] {
+        pthread_setname_np(pthread_self(), "output");
+        OutputLoop();
+    });
 }
 
 Stream::ConnectState Stream::State() const {
@@ -257,7 +275,7 @@ bool Stream::OnPcm(float* frames, size_t count, qint64 sourcePos, size_t lead) {
 
 void Stream::OutputLoop() {
     std::unique_ptr<SoundOutput> out;
-    const size_t blockFrames = size_t(cfg_.outRate) * kBlockMs / 1000;
+    const size_t blockFrames = size_t(cfg_.outRate) * (cfg_.unheard ? kUnheardBlockMs : kBlockMs) / 1000;
     std::vector<float> buf(blockFrames * 2);
     std::chrono::steady_clock::time_point starvedSince{};
     bool prebuffered = cfg_.prebufPercent <= 0;

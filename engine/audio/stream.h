@@ -55,6 +55,9 @@ struct StreamConfig {
     QByteArray directUrl;        // mms addresses: opened by libavformat instead
     int outRate = 44100;
     bool soundServer = false;  // try the sound server first
+    // Nobody listens (a background recording on the silent output): the stream's threads move
+    // larger blocks and wake less often; what a recording gets is the same.
+    bool unheard = false;
     size_t ringBytes = 600000;
     int prebufPercent = 0;
     int stallLimitMs = 10000;  // starved this long with the connection open: the stream ends

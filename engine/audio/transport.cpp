@@ -4,6 +4,7 @@
 #include "engine/audio/playlist.h"
 
 #include <curl/curl.h>
+#include <pthread.h>
 
 #include <chrono>
 
@@ -48,12 +49,17 @@ HttpTransport::~HttpTransport() {
 }
 
 void HttpTransport::Start() {
-    thread_ = std::thread([this] { Run(); });
+    thread_ = std::thread([this] {
+        pthread_setname_np(pthread_self(), "net");
+        Run();
+    });
 }
 
 void HttpTransport::Stop() {
     stop_ = true;
     curl_multi_wakeup(static_cast<CURLM*>(multi_));
+    std::lock_guard lock(sleepMu_);
+    sleepCv_.notify_all();
 }
 
 void HttpTransport::Join() {
@@ -211,6 +217,12 @@ HttpTransport::Outcome HttpTransport::Transfer(const QByteArray& url, bool allow
         if (!f.paused && now - f.lastData > timeout) {
             outcome = Outcome::Failed;
             break;
+        }
+        if (opt_.readPeriodMs > 0 && f.delivered && !f.paused) {
+            std::unique_lock lock(sleepMu_);
+            sleepCv_.wait_for(lock, std::chrono::milliseconds(opt_.readPeriodMs),
+                              [this] { return stop_.load(); });
+            continue;
         }
         int waitMs = f.paused ? 20 : 1000;
         if (!f.delivered) {

@@ -12,6 +12,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace wavelot::audio {
@@ -24,6 +26,9 @@ struct TransportOptions {
     int timeoutMs = 10000;  // limit of the whole connect, and the longest silence of a live transfer
     bool followPlaylists = true;
     int hlsMaxKbps = 0;  // HLS: the best variant at or under this rate; 0 no cap
+    // > 0: once the sound flows, the socket is read at most this often (what came meanwhile waits
+    // in the kernel's buffer), instead of at every packet.
+    int readPeriodMs = 0;
 };
 
 class TransportSink {
@@ -68,6 +73,8 @@ private:
     std::thread thread_;
     void* multi_ = nullptr;  // CURLM*, reader thread only (wakeup is thread-safe)
     std::atomic<bool> stop_{false};
+    std::mutex sleepMu_;  // the reader's pause between reads, which Stop cuts short
+    std::condition_variable sleepCv_;
     std::atomic<FailReason> reason_{FailReason::Unknown};
     std::chrono::steady_clock::time_point connectDeadline_;  // reader thread only
 };
