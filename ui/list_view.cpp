@@ -306,14 +306,6 @@ void clsListView::Remove(int iIndex) {
         model_->RemoveRow(iIndex);
 }
 
-bool clsListView::ItemVisible(int iIndex) const {
-    if (table_.isNull() || iIndex < 0 || iIndex >= ListCount())
-        return false;
-    const int top = table_->rowViewportPosition(iIndex);
-    const int bottom = top + table_->rowHeight(iIndex);
-    return bottom > 0 && top < table_->viewport()->height();
-}
-
 int clsListView::HitTest(int x, int y) const {
     if (table_.isNull())
         return -1;

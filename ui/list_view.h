@@ -83,7 +83,6 @@ public:
     int ListCount() const;
     void Clear();
     void Remove(int iIndex);
-    bool ItemVisible(int iIndex) const;
     int HitTest(int x, int y) const;
     int Bottom() const;
     void Block(bool bState);
@@ -108,8 +107,6 @@ public:
         if (!container_.isNull())
             container_->setGeometry(geometry);
     }
-    int SortOrder() const { return sortOrder_; }
-    void SetSortOrder(int v) { sortOrder_ = v; }
     std::vector<int> GetSelectedItems() const;
     ListViewModel* Model() const { return model_; }
 
@@ -140,7 +137,6 @@ private:
     QPointer<detail::ListTable> table_;
     ListViewModel* model_ = nullptr;
     ListViewDelegate* delegate_ = nullptr;
-    int sortOrder_ = 0;
     bool blockKey_ = false;
     bool blocked_ = false;
     bool multiSelect_ = false;

@@ -274,14 +274,8 @@ void SearchPage::clsSearch_ColumnClick(int index) {
         return;
     searchView_.Block(true);
     // One order flag for the whole list, not per column: clicks alternate whatever the column.
-    clsSongArray& list = search_.Results();
-    if (searchView_.SortOrder() == 1) {
-        list.Sort(true, index);
-        searchView_.SetSortOrder(0);
-    } else {
-        list.Sort(false, index);
-        searchView_.SetSortOrder(1);
-    }
+    search_.Results().Sort(sortedDescending_, index);
+    sortedDescending_ = !sortedDescending_;
     searchView_.Block(false);
     searchView_.Refresh();
 }

@@ -83,6 +83,8 @@ private:
     QRadioButton* optGenre_ = nullptr;
     QRadioButton* optName_ = nullptr;
     clsListView searchView_;
+    // The last column click sorted the results descending (the next one sorts ascending).
+    bool sortedDescending_ = false;
 };
 
 }  // namespace wavelot
