@@ -102,6 +102,13 @@ void StationListView::Create(QWidget* panel, bool largeFonts) {
         if (view_.ListCount() > 0 && view_.SelCount() > 0 && item >= 0 && item < list_.ListCount())
             host_.playRadio(list_.File(item), list_.Title(item), list_.Code(item));
     });
+    FollowPointer();
+    connect(&view_, &clsListView::FilesDropped, this,
+            [this](const QStringList& files, int, int) { ImportFiles(files); });
+}
+
+// A press selects as the list's rules say; a held button drags the selected rows.
+void StationListView::FollowPointer() {
     connect(&view_, &clsListView::MouseDown, this,
             [this](Qt::MouseButton, int, int y, Qt::KeyboardModifiers modifiers) {
                 ops_->PressSelect(*host_.drag, Pointer(y), modifiers);
@@ -124,8 +131,6 @@ void StationListView::Create(QWidget* panel, bool largeFonts) {
     };
     connect(&view_, &clsListView::MouseUp, this, endDrag);
     connect(&view_, &clsListView::LostFocus, this, endDrag);
-    connect(&view_, &clsListView::FilesDropped, this,
-            [this](const QStringList& files, int, int) { ImportFiles(files); });
 }
 
 QVariant StationListView::RowRole(int row, int role) const {

@@ -57,6 +57,7 @@ public:
 
 private:
     QVariant RowRole(int row, int role) const;
+    void FollowPointer();
     void DeleteSelected();
     void CopyToOtherList();
     PointerRow Pointer(int y) const;
