@@ -97,11 +97,7 @@ QPushButton* frmOption::Button(const QRect& at, const QString& caption) {
     return PlaceInput<QPushButton>(this, at, caption);
 }
 
-void frmOption::Form_Load() {
-    if (loaded_)
-        return;
-    loaded_ = true;
-
+void frmOption::BuildInputs() {
     // The section captions are opaque so they sit on the outline instead of being crossed by it.
     PlaceInput<QLabel>(this, kNetworkCaptionAt, kNetworkCaption)->setAutoFillBackground(true);
     PlaceInput<QLabel>(this, kProxyCaptionAt, kProxyCaption);
@@ -127,7 +123,14 @@ void frmOption::Form_Load() {
     connect(cmdRecOut_, &QPushButton::clicked, this, &frmOption::cmdRecOut_Click);
     connect(cmdOK_, &QPushButton::clicked, this, &frmOption::cmdOK_Click);
     connect(cmdCancel_, &QPushButton::clicked, this, &frmOption::cmdCancel_Click);
+}
 
+void frmOption::Form_Load() {
+    if (loaded_)
+        return;
+    loaded_ = true;
+
+    BuildInputs();
     chkLoopRec_->setChecked(settings_.LoopRec() == 1);
     chkCatchUpJobs_->setChecked(settings_.CatchUpJobs());
     chkSongNotify_->setChecked(settings_.SongNotify());

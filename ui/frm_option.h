@@ -64,6 +64,8 @@ protected:
     void paintEvent(QPaintEvent* e) override;
 
 private:
+    // The inputs, placed from the layout table and wired to their handlers.
+    void BuildInputs();
     QCheckBox* Check(const QRect& at, const QString& caption);
     QPushButton* Button(const QRect& at, const QString& caption);
     void PublishRecording();
