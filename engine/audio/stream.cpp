@@ -25,6 +25,9 @@ constexpr int kBlockMs = 50;
 constexpr int kUnheardReadMs = 200;
 constexpr int kUnheardBlockMs = 200;
 constexpr int kUnheardFifoMs = 600;
+// Nor does it need a long network buffer: its decoder keeps up with the connection, and a burst
+// larger than this waits in the socket (the reader pauses) rather than in memory.
+constexpr size_t kUnheardRingBytes = 262144;
 // Starved this long, the stream reports itself stalled (it still counts as playing).
 constexpr int kStallMs = 1000;
 // A stream told to play at volume 0 with nothing sliding is the start of a fade-in whose slide
@@ -54,7 +57,7 @@ qint64 Stream::Now() {
 Stream::Stream(StreamConfig config, Notify notify)
     : cfg_(std::move(config)),
       notify_(std::move(notify)),
-      ring_(cfg_.ringBytes),
+      ring_(cfg_.unheard ? std::min(cfg_.ringBytes, kUnheardRingBytes) : cfg_.ringBytes),
       fifo_(size_t(cfg_.outRate) * (cfg_.unheard ? kUnheardFifoMs : 250) / 1000),
       history_(std::make_shared<SampleHistory>(size_t(cfg_.outRate) * kHistorySeconds)),
       timeShift_(std::make_shared<TimeShiftBuffer>(0)),
