@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <optional>
 
 namespace wavelot::test {
 namespace {
@@ -266,7 +267,7 @@ TEST_F(IcyStreamTest, ConnectFailuresReturnZeroWithinTheTimeOut) {
     EXPECT_LT(t.elapsed(), 4000);
 }
 
-TEST_F(IcyStreamTest, ConnectKeepsTheEventLoopRunning) {
+TEST_F(IcyStreamTest, AConnectAnswersFromTheEventLoopWhichRunsMeanwhile) {
     IcyServer::Stream slow = Live(tone440_);
     slow.delayMs = 800;
     icy_.SetStream("/slow", slow);
@@ -282,9 +283,12 @@ TEST_F(IcyStreamTest, ConnectKeepsTheEventLoopRunning) {
     });
     timer.start();
     gap.start();
-    StreamHandle h = Open(icy_.Url("/slow"));
+    std::optional<StreamHandle> h;
+    lib_.StreamConnect(QString::fromStdString(icy_.Url("/slow")), [&](StreamHandle got) { h = got; });
+    EXPECT_FALSE(h) << "the answer comes from the event loop, not inside the call";
+    ASSERT_TRUE(WaitFor([&] { return h.has_value(); }, 5000));
     timer.stop();
-    ASSERT_NE(h, 0u);
+    EXPECT_NE(*h, 0u);
     EXPECT_GT(ticks, 50);
     EXPECT_LT(longest, 50);
 }
@@ -321,14 +325,17 @@ TEST_F(IcyStreamTest, FreeingWorksInEveryStateAndStaleHandlesFailHarmlessly) {
     slow.delayMs = 3000;
     icy_.SetStream("/slow", slow);
 
-    // While connecting: the engine is freed from a timer inside the connect wait.
+    // While connecting: the engine is freed from a timer while the connect waits for its answer.
     {
         AudioLibrary other;
         ASSERT_TRUE(other.Init(0));
         QTimer::singleShot(200, [&] { other.Free(); });
         QElapsedTimer t;
         t.start();
-        EXPECT_EQ(other.StreamCreateURL(QString::fromStdString(icy_.Url("/slow"))), 0u);
+        std::optional<StreamHandle> got;
+        other.StreamConnect(QString::fromStdString(icy_.Url("/slow")), [&](StreamHandle h) { got = h; });
+        ASSERT_TRUE(WaitFor([&] { return got.has_value(); }, 5000));
+        EXPECT_EQ(*got, 0u);
         EXPECT_LT(t.elapsed(), 2000);
     }
     // Created, never played.
