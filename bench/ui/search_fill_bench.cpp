@@ -45,14 +45,14 @@ void BM_RadioBrowserClickToFilledList(benchmark::State& state) {
     frmMain window(core, options);
     window.show();
     window.Form_Load();
-    auto* box = qobject_cast<QComboBox*>(window.Search().cmbRadioType().hWnd());
+    QComboBox* box = window.Search().cmbRadioType();
     box->setCurrentIndex(static_cast<int>(Directory::RadioBrowser));
     Q_EMIT box->activated(box->currentIndex());
     Pump(200);
 
     for (auto _ : state) {
         // The search runs inside the click; the list is filled when the click returns.
-        QTest::mouseClick(window.cmdPlay(frmMain::kCmdSearch), Qt::LeftButton);
+        QTest::mouseClick(window.Button(frmMain::kCmdSearch), Qt::LeftButton);
         if (window.Search().clsSearch().ListCount() != 200)
             state.SkipWithError("the list did not fill with 200 stations");
     }
