@@ -12,6 +12,7 @@
 #include "engine/player.h"
 #include "net/url_encode.h"
 #include "tests/support/icecast_rig.h"
+#include "tests/support/player_wait.h"
 #include "tests/support/pulse_rig.h"
 #include "tests/ui/main_window_fixture.h"
 #include "ui/web_search.h"
@@ -108,6 +109,8 @@ TEST_F(PlaybackTest, SearchDoubleClickPlayTitleVolumeMuteMenuAndStop) {
     const QString qtitle = QString::fromStdString(title);
     ASSERT_TRUE(WaitUntil([&] { return w.picStatusBar()->Text().endsWith(u" * "_s + qtitle); }, 15000))
         << w.picStatusBar()->Text().toStdString();
+    // The title may show before the cross-fade has ended; the connection counts from its end.
+    EXPECT_TRUE(WaitSettled(player()));
     EXPECT_TRUE(player().IsConnected());
     EXPECT_FALSE(w.Button(1)->isVisible());
     EXPECT_TRUE(w.Button(2)->isVisible());
