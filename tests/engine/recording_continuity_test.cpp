@@ -2,6 +2,7 @@
 // title stands before, a server's pause waited for in the same file, and a recording that goes on
 // after the server was away without recording the server's burst twice; a station recorded in
 // the background beside the one that plays.
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include "engine/background_recording.h"
@@ -177,35 +178,71 @@ TEST_F(ContinuityTest, AfterTheServerWasAwayTheRecordingGoesOnWithoutTheBurstAga
 namespace wavelot::test {
 namespace {
 
-// A station recorded in the background while another plays: a tagged file per title in its own
-// folder, its log lines under its name, and the playing station left as it was.
+// Two stations recorded in the background while a third plays: each a tagged file per title in its
+// own folder, each song whole, the last file ended at the stop, each station's log lines under its
+// name, and the playing station left as it was.
 TEST_F(ContinuityTest, ABackgroundRecordingLeavesWhatPlaysAlone) {
     const QByteArray tone = StationMp3(u"sine=frequency=440:sample_rate=44100:duration=8"_s, 44100, false);
     ASSERT_FALSE(tone.isEmpty()) << "ffmpeg must be installed";
-    IcyServer::Stream s{.head = IcyServer::IcyHead("X", 8000), .metaint = 8000};
-    s.audioFile = WriteBytes(Scratch() + "/tone.mp3", tone);
-    s.titles = {{8000, "StreamTitle='甲 - 一';"}, {56000, "StreamTitle='乙 - 二';"}};
-    PlayAndWait(*player_, Serve("/playing", s), u"Playing"_s, 0);
+    const QStringList titles = {u"甲 - 一"_s, u"乙 - 二"_s, u"丙 - 三"_s};
+    // Songs of two seconds (16000 bytes a second), the first from half a second in.
+    const std::string file = WriteBytes(Scratch() + "/tone.mp3", tone);
+    const auto station = [&](const char* name) {
+        IcyServer::Stream s{.head = IcyServer::IcyHead(name, 8000), .audioFile = file, .metaint = 8000};
+        for (int i = 0; i < 3; ++i)
+            s.titles.push_back({8000 + 32000 * i, "StreamTitle='" + titles[i].toStdString() + "';"});
+        return s;
+    };
+    PlayAndWait(*player_, Serve("/playing", station("P")), u"Playing"_s, 0);
     const audio::StreamHandle playing = player_->Current();
     BackgroundRecordings background(player_->SettingFile(), audio_, player_->Log(), options_, program_,
                                     dir_.path());
-    background.Start(u"k"_s, Serve("/other", s), u"Other"_s, 0);
-    const QString folder = Root() + u"X/"_s;  // the station's own name
-    ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(folder + u"乙 - 二.mp3"_s); }, 15000));
-    PumpWait(500);
-    background.Stop(u"k"_s);
+    QStringList finished;
+    QObject::connect(&background, &BackgroundRecordings::fileFinished,
+                     [&](const QString& file) { finished.append(file); });
+    const QString names[] = {u"A"_s, u"B"_s};
+    background.Start(u"a"_s, Serve("/a", station("A")), names[0], 0);
+    background.Start(u"b"_s, Serve("/b", station("B")), names[1], 0);
+    const auto folder = [&](int i) { return Root() + names[i] + u'/'; };  // the station's own name
+    const auto last = [&](int i) { return folder(i) + titles[2] + u".mp3"_s; };
+    ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(last(0)) && QFileInfo::exists(last(1)); }, 20000))
+        << LogLines(log_).join(u'\n').toStdString();
+    QElapsedTimer sinceLast;
+    sinceLast.start();
+    PumpWait(1200);
+    background.Stop(u"a"_s);
+    background.Stop(u"b"_s);
+    const double stoppedAfter = sinceLast.elapsed() / 1000.0;
     ASSERT_TRUE(WaitUntil([&] { return background.UnfinishedFiles() == 0; }, 10000));
     EXPECT_TRUE(player_->Current() == playing && player_->IsPlaying());
     EXPECT_FALSE(recorder_->IsRecording());
-    for (const QString& title : {u"甲 - 一"_s, u"乙 - 二"_s}) {
-        const AudioFacts f = ProbeAudio(folder + title + u".mp3"_s);
-        EXPECT_EQ(f.tags.value(u"title"_s).toString(), SplitSongTitle(title).title);
-        EXPECT_GT(f.seconds, 0.3) << title.toStdString();
-    }
     const QStringList recording = LogLines(log_).filter(u"正在錄製 "_s);
-    EXPECT_GE(recording.size(), 2);
-    EXPECT_EQ(recording.filter(u"〔Other〕"_s).size(), recording.size())
-        << recording.join(u'\n').toStdString();
+    int files = 0;
+    for (int i = 0; i < 2; ++i) {
+        // The half second before the first title is the first song's, or a file of the station's
+        // name when the recording began before that title was read.
+        const QString lead = folder(i) + names[i] + u".mp3"_s;
+        const int own = 3 + int(QFileInfo::exists(lead));
+        files += own;
+        EXPECT_EQ(QDir(folder(i)).entryList(QDir::Files).size(), own) << folder(i).toStdString();
+        EXPECT_EQ(recording.filter(u"〔"_s + names[i] + u"〕"_s).size(), own)
+            << recording.join(u'\n').toStdString();
+        double seconds[3] = {};
+        for (int t = 0; t < 3; ++t) {
+            const AudioFacts f = ProbeAudio(folder(i) + titles[t] + u".mp3"_s);
+            EXPECT_EQ(f.tags.value(u"title"_s).toString(), SplitSongTitle(titles[t]).title);
+            EXPECT_EQ(f.tags.value(u"album"_s).toString(), names[i]);
+            seconds[t] = f.seconds;
+        }
+        // Each song whole, to a few frames, from the stream's first sound; the last up to the stop.
+        EXPECT_NEAR(seconds[0] + (own > 3 ? ProbeAudio(lead).seconds : 0), 2.5, 0.1)
+            << names[i].toStdString();
+        EXPECT_NEAR(seconds[1], 2.0, 0.1) << names[i].toStdString();
+        EXPECT_GT(seconds[2], 0.8) << names[i].toStdString();
+        EXPECT_LT(seconds[2], stoppedAfter + 1.0) << names[i].toStdString();
+    }
+    EXPECT_EQ(finished.size(), files) << finished.join(u'\n').toStdString();
+    EXPECT_EQ(recording.size(), files) << recording.join(u'\n').toStdString();
 }
 
 }  // namespace
