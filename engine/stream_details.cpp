@@ -67,6 +67,7 @@ HeaderFields ParseHeaderFields(const QString& decodedTags) {
         {u"icy-genre:", &f.genre},          {u"icy-name:", &f.icyName},
         {u"icy-url:", &f.stationUrl},       {u"server:", &f.server},
         {u"icy-metaint:", &f.metaInterval}, {u"icy-logo:", &f.logo},
+        {u"x-stream-format:", &f.format},
     };
     MatchKeys(DetailLines(text), keys);
     return f;
@@ -111,7 +112,7 @@ ConnectDetails HeaderDetails(const QString& decodedTags, const QString& stationN
     l.append({u"壓縮頻率: "_s + BitrateText(f, facts.bitrate)});
     l.append({u"輸出頻率: "_s + sampleRate});
     l.append({u"電台聲道: "_s + ChannelsFromField(f.channels, facts)});
-    l.append({u"串流類型: "_s + facts.streamTypeText});
+    l.append({u"串流類型: "_s + (f.format.isEmpty() ? facts.streamTypeText : f.format)});
     l.append({QString(), true});
     return d;
 }

@@ -28,7 +28,8 @@ struct HeaderFields {
     QString stationUrl;
     QString server;
     QString metaInterval;
-    QString logo;  // icy-logo: the address of the station's logo image
+    QString logo;    // icy-logo: the address of the station's logo image
+    QString format;  // x-stream-format: the codec an HLS play list names, shown as the stream type
 };
 
 // Fields of a Windows Media header block.

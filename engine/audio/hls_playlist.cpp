@@ -1,5 +1,7 @@
 #include "engine/audio/hls_playlist.h"
 
+#include <QByteArrayView>
+#include <QHash>
 #include <QString>
 #include <QUrl>
 
@@ -100,6 +102,32 @@ QByteArray TextFrame(const unsigned char* p, size_t size) {
     if (nul >= 0)
         s.truncate(nul);
     return s.trimmed().toUtf8();
+}
+
+constexpr qsizetype kTsPacket = 188;
+constexpr qint64 kPtsWrap = qint64(1) << 33;
+
+// The PTS of a PES packet's header; -1 when it has none.
+qint64 PesPts(const unsigned char* p, qsizetype size) {
+    if (size < 14 || p[0] != 0 || p[1] != 0 || p[2] != 1 || !(p[7] & 0x80))
+        return -1;
+    return qint64(p[9] >> 1 & 7) << 30 | qint64(p[10]) << 22 | qint64(p[11] >> 1) << 15 | qint64(p[12]) << 7 |
+           p[13] >> 1;
+}
+
+// a at or after b on the 33-bit clock, which wraps about every 26 hours.
+bool PtsAtOrAfter(qint64 a, qint64 b) {
+    return ((a - b) & (kPtsWrap - 1)) < kPtsWrap / 2;
+}
+
+// The body of the PSI section of table tableId a packet's payload starts (behind its pointer
+// field), without the CRC; empty when the payload holds none.
+QByteArrayView PsiBody(const unsigned char* payload, qsizetype size, int tableId) {
+    const qsizetype at = 1 + qsizetype(payload[0]);
+    if (size < at + 12 || payload[at] != tableId)
+        return {};
+    const qsizetype end = std::min(size, at + 3 + ((payload[at + 1] & 0x0f) << 8 | payload[at + 2]) - 4);
+    return end > at + 8 ? QByteArrayView(payload + at + 8, end - at - 8) : QByteArrayView();
 }
 
 }  // namespace
@@ -231,6 +259,99 @@ QByteArray Id3Title(const char* tag, size_t size) {
     if (artist.isEmpty() || title.isEmpty())
         return artist.isEmpty() ? title : artist;
     return artist + " - " + title;
+}
+
+QList<HlsTimedTitle> TsId3Titles(const QByteArray& segment) {
+    struct Tag {
+        qsizetype offset;
+        qint64 pts;
+        QByteArray pes;
+    };
+    QList<int> pmtPids, id3Pids, mediaPids;
+    QList<Tag> tags;
+    QHash<int, qsizetype> open;                 // per ID3 stream, the tag its packets still add to
+    QList<std::pair<qsizetype, qint64>> media;  // the other streams' PES packets: offset, PTS
+    const auto* d = reinterpret_cast<const unsigned char*>(segment.constData());
+    for (qsizetype i = 0; i + kTsPacket <= segment.size() && d[i] == 0x47; i += kTsPacket) {
+        const unsigned char* p = d + i;
+        const bool start = p[1] & 0x40;
+        const int pid = (p[1] & 0x1f) << 8 | p[2];
+        const qsizetype at = 4 + ((p[3] & 0x20) ? 1 + p[4] : 0);
+        if (!(p[3] & 0x10) || at >= kTsPacket)
+            continue;
+        const unsigned char* payload = p + at;
+        const qsizetype size = kTsPacket - at;
+        if (pid == 0 && start) {
+            const QByteArrayView pat = PsiBody(payload, size, 0x00);
+            for (qsizetype k = 0; k + 4 <= pat.size(); k += 4)
+                if (pat[k] || pat[k + 1])  // program 0 names the network table
+                    pmtPids.append((pat[k + 2] & 0x1f) << 8 | uchar(pat[k + 3]));
+        } else if (pmtPids.contains(pid) && start) {
+            const QByteArrayView pmt = PsiBody(payload, size, 0x02);
+            if (pmt.size() < 4)
+                continue;
+            id3Pids.clear();
+            mediaPids.clear();
+            qsizetype k = 4 + ((pmt[2] & 0x0f) << 8 | uchar(pmt[3]));
+            while (k + 5 <= pmt.size()) {
+                const int es = (pmt[k + 1] & 0x1f) << 8 | uchar(pmt[k + 2]);
+                const qsizetype info = (pmt[k + 3] & 0x0f) << 8 | uchar(pmt[k + 4]);
+                const QByteArrayView descriptors = pmt.sliced(k + 5, std::min(info, pmt.size() - k - 5));
+                (uchar(pmt[k]) == 0x15 && descriptors.contains("ID3 ") ? id3Pids : mediaPids).append(es);
+                k += 5 + info;
+            }
+        } else if (id3Pids.contains(pid)) {
+            if (start) {
+                open.insert(pid, tags.size());
+                tags.append({i, PesPts(payload, size), {}});
+            }
+            if (const qsizetype t = open.value(pid, -1); t >= 0)
+                tags[t].pes.append(reinterpret_cast<const char*>(payload), size);
+        } else if (mediaPids.contains(pid) && start) {
+            if (const qint64 pts = PesPts(payload, size); pts >= 0)
+                media.append({i, pts});
+        }
+    }
+    QList<HlsTimedTitle> titles;
+    for (const Tag& t : tags) {
+        const auto* p = reinterpret_cast<const unsigned char*>(t.pes.constData());
+        if (t.pes.size() < 9)
+            continue;
+        const qsizetype length = p[4] << 8 | p[5];  // 0: up to the next PES packet
+        const qsizetype end = length > 0 ? std::min(t.pes.size(), 6 + length) : t.pes.size();
+        const qsizetype body = 9 + p[8];
+        if (body >= end)
+            continue;
+        const QByteArray title = Id3Title(t.pes.constData() + body, size_t(end - body));
+        if (title.isEmpty())
+            continue;
+        qsizetype offset = t.offset;
+        if (t.pts >= 0) {
+            const auto first = std::find_if(media.begin(), media.end(),
+                                            [&t](const auto& m) { return PtsAtOrAfter(m.second, t.pts); });
+            offset = first == media.end() ? segment.size() : first->first;
+        }
+        titles.append({offset, title});
+    }
+    std::stable_sort(titles.begin(), titles.end(),
+                     [](const HlsTimedTitle& a, const HlsTimedTitle& b) { return a.offset < b.offset; });
+    return titles;
+}
+
+QByteArray HlsCodecsFormat(const QByteArray& codecs) {
+    static const std::pair<const char*, const char*> kFormats[] = {
+        {"mp4a.40.2", "AAC LC"},   {"mp4a.40.5", "HE-AAC"}, {"mp4a.40.29", "HE-AACv2"}, {"mp4a.40.34", "MP3"},
+        {"mp4a.40.42", "xHE-AAC"}, {"mp4a.6b", "MP3"},      {"mp4a.69", "MP3"},         {"mp3", "MP3"},
+        {"opus", "Opus"},          {"flac", "FLAC"},        {"ac-3", "AC-3"},           {"ec-3", "E-AC-3"},
+        {"alac", "ALAC"},
+    };
+    for (const QByteArray& codec : codecs.toLower().split(',')) {
+        const QByteArray c = codec.trimmed();
+        for (const auto& [name, format] : kFormats)
+            if (c == name)
+                return format;
+    }
+    return {};
 }
 
 }  // namespace wavelot::audio

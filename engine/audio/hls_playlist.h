@@ -48,4 +48,18 @@ size_t Id3TagLength(const char* data, size_t size);
 // when it has neither.
 QByteArray Id3Title(const char* tag, size_t size);
 
+// A title of the timed ID3 metadata an MPEG-TS segment carries, and where in the segment its
+// sound begins: the first PES packet of the segment's other streams (its audio) presented at or
+// after the tag (the segment's end when none is; where the tag itself stands when it has no time).
+struct HlsTimedTitle {
+    qsizetype offset = 0;
+    QByteArray title;
+};
+// The titles of an MPEG-TS segment's timed ID3 streams (a PMT entry of stream type 0x15 whose
+// descriptors name "ID3 "), by offset. Tables and tags are read from this segment alone.
+QList<HlsTimedTitle> TsId3Titles(const QByteArray& segment);
+// The format a play list's CODECS attribute names ("mp4a.40.5": "HE-AAC"), from its first audio
+// codec known here; empty when none is.
+QByteArray HlsCodecsFormat(const QByteArray& codecs);
+
 }  // namespace wavelot::audio

@@ -2,7 +2,8 @@
 // reloaded at its target duration, and each new segment is fetched whole over the same libcurl
 // options as any stream, then written to the ring behind the previous one. A packed audio
 // segment's leading ID3 tag is cut out and its title reported where the segment's bytes begin,
-// exactly as an ICY block is; MPEG-TS and fragmented MP4 (its init segment once) go in whole.
+// exactly as an ICY block is; MPEG-TS and fragmented MP4 (its init segment once) go in whole, a TS
+// segment's timed ID3 titles reported between its bytes where their sound begins.
 
 #include "engine/audio/hls_playlist.h"
 #include "engine/audio/transport.h"
@@ -108,6 +109,7 @@ HttpTransport::Outcome HttpTransport::RunHls(const QByteArray& url, const QByteA
     HlsPlaylist list = ParseHlsPlaylist(body, url);
     QByteArray listUrl = url;
     qint64 bandwidth = 0;
+    QByteArray format;
     if (list.master) {
         // Each variant in turn until one answers with a media list; still within the connect's limit.
         const QList<HlsVariant> variants = OrderVariants(list.variants, opt_.hlsMaxKbps);
@@ -124,6 +126,7 @@ HttpTransport::Outcome HttpTransport::RunHls(const QByteArray& url, const QByteA
             list = std::move(candidate);
             listUrl = v.url;
             bandwidth = v.bandwidth;
+            format = HlsCodecsFormat(v.codecs);
             break;
         }
     }
@@ -170,8 +173,13 @@ HttpTransport::Outcome HttpTransport::RunHls(const QByteArray& url, const QByteA
                     title = t;
                 skip += qsizetype(tag);
             }
-            if (title.isEmpty())
+            // An MPEG-TS segment's titles come from its timed ID3 stream, each where its sound begins.
+            QList<HlsTimedTitle> timed;
+            if (list.mapUrl.isEmpty() && !segment.isEmpty() && uchar(segment[0]) == 0x47)
+                timed = TsId3Titles(segment);
+            if (title.isEmpty() && timed.isEmpty())
                 title = seg.title.isEmpty() ? list.dateRangeTitle : seg.title;
+            const qsizetype base = data.size() - skip;
             data.append(segment.constData() + skip, segment.size() - skip);
             if (!connected) {
                 const QByteArray type = SegmentType(data, !list.mapUrl.isEmpty());
@@ -184,15 +192,30 @@ HttpTransport::Outcome HttpTransport::RunHls(const QByteArray& url, const QByteA
                     const QByteArray br = "icy-br: " + QByteArray::number((bandwidth + 500) / 1000) + "\r\n";
                     headers.AddLine(br.constData(), size_t(br.size()));
                 }
+                if (!format.isEmpty()) {
+                    const QByteArray line = "x-stream-format: " + format + "\r\n";
+                    headers.AddLine(line.constData(), size_t(line.size()));
+                }
                 headers.AddLine("\r\n", 2);
                 sink_.OnConnected(headers);
                 connected = true;
             }
-            if (!title.isEmpty() && title != lastTitle) {
-                sink_.OnMeta(IcyTitle(title));
-                lastTitle = title;
+            const auto announce = [&](const QByteArray& t) {
+                if (!t.isEmpty() && t != lastTitle) {
+                    sink_.OnMeta(IcyTitle(t));
+                    lastTitle = t;
+                }
+            };
+            announce(title);
+            qsizetype written = 0;
+            for (const HlsTimedTitle& t : timed) {
+                const qsizetype at = std::clamp(base + t.offset, written, data.size());
+                if (!WriteAll(data.constData() + written, size_t(at - written)))
+                    return Outcome::Aborted;
+                written = at;
+                announce(t.title);
             }
-            if (!WriteAll(data.constData(), size_t(data.size())))
+            if (!WriteAll(data.constData() + written, size_t(data.size() - written)))
                 return Outcome::Aborted;
             initWritten = true;
             last = seg.sequence;

@@ -1,4 +1,5 @@
 // HLS stations: the list reader, and the transport against the tests' live HLS station.
+#include "engine/audio/decoder.h"
 #include "engine/audio/hls_playlist.h"
 #include "engine/audio/transport.h"
 #include "tests/support/hls_server.h"
@@ -18,6 +19,7 @@
 
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -65,6 +67,21 @@ TEST(HlsPlaylistTest, ReadsMasterAndMediaLists) {
     EXPECT_EQ(media.dateRangeTitle, "Show");
     EXPECT_TRUE(media.endList);
 
+    // The format a variant's CODECS names: its first audio codec known.
+    const std::pair<QByteArray, QByteArray> formats[] = {{"mp4a.40.2", "AAC LC"},
+                                                         {"avc1.42e01e, MP4A.40.5", "HE-AAC"},
+                                                         {"mp4a.40.29,mp4a.40.2", "HE-AACv2"},
+                                                         {"mp4a.40.34", "MP3"},
+                                                         {"mp3", "MP3"},
+                                                         {"Opus", "Opus"},
+                                                         {"fLaC", "FLAC"},
+                                                         {"ac-3", "AC-3"},
+                                                         {"ec-3", "E-AC-3"},
+                                                         {"avc1.4d401f", ""},
+                                                         {"mp4a.40.2x", ""}};
+    for (const auto& [codecs, format] : formats)
+        EXPECT_EQ(audio::HlsCodecsFormat(codecs), format) << codecs.toStdString();
+
     EXPECT_TRUE(audio::IsHlsPlaylist("\xEF\xBB\xBF#EXTM3U\n#EXT-X-VERSION:3\n"));
     EXPECT_FALSE(audio::IsHlsPlaylist("#EXTM3U\n#EXTINF:-1,Radio\nhttp://a/b\n"));
     QByteArray huge = "#EXTM3U\n#EXT-X-TARGETDURATION:1\n";
@@ -84,33 +101,59 @@ TEST(HlsPlaylistTest, Id3TitleFromWholeTagsOnly) {
     EXPECT_TRUE(audio::Id3Title(lying.constData(), size_t(lying.size())).isEmpty());
 }
 
-// Collects what the transport reports and drains the ring as a decoder would.
-struct Listener : audio::TransportSink {
+// Collects what the transport reports and decodes the ring as a stream does: the sound (mono) and
+// each title with the frame its sound begins at.
+struct Listener : audio::TransportSink, audio::DecoderHost {
     audio::ByteRing ring{1 << 20};
     std::mutex mu;
     std::condition_variable cv;
     bool connected = false, ended = false, failed = false;
     QByteArray type;
-    std::thread drain{[this] {
+    std::vector<float> mono;
+    std::deque<std::pair<qint64, QByteArray>> pending;  // input offset, title
+    std::vector<std::pair<size_t, QByteArray>> titles;  // frame, title
+    std::thread decode{[this] {
+        {
+            std::unique_lock lock(mu);
+            cv.wait(lock, [this] { return connected || ended; });
+        }
+        audio::Decoder(*this, 44100).Run(type, {}, 5000);
         char buf[4096];
         while (ring.Read(buf, sizeof buf) > 0) {
         }
     }};
     ~Listener() override {
         ring.Abort();
-        drain.join();
+        OnTransportEnd(true);
+        decode.join();
     }
     void OnConnected(const audio::HeaderBlock& h) override {
         std::lock_guard lock(mu);
         connected = true;
         type = h.Value("content-type");
+        cv.notify_all();
     }
-    void OnMeta(const QByteArray&) override {}
+    void OnMeta(const QByteArray& meta) override {
+        std::lock_guard lock(mu);
+        pending.push_back({qint64(ring.TotalWritten()), meta});
+    }
     void OnTransportEnd(bool f) override {
         std::lock_guard lock(mu);
         ended = true;
         failed = f;
         cv.notify_all();
+    }
+    size_t ReadInput(char* out, size_t max) override { return ring.Read(out, max); }
+    bool Aborted() const override { return ring.Aborted(); }
+    void OnFormat(const audio::SourceFormat&) override {}
+    void OnTags(quint32, const QByteArray&, bool, qint64) override {}
+    bool OnPcm(float* frames, size_t count, qint64 pos, size_t lead) override {
+        std::lock_guard lock(mu);
+        for (; !pending.empty() && pending.front().first <= pos; pending.pop_front())
+            titles.push_back({mono.size() + lead, pending.front().second});
+        for (size_t i = 0; i < count; ++i)
+            mono.push_back((frames[2 * i] + frames[2 * i + 1]) / 2);
+        return true;
     }
     bool WaitEnd(int ms) {
         std::unique_lock lock(mu);
@@ -187,6 +230,7 @@ TEST(HlsTransportTest, PlayOfTheMasterPrintsConnectLinesAndEveryTitleInOrder) {
     EXPECT_TRUE(out[1].startsWith(u"連線至 "_s)) << all.toStdString();
     EXPECT_TRUE(out[2].startsWith(u"連線成功，開始播放 "_s)) << "the details before any title";
     EXPECT_TRUE(out.contains(u"壓縮頻率: 64 Kbps"_s)) << all.toStdString();
+    EXPECT_TRUE(out.contains(u"串流類型: AAC LC"_s)) << all.toStdString();
     // Playing starts three segments before the newest (sequence 2, the second song), two per song.
     QStringList titles;
     for (const QString& line : out)
@@ -295,8 +339,8 @@ TEST(HlsTransportTest, RecordAcrossAnAbsenceHoldsEverySegmentOnce) {
         << out.join(u'\n').toStdString();
 }
 
-TEST(HlsTransportTest, HostileListsEndWithinTheirLimits) {
-    HlsServer server(kSongs);
+TEST(HlsTransportTest, HostileListsEndWithinTheirLimitsAndTheOthersPlay) {
+    HlsServer server(kSongs, 2);
     ASSERT_TRUE(server.Ok());
     auto list = [](std::string body) {
         return [body](const HttpRequest&) { return HttpResponse::Ok(body, "application/vnd.apple.mpegurl"); };
@@ -321,8 +365,8 @@ TEST(HlsTransportTest, HostileListsEndWithinTheirLimits) {
     QTemporaryDir fmp4;
     QProcess ff;
     ff.setWorkingDirectory(fmp4.path());
-    ff.start(u"ffmpeg"_s, {u"-v"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s, u"sine=duration=3"_s, u"-c:a"_s,
-                           u"aac"_s, u"-f"_s, u"hls"_s, u"-hls_time"_s, u"1"_s, u"-hls_segment_type"_s,
+    ff.start(u"ffmpeg"_s, {u"-v"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s, u"sine=duration=7"_s, u"-c:a"_s,
+                           u"aac"_s, u"-f"_s, u"hls"_s, u"-hls_time"_s, u"2"_s, u"-hls_segment_type"_s,
                            u"fmp4"_s, u"-hls_playlist_type"_s, u"vod"_s, u"list.m3u8"_s});
     ASSERT_TRUE(ff.waitForFinished(20000) && ff.exitCode() == 0);
     for (const QFileInfo& f : QDir(fmp4.path()).entryInfoList(QDir::Files)) {
@@ -335,13 +379,15 @@ TEST(HlsTransportTest, HostileListsEndWithinTheirLimits) {
     const struct {
         const char* path;
         QByteArray type;  // the type a connect gives; empty: the connect fails
+        bool titled = false;
     } cases[] = {{"/self.m3u8", {}},
                  {"/key.m3u8", {}},
                  {"/never.m3u8", {}},
                  {"/endless.m3u8", {}},
                  {"/huge.m3u8", {}},
                  {"/master.m3u8?404", "audio/aac"},
-                 {"/fmp4/list.m3u8", "audio/mp4"}};
+                 {"/fmp4/list.m3u8", "audio/mp4"},
+                 {"/ts.m3u8", "video/mp2t", true}};
     for (const auto& c : cases) {
         Listener l;
         audio::HttpTransport t(Options(server.Url(c.path)), l.ring, l);
@@ -349,15 +395,30 @@ TEST(HlsTransportTest, HostileListsEndWithinTheirLimits) {
         if (!c.type.isEmpty()) {
             QElapsedTimer clock;
             clock.start();
-            auto connected = [&l] {
+            // The live start's three segments come at once: 2.5 s of sound, of the songs' level.
+            auto heard = [&l] {
                 std::lock_guard lock(l.mu);
-                return l.connected;
+                return l.mono.size();
             };
-            while (!connected() && clock.elapsed() < 5000)
+            while (heard() < 110250 && clock.elapsed() < 5000)
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
             std::lock_guard lock(l.mu);
             EXPECT_TRUE(l.connected && !l.ended) << c.path;
             EXPECT_EQ(l.type, c.type) << c.path;
+            ASSERT_GE(l.mono.size(), 110250u) << c.path;
+            EXPECT_GT(ToneLevel(l.mono, 0, 110250, 440) + ToneLevel(l.mono, 0, 110250, 880), 0.05) << c.path;
+            // Each title where its segment begins, of that song's tone (past the encoder's edge).
+            EXPECT_GE(l.titles.size(), c.titled ? 2u : 0u) << c.path;
+            for (const auto& [frame, title] : l.titles) {
+                if (frame + 6615 > l.mono.size())
+                    break;
+                const bool one = title.contains(" - One");
+                EXPECT_EQ(frame % size_t(server.FramesPerSegment() * 1024), 0u)
+                    << c.path << title.toStdString();
+                EXPECT_GT(ToneLevel(l.mono, frame + 2205, frame + 6615, one ? 440 : 880),
+                          20 * ToneLevel(l.mono, frame + 2205, frame + 6615, one ? 880 : 440))
+                    << c.path << title.toStdString();
+            }
         } else {
             EXPECT_TRUE(l.WaitEnd(5000)) << c.path;
             EXPECT_TRUE(l.failed && !l.connected) << c.path;

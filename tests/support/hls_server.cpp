@@ -35,6 +35,33 @@ std::vector<QByteArray> AdtsFrames(int frequency, double seconds) {
     }
     return frames;
 }
+
+// MPEG-TS packets of one PES packet or PSI section, the first flagged as a discontinuity so that
+// the continuity counters may start afresh each time.
+QByteArray TsPackets(int pid, const QByteArray& payload) {
+    QByteArray out;
+    for (qsizetype at = 0, cc = 0; at < payload.size(); ++cc) {
+        const qsizetype n = std::min<qsizetype>(cc == 0 ? 182 : 184, payload.size() - at);
+        const qsizetype field = 184 - n;  // the adaptation field with its stuffing
+        const char head[] = {'\x47', char((cc == 0 ? 0x40 : 0) | pid >> 8), char(pid),
+                             char((field ? 0x30 : 0x10) | (cc & 15))};
+        out += QByteArray(head, 4);
+        if (field > 0)
+            out += char(field - 1);
+        if (field > 1)
+            out += char(cc == 0 ? 0x80 : 0) + QByteArray(field - 2, '\xff');
+        out += payload.mid(at, n);
+        at += n;
+    }
+    return out;
+}
+
+QByteArray Pes(int streamId, qint64 pts, const QByteArray& data) {
+    const qsizetype n = data.size() + 8;
+    return QByteArray("\0\0\1", 3) + char(streamId) + char(n >> 8) + char(n) + "\x80\x80\x05" +
+           char(0x21 | (pts >> 29 & 0x0e)) + char(pts >> 22) + char(0x01 | (pts >> 14 & 0xfe)) +
+           char(pts >> 7) + char(0x01 | (pts << 1 & 0xfe)) + data;
+}
 }  // namespace
 
 QByteArray HlsServer::Id3(const QByteArray& artist, const QByteArray& title) {
@@ -63,8 +90,9 @@ HlsServer::HlsServer(std::vector<HlsSong> songs, int segmentsPerSong, int segmen
     server_.Handle("/master.m3u8", [this, master](const HttpRequest&) {
         return away_ ? HttpResponse::Status(503) : HttpResponse::Ok(master, "application/vnd.apple.mpegurl");
     });
-    server_.Handle("/hi.m3u8", [this](const HttpRequest&) { return Media(128000); });
-    server_.Handle("/lo.m3u8", [this](const HttpRequest&) { return Media(64000); });
+    for (const char* path : {"/hi.m3u8", "/lo.m3u8", "/ts.m3u8"})
+        server_.Handle(
+            path, [this, path](const HttpRequest&) { return Media(path, path[1] == 't' ? ".ts" : ".aac"); });
     server_.HandleAll([this](const HttpRequest& r) { return Segment(r.path); });
 }
 
@@ -91,10 +119,10 @@ std::vector<qint64> HlsServer::Fetched() const {
     return fetched_;
 }
 
-HttpResponse HlsServer::Media(int bandwidth) const {
+HttpResponse HlsServer::Media(const std::string& path, const std::string& extension) const {
     {
         std::lock_guard lock(mu_);
-        if (missing_ == (bandwidth == 128000 ? "/hi.m3u8" : "/lo.m3u8"))
+        if (missing_ == path)
             return HttpResponse::Status(404);
     }
     if (away_)
@@ -105,7 +133,8 @@ HttpResponse HlsServer::Media(int bandwidth) const {
         "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:" + std::to_string((segmentMs_ + 999) / 1000) +
         "\n#EXT-X-MEDIA-SEQUENCE:" + std::to_string(first) + "\n";
     for (qint64 n = first; n <= newest; ++n)
-        list += "#EXTINF:" + std::to_string(segmentMs_ / 1000.0) + ",\n/seg/" + std::to_string(n) + ".aac\n";
+        list += "#EXTINF:" + std::to_string(segmentMs_ / 1000.0) + ",\n/seg/" + std::to_string(n) +
+                extension + "\n";
     return HttpResponse::Ok(list, "application/vnd.apple.mpegurl");
 }
 
@@ -117,9 +146,23 @@ HttpResponse HlsServer::Segment(const std::string& path) {
     const qint64 n = std::atoll(path.c_str() + 5);
     const size_t song = size_t(n / perSong_) % songs_.size();
     const int inSong = int(n % perSong_);
-    QByteArray body = Id3(songs_[song].artist, songs_[song].title);
-    for (int f = 0; f < framesPerSegment_; ++f)
-        body += frames_[song][size_t(inSong * framesPerSegment_ + f)];
+    const QByteArray id3 = Id3(songs_[song].artist, songs_[song].title);
+    const bool ts = path.ends_with(".ts");
+    // TS: the tag, timed at the segment's start, follows its first two frames, as muxers may place it.
+    // The tables (with their CRC): program 1 on PID 0x1000, AAC on 0x100, ID3 on 0x101.
+    static const QByteArray kPat("\0\0\xb0\x0d\0\1\xc1\0\0\0\1\xf0\0\x2a\xb1\x04\xb2", 17);
+    static const QByteArray kPmt(
+        "\0\x02\xb0\x26\0\1\xc1\0\0\xe1\0\xf0\0\x0f\xe1\0\xf0\0\x15\xe1\1\xf0"
+        "\x0f\x26\x0d\xff\xffID3 \xffID3 \0\x0f\xba\x40\x0f\xfe",
+        42);
+    QByteArray body = ts ? TsPackets(0, kPat) + TsPackets(0x1000, kPmt) : id3;
+    const auto pts = [this, n](int f) { return (n * framesPerSegment_ + f) * 1024 * 90000 / 44100; };
+    for (int f = 0; f < framesPerSegment_; ++f) {
+        const QByteArray& frame = frames_[song][size_t(inSong * framesPerSegment_ + f)];
+        body += ts ? TsPackets(0x100, Pes(0xc0, pts(f), frame)) : frame;
+        if (ts && f == 1)
+            body += TsPackets(0x101, Pes(0xbd, pts(0), id3));
+    }
     {
         std::lock_guard lock(mu_);
         fetched_.push_back(n);

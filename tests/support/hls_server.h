@@ -4,7 +4,8 @@
 // segments. Each song is a tone of its own made once by ffmpeg; every segment begins with an ID3
 // tag of its song's artist and title. The window moves on by one segment per segment length
 // from the start; it can pause (the list stops growing), be away (every request 503), and a
-// variant can answer 404.
+// variant can answer 404. "/ts.m3u8" lists the same segments as MPEG-TS, each frame a PES packet
+// of its own and the title in a timed ID3 stream.
 #include "tests/support/http_server.h"
 
 #include <QByteArray>
@@ -47,7 +48,7 @@ public:
 
 private:
     qint64 Newest() const;
-    HttpResponse Media(int bandwidth) const;
+    HttpResponse Media(const std::string& path, const std::string& extension) const;
     HttpResponse Segment(const std::string& path);
 
     std::vector<HlsSong> songs_;
