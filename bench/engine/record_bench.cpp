@@ -14,16 +14,22 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/ini_file.h"
@@ -39,6 +45,7 @@
 #include "tests/support/icy_server.h"
 #include "tests/support/player_wait.h"
 #include "tests/support/rig_threads.h"
+#include "tests/support/station_sound.h"
 
 namespace {
 
@@ -224,6 +231,82 @@ std::map<pid_t, ThreadCpu> Threads() {
     return threads;
 }
 
+// CPU seconds of this process's children that ended and were waited for.
+double EndedChildrenCpu() {
+    rusage use{};
+    getrusage(RUSAGE_CHILDREN, &use);
+    return double(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
+           double(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+}
+
+// The program's CPU and memory over a stretch of seconds, lame's beside it (a lame per file, so
+// those that ended count too), and the program's time by thread kind (see BM_ManyStations').
+class Meter {
+public:
+    Meter() : before_(Threads()), cpu0_(ProgramCpuSeconds()), ended0_(EndedChildrenCpu()) {
+        for (const pid_t pid : LamePids())
+            lame0_[pid] = ProcessCpu(pid);
+        wall_.start();
+    }
+    // Once a second or so: the resident memory's peak.
+    void Sample() {
+        rss_ = std::max(rss_, RssMiB("self"));
+        double all = 0;
+        for (const pid_t pid : LamePids())
+            all += RssMiB(std::to_string(pid));
+        lameRss_ = std::max(lameRss_, all);
+    }
+    void Report(benchmark::State& state, int stations) const {
+        const double wallS = wall_.elapsed() / 1000.0;
+        const double cpuPct = 100.0 * (ProgramCpuSeconds() - cpu0_) / wallS;
+        const std::map<pid_t, ThreadCpu> after = Threads();
+        // Lames that ran at the start count from there, whether they still run or ended since.
+        double lameCpu = EndedChildrenCpu() - ended0_;
+        std::map<pid_t, double> running;
+        for (const pid_t pid : LamePids())
+            running[pid] = ProcessCpu(pid);
+        for (const auto& [pid, cpu] : running)
+            lameCpu += cpu;
+        for (const auto& [pid, cpu] : lame0_)
+            lameCpu -= cpu;
+        std::map<std::string, double> kinds;
+        double busiest = 0;
+        for (const auto& [tid, t] : after) {
+            if (t.name.rfind("rig-", 0) == 0)
+                continue;
+            const auto was = before_.find(tid);
+            const double used = t.seconds - (was == before_.end() ? 0 : was->second.seconds);
+            // The engine names its threads by their work.
+            std::string kind = tid == getpid() ? "main" : "other";
+            for (const char* name : kThreadKinds)
+                if (tid != getpid() && t.name == name)
+                    kind = name;
+            kinds[kind] += used;
+            if (tid != getpid())
+                busiest = std::max(busiest, used);
+        }
+        state.counters["cpu_pct"] = cpuPct;
+        state.counters["lame_cpu_pct"] = 100.0 * lameCpu / wallS;
+        state.counters["total_cpu_pct"] = cpuPct + 100.0 * lameCpu / wallS;
+        state.counters["per_station_pct"] = (cpuPct + 100.0 * lameCpu / wallS) / stations;
+        state.counters["rss_mib"] = rss_;
+        state.counters["hwm_mib"] = StatusMiB("self", "VmHWM:");
+        state.counters["lame_rss_mib"] = lameRss_;
+        for (const char* kind : {"main", "net", "decode", "output", "copy", "encfeed", "other"})
+            state.counters[std::string(kind) + "_pct"] = 100.0 * kinds[kind] / wallS;
+        state.counters["busiest_thread_pct"] = 100.0 * busiest / wallS;
+        state.counters["threads"] = double(after.size());
+    }
+
+private:
+    const std::map<pid_t, ThreadCpu> before_;
+    const double cpu0_;
+    const double ended0_;
+    std::map<pid_t, double> lame0_;
+    QElapsedTimer wall_;
+    double rss_ = 0, lameRss_ = 0;
+};
+
 // N stations recorded at once in the background, each with its own connection to a mount of the
 // ICY server (128 kbit/s MP3, silent output at real time), in the station's own format (quality
 // 7) or through lame (quality 0-6).
@@ -284,56 +367,12 @@ void BM_ManyStations(benchmark::State& state) {
             break;
         }
         Pump(2000);
-        const std::vector<pid_t> lames = LamePids();
-        double lame0 = 0;
-        for (const pid_t pid : lames)
-            lame0 += ProcessCpu(pid);
-        const std::map<pid_t, ThreadCpu> before = Threads();
-        const double cpu0 = ProgramCpuSeconds();
-        QElapsedTimer wall;
-        wall.start();
-        double rss = 0, lameRss = 0;
+        Meter meter;
         for (int i = 0; i < seconds; ++i) {
             Pump(1000);
-            rss = std::max(rss, RssMiB("self"));
-            double all = 0;
-            for (const pid_t pid : lames)
-                all += RssMiB(std::to_string(pid));
-            lameRss = std::max(lameRss, all);
+            meter.Sample();
         }
-        const double wallS = wall.elapsed() / 1000.0;
-        const double cpuPct = 100.0 * (ProgramCpuSeconds() - cpu0) / wallS;
-        const std::map<pid_t, ThreadCpu> after = Threads();
-        double lameCpu = -lame0;
-        for (const pid_t pid : lames)
-            lameCpu += ProcessCpu(pid);
-        std::map<std::string, double> kinds;
-        double busiest = 0;
-        for (const auto& [tid, t] : after) {
-            if (t.name.rfind("rig-", 0) == 0)
-                continue;
-            const auto was = before.find(tid);
-            const double used = t.seconds - (was == before.end() ? 0 : was->second.seconds);
-            // The engine names its threads by their work.
-            std::string kind = tid == getpid() ? "main" : "other";
-            for (const char* name : kThreadKinds)
-                if (tid != getpid() && t.name == name)
-                    kind = name;
-            kinds[kind] += used;
-            if (tid != getpid())
-                busiest = std::max(busiest, used);
-        }
-        state.counters["cpu_pct"] = cpuPct;
-        state.counters["lame_cpu_pct"] = 100.0 * lameCpu / wallS;
-        state.counters["total_cpu_pct"] = cpuPct + 100.0 * lameCpu / wallS;
-        state.counters["per_station_pct"] = (cpuPct + 100.0 * lameCpu / wallS) / stations;
-        state.counters["rss_mib"] = rss;
-        state.counters["hwm_mib"] = StatusMiB("self", "VmHWM:");
-        state.counters["lame_rss_mib"] = lameRss;
-        for (const char* kind : {"main", "net", "decode", "output", "copy", "encfeed", "other"})
-            state.counters[std::string(kind) + "_pct"] = 100.0 * kinds[kind] / wallS;
-        state.counters["busiest_thread_pct"] = 100.0 * busiest / wallS;
-        state.counters["threads"] = double(after.size());
+        meter.Report(state, stations);
         recordings.StopAll();
         for (int i = 0; i < 100 && recordings.UnfinishedFiles() > 0; ++i)
             Pump(100);
@@ -348,6 +387,207 @@ BENCHMARK(BM_ManyStations)
     ->Args({5, 3})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
+
+// MP3 frames (MPEG-1 Layer III) one after another from the start of bytes; where no frame header
+// stands, a byte is skipped and counted in skipped.
+std::vector<std::string_view> Mp3Frames(std::string_view bytes, long long* skipped) {
+    static constexpr int kKbps[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
+    static constexpr int kRates[] = {44100, 48000, 32000, 0};
+    std::vector<std::string_view> frames;
+    size_t at = 0;
+    while (at + 4 <= bytes.size()) {
+        const auto* h = reinterpret_cast<const unsigned char*>(bytes.data() + at);
+        const int kbps = kKbps[h[2] >> 4], rate = kRates[(h[2] >> 2) & 3];
+        const size_t length = kbps && rate ? size_t(144000 * kbps / rate + ((h[2] >> 1) & 1)) : 0;
+        if (h[0] != 0xFF || (h[1] & 0xFE) != 0xFA || !length || at + length > bytes.size()) {
+            ++*skipped;
+            ++at;
+            continue;
+        }
+        frames.push_back(bytes.substr(at, length));
+        at += length;
+    }
+    return frames;
+}
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A file's bytes less its leading ID3v2 tag.
+std::string WithoutId3(const QString& file) {
+    QFile f(file);
+    f.open(QIODevice::ReadOnly);
+    const QByteArray all = f.readAll();
+    qsizetype from = 0;
+    if (all.startsWith("ID3") && all.size() >= 10) {
+        const auto b = [&](int i) { return qsizetype(uchar(all[i]) & 0x7F); };
+        from = 10 + (b(6) << 21 | b(7) << 14 | b(8) << 7 | b(9)) + ((uchar(all[5]) & 0x10) ? 10 : 0);
+    }
+    return all.mid(from).toStdString();
+}
+
+// A file's sound as decoded by the ffmpeg program, which honours lame's record of its encoder
+// delay and padding, so the length is exact.
+double DecodedSeconds(const QString& file) {
+    QProcess ff;
+    ff.start(
+        QStringLiteral("ffmpeg"),
+        {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+         QStringLiteral("-i"), file, QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-ac"),
+         QStringLiteral("1"), QStringLiteral("-ar"), QStringLiteral("44100"), QStringLiteral("-")});
+    if (!ff.waitForFinished(60000) || ff.exitCode() != 0)
+        return 0;
+    return double(ff.readAllStandardOutput().size()) / 2 / 44100;
+}
+
+// A station's files in the order they were recorded: the one named after the station (sound
+// before its first title) first, then by song number.
+QStringList FilesInOrder(const QString& folder, const QString& station) {
+    QStringList files = QDir(folder).entryList(QDir::Files, QDir::Name);
+    std::stable_partition(files.begin(), files.end(),
+                          [&](const QString& f) { return f.startsWith(station + u'.'); });
+    for (QString& f : files)
+        f = folder + u'/' + f;
+    return files;
+}
+
+// Many stations recorded for minutes with songs of 30 to 60 seconds, so each writes many files:
+// 20 in the station's own format and 5 through lame at once, each its own live mount of pink
+// noise (128 kbit/s MP3, every frame unlike the others). Afterwards each own-format station's
+// frames, file after file, are matched against the looped source: each frame must be the one
+// after the frame before. Each lame station's files, bar the last, must last as long as the
+// stream between their titles, within a frame.
+//   WAVELOT_BENCH_MINUTES=30 engine_record_bench --benchmark_filter=LongRun   (default 1 minute)
+// Counters: as BM_ManyStations', and files, lost_frames, repeated_frames, foreign_bytes (bytes of
+// own-format files that are no frame of the source), reconnects, lame_files, lame_off_frames (the
+// largest difference in frames of a lame file between two titles from their distance),
+// lame_first_off_frames (that of the first files, from the stream's first byte).
+void BM_LongRun(benchmark::State& state) {
+    App();
+    const int own = 20, lames = 5, bytesPerSecond = 16000;
+    const QByteArray minutesText = qgetenv("WAVELOT_BENCH_MINUTES");
+    const double minutes = minutesText.isEmpty() ? 1.0 : minutesText.toDouble();
+    const std::string dir = test::MakeTempDir("wavelot-record-bench");
+    IcyServer icy;
+    const IcyServer::Stream noise = test::LiveNoise(dir, 32768);
+    const std::string source = ReadBytes(noise.audioFile);
+    long long sourceSkipped = 0;
+    const std::vector<std::string_view> sourceFrames = Mp3Frames(source, &sourceSkipped);
+    std::unordered_map<std::string_view, int> frameIndex;
+    for (size_t i = 0; i < sourceFrames.size(); ++i)
+        frameIndex.emplace(sourceFrames[i], int(i));
+    if (sourceFrames.empty() || sourceSkipped || frameIndex.size() != sourceFrames.size()) {
+        state.SkipWithError("the noise is no run of distinct frames (is ffmpeg installed?)");
+        return;
+    }
+    // Where each station's titles stand in its connection's bytes (a song of 30 to 60 seconds).
+    std::vector<std::vector<long long>> titleAt(own + lames);
+    QStringList names;
+    std::mt19937 random(24);
+    for (int i = 0; i < own + lames; ++i) {
+        names << QStringLiteral("Long %1").arg(i, 2, 10, QChar(u'0'));
+        IcyServer::Stream s = noise;
+        s.head = IcyServer::IcyHead(names[i].toStdString(), 16000);
+        for (long long at = bytesPerSecond; at < (long long)((minutes + 2) * 60 * bytesPerSecond);
+             at += bytesPerSecond * std::uniform_int_distribution<long long>(30, 60)(random)) {
+            char title[64];
+            std::snprintf(title, sizeof title, "StreamTitle='Bench - Song %03zu';", titleAt[i].size());
+            s.titles.push_back({at, title});
+            titleAt[i].push_back(at);
+        }
+        icy.SetStream("/l" + std::to_string(i), s);
+    }
+    QTemporaryDir temp;
+    const QString settings = temp.filePath(QStringLiteral("Setting.ini"));
+    WriteIni(settings::kSectionSetting, settings::kSavedVolume, 80, settings);
+    AudioLibrary audio;
+    audio.Init(0, 44100);
+    clsSongArray lines;
+    PlayLog log(lines);
+    FixedRecordOptions copied, encoded;
+    copied.folder = temp.filePath(QStringLiteral("own"));
+    copied.quality = 7;
+    encoded.folder = temp.filePath(QStringLiteral("lame"));
+    encoded.quality = 2;
+    const auto folder = [&](int i) { return (i < own ? copied : encoded).folder + u'/' + names[i]; };
+    for (auto _ : state) {
+        BackgroundRecordings ownRecordings(settings, audio, log, copied, temp.path(), temp.path());
+        BackgroundRecordings lameRecordings(settings, audio, log, encoded, temp.path(), temp.path());
+        for (int i = 0; i < own + lames; ++i) {
+            const std::string path = "/l" + std::to_string(i);
+            (i < own ? ownRecordings : lameRecordings)
+                .Start(names[i], QString::fromStdString(icy.Url(path)), names[i], 0);
+        }
+        Pump(3000);
+        Meter meter;
+        for (int i = 0; i < int(minutes * 60); ++i) {
+            Pump(1000);
+            meter.Sample();
+        }
+        meter.Report(state, own + lames);
+        ownRecordings.StopAll();
+        lameRecordings.StopAll();
+        for (int i = 0; i < 300 && ownRecordings.UnfinishedFiles() + lameRecordings.UnfinishedFiles() > 0;
+             ++i)
+            Pump(100);
+
+        long long files = 0, lost = 0, repeated = 0, foreign = 0, reconnects = 0, lameFiles = 0;
+        double lameOffFrames = 0, lameFirstOffFrames = 0;
+        const long long n = (long long)sourceFrames.size();
+        for (int i = 0; i < own + lames; ++i) {
+            reconnects += (long long)icy.Spans("/l" + std::to_string(i)).size() - 1;
+            const QStringList list = FilesInOrder(folder(i), names[i]);
+            if (i < own) {
+                files += list.size();
+                long long next = -1;
+                for (const QString& file : list) {
+                    const std::string bytes = WithoutId3(file);
+                    for (const std::string_view frame : Mp3Frames(bytes, &foreign)) {
+                        const auto it = frameIndex.find(frame);
+                        if (it == frameIndex.end()) {
+                            foreign += (long long)frame.size();
+                            continue;
+                        }
+                        // How far this frame stands from the one expected: ahead is lost, behind repeated.
+                        const long long ahead = next < 0 ? 0 : ((it->second - next) % n + n) % n;
+                        if (ahead < n / 2)
+                            lost += ahead;
+                        else
+                            repeated += n - ahead;
+                        next = (it->second + 1) % n;
+                    }
+                }
+                continue;
+            }
+            // Each file between two titles lasts as long as the stream between them; the first
+            // from the stream's first byte, unless a file of the station's name holds that.
+            lameFiles += list.size();
+            const bool lead = !list.isEmpty() && list.front().startsWith(folder(i) + u'/' + names[i] + u'.');
+            for (qsizetype f = lead ? 1 : 0; f + 1 < list.size(); ++f) {
+                const size_t song = list[f].section(u' ', -1).section(u'.', 0, 0).toUInt();
+                if (song + 1 >= titleAt[i].size())
+                    continue;
+                const long long from = song || lead ? titleAt[i][song] : 0;
+                const double off =
+                    DecodedSeconds(list[f]) - double(titleAt[i][song + 1] - from) / bytesPerSecond;
+                double& largest = song ? lameOffFrames : lameFirstOffFrames;
+                largest = std::max(largest, std::abs(off) / (1152 / 44100.0));
+            }
+        }
+        state.counters["files"] = double(files);
+        state.counters["lost_frames"] = double(lost);
+        state.counters["repeated_frames"] = double(repeated);
+        state.counters["foreign_bytes"] = double(foreign);
+        state.counters["reconnects"] = double(reconnects);
+        state.counters["lame_files"] = double(lameFiles);
+        state.counters["lame_off_frames"] = lameOffFrames;
+        state.counters["lame_first_off_frames"] = lameFirstOffFrames;
+    }
+    test::RemoveTree(dir);
+}
+BENCHMARK(BM_LongRun)->Iterations(1)->Unit(benchmark::kSecond);
 
 // A lame that reads nothing (it sleeps): the longest the main thread stands still around a title
 // change (a 10 ms timer's longest gap), and how long after each file began its error line came

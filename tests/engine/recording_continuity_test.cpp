@@ -1,6 +1,6 @@
 // Unbroken recordings against the tests' own ICY server: a file per title split at the frame the
 // title stands before, a server's pause waited for in the same file, and a recording that goes on
-// after the server was away without recording the server's burst twice; a station recorded in
+// after the server was away without recording the server's burst twice; two stations recorded in
 // the background beside the one that plays.
 #include <QElapsedTimer>
 #include <QTimer>
