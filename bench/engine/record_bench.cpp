@@ -338,6 +338,7 @@ void BM_ManyStations(benchmark::State& state) {
     WriteIni(settings::kSectionSetting, settings::kSavedVolume, 80, settings);
     AudioLibrary audio;
     audio.Init(0, 44100);
+    audio.SetConfig(audio::CONFIG_TIME_SHIFT, 30);  // as the program keeps the last minutes
     clsSongArray lines;
     PlayLog log(lines);
     FixedRecordOptions options;
@@ -504,6 +505,7 @@ void BM_LongRun(benchmark::State& state) {
     WriteIni(settings::kSectionSetting, settings::kSavedVolume, 80, settings);
     AudioLibrary audio;
     audio.Init(0, 44100);
+    audio.SetConfig(audio::CONFIG_TIME_SHIFT, 30);  // as the program keeps the last minutes
     clsSongArray lines;
     PlayLog log(lines);
     FixedRecordOptions copied, encoded;

@@ -121,7 +121,8 @@ std::shared_ptr<Stream> AudioLibrary::BeginConnect(const QString& url, StreamHan
         cfg.ringBytes = size_t(c.bufferMs) * 40;
         cfg.prebufPercent = int(c.prebufPercent);
         cfg.stallLimitMs = timeoutMs;
-        cfg.timeShiftSeconds = int(c.timeShiftMinutes) * 60;
+        // A stream nobody hears is never paused nor saved from: it keeps no received sound.
+        cfg.timeShiftSeconds = c.silent ? 0 : int(c.timeShiftMinutes) * 60;
         cfg.soundServer = b.soundServer && !c.silent;
         cfg.unheard = c.silent;
     }

@@ -59,5 +59,27 @@ TEST(AudioPauseTest, APausedStreamResumesAtItsPausedFrameBehindLiveUntilItGoesLi
     EXPECT_FALSE(lib.ChannelIsBehindLive(h));
 }
 
+// Only a stream that is heard keeps its received sound: one on the silent output (a background
+// recording) is never paused nor saved from.
+TEST(AudioPauseTest, OnlyAStreamThatIsHeardKeepsItsReceivedSound) {
+    App();
+    const std::string tone = Tone(440);
+    ASSERT_FALSE(tone.empty()) << "ffmpeg must be installed to make the test tones";
+    IcyServer icy;
+    icy.SetStream("/live", {.head = IcyServer::IcyHead("Kept FM", 0), .audioFile = tone});
+    AudioLibrary lib;
+    ASSERT_TRUE(lib.Init(0, 44100));
+    lib.SetConfig(CONFIG_TIME_SHIFT, 1);
+    for (const bool silent : {false, true}) {
+        lib.SetConfigPtr(CONFIG_SILENT_OUTPUT, silent ? "1" : nullptr);
+        const StreamHandle h = lib.StreamCreateURL(QString::fromStdString(icy.Url("/live")));
+        ASSERT_NE(h, 0u);
+        ASSERT_TRUE(lib.ChannelPlay(h));
+        ASSERT_TRUE(WaitFor([&] { return lib.ChannelGetSample(h, SAMPLE_DECODED) > 44100; }, 10000));
+        EXPECT_EQ(lib.ChannelGetTimeShiftBytes(h) > 0, !silent) << "silent: " << silent;
+        lib.StreamFree(h);
+    }
+}
+
 }  // namespace
 }  // namespace wavelot::test
