@@ -22,13 +22,8 @@ void frmMain::MakeStationLists() {
         .showNotice = [this](const QString& text) { statusBar_->ShowNotice(text, false); },
     };
     StationLists& lists = core_.Lists();
-    favorites_ = new StationListView(lists, KeptList::Favorites, host, this);
-    jobs_ = new StationListView(lists, KeptList::Jobs, host, this);
-}
-
-void frmMain::BuildStationLists() {
-    favorites_->Create(picFavorites_, largeFonts_);
-    jobs_->Create(picRunJobs_, largeFonts_);
+    favorites_ = new StationListView(lists, KeptList::Favorites, host, largeFonts_, picFavorites_);
+    jobs_ = new StationListView(lists, KeptList::Jobs, host, largeFonts_, picRunJobs_);
 }
 
 StationListView* frmMain::CurrentStationList() {

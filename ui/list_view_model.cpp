@@ -6,68 +6,59 @@
 
 namespace wavelot {
 
-ListViewModel::ListViewModel(QObject* parent) : QAbstractTableModel(parent) {}
+SongListModel::SongListModel(clsSongArray& list, std::vector<Column> columns, QObject* parent)
+    : QAbstractTableModel(parent), list_(list), columns_(std::move(columns)) {}
 
-void ListViewModel::AddColumn(const QString& caption, Qt::Alignment alignment) {
-    const int index = static_cast<int>(columns_.size());
-    beginInsertColumns({}, index, index);
-    columns_.push_back(Column{caption, alignment});
-    endInsertColumns();
+void SongListModel::Follow() {
+    const int rows = list_.ListCount();
+    if (rows < rows_) {
+        beginResetModel();
+        rows_ = 0;
+        endResetModel();
+    }
+    if (rows > rows_) {
+        beginInsertRows({}, rows_, rows - 1);
+        rows_ = rows;
+        endInsertRows();
+    }
+    Refresh();
 }
 
-void ListViewModel::Append(int n) {
-    if (n <= 0)
-        return;
-    beginInsertRows({}, rows_, rows_ + n - 1);
-    rows_ += n;
-    endInsertRows();
-}
-
-void ListViewModel::RemoveRow(int row) {
-    if (row < 0 || row >= rows_)
+void SongListModel::RemoveRecord(int row) {
+    if (row < 0 || row >= rows_ || row >= list_.ListCount())
         return;
     beginRemoveRows({}, row, row);
+    list_.Remove(row);
     --rows_;
     endRemoveRows();
 }
 
-void ListViewModel::ClearRows() {
-    beginResetModel();
-    rows_ = 0;
-    endResetModel();
+void SongListModel::Refresh() {
+    if (rows_ > 0 && !columns_.empty())
+        Q_EMIT dataChanged(index(0, 0), index(rows_ - 1, columnCount() - 1));
 }
 
-void ListViewModel::TouchRows(int first, int last) {
-    first = std::max(first, 0);
-    last = std::min(last, rows_ - 1);
-    if (first > last || columns_.empty())
-        return;
-    Q_EMIT dataChanged(index(first, 0), index(last, static_cast<int>(columns_.size()) - 1));
-}
-
-int ListViewModel::rowCount(const QModelIndex& parent) const {
+int SongListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : rows_;
 }
 
-int ListViewModel::columnCount(const QModelIndex& parent) const {
+int SongListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(columns_.size());
 }
 
-QVariant ListViewModel::data(const QModelIndex& index, int role) const {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+QVariant SongListModel::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid) ||
+        index.row() >= list_.ListCount())
         return {};
-    if (role == Qt::DisplayRole) {
-        if (!source_)
-            return QString();
-        return source_(index.row(), index.column());
-    }
+    if (role == Qt::DisplayRole)
+        return (list_.*columns_[index.column()].field)(index.row());
     if (role == Qt::TextAlignmentRole)
         return headerData(index.column(), Qt::Horizontal, role);
-    return roles_ ? roles_(index.row(), index.column(), role) : QVariant();
+    return {};
 }
 
-QVariant ListViewModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= static_cast<int>(columns_.size()))
+QVariant SongListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
         return {};
     if (role == Qt::DisplayRole)
         return columns_[section].caption;

@@ -1,34 +1,35 @@
 #pragma once
-// The data side of clsListView: a table model that stores only a row count and the column
-// definitions, and asks a text source for every cell it is asked to show. Rows of the program's
-// lists live in their clsSongArray; this model never copies them.
+// The rows of a list on screen: a table model over one clsSongArray, each column one field of
+// its records. The records change first and are announced; the model keeps the row count the
+// view was last told of until it follows them (Follow), and a row whose record has gone shows
+// nothing. A record removed through the model takes its row along at once (RemoveRecord).
 
 #include <QAbstractTableModel>
 #include <QStyledItemDelegate>
-#include <functional>
 #include <vector>
+
+#include "core/song_array.h"
 
 namespace wavelot {
 
-class ListViewModel : public QAbstractTableModel {
+class SongListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    using TextSource = std::function<QString(int item, int subItem)>;
-    // Every other role (colours, fonts, an owner's own roles); an invalid QVariant for none.
-    using RoleSource = std::function<QVariant(int item, int subItem, int role)>;
+    struct Column {
+        QString caption;
+        QString (clsSongArray::*field)(int) const;
+        Qt::Alignment alignment = Qt::AlignLeft;
+    };
 
-    explicit ListViewModel(QObject* parent = nullptr);
+    SongListModel(clsSongArray& list, std::vector<Column> columns, QObject* parent = nullptr);
 
-    void SetTextSource(TextSource source) { source_ = std::move(source); }
-    void SetRoleSource(RoleSource source) { roles_ = std::move(source); }
-    void AddColumn(const QString& caption, Qt::Alignment alignment);
-
-    int Count() const { return rows_; }
-    void Append(int n = 1);
-    void RemoveRow(int row);
-    void ClearRows();
-    // Repaint the given rows without changing the count.
-    void TouchRows(int first, int last);
+    const clsSongArray& List() const { return list_; }
+    // Grows to the records, or starts again from none when there are fewer; repaints every row.
+    void Follow();
+    // Removes the record of row and the row.
+    void RemoveRecord(int row);
+    // The records were reordered or changed in place.
+    void Refresh();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -36,14 +37,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
-    struct Column {
-        QString caption;
-        Qt::Alignment alignment;
-    };
+    clsSongArray& list_;
     std::vector<Column> columns_;
     int rows_ = 0;
-    TextSource source_;
-    RoleSource roles_;
 };
 
 // Paints each cell as plain text: in the model's Qt::ForegroundRole and Qt::BackgroundRole colours

@@ -19,39 +19,34 @@ const QColor kLogText(0xBB, 0xBB, 0xBB);
 const QColor kLogBack(0x33, 0x33, 0x33);
 }  // namespace
 
-PlayLogView::PlayLogView(Player& player, QObject* parent) : QObject(parent), player_(player) {
-    connect(&player_, &Player::logLineAdded, this, [this](const QString&, bool scroll) {
-        view_.Add();
-        if (scroll)
-            view_.EnsureVisible(view_.ListCount() - 1);
-    });
-    connect(&player_, &Player::playLogCleared, this, [this] { view_.Clear(); });
-}
-
-void PlayLogView::Create(QWidget* tabArea) {
-    view_.Create(tabArea, {.geometry = {5, 25, 636, 402}, .rowHeight = 20, .captions = false});
+PlayLogView::PlayLogView(Player& player, QWidget* tabArea)
+    : ListView(tabArea, {.geometry = {5, 25, 636, 402}, .rowHeight = 20, .captions = false},
+               new SongListModel(player.PlayLog(), {{QString(), &clsSongArray::File}})),
+      player_(player) {
     // The log shows no selection: a selected line looks like the others.
-    view_.SetColors(kLogText, kLogBack);
-    view_.SetSelectionColors(kLogText, kLogBack);
-    view_.AddColumn(QString(), 350);
-    view_.Table()->setObjectName(QStringLiteral("clsStart"));
-    view_.Container()->lower();  // under the three panels: seen only on the play-log tab
-    view_.AddRows(player_.PlayLog().ListCount());
-    connect(&view_, &clsListView::OnData, this, [this](int item, int sub, QString& text) {
-        if (sub == 0)
-            text = player_.PlayLog().File(item);
+    SetColors(kLogText, kLogBack);
+    SetSelectionColors(kLogText, kLogBack);
+    setColumnWidth(0, 350);
+    setObjectName(QStringLiteral("clsStart"));
+    Frame()->lower();  // under the three panels: seen only on the play-log tab
+    Rows().Follow();
+    connect(&player_, &Player::logLineAdded, this, [this](const QString&, bool scroll) {
+        Rows().Follow();
+        if (scroll)
+            scrollTo(Rows().index(Rows().rowCount() - 1, 0));
     });
-    connect(&view_, &clsListView::Click, this, &PlayLogView::clsStart_Click);
+    connect(&player_, &Player::playLogCleared, &Rows(), &SongListModel::Follow);
+    connect(this, &QWidget::customContextMenuRequested, this, &PlayLogView::ShowMenu);
 }
 
-void PlayLogView::clsStart_Click(int, Qt::MouseButton button) {
-    if (button != Qt::RightButton || view_.ListCount() == 0)
+void PlayLogView::ShowMenu() {
+    if (Rows().rowCount() == 0)
         return;
-    QWidget* owner = view_.Container()->window();
+    QWidget* owner = window();
     QMenu menu;
     QAction* exportLog = menu.addAction(ui_text::kExportLog);
     QAction* clear = menu.addAction(ui_text::kClearLog);
-    QAction* chosen = ShowMenu(menu, owner);
+    QAction* chosen = wavelot::ShowMenu(menu, owner);
     if (chosen == exportLog) {
         const QString path = ProgramFolder() + PlayLogExportFileName(QDateTime::currentDateTime());
         if (!ExportPlayLog(player_.PlayLog(), path))

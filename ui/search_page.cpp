@@ -1,6 +1,7 @@
 #include "ui/search_page.h"
 
 #include <QCoreApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 
@@ -29,6 +30,25 @@ constexpr int kListTop = 30;
 bool HasSearchInputs(int directory) {
     return directory >= 0 && directory < kDirectoryCount && kDirectories[directory].hasSearchInputs;
 }
+
+// The results, their rows in alternating colours.
+class ResultModel : public SongListModel {
+public:
+    explicit ResultModel(clsSongArray& results)
+        : SongListModel(results, {{ui_text::kSearchColumns[0], &clsSongArray::Title},
+                                  {ui_text::kSearchColumns[1], &clsSongArray::Comment, Qt::AlignRight},
+                                  {ui_text::kSearchColumns[2], &clsSongArray::BitRate, Qt::AlignRight},
+                                  {ui_text::kSearchColumns[3], &clsSongArray::Listeners, Qt::AlignRight}}) {}
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        const bool odd = index.row() % 2 == 1;
+        if (role == Qt::BackgroundRole)
+            return odd ? kOddBack : kEvenBack;
+        if (role == Qt::ForegroundRole)
+            return odd ? kOddText : kEvenText;
+        return SongListModel::data(index, role);
+    }
+};
 
 }  // namespace
 
@@ -100,53 +120,33 @@ bool SearchPage::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void SearchPage::BuildList() {
-    searchView_.Create(this, {.geometry = {0, kListTop, 641, 377}, .rowHeight = 24});
-    searchView_.SetColors(kEvenText, kListBack);
-    searchView_.SetSelectionColors(kSelectedText, kSelectedBack);
-    // Rows alternate their colours.
-    searchView_.Model()->SetRoleSource([](int row, int, int role) -> QVariant {
-        if (role == Qt::BackgroundRole)
-            return row % 2 == 1 ? kOddBack : kEvenBack;
-        if (role == Qt::ForegroundRole)
-            return row % 2 == 1 ? kOddText : kEvenText;
-        return {};
+    results_ = new ListView(this, {.geometry = {0, kListTop, 641, 377}, .rowHeight = 24},
+                            new ResultModel(search_.Results()));
+    results_->SetColors(kEvenText, kListBack);
+    results_->SetSelectionColors(kSelectedText, kSelectedBack);
+    const int widths[] = {SearchTitleColumnWidthFor(largeFonts_), 50, 80, 55};
+    for (int column : {0, 1, 2, 3})
+        results_->setColumnWidth(column, widths[column]);
+    results_->setObjectName(QStringLiteral("clsListView"));
+    connect(results_, &QWidget::customContextMenuRequested, this, &SearchPage::ShowResultMenu);
+    connect(results_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (results_->FirstSelected() >= 0)
+            PlayRow(index.row());
     });
-    searchView_.AddColumn(ui_text::kSearchColumns[0], SearchTitleColumnWidthFor(largeFonts_));
-    searchView_.AddColumn(ui_text::kSearchColumns[1], 50, Qt::AlignRight);
-    searchView_.AddColumn(ui_text::kSearchColumns[2], 80, Qt::AlignRight);
-    searchView_.AddColumn(ui_text::kSearchColumns[3], 55, Qt::AlignRight);
-    searchView_.Table()->setObjectName(QStringLiteral("clsListView"));
-    connect(&searchView_, &clsListView::OnData, this, [this](int item, int sub, QString& text) {
-        const clsSongArray& list = search_.Results();
-        switch (sub) {
-        case 0: text = list.Title(item); break;
-        case 1: text = list.Comment(item); break;
-        case 2: text = list.BitRate(item); break;
-        case 3: text = list.Listeners(item); break;
-        default: break;
-        }
-    });
-    connect(&searchView_, &clsListView::Click, this, &SearchPage::clsSearch_Click);
-    connect(&searchView_, &clsListView::DblClick, this, [this](int item, Qt::MouseButton) {
-        if (searchView_.ListCount() == 0 || searchView_.SelCount() == 0 || item < 0)
-            return;
-        PlayRow(item);
-    });
-    connect(&searchView_, &clsListView::ColumnClick, this, &SearchPage::clsSearch_ColumnClick);
+    connect(results_->horizontalHeader(), &QHeaderView::sectionClicked, this, &SearchPage::SortResults);
 }
 
 bool SearchPage::PlaySelected() {
-    const int row = searchView_.ListCount() > 0 ? searchView_.NextSelected(-1) : -1;
-    if (row < 0 || row >= search_.Results().ListCount())
-        return false;
-    PlayRow(row);
-    return true;
+    return results_ != nullptr && PlayRow(results_->FirstSelected());
 }
 
-void SearchPage::PlayRow(int row) {
+bool SearchPage::PlayRow(int row) {
     const clsSongArray& list = search_.Results();
+    if (row < 0 || row >= list.ListCount())
+        return false;
     search_.ReportPlayed(list.File(row));  // queued; the connect does not wait for it
     Q_EMIT PlayRequested(list.File(row), list.Title(row), list.Code(row));
+    return true;
 }
 
 void SearchPage::Layout() {
@@ -162,7 +162,7 @@ void SearchPage::Layout() {
     const int buttonLeft = w - 72;
     txtSearch_->setGeometry(368, 3, buttonLeft - 6 - 368, ch);
     searchButton_->setGeometry(buttonLeft, 3, 72, ch);
-    searchView_.SetGeometry({0, kListTop, w, height() - kListTop});
+    results_->Place({0, kListTop, w, height() - kListTop});
 }
 
 void SearchPage::SaveInputs() const {
@@ -172,10 +172,13 @@ void SearchPage::SaveInputs() const {
 
 void SearchPage::SetListviewWidth(int column1, int column2, int column3, int adjustment) {
     const ColumnLayout layout{column1, column2, column3, adjustment};
-    searchView_.SetColumnWidth(1, column1);
-    searchView_.SetColumnWidth(2, column2);
-    searchView_.SetColumnWidth(3, column3);
-    searchView_.SetColumnWidth(0, Column0Width(contentsRect().width(), layout));
+    const int widths[] = {Column0Width(contentsRect().width(), layout), column1, column2, column3};
+    // Qt keeps a 0-wide section clickable: such a column is hidden instead.
+    for (int column : {1, 2, 3, 0}) {
+        results_->setColumnHidden(column, widths[column] <= 0);
+        if (widths[column] > 0)
+            results_->setColumnWidth(column, widths[column]);
+    }
 }
 
 void SearchPage::EnableSearchInputs(bool enabled) {
@@ -219,18 +222,18 @@ void SearchPage::RunSearch() {
     if (search_.Running())
         return;  // a second click while a search runs
     const int directory = cmbRadioType_->currentIndex();
-    searchView_.Clear();
     search_.Results().Clear();
+    results_->Rows().Follow();
     txtRichEdit_->clear();
 
     ColumnLayout layout{};
     if (ColumnLayoutFor(directory, largeFonts_, &layout))
         SetListviewWidth(layout.column1, layout.column2, layout.column3, layout.adjustment);
 
-    searchView_.Container()->setEnabled(false);
+    results_->Frame()->setEnabled(false);
     txtSearch_->setEnabled(false);
     cmbRadioType_->setEnabled(false);
-    searchView_.Block(true);
+    results_->setUpdatesEnabled(false);
     Q_EMIT SearchStatusChanged(ui_text::kSearching, false);
     QCoreApplication::processEvents();
 
@@ -242,24 +245,21 @@ void SearchPage::RunSearch() {
     // the view is blocked meanwhile, and one model insert costs less than thousands.
     const SearchOutcome outcome = search_.Run(request);
     txtRichEdit_->setPlainText(search_.RawText());
-    searchView_.Clear();
-    searchView_.AddRows(search_.Results().ListCount());
+    results_->Rows().Follow();
     if (request.searchKind == kSearchByName && HasSearchInputs(directory))
         txtSearch_->setEnabled(true);
 
     cmbRadioType_->setEnabled(true);
-    searchView_.Container()->setEnabled(true);
-    searchView_.Block(false);
+    results_->Frame()->setEnabled(true);
+    results_->setUpdatesEnabled(true);
     // Inputs that the directory choice governs get their state back as the choice says.
     cmbRadioType_Click();
     Q_EMIT SearchStatusChanged(SearchStatusLine(outcome), IsSearchFailure(outcome.status));
 }
 
-void SearchPage::clsSearch_Click(int, Qt::MouseButton button) {
-    if (button != Qt::RightButton || searchView_.ListCount() == 0 || searchView_.SelCount() == 0)
-        return;
-    const int row = searchView_.NextSelected(-1);
-    if (row < 0)
+void SearchPage::ShowResultMenu() {
+    const int row = results_->FirstSelected();
+    if (row < 0 || row >= search_.Results().ListCount())
         return;
     const StationRow station = search_.Results().Row(row);
     QMenu menu;
@@ -269,15 +269,15 @@ void SearchPage::clsSearch_Click(int, Qt::MouseButton button) {
         Q_EMIT CopyRequested(station, chosen == favorites ? 0 : 1);
 }
 
-void SearchPage::clsSearch_ColumnClick(int index) {
-    if (searchView_.ListCount() <= 1)
+void SearchPage::SortResults(int column) {
+    if (results_->Rows().rowCount() <= 1)
         return;
-    searchView_.Block(true);
+    results_->setUpdatesEnabled(false);
     // One order flag for the whole list, not per column: clicks alternate whatever the column.
-    search_.Results().Sort(sortedDescending_, index);
+    search_.Results().Sort(sortedDescending_, column);
     sortedDescending_ = !sortedDescending_;
-    searchView_.Block(false);
-    searchView_.Refresh();
+    results_->setUpdatesEnabled(true);
+    results_->Rows().Refresh();
 }
 
 }  // namespace wavelot

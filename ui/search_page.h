@@ -41,7 +41,8 @@ public:
     QComboBox* cmbGenre() const { return cmbGenre_; }
     QLineEdit* txtSearch() const { return txtSearch_; }
     QRadioButton* SearchType(int index) const { return index == 0 ? optGenre_ : optName_; }
-    clsListView& clsSearch() { return searchView_; }
+    // The result list; none before Build.
+    ListView* ResultList() const { return results_; }
     QPlainTextEdit* txtRichEdit() const { return txtRichEdit_; }
 
 Q_SIGNALS:
@@ -66,9 +67,10 @@ private:
     void SearchType_Click(int index);
     void EnableSearchInputs(bool enabled);
     void UpdateSearchInputs();
-    void clsSearch_Click(int item, Qt::MouseButton button);
-    void clsSearch_ColumnClick(int index);
-    void PlayRow(int row);
+    void ShowResultMenu();
+    void SortResults(int column);
+    // false when row is no result.
+    bool PlayRow(int row);
 
     DirectorySearch& search_;
     const Settings& settings_;
@@ -82,7 +84,7 @@ private:
     QLineEdit* txtSearch_ = nullptr;
     QRadioButton* optGenre_ = nullptr;
     QRadioButton* optName_ = nullptr;
-    clsListView searchView_;
+    ListView* results_ = nullptr;
     // The last column click sorted the results descending (the next one sorts ascending).
     bool sortedDescending_ = false;
 };

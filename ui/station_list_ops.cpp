@@ -8,12 +8,12 @@
 
 namespace wavelot {
 
-StationListOps::StationListOps(StationLists& lists, KeptList which, ListViewModel& model,
+StationListOps::StationListOps(StationLists& lists, KeptList which, SongListModel& model,
                                QItemSelectionModel& selection)
     : lists_(lists), which_(which), list_(lists.Kept(which)), model_(model), selection_(selection) {}
 
 int StationListOps::Count() const {
-    return std::min(list_.ListCount(), model_.Count());
+    return std::min(list_.ListCount(), model_.rowCount());
 }
 
 bool StationListOps::Selected(int row) const {
@@ -70,8 +70,7 @@ void StationListOps::ClearSelection() {
 int StationListOps::DeleteSelected() {
     const std::vector<int> rows = SelectedRows();
     for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
-        list_.Remove(*it);
-        model_.RemoveRow(*it);
+        model_.RemoveRecord(*it);
     }
     if (!rows.empty())
         lists_.changes.Announce(which_);
@@ -169,7 +168,7 @@ bool StationListOps::DragStep(DragRows& drag, PointerRow at) {
     if (d == 0)
         return false;
     drag.anchor = drag.current;
-    model_.TouchRows(0, count - 1);
+    model_.Refresh();
     lists_.changes.Announce(which_);
     return true;
 }

@@ -20,7 +20,7 @@ class QItemSelectionModel;
 
 namespace wavelot {
 
-class ListViewModel;
+class SongListModel;
 class clsSongArray;
 struct StationLists;
 
@@ -50,7 +50,7 @@ class StationListOps {
 public:
     enum class KeyCommand { None, SelectAll, ClearSelection, Play, Delete };
 
-    StationListOps(StationLists& lists, KeptList which, ListViewModel& model, QItemSelectionModel& selection);
+    StationListOps(StationLists& lists, KeptList which, SongListModel& model, QItemSelectionModel& selection);
 
     clsSongArray& List() const { return list_; }
     KeptList Which() const { return which_; }
@@ -83,7 +83,7 @@ private:
     StationLists& lists_;
     KeptList which_;
     clsSongArray& list_;
-    ListViewModel& model_;
+    SongListModel& model_;
     QItemSelectionModel& selection_;
 };
 

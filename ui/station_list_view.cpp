@@ -3,7 +3,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <QTime>
@@ -47,6 +49,40 @@ public:
     }
 };
 
+// The list's rows: the title as their text, and the look, background and font they are drawn in.
+class StationRowsModel : public SongListModel {
+public:
+    StationRowsModel(clsSongArray& list, bool jobs, bool largeFonts)
+        : SongListModel(list, {{ui_text::kStationColumn, &clsSongArray::Title}}),
+          jobs_(jobs),
+          largeFonts_(largeFonts) {}
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        const int row = index.row();
+        if (!index.isValid() || row >= List().ListCount())
+            return SongListModel::data(index, role);
+        switch (role) {
+        case kStationRowLookRole:
+            return QVariant::fromValue(jobs_ ? JobRowLook(List().Row(row), row, largeFonts_, QLocale())
+                                             : FavoriteRowLook(List().Row(row), row, largeFonts_));
+        case Qt::BackgroundRole: return RowBackground(row);
+        case Qt::FontRole: return RowFont(largeFonts_);
+        default: return SongListModel::data(index, role);
+        }
+    }
+
+private:
+    const bool jobs_;
+    const bool largeFonts_;
+};
+
+ListShape ShapeFor(KeptList which, bool largeFonts) {
+    return {.geometry = {0, 0, 641, 324},
+            .rowHeight = which == KeptList::Jobs ? JobRowHeightFor(largeFonts) : kFavoriteRowHeight,
+            .multiSelect = true,
+            .captions = false};
+}
+
 QString ImportFailure(const ListImport& result, const QString& path) {
     switch (result.status) {
     case ListImport::Status::Unreadable: return ui_text::kListUnreadable + u'\n' + path;
@@ -60,121 +96,133 @@ QString ImportFailure(const ListImport& result, const QString& path) {
 
 }  // namespace
 
-StationListView::StationListView(StationLists& lists, KeptList which, Host host, QObject* parent)
-    : QObject(parent), lists_(lists), which_(which), list_(lists.Kept(which)), host_(std::move(host)) {
+StationListView::StationListView(StationLists& lists, KeptList which, Host host, bool largeFonts,
+                                 QWidget* panel)
+    : ListView(panel, ShapeFor(which, largeFonts),
+               new StationRowsModel(lists.Kept(which), which == KeptList::Jobs, largeFonts)),
+      lists_(lists),
+      which_(which),
+      list_(lists.Kept(which)),
+      host_(std::move(host)),
+      ops_(lists, which, Rows(), *selectionModel()) {
+    SetColors(Qt::white, kListBack);  // the rows themselves are the delegate's
+    setItemDelegate(new StationRowDelegate(this));
+    setColumnWidth(0, 581);
+    setObjectName(which == KeptList::Jobs ? u"clsRunJobs"_s : u"clsFavorites"_s);
+    // The one column fills the view, whatever its width.
+    horizontalHeader()->setStretchLastSection(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDragDropMode(DropOnly);
+    FollowList();
     connect(&lists_.changes, &ListChanges::Changed, this, [this](KeptList changed) {
         if (changed == which_)
             FollowList();
     });
+    connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (ops_.HasSelection())
+            PlayRow(index.row());
+    });
+    connect(this, &QWidget::customContextMenuRequested, this, &StationListView::ShowMenu);
 }
 
-StationListView::~StationListView() = default;
-
-void StationListView::Create(QWidget* panel, bool largeFonts) {
-    largeFonts_ = largeFonts;
-    const bool jobs = which_ == KeptList::Jobs;
-    const int rowHeight = jobs ? JobRowHeightFor(largeFonts) : kFavoriteRowHeight;
-    view_.Create(
-        panel,
-        {.geometry = {0, 0, 641, 324}, .rowHeight = rowHeight, .multiSelect = true, .captions = false});
-    view_.SetColors(Qt::white, kListBack);  // the rows themselves are the delegate's
-    view_.AddColumn(ui_text::kStationColumn, 581);
-    view_.SetOwnerSelectsOnPress(true);
-    view_.Table()->setObjectName(jobs ? u"clsRunJobs"_s : u"clsFavorites"_s);
-    // The one column fills the view, whatever its width.
-    view_.Table()->horizontalHeader()->setStretchLastSection(true);
-    view_.Table()->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    view_.Model()->SetRoleSource([this](int row, int, int role) { return RowRole(row, role); });
-    ops_ = std::make_unique<StationListOps>(lists_, which_, *view_.Model(), *view_.Table()->selectionModel());
-    view_.AddRows(list_.ListCount());
-
-    connect(&view_, &clsListView::OnData, this, [this](int item, int sub, QString& text) {
-        if (sub == 0)
-            text = list_.Title(item);
-    });
-    view_.Table()->setItemDelegate(new StationRowDelegate(view_.Table()));
-    connect(&view_, &clsListView::KeyUp, this, [this](int key, Qt::KeyboardModifiers) { KeyCommand(key); });
-    connect(&view_, &clsListView::Click, this, [this](int, Qt::MouseButton button) {
-        if (button == Qt::RightButton)
-            ShowMenu();
-    });
-    connect(&view_, &clsListView::DblClick, this, [this](int item, Qt::MouseButton) {
-        if (view_.ListCount() > 0 && view_.SelCount() > 0 && item >= 0 && item < list_.ListCount())
-            host_.playRadio(list_.File(item), list_.Title(item), list_.Code(item));
-    });
-    FollowPointer();
-    connect(&view_, &clsListView::FilesDropped, this,
-            [this](const QStringList& files, int, int) { ImportFiles(files); });
-}
-
-// A press selects as the list's rules say; a held button drags the selected rows.
-void StationListView::FollowPointer() {
-    connect(&view_, &clsListView::MouseDown, this,
-            [this](Qt::MouseButton, int, int y, Qt::KeyboardModifiers modifiers) {
-                ops_->PressSelect(*host_.drag, Pointer(y), modifiers);
-            });
-    connect(&view_, &clsListView::DragBegin, this, [this](int, int, Qt::MouseButton) {
-        host_.setDragging(true);
-        view_.BlockKey(true);
-    });
-    connect(&view_, &clsListView::MouseMove, this, [this](int, int y, Qt::KeyboardModifiers) {
-        if (!host_.dragging())
-            return;
-        if (ops_->DragStep(*host_.drag, Pointer(y)))
-            view_.EnsureVisible(host_.drag->current);
-    });
-    const auto endDrag = [this] {
-        if (!host_.dragging())
-            return;
-        host_.setDragging(false);
-        view_.BlockKey(false);
-    };
-    connect(&view_, &clsListView::MouseUp, this, endDrag);
-    connect(&view_, &clsListView::LostFocus, this, endDrag);
-}
-
-QVariant StationListView::RowRole(int row, int role) const {
-    if (row < 0 || row >= list_.ListCount())
-        return {};
-    switch (role) {
-    case kStationRowLookRole: {
-        const StationRow r = list_.Row(row);
-        return QVariant::fromValue(which_ == KeptList::Jobs ? JobRowLook(r, row, largeFonts_, QLocale())
-                                                            : FavoriteRowLook(r, row, largeFonts_));
+void StationListView::keyPressEvent(QKeyEvent* e) {
+    if (keysBlocked_) {
+        e->accept();
+        return;
     }
-    case Qt::BackgroundRole: return RowBackground(row);
-    case Qt::FontRole: return RowFont(largeFonts_);
-    default: return {};
-    }
+    pressedKeys_.insert(e->key());
+    ListView::keyPressEvent(e);
 }
 
-void StationListView::FollowList() {
-    const int rows = list_.ListCount();
-    const int shown = view_.ListCount();
-    if (shown < rows) {
-        view_.AddRows(rows - shown);
-    } else if (shown > rows) {
-        view_.Clear();
-        view_.AddRows(rows);
+void StationListView::keyReleaseEvent(QKeyEvent* e) {
+    if (!e->isAutoRepeat() && pressedKeys_.remove(e->key()))
+        KeyCommand(e->key());
+    ListView::keyReleaseEvent(e);
+}
+
+QItemSelectionModel::SelectionFlags StationListView::selectionCommand(const QModelIndex& index,
+                                                                      const QEvent* event) const {
+    if (event != nullptr && dynamic_cast<const QMouseEvent*>(event) != nullptr)
+        return QItemSelectionModel::NoUpdate;
+    return ListView::selectionCommand(index, event);
+}
+
+void StationListView::mousePressEvent(QMouseEvent* e) {
+    ops_.PressSelect(*host_.drag, Pointer(e->position().toPoint().y()), e->modifiers());
+    ListView::mousePressEvent(e);
+}
+
+void StationListView::mouseMoveEvent(QMouseEvent* e) {
+    if (host_.dragging() && ops_.DragStep(*host_.drag, Pointer(e->position().toPoint().y())))
+        scrollTo(Rows().index(host_.drag->current, 0));
+    ListView::mouseMoveEvent(e);
+}
+
+void StationListView::mouseReleaseEvent(QMouseEvent* e) {
+    ListView::mouseReleaseEvent(e);
+    EndDrag();
+}
+
+void StationListView::focusOutEvent(QFocusEvent* e) {
+    pressedKeys_.clear();
+    ListView::focusOutEvent(e);
+    EndDrag();
+}
+
+void StationListView::DragStarted() {
+    host_.setDragging(true);
+    keysBlocked_ = true;
+}
+
+void StationListView::EndDrag() {
+    if (!host_.dragging())
+        return;
+    host_.setDragging(false);
+    keysBlocked_ = false;
+}
+
+void StationListView::dragEnterEvent(QDragEnterEvent* e) {
+    dragMoveEvent(e);
+}
+
+void StationListView::dragMoveEvent(QDragMoveEvent* e) {
+    if (e->mimeData()->hasUrls())
+        e->acceptProposedAction();
+    else
+        e->ignore();
+}
+
+void StationListView::dropEvent(QDropEvent* e) {
+    QStringList files;
+    for (const QUrl& u : e->mimeData()->urls())
+        if (u.isLocalFile())
+            files << u.toLocalFile();
+    if (files.isEmpty()) {
+        e->ignore();
+        return;
     }
-    view_.Refresh();
+    e->acceptProposedAction();
+    ImportFiles(files);
 }
 
 PointerRow StationListView::Pointer(int y) const {
-    return PointerRow::At(y, view_.Bottom(), [this](int at) { return view_.HitTest(0, at); });
+    return PointerRow::At(y, viewport()->height(), [this](int at) { return rowAt(at); });
 }
 
-QWidget* StationListView::Owner() const {
-    return view_.Container() != nullptr ? view_.Container()->window() : nullptr;
+void StationListView::PlayRow(int row) {
+    if (row >= 0 && row < list_.ListCount())
+        host_.playRadio(list_.File(row), list_.Title(row), list_.Code(row));
 }
 
-bool StationListView::Ask(const QString& question) const {
-    return QMessageBox::question(Owner(), ProgramTitle(), question, QMessageBox::Yes | QMessageBox::No,
+bool StationListView::Ask(const QString& question) {
+    return QMessageBox::question(window(), ProgramTitle(), question, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;
 }
 
-void StationListView::Tell(const QString& message) const {
-    QMessageBox::information(Owner(), ProgramTitle(), message);
+void StationListView::Tell(const QString& message) {
+    QMessageBox::information(window(), ProgramTitle(), message);
 }
 
 void StationListView::ShowMenu() {
@@ -185,7 +233,7 @@ void StationListView::ShowMenu() {
                 [this, command] { host_.runCommand(command); });
     };
     command(ui_text::kMenuAddStation, kCmdAdd);
-    if (view_.ListCount() > 0 && view_.SelCount() > 0) {
+    if (ops_.HasSelection()) {
         command(ui_text::kMenuEditStation, kCmdEdit);
         command(ui_text::kMenuDeleteStation, kCmdDelete);
         menu.addSeparator();
@@ -193,28 +241,24 @@ void StationListView::ShowMenu() {
                 this, &StationListView::CopyToOtherList);
     }
     menu.addSeparator();
-    if (view_.ListCount() > 0)
+    if (Rows().rowCount() > 0)
         command(ui_text::kMenuExportList, kCmdExport);
     command(ui_text::kMenuImportList, kCmdImport);
-    wavelot::ShowMenu(menu, Owner());
+    wavelot::ShowMenu(menu, window());
 }
 
 void StationListView::CopyToOtherList() {
     const bool jobs = which_ == KeptList::Jobs;
     if (!Ask(jobs ? ui_text::kAskCopyToFavorites : ui_text::kAskCopyToJobs))
         return;
-    ops_->CopySelectedToOtherList(ClockText(QTime::currentTime()));
+    ops_.CopySelectedToOtherList(ClockText(QTime::currentTime()));
 }
 
 void StationListView::KeyCommand(int key) {
-    switch (ops_->CommandForKey(key)) {
-    case StationListOps::KeyCommand::SelectAll: ops_->SelectAll(); break;
-    case StationListOps::KeyCommand::ClearSelection: ops_->ClearSelection(); break;
-    case StationListOps::KeyCommand::Play: {
-        const int row = ops_->SelectedRows().front();
-        host_.playRadio(list_.File(row), list_.Title(row), list_.Code(row));
-        break;
-    }
+    switch (ops_.CommandForKey(key)) {
+    case StationListOps::KeyCommand::SelectAll: ops_.SelectAll(); break;
+    case StationListOps::KeyCommand::ClearSelection: ops_.ClearSelection(); break;
+    case StationListOps::KeyCommand::Play: PlayRow(ops_.SelectedRows().front()); break;
     case StationListOps::KeyCommand::Delete: DeleteSelected(); break;
     case StationListOps::KeyCommand::None: break;
     }
@@ -223,15 +267,15 @@ void StationListView::KeyCommand(int key) {
 void StationListView::DeleteSelected() {
     if (!Ask(ui_text::kAskDelete))
         return;
-    view_.Block(true);
-    ops_->DeleteSelected();
-    view_.Block(false);
+    setUpdatesEnabled(false);
+    ops_.DeleteSelected();
+    setUpdatesEnabled(true);
 }
 
 void StationListView::ExportList() {
-    if (view_.ListCount() == 0)
+    if (Rows().rowCount() == 0)
         return;
-    QFileDialog dialog(Owner(), ui_text::kMenuExportList, QDir::homePath(), ui_text::kListFileFilter);
+    QFileDialog dialog(window(), ui_text::kMenuExportList, QDir::homePath(), ui_text::kListFileFilter);
     dialog.setObjectName(u"ExportDialog"_s);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
@@ -251,7 +295,7 @@ void StationListView::ExportList() {
 }
 
 void StationListView::ImportList() {
-    QFileDialog dialog(Owner(), ui_text::kMenuImportList, QDir::homePath(), ui_text::kListFileFilter);
+    QFileDialog dialog(window(), ui_text::kMenuImportList, QDir::homePath(), ui_text::kListFileFilter);
     dialog.setObjectName(u"ImportDialog"_s);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -271,7 +315,7 @@ void StationListView::ImportFiles(const QStringList& files) {
     QStringList failures;
     int added = 0, already = 0;
     bool read = false;  // some file gave stations
-    view_.Block(true);
+    setUpdatesEnabled(false);
     for (const QString& file : files) {
         const ListImport result = wavelot::ImportList(file, tab, targets);
         added += result.added;
@@ -282,7 +326,7 @@ void StationListView::ImportFiles(const QStringList& files) {
     }
     if (added > 0)
         lists_.changes.Announce(tab == kTabJobs ? KeptList::Jobs : KeptList::Favorites);
-    view_.Block(false);
+    setUpdatesEnabled(true);
     if (read && host_.showNotice)
         host_.showNotice(ui_text::ImportCounts(added, already));
     if (!failures.isEmpty())

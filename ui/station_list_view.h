@@ -8,10 +8,9 @@
 // The main window gives it what belongs to the window: the current tab, the commands the menu
 // issues, playing a station and the shared drag state.
 
-#include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <functional>
-#include <memory>
 
 #include "core/list_changes.h"
 #include "ui/list_view.h"
@@ -21,7 +20,7 @@ namespace wavelot {
 
 struct StationLists;
 
-class StationListView : public QObject {
+class StationListView : public ListView {
     Q_OBJECT
 public:
     struct Host {
@@ -34,14 +33,13 @@ public:
         std::function<void(const QString& text)> showNotice;  // a line in the status bar
     };
 
-    StationListView(StationLists& lists, KeptList which, Host host, QObject* parent = nullptr);
-    ~StationListView() override;
+    // The view in panel, with its rows for the records already in the list.
+    StationListView(StationLists& lists, KeptList which, Host host, bool largeFonts, QWidget* panel);
 
-    // The view in panel, filling it, with its rows for the records already in the list.
-    void Create(QWidget* panel, bool largeFonts);
-    clsListView& View() { return view_; }
-    StationListOps& Ops() { return *ops_; }
+    StationListOps& Ops() { return ops_; }
     KeptList Which() const { return which_; }
+    // While a drag runs the keys do nothing.
+    bool KeysBlocked() const { return keysBlocked_; }
 
     // The context menu at the mouse, by what the view has (rows, a selection).
     void ShowMenu();
@@ -53,25 +51,44 @@ public:
     void ImportFiles(const QStringList& files);
     // Grows or shrinks the rows to the list's records and repaints them. Runs on every
     // announcement of the list; the window's load calls it after reading the files.
-    void FollowList();
+    void FollowList() { Rows().Follow(); }
+
+protected:
+    // A key acts on its release, and only when its press came to this list: the Enter that closes
+    // a message box over the list is pressed in the box.
+    void keyPressEvent(QKeyEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
+    // A press selects by the list's own rules (StationListOps::PressSelect), never Qt's; a held
+    // button drags the selected rows.
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    void DragStarted() override;
+    // Files dropped on the list are imported.
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
-    QVariant RowRole(int row, int role) const;
-    void FollowPointer();
+    void EndDrag();
     void DeleteSelected();
     void CopyToOtherList();
+    void PlayRow(int row);
     PointerRow Pointer(int y) const;
-    QWidget* Owner() const;
-    bool Ask(const QString& question) const;
-    void Tell(const QString& message) const;
+    bool Ask(const QString& question);
+    void Tell(const QString& message);
 
     StationLists& lists_;
     const KeptList which_;
     clsSongArray& list_;
     Host host_;
-    bool largeFonts_ = false;
-    clsListView view_;
-    std::unique_ptr<StationListOps> ops_;
+    StationListOps ops_;
+    bool keysBlocked_ = false;
+    // Keys pressed while this list had the focus and not yet released.
+    QSet<int> pressedKeys_;
 };
 
 }  // namespace wavelot

@@ -53,7 +53,7 @@ void BM_RadioBrowserClickToFilledList(benchmark::State& state) {
     for (auto _ : state) {
         // The search runs inside the click; the list is filled when the click returns.
         QTest::mouseClick(window.Button(frmMain::kCmdSearch), Qt::LeftButton);
-        if (window.Search().clsSearch().ListCount() != 200)
+        if (window.Search().ResultList()->model()->rowCount() != 200)
             state.SkipWithError("the list did not fill with 200 stations");
     }
     window.RunCommand(frmMain::kCmdExit);

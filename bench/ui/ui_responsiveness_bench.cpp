@@ -140,7 +140,7 @@ void BM_SearchDispatchGap(benchmark::State& state) {
     RunGapBenchmark(
         state, [](Rig& rig) { rig.window->RunCommand(frmMain::kCmdSearch); },
         [](Rig& rig) {
-            return rig.window->Search().clsSearch().ListCount() == 200 ? nullptr
+            return rig.window->Search().ResultList()->model()->rowCount() == 200 ? nullptr
                                                                        : "search did not fill 200 rows";
         });
 }

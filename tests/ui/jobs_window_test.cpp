@@ -64,7 +64,7 @@ TEST_F(MainWindowTest, EditorAddsAFavouriteAndAWeeklyJob) {
     });
     EXPECT_EQ(Rows(Lists().favoriteList),
               QStringList{u"http://fav.test/|http://fav.test/|1|Jazz|0|0|||0|0"_s});
-    EXPECT_EQ(w.Favorites().View().GetSelectedItems(), std::vector<int>{0}) << "the new row, alone";
+    EXPECT_EQ(w.Favorites().SelectedRows(), std::vector<int>{0}) << "the new row, alone";
 
     WithEditor(w, kTabJobs, frmMain::kCmdAdd, [](frmRadioEdit& d) {
         EXPECT_EQ(TabCount(d), 2);
@@ -88,7 +88,7 @@ TEST_F(MainWindowTest, EditorAddsAFavouriteAndAWeeklyJob) {
     });
     EXPECT_EQ(Rows(Lists().jobList),
               QStringList{u"晚間新聞|http://job.test/|0||1|1|19:05:09|20:00:00|1|68"_s});
-    EXPECT_EQ(w.Jobs().View().ListCount(), 1);
+    EXPECT_EQ(w.Jobs().model()->rowCount(), 1);
 }
 
 TEST_F(MainWindowTest, EditorEditsOnlyTheFirstSelectedRowAndCancelChangesNothing) {
@@ -100,10 +100,11 @@ TEST_F(MainWindowTest, EditorEditsOnlyTheFirstSelectedRowAndCancelChangesNothing
         }
     frmMain& w = Open();
     for (const int tab : {kTabFavorites, kTabJobs}) {
-        clsListView& view = tab == kTabFavorites ? w.Favorites().View() : w.Jobs().View();
+        StationListView& view = tab == kTabFavorites ? w.Favorites() : w.Jobs();
         const clsSongArray& list = tab == kTabFavorites ? Lists().favoriteList : Lists().jobList;
-        view.SetSelected(2, true);
-        view.SetSelected(0, true);
+        for (int r : {2, 0})
+            view.selectionModel()->select(view.model()->index(r, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
         const QStringList before = Rows(list);
         WithEditor(w, tab, frmMain::kCmdEdit, [](frmRadioEdit& d) {
             EXPECT_EQ(d.windowTitle(), u"編輯網路電台"_s);

@@ -29,7 +29,7 @@ using Where = PointerRow::Where;
 // Rows "A".."H" of the favourites in a model with a selection over it, as a view has them.
 struct OpsRig {
     StationLists lists;
-    ListViewModel model;
+    SongListModel model{lists.favoriteList, {{QString(), &clsSongArray::Title}}};
     QItemSelectionModel selection{&model};
     QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
     StationListOps ops{lists, KeptList::Favorites, model, selection};
@@ -37,11 +37,10 @@ struct OpsRig {
     int announced = 0;
     explicit OpsRig(std::initializer_list<int> selected = {}, int current = -1) {
         UiApp();
-        model.AddColumn(QString(), Qt::AlignLeft);
         for (char16_t c = u'A'; c <= u'H'; ++c)
             lists.favoriteList.AddItem(
                 {.file = u"http://"_s + c, .title = QString(QChar(c)), .comment = u"c"_s});
-        model.Append(8);
+        model.Follow();
         for (int r : selected)
             selection.select(model.index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         drag.current = current;
@@ -141,7 +140,7 @@ TEST(StationListOps, KeysDeleteAndCopyBottomUp) {
     EXPECT_EQ(rig.ops.CommandForKey(Qt::Key_X), StationListOps::KeyCommand::None);
     EXPECT_EQ(rig.ops.DeleteSelected(), 2);
     EXPECT_EQ(rig.Titles(), u"ABDEGH"_s);
-    EXPECT_EQ(rig.model.Count(), 6);
+    EXPECT_EQ(rig.model.rowCount(), 6);
     EXPECT_EQ(rig.ops.CommandForKey(Qt::Key_Delete), StationListOps::KeyCommand::None) << "nothing selected";
 
     for (int r : {1, 4, 5})  // B, G, H
@@ -232,18 +231,23 @@ QByteArray ReadBytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
-QWidget* Viewport(clsListView& v) {
-    return v.Table()->viewport();
+QWidget* Viewport(StationListView& v) {
+    return v.viewport();
+}
+void Select(StationListView& v, std::initializer_list<int> rows) {
+    for (int r : rows)
+        v.selectionModel()->select(v.model()->index(r, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 TEST_F(MainWindowTest, RowsAsDrawnFromTheModel) {
     FillLists(Lists());
     frmMain& w = Open();
-    for (clsListView* v : {&w.Favorites().View(), &w.Jobs().View()}) {
-        QAbstractItemModelTester tester(v->Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
-        v->SetSelected(0, true);
+    for (StationListView* v : {&w.Favorites(), &w.Jobs()}) {
+        QAbstractItemModelTester tester(v->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+        v->SelectOnly(0);
         const QImage shot = Viewport(*v)->grab().toImage();
-        const int x = shot.width() - 3, h = v->Table()->rowHeight(0);
+        const int x = shot.width() - 3, h = v->rowHeight(0);
         EXPECT_EQ(shot.pixelColor(x, 10), QColor(75, 75, 75)) << "selected";
         EXPECT_EQ(shot.pixelColor(x, h + 10), QColor(51, 51, 51)) << "odd";
         EXPECT_EQ(shot.pixelColor(x, 2 * h + 10), QColor(58, 58, 58)) << "even";
@@ -268,17 +272,16 @@ TEST_F(MainWindowTest, MenusKeysAndCopyingThroughTheWindow) {
         dialog = m->objectName();
         m->close();
     });
-    QTest::mouseClick(Viewport(w.Jobs().View()), Qt::RightButton, {}, QPoint(30, 20));
+    QTest::mouseClick(Viewport(w.Jobs()), Qt::RightButton, {}, QPoint(30, 20));
     EXPECT_EQ(seen, (QStringList{u"新增電台"_s, u"-"_s, u"匯入電台清單"_s}));
     EXPECT_TRUE(WaitUntil([&] { return dialog == u"ImportDialog"_s; }, 5000));
 
     w.TabStrip()->setCurrentIndex(kTabFavorites - 1);
-    QWidget* vp = Viewport(w.Favorites().View());
+    QWidget* vp = Viewport(w.Favorites());
     OnNextMenu(QString(), &seen);
     QTest::mouseClick(vp, Qt::RightButton, {}, QPoint(30, 400));  // below the rows, none selected
     EXPECT_EQ(seen, (QStringList{u"新增電台"_s, u"-"_s, u"匯出電台清單"_s, u"匯入電台清單"_s}));
-    for (int r : {1, 4, 6})
-        w.Favorites().View().SetSelected(r, true);
+    Select(w.Favorites(), {1, 4, 6});
     QString question;
     OnNextMenu(u"加入排程工作"_s, &seen);
     Answer(QMessageBox::Yes, &question);
@@ -287,22 +290,25 @@ TEST_F(MainWindowTest, MenusKeysAndCopyingThroughTheWindow) {
                                  u"-"_s, u"匯出電台清單"_s, u"匯入電台清單"_s}));
     EXPECT_EQ(question, u"您確定要複製指定的電台到排程工作清單上嗎？"_s);
     // The order and the job fields of the copies are the list operations' (tested above).
-    EXPECT_EQ(w.Jobs().View().ListCount(), 3) << "the job view follows the list";
+    EXPECT_EQ(w.Jobs().model()->rowCount(), 3) << "the job view follows the list";
 
-    w.Favorites().View().SetSelectList(false);
-    for (int r : {2, 5})
-        w.Favorites().View().SetSelected(r, true);
+    w.Favorites().clearSelection();
+    Select(w.Favorites(), {2, 5});
     Answer(QMessageBox::No, &question);
-    QTest::keyClick(w.Favorites().View().Table(), Qt::Key_Delete);
+    QTest::keyClick(&w.Favorites(), Qt::Key_Delete);
     EXPECT_EQ(question, u"您確定要刪除指定的清單嗎？"_s);
     EXPECT_EQ(Lists().favoriteList.ListCount(), 7) << "No keeps everything";
     Answer(QMessageBox::Yes);
     w.RunCommand(frmMain::kCmdDelete);
-    EXPECT_EQ(w.Favorites().View().ListCount(), 5);
-    QTest::keyClick(w.Favorites().View().Table(), Qt::Key_A);
-    EXPECT_EQ(w.Favorites().View().SelCount(), 5);
-    QTest::keyClick(w.Favorites().View().Table(), Qt::Key_N);
-    EXPECT_EQ(w.Favorites().View().SelCount(), 0);
+    EXPECT_EQ(w.Favorites().model()->rowCount(), 5);
+    // A key acts on its release, and only when its press came to the list (the Enter that closes
+    // a message box over the list is pressed in the box).
+    QTest::keyRelease(&w.Favorites(), Qt::Key_A);
+    EXPECT_EQ(w.Favorites().SelectedRows().size(), 0u);
+    QTest::keyClick(&w.Favorites(), Qt::Key_A);
+    EXPECT_EQ(w.Favorites().SelectedRows().size(), 5u);
+    QTest::keyClick(&w.Favorites(), Qt::Key_N);
+    EXPECT_EQ(w.Favorites().SelectedRows().size(), 0u);
 }
 
 TEST_F(MainWindowTest, MouseDragMovesTheRowAndItsSelection) {
@@ -310,7 +316,7 @@ TEST_F(MainWindowTest, MouseDragMovesTheRowAndItsSelection) {
         Lists().favoriteList.AddItem({.file = u"http://"_s + c, .title = QString(QChar(c))});
     frmMain& w = Open();
     w.TabStrip()->setCurrentIndex(kTabFavorites - 1);
-    QWidget* vp = Viewport(w.Favorites().View());
+    QWidget* vp = Viewport(w.Favorites());
     const auto move = [vp](int y) {
         QMouseEvent e(QEvent::MouseMove, QPointF(30, y), vp->mapToGlobal(QPointF(30, y)), Qt::NoButton,
                       Qt::LeftButton, Qt::NoModifier);
@@ -319,17 +325,17 @@ TEST_F(MainWindowTest, MouseDragMovesTheRowAndItsSelection) {
     QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(30, 3 * 45 + 30));
     move(3 * 45 + 5);  // the drag begins
     EXPECT_TRUE(w.Dragging());
-    EXPECT_TRUE(w.Favorites().View().KeyBlocked());
+    EXPECT_TRUE(w.Favorites().KeysBlocked());
     for (int row : {2, 1})
         move(row * 45 + 20);
     QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(30, 65));
     EXPECT_FALSE(w.Dragging());
-    EXPECT_FALSE(w.Favorites().View().KeyBlocked());
+    EXPECT_FALSE(w.Favorites().KeysBlocked());
     QString titles;
     for (int i = 0; i < 5; ++i)
         titles += Lists().favoriteList.Title(i);
     EXPECT_EQ(titles, u"ADBCE"_s);
-    EXPECT_EQ(w.Favorites().View().GetSelectedItems(), std::vector<int>{1});
+    EXPECT_EQ(w.Favorites().SelectedRows(), std::vector<int>{1});
 }
 
 // Export then import through the file dialogs on each tab: into the same list nothing is added
@@ -395,10 +401,10 @@ TEST_F(MainWindowTest, ExportImportRoundTripsAndDroppedFiles) {
     QString message;
     Answer(QMessageBox::Ok, &message);
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(Viewport(w.Favorites().View()), &enter);
+    QApplication::sendEvent(Viewport(w.Favorites()), &enter);
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(Viewport(w.Favorites().View()), &drop);
-    EXPECT_EQ(w.Favorites().View().ListCount(), 6);
+    QApplication::sendEvent(Viewport(w.Favorites()), &drop);
+    EXPECT_EQ(w.Favorites().model()->rowCount(), 6);
     EXPECT_TRUE(message.contains(u"無法讀取清單檔案：\n"_s + missing)) << message.toStdString();
     EXPECT_TRUE(message.contains(u"沒有可匯入的電台：\n"_s + empty)) << message.toStdString();
     // And the favourites file follows within seconds.
@@ -426,10 +432,10 @@ TEST(KilledProgram, DISABLED_Child) {
     std::fflush(stdout);
     QTimer churn;
     if (action == u"delete"_s) {
-        w.Favorites().View().SetSelected(0, true);
+        w.Favorites().SelectOnly(0);
         Answer(QMessageBox::Yes);
         w.RunCommand(frmMain::kCmdDelete);
-        std::printf("@@changed %d\n", w.Favorites().View().ListCount());
+        std::printf("@@changed %d\n", w.Favorites().model()->rowCount());
         std::fflush(stdout);
     } else if (action == u"sort"_s) {  // a change every quarter second: saves all the time
         QObject::connect(&churn, &QTimer::timeout, [&w, up = false]() mutable {
