@@ -140,8 +140,9 @@ void BM_SearchDispatchGap(benchmark::State& state) {
     RunGapBenchmark(
         state, [](Rig& rig) { rig.window->RunCommand(frmMain::kCmdSearch); },
         [](Rig& rig) {
-            return rig.window->Search().ResultList()->model()->rowCount() == 200 ? nullptr
-                                                                       : "search did not fill 200 rows";
+            return rig.window->Search().ResultList()->model()->rowCount() == 200
+                       ? nullptr
+                       : "search did not fill 200 rows";
         });
 }
 BENCHMARK(BM_SearchDispatchGap)->Iterations(5)->Unit(benchmark::kMillisecond);
