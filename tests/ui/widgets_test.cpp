@@ -38,12 +38,12 @@ TEST(Theme, FallsBackToAnInstalledFaceWithTraditionalChinese) {
 
 // A list view over n records "r0".."r<n-1>" with a comment "c<i>" each.
 struct ListFixture {
+    QApplication& app = UiApp();  // before the first widget
     QWidget panel;
     clsSongArray records;
     ListView* view;
 
     explicit ListFixture(bool multiSelect = false, SongListModel* rows = nullptr) {
-        UiApp();
         panel.resize(400, 300);
         view =
             new ListView(&panel, {.geometry = {0, 0, 400, 300}, .rowHeight = 20, .multiSelect = multiSelect},
