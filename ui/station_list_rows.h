@@ -63,7 +63,7 @@ QFont RowFont(bool largeFonts);
 StationRowLook FavoriteRowLook(const StationRow& row, int index, bool largeFonts);
 StationRowLook JobRowLook(const StationRow& row, int index, bool largeFonts, const QLocale& locale);
 
-// Draws the row into rowRect of the painter, through an off-screen image of the row's size.
+// Draws the row into rowRect of the painter.
 void PaintStationRow(QPainter& painter, const QRect& rowRect, int index, bool selected,
                      const StationRowLook& look);
 
