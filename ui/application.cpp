@@ -56,14 +56,11 @@ int RunApplication(int argc, char** argv) {
 
     // The end of the desktop session and termination signals save what the exit command saves.
     session.TakeExitSignals();
-    QObject::connect(&session, &Session::exitRequested, &window,
-                     [&window](int) { window.RunCommand(frmMain::kCmdExit); });
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
-                     [&window](QSessionManager&) { window.RunCommand(frmMain::kCmdExit); });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] {
-        if (!window.ShutDown())
-            window.RunCommand(frmMain::kCmdExit);
-    });
+    // The exit command runs its shutdown once; after it, it does nothing.
+    const auto exit = [&window] { window.RunCommand(frmMain::kCmdExit); };
+    QObject::connect(&session, &Session::exitRequested, &window, exit);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, exit);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, exit);
     return QApplication::exec();
 }
 

@@ -18,27 +18,20 @@ ButtonLook LookFor(ButtonState state) {
     return {QColor(0x22, 0x22, 0x22), QColor(0xF0, 0xE4, 0xBE), QColor(0xD5, 0xB7, 0x5C)};
 }
 
-CommandButton::CommandButton(int index, std::function<QString()> caption, QWidget* parent)
-    : QWidget(parent), index_(index), caption_(std::move(caption)) {
+CommandButton::CommandButton(std::function<QString()> caption, QWidget* parent)
+    : QAbstractButton(parent), caption_(std::move(caption)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFont(UiFont(14));
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);
 }
 
-void CommandButton::ResetLook() {
-    SetState(ButtonState::Normal);
-}
-
-void CommandButton::SetState(ButtonState s) {
-    if (state_ == s)
-        return;
-    state_ = s;
-    update();
+ButtonState CommandButton::State() const {
+    return isDown() ? ButtonState::Pressed : hovered_ ? ButtonState::Hover : ButtonState::Normal;
 }
 
 void CommandButton::paintEvent(QPaintEvent*) {
-    const ButtonLook look = LookFor(state_);
+    const ButtonLook look = LookFor(State());
     QPainter p(this);
     p.fillRect(rect(), look.fill);
     p.setPen(look.border);
@@ -49,29 +42,19 @@ void CommandButton::paintEvent(QPaintEvent*) {
 }
 
 void CommandButton::enterEvent(QEnterEvent*) {
-    if (state_ != ButtonState::Pressed)
-        SetState(ButtonState::Hover);
-    else
-        update();  // a caption may have changed
+    hovered_ = true;
+    update();
 }
 
 void CommandButton::leaveEvent(QEvent*) {
-    if (state_ != ButtonState::Pressed)
-        SetState(ButtonState::Normal);
-}
-
-void CommandButton::mousePressEvent(QMouseEvent* e) {
-    if (e->button() == Qt::LeftButton)
-        SetState(ButtonState::Pressed);
+    hovered_ = false;
+    update();
 }
 
 void CommandButton::mouseReleaseEvent(QMouseEvent* e) {
-    if (e->button() != Qt::LeftButton || state_ != ButtonState::Pressed)
-        return;
-    SetState(ButtonState::Normal);
-    if (rect().contains(e->position().toPoint()))
-        Q_EMIT Clicked(index_);
-    update();
+    if (e->button() == Qt::LeftButton)
+        hovered_ = false;
+    QAbstractButton::mouseReleaseEvent(e);
 }
 
 }  // namespace wavelot

@@ -1,9 +1,9 @@
 #pragma once
 // The main window's owner-drawn command buttons: a framed panel with a centred caption in one
-// of three looks (normal, hover, pressed). A click is a left-button release on the button.
+// of three looks (normal, hover, pressed). A click is Qt's: a left-button release on the button.
 
+#include <QAbstractButton>
 #include <QColor>
-#include <QWidget>
 #include <functional>
 
 namespace wavelot {
@@ -17,33 +17,25 @@ struct ButtonLook {
 enum class ButtonState { Normal, Hover, Pressed };
 ButtonLook LookFor(ButtonState state);
 
-class CommandButton : public QWidget {
+class CommandButton : public QAbstractButton {
     Q_OBJECT
 public:
     // caption is asked at every paint, so state-dependent captions follow the state.
-    CommandButton(int index, std::function<QString()> caption, QWidget* parent = nullptr);
+    explicit CommandButton(std::function<QString()> caption, QWidget* parent = nullptr);
 
-    int Index() const { return index_; }
-    ButtonState State() const { return state_; }
-    QString Caption() const { return caption_ ? caption_() : QString(); }
-    // The look after a release (also used when a command is run from elsewhere).
-    void ResetLook();
-
-Q_SIGNALS:
-    void Clicked(int index);
+    ButtonState State() const;
+    QString Caption() const { return caption_(); }
 
 protected:
     void paintEvent(QPaintEvent*) override;
     void enterEvent(QEnterEvent*) override;
     void leaveEvent(QEvent*) override;
-    void mousePressEvent(QMouseEvent*) override;
-    void mouseReleaseEvent(QMouseEvent*) override;
+    // A release shows the normal look until the pointer enters again.
+    void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
-    void SetState(ButtonState s);
-    int index_;
     std::function<QString()> caption_;
-    ButtonState state_ = ButtonState::Normal;
+    bool hovered_ = false;
 };
 
 }  // namespace wavelot

@@ -12,19 +12,22 @@
 
 namespace wavelot {
 
+namespace {
+LogoLookup LogosOf(wavelot::Session& core) {
+    return [&logos = core.Logos()](const QString& stationUrl) { return logos.LogoFile(stationUrl); };
+}
+}  // namespace
+
 DesktopBus::DesktopBus(wavelot::Session& core, frmMain& window, const QDBusConnection& session,
                        const QDBusConnection& system)
     : session_(std::make_unique<MediaSession>(core.player(), core.Lists().favoriteList)),
       mpris_(std::make_unique<MprisService>(*session_, window, core.Lists().favoriteList, session)),
-      notifier_(std::make_unique<SongNotifier>(core.player(), window, core.settings(), session)),
+      notifier_(std::make_unique<SongNotifier>(
+          core.player(), window, [&core] { return core.Options().songNotify; }, LogosOf(core), session)),
       activity_(std::make_unique<RecordingActivity>(core.recorder())),
       inhibitor_(std::make_unique<SleepInhibitor>(*activity_, system)) {
-    StationLogos& logos = core.Logos();
-    const LogoLookup logoOf = [&logos](const QString& stationUrl) { return logos.LogoFile(stationUrl); };
-    session_->SetLogoLookup(logoOf);
-    notifier_->SetLogoLookup(logoOf);
-    notifier_->SetEnabledOption([&core] { return core.Options().songNotify; });
-    QObject::connect(&logos, &StationLogos::logoReady, session_.get(), &MediaSession::RefreshLogo);
+    session_->SetLogoLookup(LogosOf(core));
+    QObject::connect(&core.Logos(), &StationLogos::logoReady, session_.get(), &MediaSession::RefreshLogo);
 }
 
 DesktopBus::~DesktopBus() = default;

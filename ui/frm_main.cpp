@@ -21,16 +21,15 @@
 namespace wavelot {
 
 namespace {
-constexpr int kStatusBarHeight = 48;
-constexpr int kBottomButtonWidth = 76;
-constexpr int kMuteButtonWidth = 60;
+constexpr int kButtonWidth = 76;
 constexpr int kToolbarButtonWidth = 68;
+constexpr int kTabStripHeight = 24;
 constexpr int kDisplayMs = 30;
 constexpr int kHiddenDisplayMs = 1000;
 }  // namespace
 
 frmMain::frmMain(Session& core, frmOption& options, QWidget* parent)
-    : QWidget(parent), core_(core), options_(options), player_(core.player()) {
+    : QWidget(parent), core_(core), options_(options), player_(core.player()), tray_(ProgramIcon()) {
     largeFonts_ = LargeFontScreen();
     controlHeight_ = ControlHeightFor(largeFonts_);
     setWindowTitle(ProgramTitle());
@@ -48,20 +47,16 @@ frmMain::~frmMain() {
     // Hidden while whole: hiding moves the focus, and the lists' focus handlers call back into
     // the window, which QWidget's own destructor would hide when only its QWidget part is left.
     hide();
-    tmrVis_.stop();
+    displayTimer_.stop();
     if (JobScheduler* scheduler = core_.Scheduler())
         scheduler->Stop();  // the job timer lives as long as the window
 }
 
-QTimer& frmMain::PlaybackPoll() {
-    return core_.Poll();
-}
-
 void frmMain::BuildControls() {
-    picTab_ = new QWidget(this);
-    picFavorites_ = new QWidget(picTab_);
-    picRunJobs_ = new QWidget(picTab_);
-    picJobToolbar_ = new QWidget(picTab_);
+    tabArea_ = new QWidget(this);
+    picFavorites_ = new QWidget(tabArea_);
+    picRunJobs_ = new QWidget(tabArea_);
+    picJobToolbar_ = new QWidget(tabArea_);
     // The panels are opaque: the play-log list lies under them and must not show through.
     for (QWidget* panel : {picFavorites_, picRunJobs_, picJobToolbar_})
         panel->setAutoFillBackground(true);
@@ -71,28 +66,32 @@ void frmMain::BuildControls() {
     trackBar_->setObjectName(QStringLiteral("PicTrackBar"));
     statusBar_->Bars().SetHighestBar(HighestSpectrumBarFor(largeFonts_));
     BuildButtons();
-    searchPage_ = new SearchPage(core_.Search(), core_.settings(), buttons_[kCmdSearch], picTab_);
+    searchPage_ = new SearchPage(core_.Search(), core_.settings(), buttons_[kCmdSearch], tabArea_);
     buttons_[kCmdSearch]->setParent(searchPage_);
-    playLog_ = new PlayLogView(player_, this);
+    playLog_ = new PlayLogView(player_, tabArea_);
     MakeStationLists();
 
-    tmrVis_.setInterval(kDisplayMs);
-    connect(&tmrVis_, &QTimer::timeout, this, &frmMain::tmrVis_Timer);
-    connect(statusBar_, &StatusDisplay::Pressed, this, &frmMain::picStatusBar_Pressed);
+    displayTimer_.setInterval(kDisplayMs);
+    connect(&displayTimer_, &QTimer::timeout, this, &frmMain::DisplayTick);
+    connect(statusBar_, &StatusDisplay::Pressed, this, &frmMain::StatusBarPressed);
     connect(trackBar_, &VolumeSlider::VolumeDragged, this, [this](int v) {
         volume_ = v;
-        ApplyVolume();
+        player_.SetVolume(volume_);
     });
-    connect(&tray_, &TrayIcon::LeftClicked, this, [this] {
-        activateWindow();
-        ToggleTray();
+    connect(&tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger) {
+            activateWindow();
+            ToggleTray();
+        } else if (reason == QSystemTrayIcon::Context) {
+            ShowTrayMenu();
+        }
     });
-    connect(&tray_, &TrayIcon::RightClicked, this, &frmMain::ShowTrayMenu);
     connect(searchPage_, &SearchPage::PlayRequested, this, &frmMain::PlayRadio);
     connect(searchPage_, &SearchPage::CopyRequested, this, &frmMain::CopyToList);
     connect(searchPage_, &SearchPage::SearchRequested, this, [this] { RunCommand(kCmdSearch); });
     connect(searchPage_, &SearchPage::SearchStatusChanged, statusBar_, &StatusDisplay::ShowNotice);
-    connect(&player_, &Player::iconTipChanged, this, &frmMain::IconTip);
+    connect(&player_, &Player::iconTipChanged, this,
+            [this](const QString& tip) { tray_.setToolTip(TrayTipText(tip)); });
     connect(&player_, &Player::logLineAdded, this, [this] { PaceDisplayTimer(); });
     connect(&core_.recorder(), &Recorder::recordingChanged, this, [this] { buttons_[kCmdRecord]->update(); });
 }
@@ -110,9 +109,9 @@ void frmMain::BuildButtons() {
                 return !shutDown_ && player_.IsMuted() ? ui_text::kUnmute : ui_text::kCaptions[kCmdMute];
             };
         QWidget* parent = i >= kCmdAdd ? picJobToolbar_ : static_cast<QWidget*>(this);
-        auto* b = new CommandButton(i, std::move(caption), parent);
+        auto* b = new CommandButton(std::move(caption), parent);
         b->setObjectName(QStringLiteral("cmdPlay%1").arg(i));
-        connect(b, &CommandButton::Clicked, this, &frmMain::RunCommand);
+        connect(b, &QAbstractButton::clicked, this, [this, i] { RunCommand(i); });
         if (i == kCmdRecord || i == kCmdStop) {
             b->setContextMenuPolicy(Qt::CustomContextMenu);
             connect(b, &QWidget::customContextMenuRequested, this, &frmMain::ShowPlaybackMenu);
@@ -126,87 +125,62 @@ void frmMain::BuildButtons() {
 
 void frmMain::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
-    Form_Resize();
+    if (!isMinimized() && size() != minimumSize())
+        resize(minimumSize());  // the size is fixed: undo whatever a window manager tried
 }
 
-void frmMain::showEvent(QShowEvent* e) {
-    QWidget::showEvent(e);
-    PaceDisplayTimer();
-}
-
-void frmMain::hideEvent(QHideEvent* e) {
-    QWidget::hideEvent(e);
-    PaceDisplayTimer();
-}
-
-void frmMain::changeEvent(QEvent* e) {
-    QWidget::changeEvent(e);
-    if (e->type() == QEvent::WindowStateChange)
+bool frmMain::event(QEvent* e) {
+    const bool handled = QWidget::event(e);
+    if (e->type() == QEvent::Show || e->type() == QEvent::Hide || e->type() == QEvent::WindowStateChange)
         PaceDisplayTimer();
+    return handled;
 }
 
 // Shown, the display timer draws; hidden or minimised it only keeps the song timer in step with
-// playback, once a second, and sleeps while nothing plays (tmrVis_Timer). The player logs every
+// playback, once a second, and sleeps while nothing plays (DisplayTick). The player logs every
 // connect and every stop, and a log line wakes it again (BuildControls).
 void frmMain::PaceDisplayTimer() {
     if (!loaded_ || shutDown_)
         return;
     const int ms = isVisible() && !isMinimized() ? kDisplayMs : kHiddenDisplayMs;
-    if (tmrVis_.interval() != ms)
-        tmrVis_.setInterval(ms);
-    if (!tmrVis_.isActive())
-        tmrVis_.start();
+    if (displayTimer_.interval() != ms)
+        displayTimer_.setInterval(ms);
+    if (!displayTimer_.isActive())
+        displayTimer_.start();
 }
 
-void frmMain::Form_Resize() {
-    if (isMinimized())
-        return;
-    const QSize fixed(MainClientWidthFor(largeFonts_), MainClientHeightFor(largeFonts_));
-    if (size() != fixed)
-        resize(fixed);  // the size is fixed: undo whatever a window manager tried
+// The client area's size is fixed, so every part is placed once, in pixels.
+void frmMain::LayOut() {
     const int cw = width();
     const int ch = height();
-    const int tabHeight = ch - kStatusBarHeight - 33;
-    picTab_->setGeometry(5, 5, cw - 10, tabHeight);
-    const int rowTop = tabHeight + 8;
-    // Play and stop are never shown together (the display timer swaps them), so they share
-    // the first place of the row instead of leaving a hole where the hidden one stands.
-    buttons_[kCmdPlay]->setGeometry(5, rowTop, kBottomButtonWidth, 22);
-    int x = 5;
-    for (int i = kCmdStop; i <= kCmdExit; ++i) {
-        buttons_[static_cast<size_t>(i)]->setGeometry(x, rowTop, kBottomButtonWidth, 22);
-        x += kBottomButtonWidth + 1;
-    }
-    buttons_[kCmdMute]->setGeometry(cw - 155, rowTop, kMuteButtonWidth, 22);
-    trackBar_->setGeometry(cw - 155 + kMuteButtonWidth + 4, rowTop,
-                           cw - 5 - (cw - 155 + kMuteButtonWidth + 4), 22);
-    statusBar_->setGeometry(5, rowTop + 22 + 3, cw - 10, ch - (rowTop + 22 + 3) - 3);
-    LayoutTabArea();
-}
+    tabArea_->setGeometry(5, 5, cw - 10, ch - 81);
+    // The row of commands: play and stop share its first place (the display timer shows one of
+    // them); mute and the volume slider stand at its right end.
+    const int row = ch - 73;
+    Button(kCmdPlay)->setGeometry(5, row, kButtonWidth, 22);
+    for (int i = kCmdStop; i <= kCmdExit; ++i)
+        Button(i)->setGeometry(5 + (i - kCmdStop) * (kButtonWidth + 1), row, kButtonWidth, 22);
+    Button(kCmdMute)->setGeometry(cw - 155, row, 60, 22);
+    trackBar_->setGeometry(cw - 91, row, 86, 22);
+    statusBar_->setGeometry(5, ch - 48, cw - 10, 45);
 
-void frmMain::LayoutTabArea() {
-    const int w = picTab_->width();
-    const int h = picTab_->height();
-    if (tabStrip_ != nullptr)
-        tabStrip_->setGeometry(0, 0, w, kTabStripHeight);
-    const int panelTop = kTabStripHeight + 2;
-    const int panelHeight = h - panelTop;
+    // The tab area: the strip, the pages below it (the play log's list lies under the other
+    // three), and the favourites' and jobs' toolbar over the lower edge of their lists.
+    const int w = tabArea_->width();
+    const int h = tabArea_->height();
+    tabStrip_->setGeometry(0, 0, w, kTabStripHeight);
+    const QRect page(0, kTabStripHeight + 2, w, h - kTabStripHeight - 2);
     for (QWidget* p : {static_cast<QWidget*>(searchPage_), picFavorites_, picRunJobs_})
-        p->setGeometry(0, panelTop, w, panelHeight);
-    playLog_->View().SetGeometry({0, panelTop, w, panelHeight});
+        p->setGeometry(page);
+    playLog_->Place(page);
     searchPage_->Layout();
-
     const int toolbarHeight = controlHeight_ + 1;
-    const int listHeight = panelHeight - toolbarHeight - 4;
-    favorites_->View().SetGeometry({0, 0, w, listHeight});
-    jobs_->View().SetGeometry({0, 0, w, listHeight});
+    for (StationListView* list : {favorites_, jobs_})
+        list->Place({0, 0, w, page.height() - toolbarHeight - 4});
     picJobToolbar_->setGeometry(0, h - toolbarHeight, w, toolbarHeight);
-    int x = 0;
-    for (int i = kCmdAdd; i <= kCmdSortDescending; ++i) {
-        buttons_[static_cast<size_t>(i)]->setGeometry(x, 0, kToolbarButtonWidth, toolbarHeight);
-        x += kToolbarButtonWidth + 1;
-    }
-    // The toolbar lies over the lower edge of the two list panels.
+    for (int i = kCmdAdd; i <= kCmdSortDescending; ++i)
+        Button(i)->setGeometry((i - kCmdAdd) * (kToolbarButtonWidth + 1), 0, kToolbarButtonWidth,
+                               toolbarHeight);
     picJobToolbar_->raise();
 }
 
@@ -214,20 +188,16 @@ int frmMain::CurrentTab() const {
     return tabStrip_ != nullptr ? tabStrip_->currentIndex() + 1 : 0;
 }
 
-clsListView& frmMain::PlayLogList() {
-    return playLog_->View();
+ListView& frmMain::PlayLogList() {
+    return *playLog_;
 }
 
-void frmMain::TabStrip_Click() {
+void frmMain::ShowCurrentTab() {
     const int tab = CurrentTab();
     searchPage_->setVisible(tab == 1);
     picFavorites_->setVisible(tab == 2);
     picRunJobs_->setVisible(tab == 3);
     picJobToolbar_->setVisible(tab == 2 || tab == 3);
-}
-
-void frmMain::SetListviewWidth(int column1, int column2, int column3, int adjustment) {
-    searchPage_->SetListviewWidth(column1, column2, column3, adjustment);
 }
 
 void frmMain::SetDragging(bool state) {
@@ -249,14 +219,6 @@ void frmMain::closeEvent(QCloseEvent* e) {
     e->accept();
 }
 
-void frmMain::IconTip(const QString& tip) {
-    tray_.SetTip(tip);
-}
-
-void frmMain::IconAdd() {
-    tray_.Add();
-}
-
 void frmMain::ShowMainWindow() {
     if (!isVisible()) {
         ToggleTray();
@@ -270,11 +232,11 @@ void frmMain::ShowMainWindow() {
 void frmMain::SetSliderVolume(int volume) {
     volume_ = std::clamp(volume, 0, 100);
     trackBar_->SetVolume(volume_);
-    ApplyVolume();
+    player_.SetVolume(volume_);
 }
 
 void frmMain::ToggleTray() {
-    if (!TrayIcon::Available()) {
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         // Nowhere to hide to: minimise instead, so the taskbar entry stays and the program can
         // always be brought back.
         if (isVisible() && !isMinimized())
@@ -287,12 +249,12 @@ void frmMain::ToggleTray() {
     }
     if (isVisible()) {
         hide();
-        IconAdd();
+        tray_.show();
     } else {
         showNormal();
         raise();
         activateWindow();
-        tray_.Remove();
+        tray_.hide();
     }
 }
 

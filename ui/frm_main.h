@@ -6,6 +6,7 @@
 // The command numbers (0..14) are the button indexes, which the tray and the reconnect logic
 // use too.
 
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
 #include <array>
@@ -68,9 +69,7 @@ public:
     // True once the exit command ran the shutdown sequence.
     bool ShutDown() const { return shutDown_; }
 
-    // Tray (the icon is only shown while the window is hidden).
-    void IconTip(const QString& tip);
-    void IconAdd();
+    // Hides the window to the tray, or brings it back (the icon shows only while it is hidden).
     void ToggleTray();
     // The media controls' pause and play: whether the station is paused (or plays again) now;
     // false when the current stream cannot pause, or is not paused.
@@ -81,9 +80,6 @@ public:
     // Sets the volume as a drag of the slider does: the knob, the value and the stream.
     void SetSliderVolume(int volume);
 
-    void SetListviewWidth(int column1, int column2, int column3, int adjustment);
-    void TabStrip_Click();
-    void Form_Resize();
     // A row drag runs (one at a time in both lists): the pointer shows the move arrows.
     bool Dragging() const { return dragging_; }
     void SetDragging(bool state);
@@ -99,15 +95,13 @@ public:
     SearchPage& Search() { return *searchPage_; }
     StationListView& Favorites() { return *favorites_; }
     StationListView& Jobs() { return *jobs_; }
-    clsListView& PlayLogList();
+    ListView& PlayLogList();
     StatusDisplay* picStatusBar() const { return statusBar_; }
     VolumeSlider* PicTrackBar() const { return trackBar_; }
-    TrayIcon& Tray() { return tray_; }
+    QSystemTrayIcon& Tray() { return tray_; }
     QWidget* picFavorites() const { return picFavorites_; }
     QWidget* picRunJobs() const { return picRunJobs_; }
     QWidget* picJobToolbar() const { return picJobToolbar_; }
-    // The session's poll of the playing stream (titles, drops and reconnects).
-    QTimer& PlaybackPoll();
 
 Q_SIGNALS:
     // The shutdown sequence has run; the application ends its event loop on it.
@@ -116,26 +110,25 @@ Q_SIGNALS:
 protected:
     void closeEvent(QCloseEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
-    void showEvent(QShowEvent* e) override;
-    void hideEvent(QHideEvent* e) override;
-    void changeEvent(QEvent* e) override;
+    // Showing, hiding and minimising pace the display timer.
+    bool event(QEvent* e) override;
 
 private:
     void BuildControls();
     void BuildButtons();
     void MakeStationLists();
-    void BuildStationLists();
     void BuildTabs();
     void FirstRunQuestion();
     void Shutdown();
     void FinishShutdown();
-    void ApplyVolume();
-    void LayoutTabArea();
+    // Places every part in the fixed client area, once its parts are made.
+    void LayOut();
+    void ShowCurrentTab();
     void CopyToList(const StationRow& row, int target);
     void SortStationList(bool ascending);
     // The list of the current tab (2 favourites, 3 jobs); null on the others.
     StationListView* CurrentStationList();
-    void picStatusBar_Pressed(Qt::MouseButton button);
+    void StatusBarPressed(Qt::MouseButton button);
     void OpenRadioEdit(bool edit);
     void PlayChosenStation();
     void ShowEqMenu();
@@ -144,15 +137,14 @@ private:
     // menu of the record and stop buttons.
     void AddPlaybackItems(QMenu& menu);
     void ShowPlaybackMenu();
-    void tmrVis_Timer();
+    void DisplayTick();
     void PaceDisplayTimer();
 
     Session& core_;
     frmOption& options_;
     Player& player_;
 
-    QWidget* picTab_ = nullptr;
-    static constexpr int kTabStripHeight = 24;
+    QWidget* tabArea_ = nullptr;
     QTabBar* tabStrip_ = nullptr;
     SearchPage* searchPage_ = nullptr;
     QWidget* picFavorites_ = nullptr;
@@ -165,9 +157,9 @@ private:
     StationListView* favorites_ = nullptr;
     StationListView* jobs_ = nullptr;
     DragRows drag_;
-    TrayIcon tray_;
+    QSystemTrayIcon tray_;
 
-    QTimer tmrVis_;
+    QTimer displayTimer_;
 
     bool loaded_ = false;
     bool exitRequested_ = false;

@@ -43,7 +43,7 @@ void frmMain::RunCommand(int index) {
         break;
     case kCmdMute:
         player_.SetMuted(!player_.IsMuted());
-        ApplyVolume();
+        player_.SetVolume(volume_);
         buttons_[kCmdMute]->update();
         break;
     case kCmdAdd: OpenRadioEdit(false); break;
@@ -96,15 +96,10 @@ void frmMain::PlayRadio(const QString& url, const QString& name, int code) {
 void frmMain::OpenRadioEdit(bool edit) {
     const int tab = CurrentTab();
     StationListView* list = CurrentStationList();
-    clsListView* view = list != nullptr ? &list->View() : nullptr;
-    if (edit && (view == nullptr || view->ListCount() == 0 || view->SelCount() == 0))
+    if (edit && (list == nullptr || list->FirstSelected() < 0))
         return;
-    frmRadioEdit dialog(core_.Lists(), tab, view);
-    dialog.LoadMe(this, edit);
-}
-
-void frmMain::ApplyVolume() {
-    player_.SetVolume(volume_);
+    frmRadioEdit dialog(core_.Lists(), tab, list);
+    dialog.Open(this, edit);
 }
 
 void frmMain::ShowEqMenu() {
@@ -145,10 +140,7 @@ void frmMain::ShowTrayMenu() {
     QAction* mute = volume->addAction(player_.IsMuted() ? ui_text::kUnmute : ui_text::kCaptions[kCmdMute]);
     mute->setCheckable(player_.IsMuted());
     mute->setChecked(player_.IsMuted());
-    connect(mute, &QAction::triggered, this, [this] {
-        RunCommand(kCmdMute);
-        buttons_[kCmdMute]->ResetLook();
-    });
+    connect(mute, &QAction::triggered, this, [this] { RunCommand(kCmdMute); });
     menu.addSeparator();
     AddPlaybackItems(menu);
     menu.addSeparator();
@@ -197,7 +189,7 @@ void frmMain::ShowPlaybackMenu() {
     ShowMenu(menu, this);
 }
 
-void frmMain::picStatusBar_Pressed(Qt::MouseButton button) {
+void frmMain::StatusBarPressed(Qt::MouseButton button) {
     if (shutDown_ || !player_.IsPlaying())
         return;
     const QString title = player_.SongTitle();
@@ -220,7 +212,7 @@ void frmMain::picStatusBar_Pressed(Qt::MouseButton button) {
         SetClipboardText(title);
 }
 
-void frmMain::tmrVis_Timer() {
+void frmMain::DisplayTick() {
     if (shutDown_)
         return;
     const bool playing = player_.IsPlaying();
@@ -231,7 +223,7 @@ void frmMain::tmrVis_Timer() {
     core_.FollowPlayback();
     if (!isVisible() || isMinimized()) {
         if (!playing && player_.PlaybackState() == Player::State::Idle)
-            tmrVis_.stop();  // nothing to follow until the player logs a connect
+            displayTimer_.stop();  // nothing to follow until the player logs a connect
         return;
     }
     if (!playing) {

@@ -45,24 +45,22 @@ QString ListFileNotice(const Session& core) {
 }  // namespace
 
 void frmMain::BuildTabs() {
-    tabStrip_ = PlaceInput<QTabBar>(picTab_, QRect(0, 0, picTab_->width(), kTabStripHeight));
+    tabStrip_ = PlaceInput<QTabBar>(tabArea_, QRect());
     for (const QString& caption : ui_text::kTabs)
         tabStrip_->addTab(caption);
     tabStrip_->setCurrentIndex(0);
-    connect(tabStrip_, &QTabBar::currentChanged, this, &frmMain::TabStrip_Click);
+    connect(tabStrip_, &QTabBar::currentChanged, this, &frmMain::ShowCurrentTab);
 }
 
 void frmMain::Form_Load() {
     if (loaded_)
         return;
     searchPage_->Build(largeFonts_, controlHeight_);
-    BuildStationLists();
-    playLog_->Create(picTab_);
     BuildTabs();
 
     const Settings& settings = core_.settings();
     volume_ = settings.SavedVolume();
-    tray_.Create(ProgramTitle());
+    tray_.setToolTip(ProgramTitle());
     setWindowTitle(ProgramTitle());
 
     core_.LoadLists();
@@ -72,8 +70,8 @@ void frmMain::Form_Load() {
         statusBar_->ShowNotice(notice, true);
 
     CreateFolder(RecordFolder());
-    Form_Resize();
-    TabStrip_Click();
+    LayOut();
+    ShowCurrentTab();
     trackBar_->SetVolume(volume_);
     loaded_ = true;
 
@@ -83,7 +81,7 @@ void frmMain::Form_Load() {
     }
     player_.SetVolume(volume_);
 
-    tmrVis_Timer();  // play or stop button at once, not 30 ms later
+    DisplayTick();  // play or stop button at once, not 30 ms later
     PaceDisplayTimer();
     core_.StartJobs();
 }
@@ -106,7 +104,7 @@ void frmMain::FirstRunQuestion() {
     } else {
         QMessageBox::information(this, title, ui_text::kFolderDeclined + RecordFolder() + ui_text::kThanks);
     }
-    options_.txtFilePath()->setText(folder);  // the session's options follow the box
+    options_.Inputs().txtFilePath->setText(folder);  // the session's options follow the box
     core_.settings().WriteFilePath(folder);
 }
 
@@ -114,17 +112,19 @@ void frmMain::Shutdown() {
     if (shutDown_)
         return;
     shutDown_ = true;
-    tmrVis_.stop();
+    displayTimer_.stop();
     searchPage_->SaveInputs();
     connect(&core_, &Session::shutdownFinished, this, &frmMain::FinishShutdown, Qt::SingleShotConnection);
     core_.Shutdown();  // at once, or when the files being recorded are finished
 }
 
 void frmMain::FinishShutdown() {
-    tray_.Remove();
-    for (clsListView* v : {&searchPage_->clsSearch(), &favorites_->View(), &jobs_->View(), &playLog_->View()})
-        v->Clear();
+    tray_.hide();
     core_.Lists().ClearAll();
+    for (ListView* v :
+         std::initializer_list<ListView*>{searchPage_->ResultList(), favorites_, jobs_, playLog_})
+        if (v != nullptr)
+            v->Rows().Follow();
     Q_EMIT ShutdownDone();
 }
 

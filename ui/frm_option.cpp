@@ -1,8 +1,8 @@
 #include "ui/frm_option.h"
 
 #include <QCheckBox>
+#include <QFrame>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 #include <QWindow>
 
@@ -11,6 +11,7 @@
 #include "session/session.h"
 #include "ui/controls.h"
 #include "ui/folder_browser.h"
+#include "ui/screen_metrics.h"
 
 using namespace Qt::StringLiterals;
 
@@ -18,41 +19,34 @@ namespace wavelot {
 
 namespace {
 
-// The layout, drawn in twips at 15 per pixel and converted here once.
-QRect TwipsRect(int left, int top, int width, int height) {
-    constexpr double kTwipsPerPixel = 15.0;
-    auto px = [](int twips) { return qRound(twips / kTwipsPerPixel); };
-    return QRect(px(left), px(top), px(width), px(height));
-}
-
-// The outer size is fixed at 6800 x 3500 twips; a fixed dialog's frame and title bar take about
-// 6 x 32 pixels of it, which leaves the 6-pixel margin the layout was drawn with.
-const QSize kClientSize = TwipsRect(0, 0, 6800, 3500).size() - QSize(6, 32);
-
+// The layout in twips, at 15 per pixel whatever the screen. The outer size is fixed at 6800 x
+// 3500 twips; a fixed dialog's frame and title bar take about 6 x 32 pixels of it, which leaves
+// the 6-pixel margin the layout was drawn with.
+const QSize kClientSize = Twips{0, 0, 6800, 3500}.ToPixels().size() - QSize(6, 32);
 // The two section outlines, and their captions standing on them.
-const QRect kNetworkFrame = TwipsRect(105, 195, 6510, 915);
-const QRect kRecordingFrame = TwipsRect(105, 1305, 6510, 1140);
-const QRect kNetworkCaptionAt = TwipsRect(180, 105, 810, 240);
-const QRect kRecordingCaptionAt = TwipsRect(180, 1215, 810, 240);
+const QRect kNetworkFrame = Twips{105, 195, 6510, 915}.ToPixels();
+const QRect kRecordingFrame = Twips{105, 1305, 6510, 1140}.ToPixels();
+const QRect kNetworkCaptionAt = Twips{180, 105, 810, 240}.ToPixels();
+const QRect kRecordingCaptionAt = Twips{180, 1215, 810, 240}.ToPixels();
 // The network section.
-const QRect kProxyCaptionAt = TwipsRect(270, 405, 1260, 240);
-const QRect kProxyAt = TwipsRect(1545, 345, 4890, 340);
-const QRect kUseProxyAt = TwipsRect(1560, 750, 2415, 240);
+const QRect kProxyCaptionAt = Twips{270, 405, 1260, 240}.ToPixels();
+const QRect kProxyAt = Twips{1545, 345, 4890, 345}.ToPixels();
+const QRect kUseProxyAt = Twips{1560, 750, 2415, 240}.ToPixels();
 // The recording section.
-const QRect kFolderCaptionAt = TwipsRect(270, 1575, 900, 240);
-const QRect kFolderAt = TwipsRect(1230, 1515, 4635, 330);
-const QRect kBrowseAt = TwipsRect(5895, 1500, 570, 345);
-const QRect kQualityCaptionAt = TwipsRect(270, 1995, 900, 240);
-const QRect kQualityAt = TwipsRect(1230, 1935, 1635, 340);
-const QRect kLoopRecAt = TwipsRect(3015, 1980, 1740, 240);
-const QRect kFromSongStartAt = TwipsRect(4815, 1980, 1800, 240);
+const QRect kFolderCaptionAt = Twips{270, 1575, 900, 240}.ToPixels();
+const QRect kFolderAt = Twips{1230, 1515, 4635, 330}.ToPixels();
+const QRect kBrowseAt = Twips{5895, 1500, 570, 345}.ToPixels();
+const QRect kQualityCaptionAt = Twips{270, 1995, 900, 240}.ToPixels();
+const QRect kQualityAt = Twips{1230, 1935, 1635, 345}.ToPixels();
+const QRect kLoopRecAt = Twips{3015, 1980, 1740, 240}.ToPixels();
+const QRect kFromSongStartAt = Twips{4815, 1980, 1800, 240}.ToPixels();
 // None is in a section: one is the scheduler's, one the desktop's, one the sound's. Left of the
 // buttons, the first two one above the other, the third in the column of the loop switch.
-const QRect kCatchUpJobsAt = TwipsRect(270, 2460, 2700, 240);
-const QRect kLevelLoudnessAt = TwipsRect(3015, 2460, 1400, 240);
-const QRect kSongNotifyAt = TwipsRect(270, 2730, 3900, 240);
-const QRect kApplyAt = TwipsRect(4485, 2550, 1050, 380);
-const QRect kCloseAt = TwipsRect(5565, 2550, 1050, 380);
+const QRect kCatchUpJobsAt = Twips{270, 2460, 2700, 240}.ToPixels();
+const QRect kLevelLoudnessAt = Twips{3015, 2460, 1400, 240}.ToPixels();
+const QRect kSongNotifyAt = Twips{270, 2730, 3900, 240}.ToPixels();
+const QRect kApplyAt = Twips{4485, 2550, 1050, 380}.ToPixels();
+const QRect kCloseAt = Twips{5565, 2550, 1050, 380}.ToPixels();
 
 const QString kTitle = u"選項"_s;
 const QString kNetworkCaption = u"網路設定"_s;
@@ -81,48 +75,40 @@ frmOption::frmOption(Settings settings, SessionOptions& live, QWidget* parent)
     setWindowTitle(kTitle);
     setFont(UiFont(14));
     setFixedSize(kClientSize);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, pal.color(QPalette::Button));
-    setPalette(pal);
-    setAutoFillBackground(true);
-}
-
-frmOption::~frmOption() = default;
-
-QCheckBox* frmOption::Check(const QRect& at, const QString& caption) {
-    return PlaceInput<QCheckBox>(this, at, caption);
-}
-
-QPushButton* frmOption::Button(const QRect& at, const QString& caption) {
-    return PlaceInput<QPushButton>(this, at, caption);
+    SetBackColor(this, palette().color(QPalette::Button), false);
 }
 
 void frmOption::BuildInputs() {
+    for (const QRect& at : {kNetworkFrame, kRecordingFrame}) {
+        auto* outline = PlaceInput<QFrame>(this, at);
+        outline->setFrameStyle(QFrame::Box | QFrame::Plain);
+        outline->setForegroundRole(QPalette::Highlight);
+    }
     // The section captions are opaque so they sit on the outline instead of being crossed by it.
     PlaceInput<QLabel>(this, kNetworkCaptionAt, kNetworkCaption)->setAutoFillBackground(true);
     PlaceInput<QLabel>(this, kProxyCaptionAt, kProxyCaption);
-    cboProxy_ = PlaceInput<QComboBox>(this, kProxyAt);
-    cboProxy_->setEditable(true);
-    chkUserProxy_ = Check(kUseProxyAt, kUseProxy);
+    ui_.cboProxy = PlaceInput<QComboBox>(this, kProxyAt);
+    ui_.cboProxy->setEditable(true);
+    ui_.chkUserProxy = PlaceInput<QCheckBox>(this, kUseProxyAt, kUseProxy);
     PlaceInput<QLabel>(this, kRecordingCaptionAt, kRecordingCaption)->setAutoFillBackground(true);
     PlaceInput<QLabel>(this, kFolderCaptionAt, kFolderCaption);
-    txtFilePath_ = PlaceInput<QLineEdit>(this, kFolderAt);
-    txtFilePath_->setFrame(false);
-    cmdRecOut_ = Button(kBrowseAt, kBrowse);
+    ui_.txtFilePath = PlaceInput<QLineEdit>(this, kFolderAt);
+    ui_.txtFilePath->setFrame(false);
+    ui_.cmdRecOut = PlaceInput<QPushButton>(this, kBrowseAt, kBrowse);
     PlaceInput<QLabel>(this, kQualityCaptionAt, kQualityCaption);
-    cboQuality_ = PlaceInput<QComboBox>(this, kQualityAt);
-    chkLoopRec_ = Check(kLoopRecAt, kLoopRec);
-    chkFromSongStart_ = Check(kFromSongStartAt, kFromSongStart);
-    chkCatchUpJobs_ = Check(kCatchUpJobsAt, kCatchUpJobs);
-    chkLevelLoudness_ = Check(kLevelLoudnessAt, kLevelLoudness);
-    chkSongNotify_ = Check(kSongNotifyAt, kSongNotify);
-    cmdOK_ = Button(kApplyAt, kApply);
-    cmdCancel_ = Button(kCloseAt, kClose);
+    ui_.cboQuality = PlaceInput<QComboBox>(this, kQualityAt);
+    ui_.chkLoopRec = PlaceInput<QCheckBox>(this, kLoopRecAt, kLoopRec);
+    ui_.chkFromSongStart = PlaceInput<QCheckBox>(this, kFromSongStartAt, kFromSongStart);
+    ui_.chkCatchUpJobs = PlaceInput<QCheckBox>(this, kCatchUpJobsAt, kCatchUpJobs);
+    ui_.chkLevelLoudness = PlaceInput<QCheckBox>(this, kLevelLoudnessAt, kLevelLoudness);
+    ui_.chkSongNotify = PlaceInput<QCheckBox>(this, kSongNotifyAt, kSongNotify);
+    ui_.cmdOK = PlaceInput<QPushButton>(this, kApplyAt, kApply);
+    ui_.cmdCancel = PlaceInput<QPushButton>(this, kCloseAt, kClose);
 
-    connect(chkUserProxy_, &QCheckBox::clicked, this, &frmOption::chkUserProxy_Click);
-    connect(cmdRecOut_, &QPushButton::clicked, this, &frmOption::cmdRecOut_Click);
-    connect(cmdOK_, &QPushButton::clicked, this, &frmOption::cmdOK_Click);
-    connect(cmdCancel_, &QPushButton::clicked, this, &frmOption::cmdCancel_Click);
+    connect(ui_.chkUserProxy, &QCheckBox::clicked, this, &frmOption::FollowProxySwitch);
+    connect(ui_.cmdRecOut, &QPushButton::clicked, this, &frmOption::BrowseRecordingFolder);
+    connect(ui_.cmdOK, &QPushButton::clicked, this, &frmOption::Apply);
+    connect(ui_.cmdCancel, &QPushButton::clicked, this, &QWidget::hide);
 }
 
 void frmOption::Form_Load() {
@@ -131,38 +117,38 @@ void frmOption::Form_Load() {
     loaded_ = true;
 
     BuildInputs();
-    chkLoopRec_->setChecked(settings_.LoopRec() == 1);
-    chkCatchUpJobs_->setChecked(settings_.CatchUpJobs());
-    chkSongNotify_->setChecked(settings_.SongNotify());
-    chkLevelLoudness_->setChecked(settings_.LevelLoudness());
-    chkFromSongStart_->setChecked(settings_.RecordFromSongStart());
+    ui_.chkLoopRec->setChecked(settings_.LoopRec() == 1);
+    ui_.chkCatchUpJobs->setChecked(settings_.CatchUpJobs());
+    ui_.chkSongNotify->setChecked(settings_.SongNotify());
+    ui_.chkLevelLoudness->setChecked(settings_.LevelLoudness());
+    ui_.chkFromSongStart->setChecked(settings_.RecordFromSongStart());
 
     for (const QString& entry : settings_.ProxyEntries(kMaxProxyEntries))
-        cboProxy_->addItem(entry);
-    if (cboProxy_->count() == 0)
-        cboProxy_->addItem(QString::fromUtf16(kDefaultProxyEntry));
-    cboProxy_->setCurrentIndex(0);
+        ui_.cboProxy->addItem(entry);
+    if (ui_.cboProxy->count() == 0)
+        ui_.cboProxy->addItem(QString::fromUtf16(kDefaultProxyEntry));
+    ui_.cboProxy->setCurrentIndex(0);
 
     for (const QString& text : settings::kQualityTexts)
-        cboQuality_->addItem(text);
-    cboQuality_->setCurrentIndex(settings_.Quality());
+        ui_.cboQuality->addItem(text);
+    ui_.cboQuality->setCurrentIndex(settings_.Quality());
 
-    chkUserProxy_->setChecked(settings_.EnabledProxy() == 1);
-    chkUserProxy_Click();
+    ui_.chkUserProxy->setChecked(settings_.EnabledProxy() == 1);
+    FollowProxySwitch();
 
-    txtFilePath_->setText(settings_.FilePath());
-    cboProxy_->setEditText(settings_.UserProxy());
+    ui_.txtFilePath->setText(settings_.FilePath());
+    ui_.cboProxy->setEditText(settings_.UserProxy());
 
     // Whoever sets the folder or the quality, the user or the first-run question, sets it for
     // the recordings of this run.
     PublishRecording();
-    connect(txtFilePath_, &QLineEdit::textChanged, this, &frmOption::PublishRecording);
-    connect(cboQuality_, &QComboBox::currentIndexChanged, this, &frmOption::PublishRecording);
+    connect(ui_.txtFilePath, &QLineEdit::textChanged, this, &frmOption::PublishRecording);
+    connect(ui_.cboQuality, &QComboBox::currentIndexChanged, this, &frmOption::PublishRecording);
 }
 
 void frmOption::PublishRecording() {
-    live_.recordingFolder = RecordingFolder();
-    live_.quality = QualityIndex();
+    live_.recordingFolder = ui_.txtFilePath->text();
+    live_.quality = ui_.cboQuality->currentIndex();
 }
 
 void frmOption::ShowModal(QWidget* owner) {
@@ -177,62 +163,41 @@ void frmOption::ShowModal(QWidget* owner) {
     exec();
 }
 
-QString frmOption::RecordingFolder() const {
-    return txtFilePath_->text();
+void frmOption::FollowProxySwitch() {
+    const bool on = ui_.chkUserProxy->isChecked();
+    ui_.cboProxy->setEnabled(on);
+    SetBackColor(ui_.cboProxy, on ? kWhite : palette().color(QPalette::Button), false);
 }
 
-int frmOption::QualityIndex() const {
-    return cboQuality_->currentIndex();
-}
-
-void frmOption::chkUserProxy_Click() {
-    const bool on = chkUserProxy_->isChecked();
-    cboProxy_->setEnabled(on);
-    SetBackColor(cboProxy_, on ? kWhite : palette().color(QPalette::Button), false);
-}
-
-void frmOption::cmdRecOut_Click() {
+void frmOption::BrowseRecordingFolder() {
     const QString folder = BrowseForFolder(this, kChooseFolder);
     if (!folder.isEmpty())
-        txtFilePath_->setText(folder);
+        ui_.txtFilePath->setText(folder);
 }
 
-void frmOption::cmdOK_Click() {
-    settings_.WriteFilePath(txtFilePath_->text());
-    settings_.WriteQuality(cboQuality_->currentIndex());
-    settings_.WriteUserProxy(cboProxy_->currentText());
-    settings_.WriteEnabledProxy(chkUserProxy_->isChecked() ? 1 : 0);
-    settings_.WriteLoopRec(chkLoopRec_->isChecked() ? 1 : 0);
-    settings_.WriteCatchUpJobs(chkCatchUpJobs_->isChecked());
+void frmOption::Apply() {
+    settings_.WriteFilePath(ui_.txtFilePath->text());
+    settings_.WriteQuality(ui_.cboQuality->currentIndex());
+    settings_.WriteUserProxy(ui_.cboProxy->currentText());
+    settings_.WriteEnabledProxy(ui_.chkUserProxy->isChecked() ? 1 : 0);
+    settings_.WriteLoopRec(ui_.chkLoopRec->isChecked() ? 1 : 0);
+    settings_.WriteCatchUpJobs(ui_.chkCatchUpJobs->isChecked());
     // Only a change is stored: a missing key already means on.
-    if (chkSongNotify_->isChecked() != settings_.SongNotify())
-        settings_.WriteSongNotify(chkSongNotify_->isChecked());
+    if (ui_.chkSongNotify->isChecked() != settings_.SongNotify())
+        settings_.WriteSongNotify(ui_.chkSongNotify->isChecked());
     // Only a change is stored: a missing key already means off.
-    if (chkLevelLoudness_->isChecked() != settings_.LevelLoudness())
-        settings_.WriteLevelLoudness(chkLevelLoudness_->isChecked());
-    live_.loopRecording = chkLoopRec_->isChecked();
-    live_.catchUpJobs = chkCatchUpJobs_->isChecked();
-    live_.songNotify = chkSongNotify_->isChecked();
-    live_.levelLoudness = chkLevelLoudness_->isChecked();
+    if (ui_.chkLevelLoudness->isChecked() != settings_.LevelLoudness())
+        settings_.WriteLevelLoudness(ui_.chkLevelLoudness->isChecked());
+    live_.loopRecording = ui_.chkLoopRec->isChecked();
+    live_.catchUpJobs = ui_.chkCatchUpJobs->isChecked();
+    live_.songNotify = ui_.chkSongNotify->isChecked();
+    live_.levelLoudness = ui_.chkLevelLoudness->isChecked();
     // Only a change is stored: a missing key already means on.
-    if (chkFromSongStart_->isChecked() != settings_.RecordFromSongStart())
-        settings_.WriteRecordFromSongStart(chkFromSongStart_->isChecked());
-    live_.recordFromSongStart = chkFromSongStart_->isChecked();
+    if (ui_.chkFromSongStart->isChecked() != settings_.RecordFromSongStart())
+        settings_.WriteRecordFromSongStart(ui_.chkFromSongStart->isChecked());
+    live_.recordFromSongStart = ui_.chkFromSongStart->isChecked();
     audio::StationLoudness::Shared().SetEnabled(live_.levelLoudness);
-    cmdCancel_Click();
-}
-
-void frmOption::cmdCancel_Click() {
     hide();
-}
-
-void frmOption::paintEvent(QPaintEvent* e) {
-    QDialog::paintEvent(e);
-    QPainter p(this);
-    p.setPen(palette().color(QPalette::Highlight));
-    p.setBrush(Qt::NoBrush);
-    for (const QRect& r : {kNetworkFrame, kRecordingFrame})
-        p.drawRect(r.adjusted(0, 0, -1, -1));
 }
 
 }  // namespace wavelot

@@ -12,7 +12,6 @@
 #include "text/station_text.h"
 #include "ui/controls.h"
 #include "ui/list_view.h"
-#include "ui/screen_metrics.h"
 
 using namespace Qt::StringLiterals;
 
@@ -76,14 +75,12 @@ constexpr DayBox kDayBoxes[] = {
 };
 }  // namespace
 
-frmRadioEdit::frmRadioEdit(StationLists& lists, int tab, clsListView* view, QWidget* parent)
+frmRadioEdit::frmRadioEdit(StationLists& lists, int tab, ListView* view, QWidget* parent)
     : QDialog(parent), lists_(lists), tab_(tab), view_(view) {}
 
-frmRadioEdit::~frmRadioEdit() = default;
-
 QRect frmRadioEdit::Px(Twips at, bool input) const {
-    const int tpp = twipsPerPixel_;
-    return QRect(at.left / tpp, at.top / tpp, at.width / tpp, input ? controlHeight_ : at.height / tpp);
+    const QRect r = at.ToPixels(twipsPerPixel_);
+    return input ? QRect(r.topLeft(), QSize(r.width(), controlHeight_)) : r;
 }
 
 void frmRadioEdit::Label(QWidget* page, const QString& text, Twips at) {
@@ -99,134 +96,134 @@ void frmRadioEdit::Build() {
     const int h = Px(kOuter).height() - kDialogFrameHeight;
     setFixedSize(w, h);  // any resize is undone
 
-    cmdOK_ = PlaceInput<QPushButton>(this, Px(kOkAt));
-    cmdCancel_ = PlaceInput<QPushButton>(this, Px(kCancelAt), kCancel);
-    const int buttonTop = cmdOK_->y();
+    ui_.cmdOK = PlaceInput<QPushButton>(this, Px(kOkAt));
+    ui_.cmdCancel = PlaceInput<QPushButton>(this, Px(kCancelAt), kCancel);
+    const int buttonTop = ui_.cmdOK->y();
 
     // The tab strip above a display area that holds the pages.
-    tabStrip_ = PlaceInput<QTabBar>(this, QRect(kMargin, kMargin, w - 2 * kMargin, kTabBarHeight));
+    ui_.tabStrip = PlaceInput<QTabBar>(this, QRect(kMargin, kMargin, w - 2 * kMargin, kTabBarHeight));
     auto* display = new QFrame(this);
     display->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
     display->setGeometry(kMargin, kMargin + kTabBarHeight, w - 2 * kMargin,
                          buttonTop - 2 * kMargin - kTabBarHeight);
-    page1_ = new QWidget(display);
-    page2_ = new QWidget(display);
-    for (QWidget* page : {page1_, page2_})
+    ui_.page1 = new QWidget(display);
+    ui_.page2 = new QWidget(display);
+    for (QWidget* page : {ui_.page1, ui_.page2})
         page->setGeometry(display->contentsRect());
     BuildGeneralPage();
     BuildSchedulePage();
 
-    connect(tabStrip_, &QTabBar::currentChanged, this, &frmRadioEdit::TabStrip_Click);
-    connect(optEvery_, &QRadioButton::clicked, this, [this] { SetWeekly(false); });
-    connect(optSpecific_, &QRadioButton::clicked, this, [this] { SetWeekly(true); });
-    connect(cmdOK_, &QPushButton::clicked, this, &frmRadioEdit::cmdOK_Click);
-    connect(cmdCancel_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ui_.tabStrip, &QTabBar::currentChanged, this, &frmRadioEdit::ShowCurrentPage);
+    connect(ui_.optEvery, &QRadioButton::clicked, this, [this] { SetWeekly(false); });
+    connect(ui_.optSpecific, &QRadioButton::clicked, this, [this] { SetWeekly(true); });
+    connect(ui_.cmdOK, &QPushButton::clicked, this, &frmRadioEdit::Store);
+    connect(ui_.cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void frmRadioEdit::BuildGeneralPage() {
-    Label(page1_, u"電台名稱"_s, kNameCaptionAt);
-    txtRadioName_ = PlaceInput<QLineEdit>(page1_, Px(kNameAt, true));
-    Label(page1_, u"電台網址"_s, kUrlCaptionAt);
-    txtRadioUrl_ = PlaceInput<QLineEdit>(page1_, Px(kUrlAt, true));
-    Label(page1_, u"電台說明"_s, kCommentCaptionAt);
-    txtComment_ = PlaceInput<QLineEdit>(page1_, Px(kCommentAt, true));
-    Label(page1_, u"字元編碼"_s, kCodeCaptionAt);
-    cboCode_ = PlaceInput<QComboBox>(page1_, Px(kCodeAt, true));
+    Label(ui_.page1, u"電台名稱"_s, kNameCaptionAt);
+    ui_.txtRadioName = PlaceInput<QLineEdit>(ui_.page1, Px(kNameAt, true));
+    Label(ui_.page1, u"電台網址"_s, kUrlCaptionAt);
+    ui_.txtRadioUrl = PlaceInput<QLineEdit>(ui_.page1, Px(kUrlAt, true));
+    Label(ui_.page1, u"電台說明"_s, kCommentCaptionAt);
+    ui_.txtComment = PlaceInput<QLineEdit>(ui_.page1, Px(kCommentAt, true));
+    Label(ui_.page1, u"字元編碼"_s, kCodeCaptionAt);
+    ui_.cboCode = PlaceInput<QComboBox>(ui_.page1, Px(kCodeAt, true));
     for (int code = 0; code < kStationCodeCount; ++code)
-        cboCode_->addItem(StationCodeName(code));
-    chkStartJob_ = PlaceInput<QCheckBox>(page1_, Px(kStartJobAt), u"啟動排程工作"_s);
+        ui_.cboCode->addItem(StationCodeName(code));
+    ui_.chkStartJob = PlaceInput<QCheckBox>(ui_.page1, Px(kStartJobAt), u"啟動排程工作"_s);
 }
 
 void frmRadioEdit::BuildSchedulePage() {
-    Label(page2_, u"日期設定"_s, kDaysCaptionAt);
-    optEvery_ = PlaceInput<QRadioButton>(page2_, Px(kEveryAt), u"每天"_s);
-    optSpecific_ = PlaceInput<QRadioButton>(page2_, Px(kSpecificAt), u"每週"_s);
+    Label(ui_.page2, u"日期設定"_s, kDaysCaptionAt);
+    ui_.optEvery = PlaceInput<QRadioButton>(ui_.page2, Px(kEveryAt), u"每天"_s);
+    ui_.optSpecific = PlaceInput<QRadioButton>(ui_.page2, Px(kSpecificAt), u"每週"_s);
     for (const DayBox& d : kDayBoxes)
-        chkDays_.at(static_cast<size_t>(d.day - 1)) = PlaceInput<QCheckBox>(
-            page2_, Px({d.left, d.top, kDayBoxWidth, kDayBoxHeight}), QString::fromUtf16(d.caption));
+        ui_.chkDays.at(static_cast<size_t>(d.day - 1)) = PlaceInput<QCheckBox>(
+            ui_.page2, Px({d.left, d.top, kDayBoxWidth, kDayBoxHeight}), QString::fromUtf16(d.caption));
 
-    Label(page2_, u"時間 / 執行模式設定"_s, kTimesCaptionAt);
-    Label(page2_, u"起始時間"_s, kStartCaptionAt);
-    dtpStart_ = PlaceInput<QTimeEdit>(page2_, Px(kStartAt));
-    Label(page2_, u"結束時間"_s, kStopCaptionAt);
-    dtpStop_ = PlaceInput<QTimeEdit>(page2_, Px(kStopAt));
-    Label(page2_, u"排程模式"_s, kModeCaptionAt);
-    cboMode_ = PlaceInput<QComboBox>(page2_, Px(kModeAt, true));
+    Label(ui_.page2, u"時間 / 執行模式設定"_s, kTimesCaptionAt);
+    Label(ui_.page2, u"起始時間"_s, kStartCaptionAt);
+    ui_.dtpStart = PlaceInput<QTimeEdit>(ui_.page2, Px(kStartAt));
+    Label(ui_.page2, u"結束時間"_s, kStopCaptionAt);
+    ui_.dtpStop = PlaceInput<QTimeEdit>(ui_.page2, Px(kStopAt));
+    Label(ui_.page2, u"排程模式"_s, kModeCaptionAt);
+    ui_.cboMode = PlaceInput<QComboBox>(ui_.page2, Px(kModeAt, true));
     for (const QString& mode : kModes)
-        cboMode_->addItem(mode);
+        ui_.cboMode->addItem(mode);
 }
 
-void frmRadioEdit::LoadMe(QWidget* owner, bool lEdit) {
-    const int editRow = lEdit && view_ != nullptr ? view_->NextSelected(-1) : -1;
-    if (lEdit && editRow < 0)
+void frmRadioEdit::Open(QWidget* owner, bool edit) {
+    const int editRow = edit && view_ != nullptr ? view_->FirstSelected() : -1;
+    if (edit && editRow < 0)
         return;
     edit_.emplace(lists_, tab_, editRow);
     if (owner != nullptr)
         setParent(owner, windowFlags());
     Build();
-    setWindowTitle(lEdit ? kTitleEdit : kTitleAdd);
-    cmdOK_->setText(lEdit ? kOkEdit : kOkAdd);
-    chkStartJob_->setVisible(edit_->ShowsSchedule());
-    tabStrip_->addTab(kTabGeneral);
+    setWindowTitle(edit ? kTitleEdit : kTitleAdd);
+    ui_.cmdOK->setText(edit ? kOkEdit : kOkAdd);
+    ui_.chkStartJob->setVisible(edit_->ShowsSchedule());
+    ui_.tabStrip->addTab(kTabGeneral);
     if (edit_->ShowsSchedule())
-        tabStrip_->addTab(kTabSchedule);
+        ui_.tabStrip->addTab(kTabSchedule);
     Fill(edit_->Load(QTime::currentTime()));
-    tabStrip_->setCurrentIndex(0);
-    TabStrip_Click();
-    txtRadioName_->setFocus();
+    ui_.tabStrip->setCurrentIndex(0);
+    ShowCurrentPage();
+    ui_.txtRadioName->setFocus();
     setModal(true);
     exec();
 }
 
 void frmRadioEdit::Fill(const RadioEditFields& f) {
-    txtRadioName_->setText(f.name);
-    txtRadioUrl_->setText(f.url);
-    txtComment_->setText(f.comment);
-    cboCode_->setCurrentIndex(f.code);
-    chkStartJob_->setChecked(f.runJob);
+    ui_.txtRadioName->setText(f.name);
+    ui_.txtRadioUrl->setText(f.url);
+    ui_.txtComment->setText(f.comment);
+    ui_.cboCode->setCurrentIndex(f.code);
+    ui_.chkStartJob->setChecked(f.runJob);
     for (int day = 1; day <= 7; ++day)
         chkDay(day)->setChecked((f.dayMask & WeekDayBit(day)) != 0);
     SetWeekly(f.weekly);
-    dtpStart_->setTime(f.start);
-    dtpStop_->setTime(f.stop);
-    cboMode_->setCurrentIndex(f.mode);
+    ui_.dtpStart->setTime(f.start);
+    ui_.dtpStop->setTime(f.stop);
+    ui_.cboMode->setCurrentIndex(f.mode);
 }
 
 RadioEditFields frmRadioEdit::Collect() const {
-    RadioEditFields f{.name = txtRadioName_->text(),
-                      .url = txtRadioUrl_->text(),
-                      .comment = txtComment_->text(),
-                      .code = std::max(cboCode_->currentIndex(), 0),
-                      .runJob = chkStartJob_->isChecked(),
-                      .weekly = optSpecific_->isChecked(),
-                      .start = dtpStart_->time(),
-                      .stop = dtpStop_->time(),
-                      .mode = std::max(cboMode_->currentIndex(), 0)};
+    RadioEditFields f{.name = ui_.txtRadioName->text(),
+                      .url = ui_.txtRadioUrl->text(),
+                      .comment = ui_.txtComment->text(),
+                      .code = std::max(ui_.cboCode->currentIndex(), 0),
+                      .runJob = ui_.chkStartJob->isChecked(),
+                      .weekly = ui_.optSpecific->isChecked(),
+                      .start = ui_.dtpStart->time(),
+                      .stop = ui_.dtpStop->time(),
+                      .mode = std::max(ui_.cboMode->currentIndex(), 0)};
     for (int day = 1; day <= 7; ++day)
         if (chkDay(day)->isChecked())
             f.dayMask |= WeekDayBit(day);
     return f;
 }
 
-void frmRadioEdit::TabStrip_Click() {
-    const int tab = tabStrip_->currentIndex() + 1;
-    page1_->setVisible(tab == 1);
-    page2_->setVisible(tab == 2);
+void frmRadioEdit::ShowCurrentPage() {
+    const int tab = ui_.tabStrip->currentIndex() + 1;
+    ui_.page1->setVisible(tab == 1);
+    ui_.page2->setVisible(tab == 2);
 }
 
 // The two options are not auto-exclusive, so keeping exactly one of them chosen is done here.
 // Disabled day boxes keep their check marks.
 void frmRadioEdit::SetWeekly(bool weekly) {
-    optEvery_->setChecked(!weekly);
-    optSpecific_->setChecked(weekly);
-    for (QCheckBox* day : chkDays_)
+    ui_.optEvery->setChecked(!weekly);
+    ui_.optSpecific->setChecked(weekly);
+    for (QCheckBox* day : ui_.chkDays)
         day->setEnabled(weekly);
 }
 
-void frmRadioEdit::cmdOK_Click() {
+void frmRadioEdit::Store() {
     const RadioEditFields f = Collect();
     if (!f.url.isEmpty() && f.name.isEmpty())
-        txtRadioName_->setText(f.url);
+        ui_.txtRadioName->setText(f.url);
     const RadioEdit::Result result = edit_->Store(f);
     switch (result.outcome) {
     case RadioEdit::Outcome::Refused: return;  // no address: the dialog stays open, silently
@@ -236,7 +233,7 @@ void frmRadioEdit::cmdOK_Click() {
         // The view has its new row already: it follows the lists' announcements.
         if (view_ != nullptr) {
             view_->SelectOnly(result.row);
-            view_->SetFocus();
+            view_->setFocus();
         }
         break;
     }

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "scheduler/radio_edit.h"
+#include "ui/screen_metrics.h"
 
 class QCheckBox;
 class QComboBox;
@@ -22,42 +23,42 @@ class QTimeEdit;
 
 namespace wavelot {
 
-class clsListView;
+class ListView;
 struct StationLists;
-
-// A rectangle of the editor's design, in twips.
-struct Twips {
-    int left, top, width, height;
-};
 
 class frmRadioEdit : public QDialog {
     Q_OBJECT
 public:
     // tab: the main window's tab (2 favourites, 3 jobs); view: that tab's list view, showing the
     // list the dialog stores into (null on the other tabs).
-    frmRadioEdit(StationLists& lists, int tab, clsListView* view, QWidget* parent = nullptr);
-    ~frmRadioEdit() override;
+    frmRadioEdit(StationLists& lists, int tab, ListView* view, QWidget* parent = nullptr);
 
-    // Builds and fills the dialog and shows it modally over owner. lEdit: edit the first
+    // Builds and fills the dialog and shows it modally over owner. edit: edit the first
     // selected row of the view (nothing happens when none is selected); otherwise add.
-    void LoadMe(QWidget* owner, bool lEdit);
+    void Open(QWidget* owner, bool edit);
 
-    // Parts, for tests. Day boxes by WeekMark day number, Sunday 1 to Saturday 7.
-    QTabBar* TabStrip() const { return tabStrip_; }
-    QLineEdit* txtRadioName() const { return txtRadioName_; }
-    QLineEdit* txtRadioUrl() const { return txtRadioUrl_; }
-    QLineEdit* txtComment() const { return txtComment_; }
-    QComboBox* cboCode() const { return cboCode_; }
-    QCheckBox* chkStartJob() const { return chkStartJob_; }
-    QRadioButton* optEvery() const { return optEvery_; }
-    QRadioButton* optSpecific() const { return optSpecific_; }
-    QCheckBox* chkDay(int day) const { return chkDays_.at(static_cast<size_t>(day - 1)); }
-    QTimeEdit* dtpStart() const { return dtpStart_; }
-    QTimeEdit* dtpStop() const { return dtpStop_; }
-    QComboBox* cboMode() const { return cboMode_; }
-    QPushButton* cmdOK() const { return cmdOK_; }
-    QPushButton* cmdCancel() const { return cmdCancel_; }
-    QWidget* Page(int n) const { return n == 1 ? page1_ : page2_; }
+    // The inputs, made when the dialog opens.
+    struct Widgets {
+        QTabBar* tabStrip = nullptr;
+        QWidget* page1 = nullptr;
+        QWidget* page2 = nullptr;
+        QLineEdit* txtRadioName = nullptr;
+        QLineEdit* txtRadioUrl = nullptr;
+        QLineEdit* txtComment = nullptr;
+        QComboBox* cboCode = nullptr;
+        QCheckBox* chkStartJob = nullptr;
+        QRadioButton* optEvery = nullptr;
+        QRadioButton* optSpecific = nullptr;
+        std::array<QCheckBox*, 7> chkDays{};  // Sunday to Saturday
+        QTimeEdit* dtpStart = nullptr;
+        QTimeEdit* dtpStop = nullptr;
+        QComboBox* cboMode = nullptr;
+        QPushButton* cmdOK = nullptr;
+        QPushButton* cmdCancel = nullptr;
+    };
+    const Widgets& Inputs() const { return ui_; }
+    // A day's box by WeekMark day number, Sunday 1 to Saturday 7.
+    QCheckBox* chkDay(int day) const { return ui_.chkDays.at(static_cast<size_t>(day - 1)); }
 
 private:
     void Build();
@@ -68,33 +69,19 @@ private:
     void Label(QWidget* page, const QString& text, Twips at);
     void Fill(const RadioEditFields& f);
     RadioEditFields Collect() const;
-    void TabStrip_Click();
+    void ShowCurrentPage();
     void SetWeekly(bool weekly);
-    void cmdOK_Click();
+    // Stores the inputs and closes the dialog, unless the station has no address.
+    void Store();
 
     StationLists& lists_;
     const int tab_;
-    clsListView* view_;
+    ListView* view_;
     std::optional<RadioEdit> edit_;
     int twipsPerPixel_ = 15;
     int controlHeight_ = 22;
 
-    QWidget* page1_ = nullptr;
-    QWidget* page2_ = nullptr;
-    QTabBar* tabStrip_ = nullptr;
-    QLineEdit* txtRadioName_ = nullptr;
-    QLineEdit* txtRadioUrl_ = nullptr;
-    QLineEdit* txtComment_ = nullptr;
-    QComboBox* cboCode_ = nullptr;
-    QCheckBox* chkStartJob_ = nullptr;
-    QRadioButton* optEvery_ = nullptr;
-    QRadioButton* optSpecific_ = nullptr;
-    std::array<QCheckBox*, 7> chkDays_{};
-    QTimeEdit* dtpStart_ = nullptr;
-    QTimeEdit* dtpStop_ = nullptr;
-    QComboBox* cboMode_ = nullptr;
-    QPushButton* cmdOK_ = nullptr;
-    QPushButton* cmdCancel_ = nullptr;
+    Widgets ui_;
 };
 
 }  // namespace wavelot

@@ -1,6 +1,9 @@
 #pragma once
 // The one screen test the windows size themselves by: a 120-dpi ("large fonts") screen, that
-// is 12 twips per pixel, picks the larger variant of every size.
+// is 12 twips per pixel, picks the larger variant of every size. The dialogs are drawn in twips
+// and converted to pixels once.
+
+#include <QRect>
 
 namespace wavelot {
 
@@ -28,6 +31,14 @@ inline int MainHeightTwipsFor(bool largeFonts) {
 inline int TwipsPerPixelFor(bool largeFonts) {
     return largeFonts ? 12 : 15;
 }
+// A rectangle of a design in twips; in pixels every part is cut down to whole pixels.
+struct Twips {
+    int left, top, width, height;
+    constexpr QRect ToPixels(int twipsPerPixel = 15) const {
+        return QRect(left / twipsPerPixel, top / twipsPerPixel, width / twipsPerPixel,
+                     height / twipsPerPixel);
+    }
+};
 inline constexpr int kFrameWidth = 16;
 inline constexpr int kFrameHeight = 38;
 inline int MainClientWidthFor(bool largeFonts) {

@@ -16,12 +16,13 @@ namespace {
 constexpr int kServerDefaultTimeout = -1;
 }
 
-SongNotifier::SongNotifier(Player& player, QWidget& window, Settings settings, QDBusConnection bus,
-                           QObject* parent)
+SongNotifier::SongNotifier(Player& player, QWidget& window, std::function<bool()> enabled, LogoLookup logoOf,
+                           QDBusConnection bus, QObject* parent)
     : QObject(parent),
       player_(&player),
       window_(&window),
-      settings_(std::move(settings)),
+      enabled_(std::move(enabled)),
+      logoOf_(std::move(logoOf)),
       bus_(std::move(bus)) {
     if (!bus_.isConnected())
         return;
@@ -38,10 +39,9 @@ SongNotifier::SongNotifier(Player& player, QWidget& window, Settings settings, Q
 }
 
 void SongNotifier::OnTitle(const QString& title) {
-    if (!window_ || !player_ || (window_->isVisible() && !window_->isMinimized()) ||
-        !(enabled_ ? enabled_() : settings_.SongNotify()))
+    if (!window_ || !player_ || (window_->isVisible() && !window_->isMinimized()) || !enabled_())
         return;
-    const QString logo = logoOf_ ? logoOf_(player_->StationUrl()) : QString();
+    const QString logo = logoOf_(player_->StationUrl());
     const Note note{title, player_->DisplayName(),
                     logo.isEmpty() ? QString() : QUrl::fromLocalFile(logo).toString()};
     if (sending_)

@@ -2,7 +2,8 @@
 // A desktop notification for each new song title while the main window is hidden in the tray
 // (or minimised where there is no tray): the song as the summary, the station as the body. Each
 // one replaces the last instead of piling up. The options dialog switches it (Setting/SongNotify,
-// read at each title). Calls never wait for the notification server; without one nothing shows.
+// for the run in the session's options, asked at each title). Calls never wait for the
+// notification server; without one nothing shows.
 
 #include <QDBusConnection>
 #include <QObject>
@@ -12,7 +13,8 @@
 
 #include <optional>
 
-#include "core/settings.h"
+#include <functional>
+
 #include "engine/media_session.h"
 
 namespace wavelot {
@@ -27,14 +29,10 @@ public:
     static constexpr char16_t kPath[] = u"/org/freedesktop/Notifications";
     static constexpr char16_t kInterface[] = u"org.freedesktop.Notifications";
 
-    SongNotifier(Player& player, QWidget& window, Settings settings, QDBusConnection bus,
-                 QObject* parent = nullptr);
-
-    // The station's logo, sent as the notification's image when there is one.
-    void SetLogoLookup(LogoLookup lookup) { logoOf_ = std::move(lookup); }
-    // Whether songs are to be notified, asked at each title (the session's options for this
-    // run); without it, the settings file.
-    void SetEnabledOption(std::function<bool()> enabled) { enabled_ = std::move(enabled); }
+    // enabled: whether songs are to be notified; logoOf: the station's logo, sent as the
+    // notification's image when there is one.
+    SongNotifier(Player& player, QWidget& window, std::function<bool()> enabled, LogoLookup logoOf,
+                 QDBusConnection bus, QObject* parent = nullptr);
 
 private:
     struct Note {
@@ -47,10 +45,9 @@ private:
 
     QPointer<Player> player_;
     QPointer<QWidget> window_;
-    const Settings settings_;
-    QDBusConnection bus_;
-    LogoLookup logoOf_;
     std::function<bool()> enabled_;
+    LogoLookup logoOf_;
+    QDBusConnection bus_;
     bool bodyMarkup_ = false;      // the server reads the body as markup: escape it
     uint lastId_ = 0;              // the notification the next one replaces
     bool sending_ = false;         // a Notify call has not been answered yet

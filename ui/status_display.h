@@ -33,14 +33,12 @@ public:
     // while a stream plays the song title comes back after `NoticeHold()`, counted from when the
     // notice was shown. A warning is drawn in a warm colour, so a failure stands out.
     void ShowNotice(const QString& text, bool warning);
-    bool HasNotice() const { return !notice_.isEmpty(); }
     void SetNoticeHold(std::chrono::milliseconds hold) { noticeHold_ = hold; }
     std::chrono::milliseconds NoticeHold() const { return noticeHold_; }
     // The drawing height the bars use (the inner height).
     int InnerHeight() const { return contentsRect().height(); }
 
 Q_SIGNALS:
-    // 1 left, 2 right, 4 middle.
     void Pressed(Qt::MouseButton button);
 
 protected:

@@ -2,7 +2,6 @@
 
 #include <QPainter>
 #include <QPixmap>
-#include <QSystemTrayIcon>
 
 namespace wavelot {
 
@@ -41,52 +40,6 @@ QIcon ProgramIcon() {
         return result;
     }();
     return icon;
-}
-
-TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {}
-
-TrayIcon::~TrayIcon() {
-    delete icon_.data();
-}
-
-bool TrayIcon::Available() {
-    return QSystemTrayIcon::isSystemTrayAvailable();
-}
-
-void TrayIcon::Create(const QString& tip) {
-    if (icon_.isNull()) {
-        icon_ = new QSystemTrayIcon(ProgramIcon());
-        connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-            if (r == QSystemTrayIcon::Trigger)
-                Q_EMIT LeftClicked();
-            else if (r == QSystemTrayIcon::Context)
-                Q_EMIT RightClicked();
-        });
-    }
-    SetTip(tip);
-}
-
-void TrayIcon::SetTip(const QString& tip) {
-    tip_ = TrayTipText(tip);
-    if (!icon_.isNull())
-        icon_->setToolTip(tip_);
-}
-
-bool TrayIcon::Add() {
-    if (icon_.isNull() || !Available())
-        return false;
-    icon_->setToolTip(tip_);
-    icon_->show();
-    return true;
-}
-
-void TrayIcon::Remove() {
-    if (!icon_.isNull())
-        icon_->hide();
-}
-
-bool TrayIcon::Shown() const {
-    return !icon_.isNull() && icon_->isVisible();
 }
 
 }  // namespace wavelot

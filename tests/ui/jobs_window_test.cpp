@@ -32,7 +32,7 @@ void WithEditor(frmMain& w, int tab, int command, const std::function<void(frmRa
     EXPECT_TRUE(opened);
 }
 int TabCount(frmRadioEdit& d) {
-    return d.TabStrip()->count();
+    return d.Inputs().tabStrip->count();
 }
 // Each record as "title|file|code|comment|mode|type|start|stop|run|weekmark".
 QStringList Rows(const clsSongArray& list) {
@@ -53,14 +53,14 @@ TEST_F(MainWindowTest, EditorAddsAFavouriteAndAWeeklyJob) {
     frmMain& w = Open();
     WithEditor(w, kTabFavorites, frmMain::kCmdAdd, [](frmRadioEdit& d) {
         EXPECT_EQ(d.windowTitle(), u"新增網路電台"_s);
-        EXPECT_EQ(d.cmdOK()->text(), u"新 增"_s);
+        EXPECT_EQ(d.Inputs().cmdOK->text(), u"新 增"_s);
         EXPECT_EQ(TabCount(d), 1);
-        EXPECT_FALSE(d.chkStartJob()->isVisible());
-        d.txtRadioUrl()->setText(u"http://fav.test/"_s);
-        d.txtComment()->setText(u"Jazz"_s);
-        d.cboCode()->setCurrentIndex(kStationCodeBig5);
+        EXPECT_FALSE(d.Inputs().chkStartJob->isVisible());
+        d.Inputs().txtRadioUrl->setText(u"http://fav.test/"_s);
+        d.Inputs().txtComment->setText(u"Jazz"_s);
+        d.Inputs().cboCode->setCurrentIndex(kStationCodeBig5);
         SaveShot(&d, u"radio_edit_favourite"_s);
-        d.cmdOK()->click();
+        d.Inputs().cmdOK->click();
     });
     EXPECT_EQ(Rows(Lists().favoriteList),
               QStringList{u"http://fav.test/|http://fav.test/|1|Jazz|0|0|||0|0"_s});
@@ -68,23 +68,23 @@ TEST_F(MainWindowTest, EditorAddsAFavouriteAndAWeeklyJob) {
 
     WithEditor(w, kTabJobs, frmMain::kCmdAdd, [](frmRadioEdit& d) {
         EXPECT_EQ(TabCount(d), 2);
-        EXPECT_TRUE(d.chkStartJob()->isVisible());
-        d.txtRadioName()->setText(u"晚間新聞"_s);
-        d.txtRadioUrl()->setText(u"http://job.test/"_s);
-        d.chkStartJob()->click();
+        EXPECT_TRUE(d.Inputs().chkStartJob->isVisible());
+        d.Inputs().txtRadioName->setText(u"晚間新聞"_s);
+        d.Inputs().txtRadioUrl->setText(u"http://job.test/"_s);
+        d.Inputs().chkStartJob->click();
         SaveShot(&d, u"radio_edit_general"_s);
-        d.TabStrip()->setCurrentIndex(1);
-        EXPECT_TRUE(d.Page(2)->isVisible() && !d.Page(1)->isVisible());
+        d.Inputs().tabStrip->setCurrentIndex(1);
+        EXPECT_TRUE(d.Inputs().page2->isVisible() && !d.Inputs().page1->isVisible());
         EXPECT_FALSE(d.chkDay(2)->isEnabled()) << "every day: no day boxes";
-        d.optSpecific()->click();
-        EXPECT_TRUE(!d.optEvery()->isChecked() && d.chkDay(2)->isEnabled());
+        d.Inputs().optSpecific->click();
+        EXPECT_TRUE(!d.Inputs().optEvery->isChecked() && d.chkDay(2)->isEnabled());
         d.chkDay(2)->click();  // Monday
         d.chkDay(6)->click();  // Friday
-        d.dtpStart()->setTime(QTime(19, 5, 9));
-        d.dtpStop()->setTime(QTime(20, 0, 0));
-        d.cboMode()->setCurrentIndex(1);
+        d.Inputs().dtpStart->setTime(QTime(19, 5, 9));
+        d.Inputs().dtpStop->setTime(QTime(20, 0, 0));
+        d.Inputs().cboMode->setCurrentIndex(1);
         SaveShot(&d, u"radio_edit_schedule"_s);
-        d.cmdOK()->click();
+        d.Inputs().cmdOK->click();
     });
     EXPECT_EQ(Rows(Lists().jobList),
               QStringList{u"晚間新聞|http://job.test/|0||1|1|19:05:09|20:00:00|1|68"_s});
@@ -108,22 +108,22 @@ TEST_F(MainWindowTest, EditorEditsOnlyTheFirstSelectedRowAndCancelChangesNothing
         const QStringList before = Rows(list);
         WithEditor(w, tab, frmMain::kCmdEdit, [](frmRadioEdit& d) {
             EXPECT_EQ(d.windowTitle(), u"編輯網路電台"_s);
-            EXPECT_EQ(d.cmdOK()->text(), u"編 輯"_s);
-            EXPECT_EQ(d.txtRadioName()->text(), u"A"_s);
-            d.txtRadioName()->setText(u"Changed"_s);
-            d.cmdCancel()->click();
+            EXPECT_EQ(d.Inputs().cmdOK->text(), u"編 輯"_s);
+            EXPECT_EQ(d.Inputs().txtRadioName->text(), u"A"_s);
+            d.Inputs().txtRadioName->setText(u"Changed"_s);
+            d.Inputs().cmdCancel->click();
         });
         EXPECT_EQ(Rows(list), before) << "cancel";
         WithEditor(w, tab, frmMain::kCmdEdit, [tab](frmRadioEdit& d) {
-            d.txtRadioName()->setText(u"Changed"_s);
+            d.Inputs().txtRadioName->setText(u"Changed"_s);
             if (tab == kTabJobs) {
-                EXPECT_TRUE(d.optSpecific()->isChecked());
+                EXPECT_TRUE(d.Inputs().optSpecific->isChecked());
                 EXPECT_TRUE(d.chkDay(6)->isChecked());
-                EXPECT_EQ(d.dtpStart()->time(), QTime(7, 0, 0));
+                EXPECT_EQ(d.Inputs().dtpStart->time(), QTime(7, 0, 0));
                 d.chkDay(2)->click();
                 d.chkDay(6)->click();  // weekly without a day
             }
-            d.cmdOK()->click();
+            d.Inputs().cmdOK->click();
         });
         QStringList after = before;
         after[0] = tab == kTabJobs ? u"Changed|A|0||0|0|07:00:00|08:00:00|0|0"_s
@@ -167,7 +167,7 @@ TEST_F(MainWindowTest, ARecordJobOfAMinuteRecordsInTheTrayAndWithoutAWindow) {
     cli.start(exe,
               {u"jobs"_s, u"--jobs"_s, jobsFile, u"--dir"_s, cliRecordings.path(), u"--seconds"_s, u"75"_s});
     EXPECT_TRUE(
-        WaitUntil([&] { return player().StationName() == u"Job"_s && w.PlaybackPoll().isActive(); }, 10000))
+        WaitUntil([&] { return player().StationName() == u"Job"_s && core_->Poll().isActive(); }, 10000))
         << "played, and its titles followed, in the tray";
     EXPECT_TRUE(WaitUntil([&] { return cli.state() == QProcess::NotRunning; }, 90000));
     EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();

@@ -53,7 +53,7 @@ TEST_F(MainWindowTest, FirstRunAsksOnceThenNeverAgain) {
                         u" 謝謝您的使用。"_s);
     EXPECT_EQ(Read(settings::kSetRecode), u"1"_s);
     EXPECT_EQ(Read(settings::kFilePath), RecordFolder());
-    EXPECT_EQ(options_->RecordingFolder(), RecordFolder()) << "the options dialog's box too";
+    EXPECT_EQ(options_->Inputs().txtFilePath->text(), RecordFolder()) << "the options dialog's box too";
     EXPECT_TRUE(QDir(RecordFolder()).exists()) << "the recording folder is created at start";
     EXPECT_EQ(w.windowTitle(), u"Wavelot"_s);
     Close();
@@ -134,7 +134,7 @@ TEST_F(MainWindowTest, StartUpRestoresTheSearchSettingsAndTheLists) {
     EXPECT_FALSE(w.Search().cmbGenre()->isEnabled());
     EXPECT_EQ(w.Search().cmbRadioType()->currentIndex(), 0);
     EXPECT_EQ(w.Search().cmbRadioType()->itemText(4), u"韓國 - InLive "_s);
-    EXPECT_EQ(w.Favorites().View().ListCount(), 2);
+    EXPECT_EQ(w.Favorites().model()->rowCount(), 2);
     EXPECT_EQ(w.Volume(), 80);
     EXPECT_EQ(w.size(), QSize(650, 554)) << "fixed size at 96 dpi";
     w.resize(900, 700);
@@ -153,7 +153,7 @@ TEST_F(MainWindowTest, TabsShowTheirPanelsAndTheToolbar) {
         EXPECT_EQ(w.picFavorites()->isVisible(), tab == 2);
         EXPECT_EQ(w.picRunJobs()->isVisible(), tab == 3);
         EXPECT_EQ(w.picJobToolbar()->isVisible(), tab == 2 || tab == 3);
-        EXPECT_EQ(w.PlayLogList().Container()->isVisible(), true);
+        EXPECT_EQ(w.PlayLogList().Frame()->isVisible(), true);
         SaveShot(&w, names[tab - 1]);
     }
 }
@@ -183,7 +183,7 @@ TEST_F(MainWindowTest, SearchInputsFollowTheDirectoryAndTheOption) {
     ASSERT_TRUE(w.Search().txtSearch()->isEnabled());
     w.Search().txtSearch()->setText(u"smooth jazz"_s);
     QTest::keyClick(w.Search().txtSearch(), Qt::Key_Return);
-    ASSERT_TRUE(WaitUntil([&] { return w.Search().clsSearch().ListCount() == 3; }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return w.Search().ResultList()->model()->rowCount() == 3; }, 10000));
     ASSERT_EQ(server_.RequestCount(), 1u);
     EXPECT_EQ(server_.Requests()[0].target, "/legacy/genresearch?k=KEY1KEY1KEY1KEY1&search=smooth%20jazz")
         << "the text goes out as typed; the HTTP client escapes the blank";
@@ -218,20 +218,22 @@ TEST_F(MainWindowTest, ASearchOnEveryDirectoryFillsTheResultList) {
     for (int dir = 0; dir < 5; ++dir) {
         ChooseDirectory(w, dir);
         w.RunCommand(frmMain::kCmdSearch);
-        EXPECT_GT(w.Search().clsSearch().ListCount(), 0) << "directory " << dir;
-        EXPECT_EQ(w.Search().clsSearch().ListCount(), Lists().searchList.ListCount()) << "directory " << dir;
-        EXPECT_EQ(w.Search().clsSearch().Model()->index(0, 0).data().toString(), Lists().searchList.Title(0));
+        EXPECT_GT(w.Search().ResultList()->model()->rowCount(), 0) << "directory " << dir;
+        EXPECT_EQ(w.Search().ResultList()->model()->rowCount(), Lists().searchList.ListCount())
+            << "directory " << dir;
+        EXPECT_EQ(w.Search().ResultList()->model()->index(0, 0).data().toString(),
+                  Lists().searchList.Title(0));
         if (dir != 3) {
             EXPECT_FALSE(w.Search().txtRichEdit()->toPlainText().isEmpty()) << "raw answer shown for " << dir;
         }
         EXPECT_TRUE(w.Search().cmbRadioType()->isEnabled());
-        EXPECT_TRUE(w.Search().clsSearch().Container()->isEnabled());
-        EXPECT_FALSE(w.Search().clsSearch().Blocked());
+        EXPECT_TRUE(w.Search().ResultList()->Frame()->isEnabled());
+        EXPECT_TRUE(w.Search().ResultList()->updatesEnabled());
         SaveShot(&w, QString::fromLatin1(shots[dir]));
     }
     // InLive hides the rate column (width 0) and shows the genre wide.
-    EXPECT_EQ(w.Search().clsSearch().ColumnWidth(2), 0);
-    EXPECT_EQ(w.Search().clsSearch().ColumnWidth(1), 165);
+    EXPECT_TRUE(w.Search().ResultList()->isColumnHidden(2));
+    EXPECT_EQ(w.Search().ResultList()->columnWidth(1), 165);
 }
 
 TEST_F(MainWindowTest, RadioBrowserSearchesAndTheStatusBarSaysWhyNothingCame) {
@@ -255,9 +257,9 @@ TEST_F(MainWindowTest, RadioBrowserSearchesAndTheStatusBarSaysWhyNothingCame) {
     EXPECT_TRUE(s.SearchType(0)->isEnabled());
     s.cmbGenre()->setCurrentIndex(13);
     QTest::mouseClick(w.Button(frmMain::kCmdSearch), Qt::LeftButton);
-    ASSERT_EQ(s.clsSearch().ListCount(), 5);
-    EXPECT_EQ(s.clsSearch().Model()->index(1, 0).data().toString(), u"爵士樂電台 台北"_s);
-    EXPECT_EQ(s.clsSearch().Model()->index(0, 2).data().toString(), u"128 kbps"_s);
+    ASSERT_EQ(s.ResultList()->model()->rowCount(), 5);
+    EXPECT_EQ(s.ResultList()->model()->index(1, 0).data().toString(), u"爵士樂電台 台北"_s);
+    EXPECT_EQ(s.ResultList()->model()->index(0, 2).data().toString(), u"128 kbps"_s);
     EXPECT_EQ(w.picStatusBar()->Text(), u"就緒 . . ."_s) << "a search that found stations leaves no line";
     SaveShot(&w, u"search_radio_browser"_s);
 
@@ -274,16 +276,17 @@ TEST_F(MainWindowTest, RadioBrowserSearchesAndTheStatusBarSaysWhyNothingCame) {
     for (const auto& c : cases) {
         s.txtSearch()->setText(c.name);
         QTest::keyClick(s.txtSearch(), Qt::Key_Return);
-        EXPECT_EQ(s.clsSearch().ListCount(), c.rows) << c.name.toStdString();
+        EXPECT_EQ(s.ResultList()->model()->rowCount(), c.rows) << c.name.toStdString();
         EXPECT_EQ(w.picStatusBar()->Text(), c.line);
         if (c.rows == 0)
             SaveShot(&w, u"search_radio_browser_"_s + c.name);
     }
     // Playing a result tells the directory, beside the connect; sorted, the rows keep their stations.
-    QTest::mouseClick(s.clsSearch().Table()->horizontalHeader()->viewport(), Qt::LeftButton, {},
-                      QPoint(30, 5));
+    QTest::mouseClick(s.ResultList()->horizontalHeader()->viewport(), Qt::LeftButton, {}, QPoint(30, 5));
     ASSERT_EQ(Lists().searchList.Title(0), u"Loop 2"_s);
-    QTest::mouseDClick(s.clsSearch().Table()->viewport(), Qt::LeftButton, {}, QPoint(30, 10));
+    // A double click comes after the press and release of a click.
+    QTest::mouseClick(s.ResultList()->viewport(), Qt::LeftButton, {}, QPoint(30, 10));
+    QTest::mouseDClick(s.ResultList()->viewport(), Qt::LeftButton, {}, QPoint(30, 10));
     const auto clicked = [](const HttpRequest& r) { return r.target == "/json/url/u-2"; };
     EXPECT_TRUE(WaitUntil([&] { return std::ranges::any_of(server_.Requests(), clicked); }, 10000));
 }
@@ -294,8 +297,8 @@ TEST_F(MainWindowTest, ColumnClicksAlternateTheOrderAndTheRightClickCopiesToTheL
         return HttpResponse::Ok(DataBytes(u"shoutcast_answer.xml"_s), "text/xml");
     });
     w.RunCommand(frmMain::kCmdSearch);
-    ASSERT_EQ(w.Search().clsSearch().ListCount(), 3);
-    QHeaderView* header = w.Search().clsSearch().Table()->horizontalHeader();
+    ASSERT_EQ(w.Search().ResultList()->model()->rowCount(), 3);
+    QHeaderView* header = w.Search().ResultList()->horizontalHeader();
     const int x2 = header->sectionViewportPosition(2) + 5;
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x2, 5));
     QStringList rates;
@@ -305,16 +308,16 @@ TEST_F(MainWindowTest, ColumnClicksAlternateTheOrderAndTheRightClickCopiesToTheL
         << "first click: descending, by number";
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x2, 5));
     EXPECT_EQ(Lists().searchList.JobStart(0), u"64 kbps"_s) << "second click: ascending";
-    EXPECT_EQ(w.Search().clsSearch().Model()->index(0, 2).data().toString(), u"64 kbps"_s);
+    EXPECT_EQ(w.Search().ResultList()->model()->index(0, 2).data().toString(), u"64 kbps"_s);
 
-    QWidget* vp = w.Search().clsSearch().Table()->viewport();
+    QWidget* vp = w.Search().ResultList()->viewport();
     QStringList seen;
     OnNextMenu(u"加入我的最愛"_s, &seen);
     QTest::mouseClick(vp, Qt::RightButton, {}, QPoint(30, 35));  // row 1
     EXPECT_EQ(seen, (QStringList{u"加入我的最愛"_s, u"加入排程工作"_s}));
     ASSERT_EQ(Lists().favoriteList.ListCount(), 1);
     EXPECT_EQ(Lists().favoriteList.Title(0), Lists().searchList.Title(1));
-    EXPECT_EQ(w.Favorites().View().ListCount(), 1);
+    EXPECT_EQ(w.Favorites().model()->rowCount(), 1);
 
     OnNextMenu(u"加入排程工作"_s);
     const QString before = QTime::currentTime().toString(u"HH:mm:ss"_s);
@@ -337,8 +340,8 @@ TEST_F(MainWindowTest, ARightClickOnAnEmptyListShowsNoMenu) {
     bool menu = false;
     OnNextModal([&](QWidget*) { menu = true; }, 500);
     OnNextMenu(QString(), nullptr, 500);
-    QTest::mouseClick(w.Search().clsSearch().Table()->viewport(), Qt::RightButton, {}, QPoint(30, 10));
-    QTest::mouseClick(w.PlayLogList().Table()->viewport(), Qt::RightButton, {}, QPoint(30, 10));
+    QTest::mouseClick(w.Search().ResultList()->viewport(), Qt::RightButton, {}, QPoint(30, 10));
+    QTest::mouseClick(w.PlayLogList().viewport(), Qt::RightButton, {}, QPoint(30, 10));
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
     EXPECT_FALSE(menu);
 }
@@ -348,16 +351,16 @@ TEST_F(MainWindowTest, PlayLogMenuClearsTheLog) {
     w.TabStrip()->setCurrentIndex(4 - 1);
     player().Log().Add(u"10:00:00: One"_s, true);
     player().Log().Add(u"10:00:01: Two"_s, true);
-    ASSERT_EQ(w.PlayLogList().ListCount(), 2);
-    EXPECT_EQ(w.PlayLogList().Model()->index(1, 0).data().toString(), u"10:00:01: Two"_s);
+    ASSERT_EQ(w.PlayLogList().model()->rowCount(), 2);
+    EXPECT_EQ(w.PlayLogList().model()->index(1, 0).data().toString(), u"10:00:01: Two"_s);
     QStringList seen;
     OnNextMenu(u"清除播放日誌"_s, &seen);
-    QTest::mouseClick(w.PlayLogList().Table()->viewport(), Qt::RightButton, {}, QPoint(30, 5));
+    QTest::mouseClick(w.PlayLogList().viewport(), Qt::RightButton, {}, QPoint(30, 5));
     EXPECT_EQ(seen, (QStringList{u"輸出播放日誌"_s, u"清除播放日誌"_s}));
-    EXPECT_EQ(w.PlayLogList().ListCount(), 0);
+    EXPECT_EQ(w.PlayLogList().model()->rowCount(), 0);
     EXPECT_EQ(Lists().playLogList.ListCount(), 0);
     player().Log().Add(u"10:00:02: Three"_s, true);
-    EXPECT_EQ(w.PlayLogList().ListCount(), 1);
+    EXPECT_EQ(w.PlayLogList().model()->rowCount(), 1);
 }
 
 TEST_F(MainWindowTest, RecordMuteAndSortCommands) {
@@ -377,7 +380,7 @@ TEST_F(MainWindowTest, RecordMuteAndSortCommands) {
 
     for (const QString& t : {u"beta"_s, u"Alpha"_s, u"gamma"_s}) {
         Lists().favoriteList.AddItem({.file = u"http://x.test/"_s + t, .title = t});
-        w.Favorites().View().Add();
+        w.Favorites().FollowList();
     }
     w.RunCommand(frmMain::kCmdSortAscending);
     EXPECT_EQ(Lists().favoriteList.Title(0), u"beta"_s) << "on tab 1 the sort commands do nothing";
@@ -387,12 +390,12 @@ TEST_F(MainWindowTest, RecordMuteAndSortCommands) {
     EXPECT_EQ(Lists().favoriteList.Title(2), u"gamma"_s);
     w.RunCommand(frmMain::kCmdSortDescending);
     EXPECT_EQ(Lists().favoriteList.Title(0), u"gamma"_s);
-    EXPECT_EQ(w.Favorites().View().Model()->index(0, 0).data().toString(), u"gamma"_s);
+    EXPECT_EQ(w.Favorites().model()->index(0, 0).data().toString(), u"gamma"_s);
 }
 
 TEST_F(MainWindowTest, WithoutATrayClosingMinimisesAndOnlyExitSavesTheLists) {
     frmMain& w = Open();
-    ASSERT_FALSE(TrayIcon::Available()) << "offscreen has no tray";
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable()) << "offscreen has no tray";
     w.close();
     Pump(50);
     EXPECT_FALSE(w.ShutDown());
@@ -401,14 +404,14 @@ TEST_F(MainWindowTest, WithoutATrayClosingMinimisesAndOnlyExitSavesTheLists) {
     w.showNormal();
 
     Lists().favoriteList.AddItem({.file = u"http://fav.test/1"_s, .title = u"我的電台"_s, .code = 1});
-    w.Favorites().View().Add();
+    w.Favorites().FollowList();
     Lists().jobList.AddItem({.file = u"http://job.test/1"_s,
                              .title = u"Job One"_s,
                              .jobMode = 1,
                              .jobStart = u"07:00:00"_s,
                              .jobStop = u"08:00:00"_s,
                              .runJob = 1});
-    w.Jobs().View().Add();
+    w.Jobs().FollowList();
     w.Search().cmbGenre()->setCurrentIndex(5);
     w.Search().txtSearch()->setText(u"深夜"_s);
     bool done = false;
@@ -429,7 +432,7 @@ TEST_F(MainWindowTest, WithoutATrayClosingMinimisesAndOnlyExitSavesTheLists) {
 
     // And they are back at the next start.
     frmMain& again = Open();
-    EXPECT_EQ(again.Favorites().View().ListCount(), 1);
+    EXPECT_EQ(again.Favorites().model()->rowCount(), 1);
     EXPECT_EQ(Lists().favoriteList.Title(0), u"我的電台"_s);
     EXPECT_EQ(Lists().jobList.JobStart(0), u"07:00:00"_s);
 }
@@ -455,12 +458,12 @@ TEST_F(MainWindowTest, ThePlayCommandTakesTheSelectedStationElseTheLastOne) {
     EXPECT_EQ(w.picStatusBar()->Text(), ui_text::kNoStationToPlay);
     core_->settings().WriteLast({server_.UrlText("/last.mp3"), u"Last"_s, 0});
     Lists().favoriteList.AddItem({.file = server_.UrlText("/fav.mp3"), .title = u"Fav"_s});
-    w.Favorites().View().Add();
+    w.Favorites().FollowList();
     w.TabStrip()->setCurrentIndex(2 - 1);
     for (const QString name : {u"Last"_s, u"Fav"_s}) {
         w.RunCommand(frmMain::kCmdPlay);
         EXPECT_TRUE(log().contains(u"連線至 "_s + name + u'\n')) << name.toStdString();
-        w.Favorites().View().SetSelected(0, true);
+        w.Favorites().SelectOnly(0);
     }
 }
 

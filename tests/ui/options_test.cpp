@@ -34,15 +34,15 @@ TEST_F(OptionsTest, LoadFillsTheControlsFromTheSettings) {
     frmOption& d = Options();
     EXPECT_EQ(d.size(), QSize(447, 201));
     // No history: one default entry, while the box shows the stored proxy, greyed out while off.
-    EXPECT_EQ(d.cboProxy()->count(), 1);
-    EXPECT_EQ(d.cboProxy()->itemText(0), QString::fromUtf16(frmOption::kDefaultProxyEntry));
-    EXPECT_EQ(d.cboProxy()->currentText(), u"10.0.0.1:3128"_s);
-    EXPECT_FALSE(d.cboProxy()->isEnabled());
-    EXPECT_EQ(d.cboQuality()->itemText(d.QualityIndex()), u"192 Kbps"_s);
-    EXPECT_TRUE(d.chkLoopRec()->isChecked() && d.chkCatchUpJobs()->isChecked() &&
-                d.chkLevelLoudness()->isChecked());
-    EXPECT_EQ(d.RecordingFolder(), u"/music/rec/"_s);
-    EXPECT_TRUE(d.chkSongNotify()->isChecked()) << "song notifications are on without the key";
+    EXPECT_EQ(d.Inputs().cboProxy->count(), 1);
+    EXPECT_EQ(d.Inputs().cboProxy->itemText(0), QString::fromUtf16(frmOption::kDefaultProxyEntry));
+    EXPECT_EQ(d.Inputs().cboProxy->currentText(), u"10.0.0.1:3128"_s);
+    EXPECT_FALSE(d.Inputs().cboProxy->isEnabled());
+    EXPECT_EQ(d.Inputs().cboQuality->currentText(), u"192 Kbps"_s);
+    EXPECT_TRUE(d.Inputs().chkLoopRec->isChecked() && d.Inputs().chkCatchUpJobs->isChecked() &&
+                d.Inputs().chkLevelLoudness->isChecked());
+    EXPECT_EQ(d.Inputs().txtFilePath->text(), u"/music/rec/"_s);
+    EXPECT_TRUE(d.Inputs().chkSongNotify->isChecked()) << "song notifications are on without the key";
     d.show();
     SaveShot(&d, u"options_default"_s);
 }
@@ -61,9 +61,9 @@ TEST_F(OptionsTest, FolderChosenAndClosedWithoutApplyingTakesTheNextRecording) {
             qobject_cast<QFileDialog*>(browser)->setDirectory(chosen.path());
             QMetaObject::invokeMethod(browser, "accept");
         });
-        QTest::mouseClick(d->cmdRecOut(), Qt::LeftButton);
+        QTest::mouseClick(d->Inputs().cmdRecOut, Qt::LeftButton);
         SaveShot(d, u"options_folder_chosen"_s);
-        QTest::mouseClick(d->cmdCancel(), Qt::LeftButton);
+        QTest::mouseClick(d->Inputs().cmdCancel, Qt::LeftButton);
     });
     w.RunCommand(frmMain::kCmdOptions);
     EXPECT_EQ(core_->Options().recordingFolder, chosen.path() + u"/"_s);
@@ -88,17 +88,17 @@ TEST_F(OptionsTest, ApplyStoresTheSixValuesInOrderAndTheProxyTakesTheNextConnect
     const QString station = u"http://127.0.0.1:1/live.mp3"_s;  // nothing listens: only a proxy answers
     QFile::remove(SettingFile());
     frmOption& d = Options();
-    d.txtFilePath()->setText(u"/music/新/"_s);
-    d.cboQuality()->setCurrentIndex(4);
-    d.chkLoopRec()->setChecked(true);
-    d.chkCatchUpJobs()->setChecked(true);
+    d.Inputs().txtFilePath->setText(u"/music/新/"_s);
+    d.Inputs().cboQuality->setCurrentIndex(4);
+    d.Inputs().chkLoopRec->setChecked(true);
+    d.Inputs().chkCatchUpJobs->setChecked(true);
     for (const bool on : {true, false}) {
         d.show();
-        d.cboProxy()->setEditText(u"127.0.0.1:%1"_s.arg(proxy.Port()));
-        QTest::mouseClick(d.chkUserProxy(), Qt::LeftButton);
-        EXPECT_EQ(d.cboProxy()->isEnabled(), on);
+        d.Inputs().cboProxy->setEditText(u"127.0.0.1:%1"_s.arg(proxy.Port()));
+        QTest::mouseClick(d.Inputs().chkUserProxy, Qt::LeftButton);
+        EXPECT_EQ(d.Inputs().cboProxy->isEnabled(), on);
         SaveShot(&d, on ? u"options_proxy_on"_s : u"options_proxy_off"_s);
-        QTest::mouseClick(d.cmdOK(), Qt::LeftButton);
+        QTest::mouseClick(d.Inputs().cmdOK, Qt::LeftButton);
         EXPECT_FALSE(d.isVisible());
         if (on) {
             QFile f(SettingFile());
@@ -115,10 +115,10 @@ TEST_F(OptionsTest, ApplyStoresTheSixValuesInOrderAndTheProxyTakesTheNextConnect
         EXPECT_EQ(proxy.Requests()[0].target, station.toStdString());
     }
     frmOption& options = *options_;
-    EXPECT_FALSE(options.chkLevelLoudness()->isChecked());
-    QTest::mouseClick(options.chkSongNotify(), Qt::LeftButton);
-    QTest::mouseClick(options.chkLevelLoudness(), Qt::LeftButton);
-    QTest::mouseClick(options.cmdOK(), Qt::LeftButton);
+    EXPECT_FALSE(options.Inputs().chkLevelLoudness->isChecked());
+    QTest::mouseClick(options.Inputs().chkSongNotify, Qt::LeftButton);
+    QTest::mouseClick(options.Inputs().chkLevelLoudness, Qt::LeftButton);
+    QTest::mouseClick(options.Inputs().cmdOK, Qt::LeftButton);
     EXPECT_EQ(Read(settings::kSongNotify), u"0"_s);
     EXPECT_EQ(Read(settings::kLevelLoudness), u"1"_s);
     EXPECT_TRUE(audio::StationLoudness::Shared().Enabled()) << "levelling starts with the apply";

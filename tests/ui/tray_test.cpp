@@ -21,10 +21,11 @@ protected:
         ASSERT_TRUE(desktopOk_) << desktop_->Error();
         MainWindowTest::SetUp();  // creates the QApplication on the rig's display
         ASSERT_EQ(QGuiApplication::platformName(), u"xcb"_s);
-        ASSERT_TRUE(WaitUntil([] { return TrayIcon::Available(); }, 10000)) << "trayer offers no tray";
+        ASSERT_TRUE(WaitUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 10000))
+            << "trayer offers no tray";
     }
     static void Activate(frmMain& w, QSystemTrayIcon::ActivationReason reason) {
-        Q_EMIT w.Tray().Icon()->activated(reason);
+        Q_EMIT w.Tray().activated(reason);
     }
     static DesktopRig* desktop_;
     static bool desktopOk_;
@@ -35,16 +36,16 @@ bool TrayTest::desktopOk_ = false;
 TEST_F(TrayTest, CloseHidesIntoTheTrayAndALeftClickBringsTheWindowBack) {
     frmMain& w = Open();
     ASSERT_TRUE(WaitUntil([&] { return w.isVisible(); }, 3000));
-    EXPECT_FALSE(w.Tray().Shown()) << "no icon while the window is shown";
+    EXPECT_FALSE(w.Tray().isVisible()) << "no icon while the window is shown";
     w.close();
     Pump(100);
     EXPECT_FALSE(w.isVisible());
     EXPECT_FALSE(w.ShutDown()) << "closing is not exiting";
-    EXPECT_TRUE(w.Tray().Shown());
-    EXPECT_EQ(w.Tray().Icon()->toolTip(), u"Wavelot"_s);
+    EXPECT_TRUE(w.Tray().isVisible());
+    EXPECT_EQ(w.Tray().toolTip(), u"Wavelot"_s);
     Activate(w, QSystemTrayIcon::Trigger);
     EXPECT_TRUE(WaitUntil([&] { return w.isVisible(); }, 3000));
-    EXPECT_FALSE(w.Tray().Shown());
+    EXPECT_FALSE(w.Tray().isVisible());
     SaveShot(&w, u"xvfb_window"_s);
 }
 
@@ -78,11 +79,11 @@ TEST_F(TrayTest, TrayMenuVolumeMuteShowAndExit) {
     w.close();
     ASSERT_TRUE(WaitUntil([&] { return !w.isVisible(); }, 3000));
     Lists().favoriteList.AddItem({.file = u"http://tray.test/1"_s, .title = u"Tray FM"_s});
-    w.Favorites().View().Add();
+    w.Favorites().FollowList();
     OnNextMenu(u"結 束"_s);
     Activate(w, QSystemTrayIcon::Context);
     EXPECT_TRUE(w.ShutDown());
-    EXPECT_FALSE(w.Tray().Shown()) << "the icon is removed at exit";
+    EXPECT_FALSE(w.Tray().isVisible()) << "the icon is removed at exit";
     QFile f(SettingFolder() + u"Favorites.ini"_s);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray bytes = f.readAll();
