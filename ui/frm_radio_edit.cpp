@@ -1,9 +1,9 @@
 #include "ui/frm_radio_edit.h"
 
 #include <QCheckBox>
-#include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QStackedWidget>
 
 #include <algorithm>
 
@@ -100,20 +100,18 @@ void frmRadioEdit::Build() {
     ui_.cmdCancel = PlaceInput<QPushButton>(this, Px(kCancelAt), kCancel);
     const int buttonTop = ui_.cmdOK->y();
 
-    // The tab strip above a display area that holds the pages.
+    // The tab strip above a framed stack of the pages.
     ui_.tabStrip = PlaceInput<QTabBar>(this, QRect(kMargin, kMargin, w - 2 * kMargin, kTabBarHeight));
-    auto* display = new QFrame(this);
-    display->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
-    display->setGeometry(kMargin, kMargin + kTabBarHeight, w - 2 * kMargin,
-                         buttonTop - 2 * kMargin - kTabBarHeight);
-    ui_.page1 = new QWidget(display);
-    ui_.page2 = new QWidget(display);
-    for (QWidget* page : {ui_.page1, ui_.page2})
-        page->setGeometry(display->contentsRect());
+    auto* pages = new QStackedWidget(this);
+    pages->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
+    pages->setGeometry(kMargin, kMargin + kTabBarHeight, w - 2 * kMargin,
+                       buttonTop - 2 * kMargin - kTabBarHeight);
+    pages->addWidget(ui_.page1 = new QWidget);
+    pages->addWidget(ui_.page2 = new QWidget);
     BuildGeneralPage();
     BuildSchedulePage();
 
-    connect(ui_.tabStrip, &QTabBar::currentChanged, this, &frmRadioEdit::ShowCurrentPage);
+    connect(ui_.tabStrip, &QTabBar::currentChanged, pages, &QStackedWidget::setCurrentIndex);
     connect(ui_.optEvery, &QRadioButton::clicked, this, [this] { SetWeekly(false); });
     connect(ui_.optSpecific, &QRadioButton::clicked, this, [this] { SetWeekly(true); });
     connect(ui_.cmdOK, &QPushButton::clicked, this, &frmRadioEdit::Store);
@@ -169,7 +167,6 @@ void frmRadioEdit::Open(QWidget* owner, bool edit) {
         ui_.tabStrip->addTab(kTabSchedule);
     Fill(edit_->Load(QTime::currentTime()));
     ui_.tabStrip->setCurrentIndex(0);
-    ShowCurrentPage();
     ui_.txtRadioName->setFocus();
     setModal(true);
     exec();
@@ -203,12 +200,6 @@ RadioEditFields frmRadioEdit::Collect() const {
         if (chkDay(day)->isChecked())
             f.dayMask |= WeekDayBit(day);
     return f;
-}
-
-void frmRadioEdit::ShowCurrentPage() {
-    const int tab = ui_.tabStrip->currentIndex() + 1;
-    ui_.page1->setVisible(tab == 1);
-    ui_.page2->setVisible(tab == 2);
 }
 
 // The two options are not auto-exclusive, so keeping exactly one of them chosen is done here.

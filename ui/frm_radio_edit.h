@@ -69,7 +69,6 @@ private:
     void Label(QWidget* page, const QString& text, Twips at);
     void Fill(const RadioEditFields& f);
     RadioEditFields Collect() const;
-    void ShowCurrentPage();
     void SetWeekly(bool weekly);
     // Stores the inputs and closes the dialog, unless the station has no address.
     void Store();
