@@ -106,16 +106,16 @@ void frmMain::ShowEqMenu() {
     QMenu menu;
     const int current = player_.IndexEQ();
     for (const EqPreset& p : kEqPresets) {
-        QAction* a = menu.addAction(EqPresetCaption(p));
-        a->setData(p.command);
-        if (p.command == current) {
+        const int command = p.command;
+        QAction* a =
+            menu.addAction(EqPresetCaption(p), this, [this, command] { player_.SetEqPreset(command); });
+        if (command == current) {
             a->setCheckable(true);
             a->setChecked(true);
             SetDefaultAction(menu, a);
         }
     }
-    if (QAction* chosen = ShowMenu(menu, this))
-        player_.SetEqPreset(chosen->data().toInt());
+    ShowMenu(menu, this);
 }
 
 void frmMain::ShowTrayMenu() {
@@ -127,25 +127,23 @@ void frmMain::ShowTrayMenu() {
     auto* levels = new QActionGroup(volume);
     const int level = std::clamp(player_.VolumeLevel() - 1, 0, 10);
     for (int i = 0; i <= 10; ++i) {
-        QAction* a = volume->addAction(QStringLiteral("%1 %").arg(i * 10));
+        // The slider keeps its value: the next mute toggle or drag applies it again.
+        QAction* a = volume->addAction(QStringLiteral("%1 %").arg(i * 10), this,
+                                       [this, i] { player_.SetVolume(10 * i); });
         a->setCheckable(true);
         a->setChecked(i == level);
         levels->addAction(a);
-        connect(a, &QAction::triggered, this, [this, i] {
-            // The slider keeps its value: the next mute toggle or drag applies it again.
-            player_.SetVolume(10 * i);
-        });
     }
     volume->addSeparator();
-    QAction* mute = volume->addAction(player_.IsMuted() ? ui_text::kUnmute : ui_text::kCaptions[kCmdMute]);
+    QAction* mute = volume->addAction(player_.IsMuted() ? ui_text::kUnmute : ui_text::kCaptions[kCmdMute],
+                                      this, [this] { RunCommand(kCmdMute); });
     mute->setCheckable(player_.IsMuted());
     mute->setChecked(player_.IsMuted());
-    connect(mute, &QAction::triggered, this, [this] { RunCommand(kCmdMute); });
     menu.addSeparator();
     AddPlaybackItems(menu);
     menu.addSeparator();
-    connect(menu.addAction(ui_text::kTrayShow), &QAction::triggered, this, &frmMain::ToggleTray);
-    connect(menu.addAction(ui_text::kTrayExit), &QAction::triggered, this, [this] { RunCommand(kCmdExit); });
+    menu.addAction(ui_text::kTrayShow, this, &frmMain::ToggleTray);
+    menu.addAction(ui_text::kTrayExit, this, [this] { RunCommand(kCmdExit); });
     ShowMenu(menu, this);
 }
 
@@ -156,21 +154,17 @@ constexpr int kSaveMinutes[] = {5, 15, 30};
 
 void frmMain::AddPlaybackItems(QMenu& menu) {
     const bool playing = player_.IsPlaying();
-    QAction* pause = menu.addAction(player_.IsPaused() ? ui_text::kResume : ui_text::kPause);
-    pause->setEnabled(playing);
-    connect(pause, &QAction::triggered, this, [this] {
+    QAction* pause = menu.addAction(player_.IsPaused() ? ui_text::kResume : ui_text::kPause, this, [this] {
         if (!player_.Resume())
             player_.Pause();
     });
-    QAction* live = menu.addAction(ui_text::kGoLive);
-    live->setEnabled(playing && player_.IsBehindLive());
-    connect(live, &QAction::triggered, this, [this] { player_.GoLive(); });
-    for (int minutes : kSaveMinutes) {
-        QAction* save = menu.addAction(ui_text::kSaveRecent + u' ' + ui_text::kMinutes.arg(minutes));
-        save->setEnabled(playing);
-        connect(save, &QAction::triggered, this,
-                [this, minutes] { core_.recorder().SaveRecent(minutes * 60); });
-    }
+    pause->setEnabled(playing);
+    menu.addAction(ui_text::kGoLive, this, [this] { player_.GoLive(); })
+        ->setEnabled(playing && player_.IsBehindLive());
+    for (int minutes : kSaveMinutes)
+        menu.addAction(ui_text::kSaveRecent + u' ' + ui_text::kMinutes.arg(minutes), this,
+                       [this, minutes] { core_.recorder().SaveRecent(minutes * 60); })
+            ->setEnabled(playing);
 }
 
 bool frmMain::PausePlayback() {
@@ -197,19 +191,17 @@ void frmMain::StatusBarPressed(Qt::MouseButton button) {
         SetClipboardText(title);
         return;
     }
+    // The hosts are read when a search is chosen, so an edit of the settings file counts at once.
     QMenu menu;
-    QAction* google = menu.addAction(ui_text::kGoogle);
-    QAction* youTube = menu.addAction(ui_text::kYouTube);
+    menu.addAction(ui_text::kGoogle, [&] {
+        QDesktopServices::openUrl(GoogleSearchUrl(LoadWebSearchHosts(SettingFile()), title));
+    });
+    menu.addAction(ui_text::kYouTube, [&] {
+        QDesktopServices::openUrl(YouTubeSearchUrl(LoadWebSearchHosts(SettingFile()), title));
+    });
     menu.addSeparator();
-    QAction* copy = menu.addAction(ui_text::kCopySong);
-    QAction* chosen = ShowMenu(menu, this);
-    const WebSearchHosts hosts = LoadWebSearchHosts(SettingFile());
-    if (chosen == google)
-        QDesktopServices::openUrl(GoogleSearchUrl(hosts, title));
-    else if (chosen == youTube)
-        QDesktopServices::openUrl(YouTubeSearchUrl(hosts, title));
-    else if (chosen == copy)
-        SetClipboardText(title);
+    menu.addAction(ui_text::kCopySong, [&] { SetClipboardText(title); });
+    ShowMenu(menu, this);
 }
 
 void frmMain::DisplayTick() {

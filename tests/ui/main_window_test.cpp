@@ -363,7 +363,7 @@ TEST_F(MainWindowTest, PlayLogMenuClearsTheLog) {
     EXPECT_EQ(w.PlayLogList().model()->rowCount(), 1);
 }
 
-TEST_F(MainWindowTest, RecordMuteAndSortCommands) {
+TEST_F(MainWindowTest, RecordMuteEqualizerAndSortCommands) {
     frmMain& w = Open();
     w.RunCommand(frmMain::kCmdRecord);
     EXPECT_TRUE(core_->recorder().IsRecording());
@@ -377,6 +377,13 @@ TEST_F(MainWindowTest, RecordMuteAndSortCommands) {
     EXPECT_EQ(w.Button(7)->Caption(), u"解除靜音"_s);
     QTest::mouseClick(w.Button(7), Qt::LeftButton);
     EXPECT_FALSE(player().IsMuted());
+
+    player().SetEqPreset(2);
+    QStringList seen;
+    OnNextMenu(u"搖滾"_s, &seen);
+    w.RunCommand(frmMain::kCmdEqualizer);
+    EXPECT_TRUE(seen.contains(u"流行音樂 [x]"_s)) << "the preset in use is checked";
+    EXPECT_EQ(player().IndexEQ(), 3);
 
     for (const QString& t : {u"beta"_s, u"Alpha"_s, u"gamma"_s}) {
         Lists().favoriteList.AddItem({.file = u"http://x.test/"_s + t, .title = t});
