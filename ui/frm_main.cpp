@@ -35,7 +35,7 @@ frmMain::frmMain(Session& core, frmOption& options, QWidget* parent)
     setWindowTitle(ProgramTitle());
     setWindowIcon(ProgramIcon());
     setFont(UiFont(14));
-    setFixedSize(MainClientWidthFor(largeFonts_), MainClientHeightFor(largeFonts_));
+    setFixedSize(MainClientSizeFor(largeFonts_));
     QPalette pal = palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::Button));
     setPalette(pal);

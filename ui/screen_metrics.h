@@ -22,12 +22,6 @@ inline int JobRowHeightFor(bool largeFonts) {
     return largeFonts ? 85 : 88;
 }
 
-// The main window's fixed outer size in twips, and the client size in pixels it gives once the
-// title bar and frame a desktop typically draws (16 x 38 pixels) are taken off.
-inline constexpr int kMainWidthTwips = 10000;
-inline int MainHeightTwipsFor(bool largeFonts) {
-    return largeFonts ? 8080 : 8880;
-}
 inline int TwipsPerPixelFor(bool largeFonts) {
     return largeFonts ? 12 : 15;
 }
@@ -39,13 +33,11 @@ struct Twips {
                      height / twipsPerPixel);
     }
 };
-inline constexpr int kFrameWidth = 16;
-inline constexpr int kFrameHeight = 38;
-inline int MainClientWidthFor(bool largeFonts) {
-    return kMainWidthTwips / TwipsPerPixelFor(largeFonts) - kFrameWidth;
-}
-inline int MainClientHeightFor(bool largeFonts) {
-    return MainHeightTwipsFor(largeFonts) / TwipsPerPixelFor(largeFonts) - kFrameHeight;
+// The main window's fixed outer size is 10000 x 8880 twips (8080 on a large-fonts screen); its
+// client size is that less the title bar and frame a desktop typically draws (16 x 38 pixels).
+inline QSize MainClientSizeFor(bool largeFonts) {
+    return Twips{0, 0, 10000, largeFonts ? 8080 : 8880}.ToPixels(TwipsPerPixelFor(largeFonts)).size() -
+           QSize(16, 38);
 }
 
 }  // namespace wavelot

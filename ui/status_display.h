@@ -24,17 +24,16 @@ public:
     // Not playing: the ready text. Playing: bars from the last tick and this text.
     void ShowIdle();
     void ShowPlaying(const QString& text);
-    bool Playing() const { return playing_; }
     // What the bar shows: the notice while it lasts, else the ready text or the playing text.
     QString Text() const;
 
     // A one-line notice in place of the text; an empty one removes it. While nothing plays it
     // stays until it is replaced, so a user who looked away still sees why the list is empty;
-    // while a stream plays the song title comes back after `NoticeHold()`, counted from when the
-    // notice was shown. A warning is drawn in a warm colour, so a failure stands out.
+    // while a stream plays the song title comes back after the hold (six seconds unless set),
+    // counted from when the notice was shown. A warning is drawn in a warm colour, so a failure
+    // stands out.
     void ShowNotice(const QString& text, bool warning);
     void SetNoticeHold(std::chrono::milliseconds hold) { noticeHold_ = hold; }
-    std::chrono::milliseconds NoticeHold() const { return noticeHold_; }
     // The drawing height the bars use (the inner height).
     int InnerHeight() const { return contentsRect().height(); }
 

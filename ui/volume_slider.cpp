@@ -25,7 +25,6 @@ using namespace volume_slider;
 
 VolumeSlider::VolumeSlider(QWidget* parent) : QWidget(parent) {
     setCursor(Qt::PointingHandCursor);
-    setToolTip(QString());
 }
 
 int VolumeSlider::KnobLeftPixels() const {

@@ -467,7 +467,7 @@ TEST_F(MainWindowTest, ThePlayCommandTakesTheSelectedStationElseTheLastOne) {
     Lists().favoriteList.AddItem({.file = server_.UrlText("/fav.mp3"), .title = u"Fav"_s});
     w.Favorites().FollowList();
     w.TabStrip()->setCurrentIndex(2 - 1);
-    for (const QString name : {u"Last"_s, u"Fav"_s}) {
+    for (const QString& name : {u"Last"_s, u"Fav"_s}) {
         w.RunCommand(frmMain::kCmdPlay);
         EXPECT_TRUE(log().contains(u"連線至 "_s + name + u'\n')) << name.toStdString();
         w.Favorites().SelectOnly(0);
