@@ -182,20 +182,18 @@ void frmOption::Apply() {
     settings_.WriteEnabledProxy(ui_.chkUserProxy->isChecked() ? 1 : 0);
     settings_.WriteLoopRec(ui_.chkLoopRec->isChecked() ? 1 : 0);
     settings_.WriteCatchUpJobs(ui_.chkCatchUpJobs->isChecked());
-    // Only a change is stored: a missing key already means on.
-    if (ui_.chkSongNotify->isChecked() != settings_.SongNotify())
-        settings_.WriteSongNotify(ui_.chkSongNotify->isChecked());
-    // Only a change is stored: a missing key already means off.
-    if (ui_.chkLevelLoudness->isChecked() != settings_.LevelLoudness())
-        settings_.WriteLevelLoudness(ui_.chkLevelLoudness->isChecked());
     live_.loopRecording = ui_.chkLoopRec->isChecked();
     live_.catchUpJobs = ui_.chkCatchUpJobs->isChecked();
     live_.songNotify = ui_.chkSongNotify->isChecked();
     live_.levelLoudness = ui_.chkLevelLoudness->isChecked();
-    // Only a change is stored: a missing key already means on.
-    if (ui_.chkFromSongStart->isChecked() != settings_.RecordFromSongStart())
-        settings_.WriteRecordFromSongStart(ui_.chkFromSongStart->isChecked());
     live_.recordFromSongStart = ui_.chkFromSongStart->isChecked();
+    // These three are stored only when changed: a missing key already means their default.
+    if (live_.songNotify != settings_.SongNotify())
+        settings_.WriteSongNotify(live_.songNotify);
+    if (live_.levelLoudness != settings_.LevelLoudness())
+        settings_.WriteLevelLoudness(live_.levelLoudness);
+    if (live_.recordFromSongStart != settings_.RecordFromSongStart())
+        settings_.WriteRecordFromSongStart(live_.recordFromSongStart);
     audio::StationLoudness::Shared().SetEnabled(live_.levelLoudness);
     hide();
 }
