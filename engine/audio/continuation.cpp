@@ -1,5 +1,7 @@
 #include "engine/audio/continuation.h"
 
+#include "engine/audio/sample_history.h"
+
 extern "C" {
 #include <libavutil/mem.h>
 #include <libavutil/tx.h>
@@ -237,6 +239,17 @@ std::optional<quint64> FindContinuation(const TailData& tail, quint64 freshFirst
     if (confirmed.size() > 1 && confirmed[0].score - confirmed[1].score < kUniqueMargin)
         return std::nullopt;
     return freshFirst + probeAt + (lt - confirmed[0].tailAt);
+}
+
+std::optional<quint64> ContinuationBegin(const SampleHistory& history, const TailData& tail, quint64 frame,
+                                         bool final) {
+    const quint64 first = history.Start();
+    const size_t wanted = ContinuationFramesWanted(tail.rate);
+    if (history.End() < first + wanted && !final && !history.Ended())
+        return std::nullopt;
+    const SampleHistory::Mono fresh = history.MonoMix(first, first + wanted);
+    const std::optional<quint64> found = FindContinuation(tail, fresh.first, fresh.samples);
+    return std::max({frame, found.value_or(fresh.first), history.Start()});
 }
 
 }  // namespace wavelot::audio

@@ -36,4 +36,14 @@ size_t ContinuationFramesNeeded(int rate);
 std::optional<quint64> FindContinuation(const TailData& tail, quint64 freshFirst,
                                         const std::vector<int16_t>& fresh);
 
+class SampleHistory;
+
+// Where a recording that carries on the one `tail` ended begins in the stream whose decoded sound
+// `history` holds: at `frame`, or at the later first frame the tail does not already hold; without
+// a confident match, at the first frame held (repeating rather than losing sound). nullopt while
+// too little of the stream is decoded to tell, unless `final` or the stream ended: then it answers
+// with what there is. Searches on the caller's thread, without holding the history's lock.
+std::optional<quint64> ContinuationBegin(const SampleHistory& history, const TailData& tail, quint64 frame,
+                                         bool final);
+
 }  // namespace wavelot::audio

@@ -4,6 +4,7 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -15,6 +16,8 @@ extern "C" {
 }
 
 #include "engine/audio/audio_library.h"
+#include "engine/audio/continuation.h"
+#include "engine/audio/sample_history.h"
 
 namespace wavelot::audio {
 
@@ -23,6 +26,9 @@ namespace {
 // How long the writer sleeps at most before it looks at the log again. It runs seconds behind
 // the decoder, so a quarter of a second later costs nothing; switches and stops wake it at once.
 constexpr int kPollMs = 250;
+// How far a searched begin may lie after the packet boundary it stands for, in frames (at most
+// half the packet's own).
+constexpr quint64 kContinuationSlack = 64;
 
 // 1, 3 or 5 for a Vorbis identification, comment or setup header packet; 0 for anything else
 // (a Vorbis sound packet's first bit is 0).
@@ -392,10 +398,16 @@ CopyFeed::~CopyFeed() {
     thread_.join();
 }
 
-void CopyFeed::Switch(quint32 id, const QString& path, quint64 frame) {
+void CopyFeed::Switch(quint32 id, const QString& path, quint64 frame,
+                      std::shared_ptr<const SampleHistory> history, std::shared_ptr<const TailData> after) {
     {
         std::lock_guard lock(mu_);
-        segments_.push_back({.id = id, .path = path, .begin = std::max(frame, written_)});
+        Segment seg{.id = id, .path = path, .begin = std::max(frame, written_)};
+        if (history && after && !path.isEmpty()) {
+            seg.after = std::move(after);
+            seg.history = std::move(history);
+        }
+        segments_.push_back(std::move(seg));
     }
     cv_.notify_all();
 }
@@ -450,6 +462,39 @@ void CopyFeed::Finish(Segment& seg, std::unique_ptr<Output>& out) {
     seg.notify(ENCODE_NOTIFY_FREE);
 }
 
+bool CopyFeed::ResolveBegins(std::unique_lock<std::mutex>& lock, bool final) {
+    // Only this thread takes segments out, so an index stays valid while the lock is released.
+    for (size_t i = 0; i < segments_.size(); ++i) {
+        if (!segments_[i].after)
+            continue;
+        const std::shared_ptr<const TailData> after = segments_[i].after;
+        const std::shared_ptr<const SampleHistory> history = segments_[i].history;
+        const quint64 frame = segments_[i].begin;
+        lock.unlock();
+        const std::optional<quint64> begin = ContinuationBegin(*history, *after, frame, final);
+        lock.lock();
+        if (!begin)
+            return false;
+        Segment& seg = segments_[i];
+        // A begin the search moved is where the tail ends; one left as asked keeps the usual rule.
+        seg.continued = *begin > seg.begin;
+        seg.begin = *begin;
+        seg.after.reset();
+        seg.history.reset();
+    }
+    return true;
+}
+
+bool CopyFeed::Reached(const Segment& seg, const PacketLog::Packet& p) {
+    // A searched begin is where the tail's sound ends, which lies on a packet boundary of the
+    // stream, give or take the resampler's few samples: no packet before it is taken again.
+    if (seg.continued)
+        return p.frame + std::min(kContinuationSlack, p.frames / 2) >= seg.begin;
+    // Else the split falls on the packet boundary nearest the begin: the packet goes to the
+    // segment whose begin lies before its middle.
+    return 2 * p.frame + p.frames >= 2 * seg.begin;
+}
+
 void CopyFeed::Loop() {
     quint64 seq = log_->FirstSeq();
     std::unique_ptr<Output> out;  // the front segment's file, once its first packet came
@@ -485,10 +530,11 @@ void CopyFeed::Loop() {
                          [this] { return quit_ || !segments_.empty(); });
             continue;
         }
-        // The packet goes to the segment whose begin lies before its middle: a split falls on the
-        // packet boundary nearest its frame.
-        const quint64 twiceMiddle = 2 * p->frame + p->frames;
-        while (segments_.size() >= 2 && twiceMiddle >= 2 * segments_[1].begin) {
+        if (!ResolveBegins(lock, draining)) {
+            cv_.wait_for(lock, std::chrono::milliseconds(kPollMs), [this] { return quit_; });
+            continue;
+        }
+        while (segments_.size() >= 2 && Reached(segments_[1], *p)) {
             Segment seg = std::move(segments_.front());
             segments_.pop_front();
             lock.unlock();
@@ -502,7 +548,7 @@ void CopyFeed::Loop() {
         }
         ++seq;
         written_ = p->frame + p->frames;
-        if (seg.path.isEmpty() || twiceMiddle < 2 * seg.begin || seg.failed)
+        if (seg.path.isEmpty() || !Reached(seg, *p) || seg.failed)
             continue;
         const PacketLog::Codec* codec = log_->GetCodec();
         if (!out && codec)

@@ -33,6 +33,9 @@ struct AVCodecParameters;
 
 namespace wavelot::audio {
 
+class SampleHistory;
+struct TailData;
+
 // The container a codec's packets are copied into; kNone when they cannot be.
 enum class CopyContainer { kNone, kMp3, kMp4, kOgg, kOpus };
 CopyContainer CopyContainerFor(int avCodecId);
@@ -120,7 +123,12 @@ public:
 
     // The running segment ends and segment `id` (file `path`; empty: none, a gap) begins at the
     // packet boundary nearest `frame`, or where the writer has got to when that is later.
-    void Switch(quint32 id, const QString& path, quint64 frame);
+    // With `after`, the segment carries on a recording that ended with that tail: it begins at the
+    // first packet from `frame` on whose sound the tail does not already hold, searched for in the
+    // stream's decoded sound (`history`) by the writer, which takes no packet until it knows.
+    void Switch(quint32 id, const QString& path, quint64 frame,
+                std::shared_ptr<const SampleHistory> history = nullptr,
+                std::shared_ptr<const TailData> after = nullptr);
     // Ends segment id (0: whichever runs) at everything marked so far; false when none runs.
     bool Stop(quint32 id);
     bool SetNotify(quint32 id, Notify notify);
@@ -136,9 +144,19 @@ private:
         Notify notify;
         bool failed = false;
         bool stalled = false;
+        // Until its begin is resolved: the tail it carries on and the sound searched.
+        std::shared_ptr<const TailData> after;
+        std::shared_ptr<const SampleHistory> history;
+        // The search moved the begin: the segment begins at the first packet at or after it.
+        bool continued = false;
     };
     class Output;
     void Loop();
+    // Resolves the begins still searched for (the lock is released while searching); false while
+    // one cannot be told yet.
+    bool ResolveBegins(std::unique_lock<std::mutex>& lock, bool final);
+    // Whether packet p belongs to segment seg or a later one.
+    static bool Reached(const Segment& seg, const PacketLog::Packet& p);
     void Finish(Segment& seg, std::unique_ptr<Output>& out);
     bool HasLocked(quint32 id) const;
 

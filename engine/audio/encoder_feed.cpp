@@ -219,19 +219,15 @@ bool EncoderFeed::ResolveBegin(bool final) {
         history = history_;
         begin = begin_;
     }
-    const quint64 first = history->Start();
-    const size_t wanted = ContinuationFramesWanted(rate_);
-    if (history->End() < first + wanted && !final && !history->Ended())
+    const std::optional<quint64> frame = ContinuationBegin(*history, *begin.after, begin.frame, final);
+    if (!frame)
         return false;
-    const SampleHistory::Mono fresh = history->MonoMix(first, first + wanted);
-    const std::optional<quint64> found = FindContinuation(*begin.after, fresh.first, fresh.samples);
-    const quint64 frame = std::max({begin.frame, found.value_or(fresh.first), history->Start()});
     std::lock_guard lock(mu_);
     searching_ = false;
-    begin_.frame = frame;
+    begin_.frame = *frame;
     begin_.after.reset();
     // A switch meanwhile may have ended this feed before its begin; it then holds nothing.
-    position_ = end_ ? std::min(frame, *end_) : frame;
+    position_ = end_ ? std::min(*frame, *end_) : *frame;
     return true;
 }
 
