@@ -36,6 +36,7 @@
 #include "core/settings_keys.h"
 #include "core/song_array.h"
 #include "engine/audio/audio_library.h"
+#include "engine/audio/station_loudness.h"
 #include "engine/background_recording.h"
 #include "engine/play_log.h"
 #include "engine/player.h"
@@ -309,7 +310,7 @@ private:
 
 // N stations recorded at once in the background, each with its own connection to a mount of the
 // ICY server (128 kbit/s MP3, silent output at real time), in the station's own format (quality
-// 7) or through lame (quality 0-6).
+// 7) or through lame (quality 0-6); the third argument turns "音量平衡" on.
 //   engine_record_bench --benchmark_filter=ManyStations
 // Counters: cpu_pct (the program, % of one core, the server's threads left out), lame_cpu_pct (all
 // lames), total_cpu_pct and per_station_pct, rss_mib (the largest VmRSS seen), hwm_mib (VmHWM),
@@ -320,6 +321,8 @@ void BM_ManyStations(benchmark::State& state) {
     App();
     const int stations = int(state.range(0));
     const int quality = int(state.range(1));
+    // With "音量平衡" on, as many users keep it.
+    audio::StationLoudness::Shared().SetEnabled(state.range(2) != 0);
     const int seconds = 20;
     const std::string dir = test::MakeTempDir("wavelot-record-bench");
     IcyServer icy;
@@ -381,11 +384,12 @@ void BM_ManyStations(benchmark::State& state) {
     test::RemoveTree(dir);
 }
 BENCHMARK(BM_ManyStations)
-    ->Args({1, 7})
-    ->Args({5, 7})
-    ->Args({10, 7})
-    ->Args({20, 7})
-    ->Args({5, 3})
+    ->Args({1, 7, 0})
+    ->Args({5, 7, 0})
+    ->Args({10, 7, 0})
+    ->Args({20, 7, 0})
+    ->Args({20, 7, 1})
+    ->Args({5, 3, 0})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 

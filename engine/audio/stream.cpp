@@ -252,14 +252,18 @@ bool Stream::OnPcm(float* frames, size_t count, qint64 sourcePos, size_t lead) {
     }
     if (reconfigure)
         eq_.Configure(std::move(bands));
-    leveller_.Measure(frames, count);
+    // Levelling is for the ear: a stream nobody hears (a background recording) is not metered.
+    const bool heard = !cfg_.unheard;
+    if (heard)
+        leveller_.Measure(frames, count);
     eq_.Process(frames, count);
     history_->Append(frames, count);
     if (keepInput_ && sourcePos >= 0)
         timeShift_->Mark(sourcePos, decoded_ + lead);
     packets_->Mark(sourcePos, decoded_ + lead);
     // Only what is heard is levelled: recordings keep the station's own loudness.
-    leveller_.Apply(frames, count);
+    if (heard)
+        leveller_.Apply(frames, count);
     std::vector<quint32> due;
     {
         std::lock_guard lock(mu_);
@@ -785,13 +789,14 @@ int Stream::PacketCodec() const {
 
 void Stream::CopySwitch(EncoderHandle id, const QString& path, const EncodeAt& at) {
     std::lock_guard lock(mu_);
-    const quint64 frame = at.frame == kHeardFrame || at.after ? quint64(heard_) : at.frame;
+    // With a tail, as for an encoder: from the stream's first frame on, less what the tail holds.
+    const quint64 frame = at.frame != kHeardFrame ? at.frame : at.after ? 0 : quint64(heard_);
     if (!copy_) {
         if (path.isEmpty())
             return;
         copy_ = std::make_unique<CopyFeed>(packets_, quint64(cfg_.outRate) * kEncoderDelayMs / 1000);
     }
-    copy_->Switch(id, path, frame);
+    copy_->Switch(id, path, frame, history_, at.after);
 }
 
 bool Stream::CopyStop(EncoderHandle id) {
