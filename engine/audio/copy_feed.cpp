@@ -18,6 +18,7 @@ extern "C" {
 #include "engine/audio/audio_library.h"
 #include "engine/audio/continuation.h"
 #include "engine/audio/sample_history.h"
+#include "engine/audio/time_shift.h"
 
 namespace wavelot::audio {
 
@@ -379,8 +380,9 @@ private:
 
 // --- CopyFeed ---
 
-CopyFeed::CopyFeed(std::shared_ptr<PacketLog> log, quint64 delayFrames)
-    : log_(std::move(log)), delay_(delayFrames) {
+CopyFeed::CopyFeed(std::shared_ptr<PacketLog> log, quint64 delayFrames,
+                   std::shared_ptr<const BufferPackets> earlier)
+    : log_(std::move(log)), delay_(delayFrames), earlier_(std::move(earlier)) {
     thread_ = std::thread([this] {
         pthread_setname_np(pthread_self(), "copy");
         Loop();
@@ -495,6 +497,41 @@ bool CopyFeed::Reached(const Segment& seg, const PacketLog::Packet& p) {
     return 2 * p.frame + p.frames >= 2 * seg.begin;
 }
 
+void CopyFeed::WriteEarlier(std::unique_lock<std::mutex>& lock, quint64 until, std::unique_ptr<Output>& out) {
+    const PacketLog::Codec* codec = log_->GetCodec();
+    if (!codec)
+        return;
+    // Only this thread takes segments out: a copy of the front one stays its own while unlocked.
+    const Segment seg{.path = segments_.front().path, .begin = segments_.front().begin};
+    lock.unlock();
+    bool reached = false;
+    bool failed = false;
+    earlier_->Run(
+        seg.begin, [&](const uint8_t* data, size_t size, int64_t duration, quint64 frame, quint64 frames) {
+            // The log holds the rest: it goes on from its packet, compared by frame.
+            if (frame >= until) {
+                reached = true;
+                return false;
+            }
+            PacketLog::Packet p{
+                .data = {data, data + size}, .duration = duration, .frame = frame, .frames = frames};
+            if (!Reached(seg, p))
+                return true;
+            if (!out)
+                out = Output::Open(seg.path, *codec, nullptr);
+            failed = !out || !out->Write(p);
+            return !failed;
+        });
+    lock.lock();
+    if (failed) {
+        segments_.front().failed = true;
+        out.reset();
+    } else if (out && !reached) {
+        // The buffer's packets ran out before the log's: the file has a hole.
+        segments_.front().stalled = true;
+    }
+}
+
 void CopyFeed::Loop() {
     quint64 seq = log_->FirstSeq();
     std::unique_ptr<Output> out;  // the front segment's file, once its first packet came
@@ -550,6 +587,11 @@ void CopyFeed::Loop() {
         written_ = p->frame + p->frames;
         if (seg.path.isEmpty() || !Reached(seg, *p) || seg.failed)
             continue;
+        if (!out && earlier_ && !seg.continued && seg.begin < p->frame) {
+            WriteEarlier(lock, p->frame, out);
+            if (segments_.front().failed)
+                continue;
+        }
         const PacketLog::Codec* codec = log_->GetCodec();
         if (!out && codec)
             out = Output::Open(seg.path, *codec, p->link);

@@ -11,6 +11,10 @@
 // packet goes into exactly one file. A writer that falls so far behind that the log has dropped
 // packets it had not written yet is reported as stalled, as a hung encoder program is.
 //
+// A file that begins before the log's oldest packet begins with the packets of the stream's
+// time-shift buffer (demuxed from it again on the writer's thread) up to that packet, and goes on
+// from the log, where the stream keeps such a buffer; else it begins at the log's oldest packet.
+//
 // A chained Ogg Vorbis station sends each new chain link's three header packets in line with the
 // sound. The log keeps them out of the sound's packets and hands each packet the headers of its
 // own link, so that a file begins with its link's headers and a link beginning mid-file begins a
@@ -33,6 +37,7 @@ struct AVCodecParameters;
 
 namespace wavelot::audio {
 
+class BufferPackets;
 class SampleHistory;
 struct TailData;
 
@@ -115,7 +120,9 @@ public:
     // writer lost packets or could not write; from the writer thread, it must only post.
     using Notify = std::function<void(quint32 kind)>;
 
-    CopyFeed(std::shared_ptr<PacketLog> log, quint64 delayFrames);
+    // earlier: the stream's buffer of received sound, for files that begin before the log.
+    CopyFeed(std::shared_ptr<PacketLog> log, quint64 delayFrames,
+             std::shared_ptr<const BufferPackets> earlier = nullptr);
     // Ends every segment at what has been marked so far, writes it and waits for the writer.
     ~CopyFeed();
     CopyFeed(const CopyFeed&) = delete;
@@ -157,11 +164,15 @@ private:
     bool ResolveBegins(std::unique_lock<std::mutex>& lock, bool final);
     // Whether packet p belongs to segment seg or a later one.
     static bool Reached(const Segment& seg, const PacketLog::Packet& p);
+    // Writes the buffer's packets of segment seg that come before frame `until` (the log's
+    // packet to go on with) into out, which it opens; the lock is released meanwhile.
+    void WriteEarlier(std::unique_lock<std::mutex>& lock, quint64 until, std::unique_ptr<Output>& out);
     void Finish(Segment& seg, std::unique_ptr<Output>& out);
     bool HasLocked(quint32 id) const;
 
     const std::shared_ptr<PacketLog> log_;
     const quint64 delay_;
+    const std::shared_ptr<const BufferPackets> earlier_;
     mutable std::mutex mu_;
     std::condition_variable cv_;
     std::deque<Segment> segments_;  // (mu_) the front one is written; each ends where the next begins

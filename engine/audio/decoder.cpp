@@ -300,7 +300,7 @@ QByteArray Session::TakeLinkComments() {
 }
 
 bool Session::Decode() {
-    bool running = codec_ != nullptr;
+    bool running = codec_ != nullptr || !host_.WantsSound();
     while (running && !host_.Aborted()) {
         const int rc = av_read_frame(input_.get(), packet_.get());
         if (rc == AVERROR(EAGAIN))
@@ -318,6 +318,8 @@ bool Session::DecodePacket() {
     if (isOgg_ && (stream_->event_flags & AVSTREAM_EVENT_FLAG_METADATA_UPDATED))
         host_.OnTags(TAG_OGG, TakeLinkComments(), true, packet_->pos);
     host_.OnPacket(packet_->data, size_t(packet_->size), packet_->pos, packet_->duration);
+    if (!host_.WantsSound())
+        return true;
     // Joining mid-frame gives a few bad packets: skip them rather than give up.
     if (avcodec_send_packet(codec_.get(), packet_.get()) < 0)
         return true;

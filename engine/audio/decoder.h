@@ -39,6 +39,8 @@ public:
     // made its first sound, the codec's parameters as it found them.
     virtual void OnPacket(const uint8_t* /*data*/, size_t /*size*/, qint64 /*pos*/, int64_t /*duration*/) {}
     virtual void OnCodec(const AVCodecParameters& /*par*/, int /*timeBaseNum*/, int /*timeBaseDen*/) {}
+    // false: the packets are only demuxed and handed to OnPacket, none is decoded.
+    virtual bool WantsSound() const { return true; }
 };
 
 // The demuxer libavformat should use for an answer's content type; null to probe.

@@ -794,7 +794,8 @@ void Stream::CopySwitch(EncoderHandle id, const QString& path, const EncodeAt& a
     if (!copy_) {
         if (path.isEmpty())
             return;
-        copy_ = std::make_unique<CopyFeed>(packets_, quint64(cfg_.outRate) * kEncoderDelayMs / 1000);
+        copy_ = std::make_unique<CopyFeed>(packets_, quint64(cfg_.outRate) * kEncoderDelayMs / 1000,
+                                           std::make_shared<BufferPackets>(timeShift_, contentType_));
     }
     copy_->Switch(id, path, frame, history_, at.after);
 }

@@ -111,6 +111,11 @@ size_t TimeShiftBuffer::HeldBytes() const {
     return size_t(written_ - first_);
 }
 
+bool TimeShiftBuffer::Full() const {
+    std::lock_guard lock(mu_);
+    return size_t(written_ - first_) + kChunkBytes > capacity_;
+}
+
 size_t TimeShiftBuffer::MemoryBytes() const {
     std::lock_guard lock(mu_);
     return chunks_.size() * kChunkBytes + marks_.size() * sizeof(Point);
@@ -118,15 +123,11 @@ size_t TimeShiftBuffer::MemoryBytes() const {
 
 namespace {
 
-// The decoder's host for one replay: reads the buffer from a packet on, and turns the decoded
-// sound into frames of the stream by the marks.
-class ReplayHost final : public DecoderHost {
+// A decoder's host that reads the buffer from a packet on and places what it decodes or demuxes
+// in the stream's frames by the marks; what is made of it is the subclass's.
+class BufferHost : public DecoderHost {
 public:
-    ReplayHost(const TimeShiftBuffer& buffer, qint64 start, quint64 from, int rate, std::vector<EqBand> bands,
-               const BufferReplay::Sink& sink)
-        : buffer_(buffer), start_(start), pos_(start), from_(from), eq_(rate), sink_(sink) {
-        eq_.Configure(std::move(bands));
-    }
+    BufferHost(const TimeShiftBuffer& buffer, qint64 start) : buffer_(buffer), start_(start), pos_(start) {}
 
     size_t ReadInput(char* out, size_t max) override {
         const size_t n = buffer_.Read(pos_, out, max);
@@ -137,12 +138,40 @@ public:
     void OnFormat(const SourceFormat&) override {}
     void OnTags(quint32, const QByteArray&, bool, qint64) override {}
 
+    // Runs the decoder over the buffer until its bytes run out or the host stops it.
+    void Run(const QByteArray& contentType, int outRate) {
+        Decoder decoder(*this, outRate);
+        decoder.Run(contentType, QByteArray(), 10000);
+    }
+
+protected:
+    // The frame the packet at the decoder's input position sourcePos begins; nullopt when that
+    // is no packet the marks name.
+    std::optional<quint64> FrameAt(qint64 sourcePos) const {
+        return sourcePos >= 0 ? buffer_.FrameAt(start_ + sourcePos) : std::nullopt;
+    }
+
+    bool stopped_ = false;
+
+private:
+    const TimeShiftBuffer& buffer_;
+    const qint64 start_;
+    qint64 pos_;
+};
+
+// The host for one replay: turns the decoded sound into frames of the stream.
+class ReplayHost final : public BufferHost {
+public:
+    ReplayHost(const TimeShiftBuffer& buffer, qint64 start, quint64 from, int rate, std::vector<EqBand> bands,
+               const BufferReplay::Sink& sink)
+        : BufferHost(buffer, start), from_(from), eq_(rate), sink_(sink) {
+        eq_.Configure(std::move(bands));
+    }
+
     bool OnPcm(float* frames, size_t count, qint64 sourcePos, size_t lead) override {
         // The live decoder ran its filters over every frame; they settle within the preroll.
         eq_.Process(frames, count);
-        std::optional<quint64> at;
-        if (sourcePos >= 0)
-            at = buffer_.FrameAt(start_ + sourcePos);
+        const std::optional<quint64> at = FrameAt(sourcePos);
         quint64 first = 0;
         if (at && *at >= lead)
             first = *at - lead;
@@ -173,15 +202,52 @@ public:
     bool HandedOut() const { return handedOut_; }
 
 private:
-    const TimeShiftBuffer& buffer_;
-    const qint64 start_;
-    qint64 pos_;
     const quint64 from_;
     EqualizerChain eq_;
     const BufferReplay::Sink& sink_;
     std::optional<quint64> next_;
     std::vector<int16_t> samples_;
-    bool stopped_ = false;
+    bool handedOut_ = false;
+};
+
+// The host for packets only: each is held until a later packet's frame tells where its sound
+// ends.
+class PacketHost final : public BufferHost {
+public:
+    PacketHost(const TimeShiftBuffer& buffer, qint64 start, const BufferPackets::Sink& sink)
+        : BufferHost(buffer, start), sink_(sink) {}
+
+    bool WantsSound() const override { return false; }
+    bool OnPcm(float*, size_t, qint64, size_t) override { return true; }
+
+    void OnPacket(const uint8_t* data, size_t size, qint64 pos, int64_t duration) override {
+        const std::optional<quint64> frame = FrameAt(pos);
+        if (!frame && held_.empty())
+            return;  // before the first packet the marks place
+        if (frame) {
+            for (size_t i = 0; i < held_.size() && !stopped_; ++i) {
+                Held& h = held_[i];
+                h.frame = h.frame.value_or(*frame);
+                const quint64 end = i + 1 < held_.size() ? held_[i + 1].frame.value_or(*frame) : *frame;
+                handedOut_ = true;
+                stopped_ = !sink_(h.data.data(), h.data.size(), h.duration, *h.frame,
+                                  end > *h.frame ? end - *h.frame : 0);
+            }
+            held_.clear();
+        }
+        held_.push_back({std::vector<uint8_t>(data, data + size), duration, frame});
+    }
+
+    bool HandedOut() const { return handedOut_; }
+
+private:
+    struct Held {
+        std::vector<uint8_t> data;
+        int64_t duration;
+        std::optional<quint64> frame;  // none: it made no sound of its own
+    };
+    const BufferPackets::Sink& sink_;
+    std::vector<Held> held_;
     bool handedOut_ = false;
 };
 
@@ -221,8 +287,26 @@ bool BufferReplay::Run(quint64 from, const Sink& sink) const {
     if (!start)
         return false;
     ReplayHost host(*buffer_, start->pos, *begin, outRate_, bands_, sink);
-    Decoder decoder(host, outRate_);
-    decoder.Run(contentType_, QByteArray(), 10000);
+    host.Run(contentType_, outRate_);
+    return host.HandedOut();
+}
+
+BufferPackets::BufferPackets(std::shared_ptr<const TimeShiftBuffer> buffer, QByteArray contentType)
+    : buffer_(std::move(buffer)), contentType_(std::move(contentType)) {}
+
+bool BufferPackets::Run(quint64 from, const Sink& sink) const {
+    // Once the buffer is full its oldest chunk is the next to go: a run begun inside it could
+    // lose its bytes midway.
+    const std::optional<quint64> first =
+        buffer_->FirstFrame(0, buffer_->Full() ? TimeShiftBuffer::kChunkBytes : 0);
+    if (!first)
+        return false;
+    const std::optional<TimeShiftBuffer::Point> start = buffer_->StartFor(std::max(from, *first), 0);
+    if (!start)
+        return false;
+    PacketHost host(*buffer_, start->pos, sink);
+    // No sound is made: the rate is the resampler's, which does not run.
+    host.Run(contentType_, 48000);
     return host.HandedOut();
 }
 

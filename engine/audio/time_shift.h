@@ -59,6 +59,8 @@ public:
 
     qint64 WrittenBytes() const;
     size_t HeldBytes() const;
+    // Whether it holds as much as it may: the next bytes appended push its oldest chunk out.
+    bool Full() const;
     // The memory it holds: the chunks and the marks.
     size_t MemoryBytes() const;
 
@@ -103,6 +105,28 @@ private:
     QByteArray contentType_;
     int outRate_;
     std::vector<EqBand> bands_;
+};
+
+// The packets a buffer holds, demuxed again but not decoded, each with the frames its sound
+// spans by the marks (a packet that made no sound of its own begins where the next one does, as
+// in the packet log): how a copy of the station's own packets begins at a title older than the
+// packets the copy keeps. Runs on the caller's thread.
+class BufferPackets {
+public:
+    // sink: one packet (duration in the demuxer's time base, 0 unknown) whose sound is the frames
+    // [frame, frame + frames); false stops.
+    using Sink = std::function<bool(const uint8_t* data, size_t size, int64_t duration, quint64 frame,
+                                    quint64 frames)>;
+
+    BufferPackets(std::shared_ptr<const TimeShiftBuffer> buffer, QByteArray contentType);
+    // Hands out the packets in order from the one whose sound holds frame `from` (from the oldest
+    // held but a chunk, when that is gone), each once the next one's frame is known, until the
+    // held bytes run out or the sink refuses; returns whether any packet was handed out.
+    bool Run(quint64 from, const Sink& sink) const;
+
+private:
+    std::shared_ptr<const TimeShiftBuffer> buffer_;
+    QByteArray contentType_;
 };
 
 // A replay run on a thread of its own for a stream's output while it plays behind live: the

@@ -12,6 +12,7 @@
 #include "core/settings_keys.h"
 #include "engine/audio/copy_feed.h"
 #include "engine/audio/decoder.h"
+#include "engine/audio/time_shift.h"
 #include "tests/engine/recording_fixture.h"
 #include "tests/support/station_sound.h"
 
@@ -208,12 +209,16 @@ TEST_F(OwnFormatTest, EachSongIsTheStationsOwnPacketsSplitAtTheNearestBoundary) 
     }
 }
 
-// Decodes as the stream does, handing the packets to the log and marking each with its first frame.
+// Decodes as the stream does, handing the packets to the log and marking each with its first
+// frame, and, given a buffer, keeping the input there with the same marks.
 struct CopyHost final : audio::DecoderHost {
-    CopyHost(QByteArray in, audio::PacketLog& log) : input(std::move(in)), log(log) {}
+    CopyHost(QByteArray in, audio::PacketLog& log, audio::TimeShiftBuffer* buffer = nullptr)
+        : input(std::move(in)), log(log), buffer(buffer) {}
     size_t ReadInput(char* out, size_t max) override {
         const size_t n = std::min<size_t>(max, size_t(input.size()) - pos);
         std::memcpy(out, input.constData() + pos, n);
+        if (buffer)
+            buffer->Append(out, n);
         pos += n;
         return n;
     }
@@ -222,6 +227,9 @@ struct CopyHost final : audio::DecoderHost {
     void OnTags(quint32, const QByteArray&, bool, qint64) override {}
     bool OnPcm(float*, size_t count, qint64 sourcePos, size_t lead) override {
         log.Mark(sourcePos, decoded + lead);
+        if (buffer)
+            buffer->Mark(sourcePos, decoded + lead);
+        marks.push_back({sourcePos, decoded + lead});
         decoded += count;
         return true;
     }
@@ -232,8 +240,38 @@ struct CopyHost final : audio::DecoderHost {
     QByteArray input;
     size_t pos = 0;
     audio::PacketLog& log;
+    audio::TimeShiftBuffer* buffer;
     quint64 decoded = 0;
+    std::vector<audio::TimeShiftBuffer::Point> marks;
 };
+
+TEST(CopyFeedTest, AFileBegunBeforeTheLogBeginsWithTheBuffersPacketsAndGoesOnFromTheLog) {
+    const QByteArray station = Noise(u"libmp3lame"_s, u"mp3"_s, 12, 1);
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(u"copy.mp3"_s);
+    // The log keeps the last 3 s, the buffer the whole 12 s.
+    auto log = std::make_shared<audio::PacketLog>(48000 * 3, 48000);
+    auto buffer = std::make_shared<audio::TimeShiftBuffer>(1 << 20);
+    CopyHost host(station, *log, buffer.get());
+    ASSERT_TRUE(audio::Decoder(host, 48000).Run("audio/mpeg", {}, 0));
+    // The song began 8 s before the end: 5 s before the log's oldest packet.
+    const audio::TimeShiftBuffer::Point song = host.marks[host.marks.size() / 3];
+    ASSERT_LT(song.frame + 48000 * 4, log->MarkedEnd() - 48000 * 3);
+    {
+        audio::CopyFeed feed(log, 0, std::make_shared<audio::BufferPackets>(buffer, "audio/mpeg"));
+        feed.Switch(1, copy, song.frame);
+        ASSERT_TRUE(feed.Stop(1));
+        log->End();
+    }
+    QFile file(copy);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    // The station's frames byte for byte, each once: from the song's first to the one the stop
+    // came at.
+    const QByteArray sent = station.mid(song.pos, host.marks.back().pos - song.pos);
+    const QByteArray copied = file.readAll();
+    EXPECT_EQ(copied.size(), sent.size());
+    EXPECT_TRUE(copied == sent);
+}
 
 TEST(CopyFeedTest, AChainLinkBeginningMidFileBeginsALinkOfTheFilesChain) {
     // A stereo link, then a mono one: the mono packets decode only with their own link's headers.
