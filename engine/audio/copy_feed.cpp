@@ -539,7 +539,9 @@ void CopyFeed::Loop() {
         bool lost = false;
         const std::optional<PacketLog::Packet> p = log_->Next(seq, &lost, kPollMs);
         std::unique_lock lock(mu_);
-        if (lost && !segments_.empty() && !segments_.front().path.isEmpty())
+        // Packets lost before a file began (an idle writer's) are no hole in it: the file begins
+        // at the oldest packet held, or before it from the buffer.
+        if (lost && out && !segments_.empty() && !segments_.front().path.isEmpty())
             segments_.front().stalled = true;
         const bool draining = quit_ || log_->Ended();
         if (!p || (!draining && p->frame + p->frames + delay_ > log_->MarkedEnd())) {

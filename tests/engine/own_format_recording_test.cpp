@@ -9,6 +9,10 @@
 
 #include <cstring>
 
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
 #include "core/settings_keys.h"
 #include "engine/audio/copy_feed.h"
 #include "engine/audio/decoder.h"
@@ -271,6 +275,38 @@ TEST(CopyFeedTest, AFileBegunBeforeTheLogBeginsWithTheBuffersPacketsAndGoesOnFro
     const QByteArray copied = file.readAll();
     EXPECT_EQ(copied.size(), sent.size());
     EXPECT_TRUE(copied == sent);
+}
+
+TEST(CopyFeedTest, AFileBegunAfterTheWriterIdledPastTheLogIsNotReportedStalled) {
+    auto log = std::make_shared<audio::PacketLog>(1000, 48000);
+    AVCodecParameters* par = avcodec_parameters_alloc();
+    par->codec_id = AV_CODEC_ID_MP3;
+    log->SetCodec(*par, 1, 48000);
+    avcodec_parameters_free(&par);
+    quint64 frame = 0;
+    const auto add = [&](int packets) {
+        for (int i = 0; i < packets; ++i, frame += 100) {
+            log->Add(reinterpret_cast<const uint8_t*>("pkt"), 3, qint64(frame), 100);
+            log->Mark(qint64(frame), frame);
+        }
+    };
+    QTemporaryDir dir;
+    QList<quint32> kinds;
+    audio::CopyFeed feed(log, 0);
+    add(5);
+    feed.Switch(1, dir.filePath(u"a.mp3"_s), 0);
+    ASSERT_TRUE(feed.Stop(1));
+    add(1);
+    ASSERT_TRUE(WaitUntil([&] { return feed.Idle(); }, 5000));
+    // The idle writer is left behind by the log; a new file begins just then.
+    add(50);
+    feed.Switch(2, dir.filePath(u"b.mp3"_s), frame - 500);
+    ASSERT_TRUE(feed.SetNotify(2, [&kinds](quint32 kind) { kinds.append(kind); }));
+    add(5);
+    ASSERT_TRUE(feed.Stop(2));
+    log->End();
+    ASSERT_TRUE(WaitUntil([&] { return feed.Idle(); }, 5000));
+    EXPECT_EQ(kinds, QList<quint32>{audio::ENCODE_NOTIFY_FREE});
 }
 
 TEST(CopyFeedTest, AChainLinkBeginningMidFileBeginsALinkOfTheFilesChain) {
