@@ -308,6 +308,21 @@ private:
     double rss_ = 0, lameRss_ = 0;
 };
 
+// What background recordings need around them: a settings file, the engine keeping the last
+// minutes as the program does, and a play log.
+struct RecordingRig {
+    RecordingRig() {
+        WriteIni(settings::kSectionSetting, settings::kSavedVolume, 80, settings);
+        audio.Init(0, 44100);
+        audio.SetConfig(audio::CONFIG_TIME_SHIFT, 30);
+    }
+    QTemporaryDir temp;
+    const QString settings = temp.filePath(QStringLiteral("Setting.ini"));
+    AudioLibrary audio;
+    clsSongArray lines;
+    PlayLog log{lines};
+};
+
 // N stations recorded at once in the background, each with its own connection to a mount of the
 // ICY server (128 kbit/s MP3, silent output at real time), in the station's own format (quality
 // 7) or through lame (quality 0-6); the third argument turns "音量平衡" on.
@@ -336,14 +351,9 @@ void BM_ManyStations(benchmark::State& state) {
         s.titles = {{16000, "StreamTitle='Bench - Song " + std::to_string(i) + "';"}};
         icy.SetStream("/s" + std::to_string(i), s);
     }
-    QTemporaryDir temp;
-    const QString settings = temp.filePath(QStringLiteral("Setting.ini"));
-    WriteIni(settings::kSectionSetting, settings::kSavedVolume, 80, settings);
-    AudioLibrary audio;
-    audio.Init(0, 44100);
-    audio.SetConfig(audio::CONFIG_TIME_SHIFT, 30);  // as the program keeps the last minutes
-    clsSongArray lines;
-    PlayLog log(lines);
+    RecordingRig rig;
+    QTemporaryDir& temp = rig.temp;
+    clsSongArray& lines = rig.lines;
     FixedRecordOptions options;
     options.folder = temp.filePath(QStringLiteral("rec"));
     options.quality = quality;
@@ -355,7 +365,7 @@ void BM_ManyStations(benchmark::State& state) {
         return n;
     };
     for (auto _ : state) {
-        BackgroundRecordings recordings(settings, audio, log, options, temp.path(), temp.path());
+        BackgroundRecordings recordings(rig.settings, rig.audio, rig.log, options, temp.path(), temp.path());
         for (int i = 0; i < stations; ++i) {
             const std::string path = "/s" + std::to_string(i);
             recordings.Start(QString::fromStdString(path), QString::fromStdString(icy.Url(path)),
@@ -433,20 +443,6 @@ std::string WithoutId3(const QString& file) {
     return all.mid(from).toStdString();
 }
 
-// A file's sound as decoded by the ffmpeg program, which honours lame's record of its encoder
-// delay and padding, so the length is exact.
-double DecodedSeconds(const QString& file) {
-    QProcess ff;
-    ff.start(
-        QStringLiteral("ffmpeg"),
-        {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-         QStringLiteral("-i"), file, QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-ac"),
-         QStringLiteral("1"), QStringLiteral("-ar"), QStringLiteral("44100"), QStringLiteral("-")});
-    if (!ff.waitForFinished(60000) || ff.exitCode() != 0)
-        return 0;
-    return double(ff.readAllStandardOutput().size()) / 2 / 44100;
-}
-
 // A station's files in the order they were recorded: the one named after the station (sound
 // before its first title) first, then by song number.
 QStringList FilesInOrder(const QString& folder, const QString& station) {
@@ -504,14 +500,8 @@ void BM_LongRun(benchmark::State& state) {
         }
         icy.SetStream("/l" + std::to_string(i), s);
     }
-    QTemporaryDir temp;
-    const QString settings = temp.filePath(QStringLiteral("Setting.ini"));
-    WriteIni(settings::kSectionSetting, settings::kSavedVolume, 80, settings);
-    AudioLibrary audio;
-    audio.Init(0, 44100);
-    audio.SetConfig(audio::CONFIG_TIME_SHIFT, 30);  // as the program keeps the last minutes
-    clsSongArray lines;
-    PlayLog log(lines);
+    RecordingRig rig;
+    QTemporaryDir& temp = rig.temp;
     FixedRecordOptions copied, encoded;
     copied.folder = temp.filePath(QStringLiteral("own"));
     copied.quality = 7;
@@ -519,8 +509,10 @@ void BM_LongRun(benchmark::State& state) {
     encoded.quality = 2;
     const auto folder = [&](int i) { return (i < own ? copied : encoded).folder + u'/' + names[i]; };
     for (auto _ : state) {
-        BackgroundRecordings ownRecordings(settings, audio, log, copied, temp.path(), temp.path());
-        BackgroundRecordings lameRecordings(settings, audio, log, encoded, temp.path(), temp.path());
+        BackgroundRecordings ownRecordings(rig.settings, rig.audio, rig.log, copied, temp.path(),
+                                           temp.path());
+        BackgroundRecordings lameRecordings(rig.settings, rig.audio, rig.log, encoded, temp.path(),
+                                            temp.path());
         for (int i = 0; i < own + lames; ++i) {
             const std::string path = "/l" + std::to_string(i);
             (i < own ? ownRecordings : lameRecordings)
@@ -576,8 +568,8 @@ void BM_LongRun(benchmark::State& state) {
                 if (song + 1 >= titleAt[i].size())
                     continue;
                 const long long from = song || lead ? titleAt[i][song] : 0;
-                const double off =
-                    DecodedSeconds(list[f]) - double(titleAt[i][song + 1] - from) / bytesPerSecond;
+                const double off = double(test::MonoSound(list[f]).size()) / 44100 -
+                                   double(titleAt[i][song + 1] - from) / bytesPerSecond;
                 double& largest = song ? lameOffFrames : lameFirstOffFrames;
                 largest = std::max(largest, std::abs(off) / (1152 / 44100.0));
             }

@@ -1,7 +1,7 @@
 #pragma once
 // What the recording tests share: the player's fixture with a recorder writing into a temporary
 // folder, a stream watchdog and the recording activity, the files begun in order and when, and
-// the sound of a file.
+// the sound of a file (tests/support/station_sound.h).
 
 #include <QDir>
 #include <QProcess>
@@ -14,6 +14,7 @@
 #include "engine/recording_activity.h"
 #include "engine/stream_watchdog.h"
 #include "tests/engine/player_fixture.h"
+#include "tests/support/station_sound.h"
 
 namespace wavelot::test {
 
@@ -61,22 +62,5 @@ protected:
     QStringList started_;
     QList<qint64> startedAt_;
 };
-
-// A file's sound as 44.1 kHz mono (decoded by the ffmpeg program, which honours lame's record of
-// its encoder delay and padding, so the count is exact); empty when it cannot be decoded.
-inline std::vector<float> MonoSound(const QString& file) {
-    QProcess ff;
-    ff.start(
-        QStringLiteral("ffmpeg"),
-        {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-         QStringLiteral("-i"), file, QStringLiteral("-f"), QStringLiteral("f32le"), QStringLiteral("-ac"),
-         QStringLiteral("1"), QStringLiteral("-ar"), QStringLiteral("44100"), QStringLiteral("-")});
-    if (!ff.waitForFinished(60000) || ff.exitCode() != 0)
-        return {};
-    const QByteArray bytes = ff.readAllStandardOutput();
-    std::vector<float> out(size_t(bytes.size()) / sizeof(float));
-    std::memcpy(out.data(), bytes.constData(), out.size() * sizeof(float));
-    return out;
-}
 
 }  // namespace wavelot::test

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -16,6 +17,23 @@
 #include "tests/support/icy_server.h"
 
 namespace wavelot::test {
+
+// A file's sound as 44.1 kHz mono (decoded by the ffmpeg program, which honours lame's record of
+// its encoder delay and padding, so the count is exact); empty when it cannot be decoded.
+inline std::vector<float> MonoSound(const QString& file) {
+    QProcess ff;
+    ff.start(
+        QStringLiteral("ffmpeg"),
+        {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+         QStringLiteral("-i"), file, QStringLiteral("-f"), QStringLiteral("f32le"), QStringLiteral("-ac"),
+         QStringLiteral("1"), QStringLiteral("-ar"), QStringLiteral("44100"), QStringLiteral("-")});
+    if (!ff.waitForFinished(60000) || ff.exitCode() != 0)
+        return {};
+    const QByteArray bytes = ff.readAllStandardOutput();
+    std::vector<float> out(size_t(bytes.size()) / sizeof(float));
+    std::memcpy(out.data(), bytes.constData(), out.size() * sizeof(float));
+    return out;
+}
 
 // MP3 at 128 kbit/s of an ffmpeg audio source ("sine=frequency=440:sample_rate=48000:duration=3"),
 // without a Xing frame or tag. selfContained: no bit reservoir, so that files join frame by frame
