@@ -499,7 +499,9 @@ bool CopyFeed::Reached(const Segment& seg, const PacketLog::Packet& p) {
 
 void CopyFeed::WriteEarlier(std::unique_lock<std::mutex>& lock, quint64 until, std::unique_ptr<Output>& out) {
     const PacketLog::Codec* codec = log_->GetCodec();
-    if (!codec)
+    // A chained Vorbis stream's older packets may belong to an earlier link, whose headers the log
+    // no longer has: such a file begins at the log's oldest packet.
+    if (!codec || codec->par->codec_id == AV_CODEC_ID_VORBIS)
         return;
     // Only this thread takes segments out: a copy of the front one stays its own while unlocked.
     const Segment seg{.path = segments_.front().path, .begin = segments_.front().begin};

@@ -284,8 +284,11 @@ QList<HlsTimedTitle> TsId3Titles(const QByteArray& segment) {
         if (pid == 0 && start) {
             const QByteArrayView pat = PsiBody(payload, size, 0x00);
             for (qsizetype k = 0; k + 4 <= pat.size(); k += 4)
-                if (pat[k] || pat[k + 1])  // program 0 names the network table
-                    pmtPids.append((pat[k + 2] & 0x1f) << 8 | uchar(pat[k + 3]));
+                if (pat[k] || pat[k + 1]) {  // program 0 names the network table
+                    const int pmt = (pat[k + 2] & 0x1f) << 8 | uchar(pat[k + 3]);
+                    if (!pmtPids.contains(pmt))
+                        pmtPids.append(pmt);
+                }
         } else if (pmtPids.contains(pid) && start) {
             const QByteArrayView pmt = PsiBody(payload, size, 0x02);
             if (pmt.size() < 4)

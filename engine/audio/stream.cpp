@@ -794,8 +794,10 @@ void Stream::CopySwitch(EncoderHandle id, const QString& path, const EncodeAt& a
     if (!copy_) {
         if (path.isEmpty())
             return;
-        copy_ = std::make_unique<CopyFeed>(packets_, quint64(cfg_.outRate) * kEncoderDelayMs / 1000,
-                                           std::make_shared<BufferPackets>(timeShift_, contentType_));
+        // Only a stream that keeps its last minutes can give a file packets older than the log.
+        copy_ = std::make_unique<CopyFeed>(
+            packets_, quint64(cfg_.outRate) * kEncoderDelayMs / 1000,
+            cfg_.timeShiftSeconds > 0 ? std::make_shared<BufferPackets>(timeShift_, contentType_) : nullptr);
     }
     copy_->Switch(id, path, frame, history_, at.after);
 }
