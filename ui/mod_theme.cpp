@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <cmath>
 
+#include "core/rounding.h"
+
 namespace wavelot {
 
 QString UiFontFamily() {

@@ -5,8 +5,6 @@
 #include <QFont>
 #include <QString>
 
-#include "core/rounding.h"
-
 class QPainter;
 
 namespace wavelot {

@@ -102,7 +102,6 @@ StationListView::StationListView(StationLists& lists, KeptList which, Host host,
                new StationRowsModel(lists.Kept(which), which == KeptList::Jobs, largeFonts)),
       lists_(lists),
       which_(which),
-      list_(lists.Kept(which)),
       host_(std::move(host)),
       ops_(lists, which, Rows(), *selectionModel()) {
     SetColors(Qt::white, kListBack);  // the rows themselves are the delegate's
@@ -212,8 +211,9 @@ PointerRow StationListView::Pointer(int y) const {
 }
 
 void StationListView::PlayRow(int row) {
-    if (row >= 0 && row < list_.ListCount())
-        host_.playRadio(list_.File(row), list_.Title(row), list_.Code(row));
+    const clsSongArray& list = ops_.List();
+    if (row >= 0 && row < list.ListCount())
+        host_.playRadio(list.File(row), list.Title(row), list.Code(row));
 }
 
 bool StationListView::Ask(const QString& question) {
@@ -290,7 +290,7 @@ void StationListView::ExportList() {
         Tell(ui_text::kListBadExtension + u'\n' + path);
         return;
     }
-    if (!ExportListFile(path, list_, which_ == KeptList::Jobs))
+    if (!ExportListFile(path, ops_.List(), which_ == KeptList::Jobs))
         Tell(ui_text::kListNotWritten + u'\n' + path);
 }
 

@@ -83,7 +83,6 @@ private:
 
     StationLists& lists_;
     const KeptList which_;
-    clsSongArray& list_;
     Host host_;
     StationListOps ops_;
     bool keysBlocked_ = false;

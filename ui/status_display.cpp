@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "core/rounding.h"
 #include "ui/mod_theme.h"
 
 namespace wavelot {

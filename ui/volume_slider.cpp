@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "core/rounding.h"
 #include "ui/mod_theme.h"
 
 namespace wavelot {

@@ -13,6 +13,7 @@
 #include <QTableView>
 #include <QTest>
 
+#include "core/rounding.h"
 #include "tests/ui/ui_test_util.h"
 #include "ui/clipboard.h"
 #include "ui/command_button.h"
